@@ -1,0 +1,32 @@
+#pragma once
+// Everything the main window owns for the whole run: the settings record, the surface model,
+// the camera and the flags that steer the recompute pipeline. One instance per window (and one
+// in the command-line program's headless window).
+
+#include <cstdint>
+
+#include "core/settings.h"
+#include "core/vec3.h"
+#include "render/view.h"
+#include "surface/seifert.h"
+
+struct TAppState {
+  TSettings Settings;
+  TSeiffert Seifert;
+  TView View;
+  Vec3 ModelCentre;
+
+  bool recomputeSuspended = false;  // while a handler writes several controls in a row
+  bool smoothed = false;            // dynamic smoothing ran on this knot: recomputes only re-mesh
+  bool meshForSmoothing = false;    // the one recompute that prepares the mesh for smoothing
+  bool splitGuard = false;
+  bool redrawDirty = false;
+  bool meanEdgeValid = false;
+  bool firstSmooth = true;
+  bool smoothingRunning = false;
+  bool racing = false;
+  bool exportCancel = false;
+  int32_t refineCount = 0;
+  int32_t selectedKnotRow = 0;      // knot-table row, 0 = none
+  int32_t recomputeCount = 0;       // pipeline runs so far (lets tests count recomputes)
+};

@@ -1,0 +1,12 @@
+#pragma once
+// The recompute pipeline: parse, lay out, mesh, centre.
+
+#include <string>
+
+#include "appState.h"
+
+// Runs the pipeline on `text` into `model`. `settings` may be changed (tJoints is cleared when
+// the lay-out cannot carry T-joints). torusShow: the torus "Show" box is checked.
+// Range errors of the model propagate; the model keeps the state it had reached.
+void RunPipeline(const std::string& text, TSeiffert& model, TSettings& settings, TAppState& app,
+                 bool torusShow = false);

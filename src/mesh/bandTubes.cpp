@@ -1,0 +1,195 @@
+// Bands become closed tubes of quads: they leave one disk through a hole cut into its grid and
+// enter the other the same way, along a cubic Bezier centre line, turning their elliptical
+// section by the band's half twists. The tube's two halves carry the surface's two sides.
+
+#include <cmath>
+#include <cstdlib>
+#include <numbers>
+
+#include "buildMesh.h"
+#include "core/checked.h"
+
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+
+struct TFrame {
+  Vec3 o, x, y, z;
+};
+
+// The closed ring of 8a grid entries around the square hole of half-size a at (r0, slot),
+// starting at its left middle and going up first. Empties the inside of the square.
+std::vector<int32_t> CutHole(TSeiffert& model, TDiskTube& end, int32_t a) {
+  TDisk& d = model.Disk(end.disk);
+  const int32_t r0 = d.nRings / 2, s = end.slot;
+  auto G = [&](int64_t r, int64_t c) -> int32_t& { return d.grid[Mod(r, d.nRings)][Mod(c, d.nSlots)]; };
+  std::vector<int32_t> ring;
+  ring.reserve(8 * a);
+  int32_t r = r0, c = s - a;
+  ring.push_back(G(r, c));
+  for (int i = 0; i < a; ++i) ring.push_back(G(--r, c));
+  for (int i = 0; i < 2 * a; ++i) ring.push_back(G(r, ++c));
+  for (int i = 0; i < 2 * a; ++i) ring.push_back(G(++r, c));
+  for (int i = 0; i < 2 * a; ++i) ring.push_back(G(r, --c));
+  for (int i = 0; i < a - 1; ++i) ring.push_back(G(--r, c));
+
+  const int32_t anchor = G(r0, s);
+  if (anchor != kNone) end.anchor = model.mesh.verts[anchor].pos;
+  for (int32_t rr = r0 - a + 1; rr <= r0 + a - 1; ++rr)
+    for (int32_t cc = s - a + 1; cc <= s + a - 1; ++cc) G(rr, cc) = kNone;
+  for (int32_t v : ring)
+    if (v == kNone) throw RangeError("two band holes overlap on one disk; lower \"Tube extra\" or raise \"Resolution\"");
+  return ring;
+}
+
+TFrame EndFrame(const TMesh& mesh, const std::vector<int32_t>& row) {
+  const size_t c = row.size();
+  TFrame f;
+  Vec3 sum;
+  for (int32_t v : row) sum += mesh.verts[v].pos;
+  f.o = sum / double(c);
+  Vec3 z;
+  for (size_t i = 0; i < c; ++i)
+    z += (mesh.verts[row[i]].pos - f.o).Cross(mesh.verts[row[(i + 1) % c]].pos - f.o);
+  f.z = z.Normalised();
+  f.y = (mesh.verts[row[0]].pos - f.o).Cross(f.z).Normalised();
+  f.x = f.z.Cross(f.y).Normalised();
+  return f;
+}
+
+Vec3 Local(const TFrame& f, const Vec3& p) {
+  const Vec3 d = p - f.o;
+  return Vec3(d.Dot(f.x), d.Dot(f.y), d.Dot(f.z));
+}
+
+Vec3 Bezier(const Vec3 (&p)[4], double t) {
+  const double u = 1 - t;
+  return p[0] * (u * u * u) + p[1] * (3 * u * u * t) + p[2] * (3 * u * t * t) + p[3] * (t * t * t);
+}
+
+Vec3 BezierDerivative(const Vec3 (&p)[4], double t) {
+  const double u = 1 - t;
+  return (p[1] - p[0]) * (3 * u * u) + (p[2] - p[1]) * (6 * u * t) + (p[3] - p[2]) * (3 * t * t);
+}
+
+Vec3 Cubic(const Vec3& a, const Vec3& b, const Vec3& c, const Vec3& d, double t) {
+  const double u = 1 - t;
+  return a * (u * u * u) + b * (3 * u * u * t) + c * (3 * u * t * t) + d * (t * t * t);
+}
+
+}  // namespace
+
+void MeshTube(TSeiffert& model, int32_t ti, const TSettings& s) {
+  TTube& T = model.Tube(ti);
+  TMesh& mesh = model.mesh;
+  TDiskTube& endA = model.End(T.endA);
+  TDiskTube& endB = model.End(T.endB);
+  const uint8_t sideA = model.Disk(T.endA.disk).side;
+  T.sameSide = sideA == model.Disk(T.endB.disk).side;
+
+  const int32_t c = T.nAcross, a = c / 8, L = T.nAlong - 1;
+  if (c < 8 || c % 8 != 0 || L < 1) throw RangeError("a band needs a multiple of 8 columns and two rows");
+
+  const std::vector<int32_t> ringA = CutHole(model, endA, a);
+  const std::vector<int32_t> ringB = CutHole(model, endB, a);
+
+  // Offsets that line the tube's two halves up with the two sides of the disks.
+  const bool odd = T.twist % 2 != 0;
+  int32_t offA, offB;
+  if (T.sameSide) {
+    if (odd) { offA = sideA ? 0 : -c / 2;     offB = sideA ? -c / 2 : 0; }
+    else     { offA = sideA ? c / 4 : -c / 4; offB = sideA ? c / 4 : -c / 4; }
+  } else {
+    if (odd) { offA = sideA ? 0 : c / 2;      offB = sideA ? 0 : 3 * c / 2; }
+    else     { offA = sideA ? c / 4 : -c / 4; offB = sideA ? 3 * c / 4 : c / 4; }
+  }
+
+  T.grid.assign(T.nAlong, std::vector<int32_t>(c, kNone));
+  for (int32_t i = 0; i < c; ++i) T.grid[0][i] = ringA[Mod(int64_t(i) + offA + c, c)];
+  for (int32_t j = 0; j < c; ++j) T.grid[L][j] = ringB[Mod(int64_t(2) * c + offB - j, c)];
+
+  const TFrame EA = EndFrame(mesh, T.grid[0]);
+  const TFrame EB = EndFrame(mesh, T.grid[L]);
+
+  const double dist = (EA.o - EB.o).Length();
+  const double k = (2.0 / 3 - EA.z.Dot(EB.z) / 3) * s.tubeCurve;
+  const Vec3 P[4] = {EA.o, EA.o + EA.z * (k * dist), EB.o - EB.z * (k * dist), EB.o};
+
+  std::vector<Vec3> RA(c), RB(c), S(c);
+  for (int32_t i = 0; i < c; ++i) {
+    RA[i] = Local(EA, mesh.verts[T.grid[0][i]].pos);
+    RB[i] = Local(EB, mesh.verts[T.grid[L][i]].pos);
+  }
+  double w, h;
+  BandSection(T, s, w, h);
+  const double sx = odd ? w / 2 : h / 2, sy = odd ? h / 2 : w / 2;
+  for (int32_t j = 0; j < c; ++j)
+    S[j] = Vec3(std::cos(2 * kPi * j / c) * sx, -std::sin(2 * kPi * j / c) * sy, 0);
+
+  // One frame per row along the centre line, kept from flipping.
+  std::vector<TFrame> F(L + 1);
+  for (int32_t i = 0; i <= L; ++i) {
+    const double t = double(i) / L;
+    TFrame& f = F[i];
+    f.o = Bezier(P, t);
+    f.z = BezierDerivative(P, t).Normalised();
+    Vec3 D = BezierDerivative(P, t + 0.01).Normalised() - f.z;
+    if (D.Length() < 1e-6) D = Vec3(0, 0, 1);
+    f.x = f.z.Cross(D).Normalised();
+    f.y = f.x.Cross(f.z);
+    if (i > 0 && f.x.Dot(F[i - 1].x) < 0) {
+      f.x = -f.x;
+      f.y = -f.y;
+    }
+  }
+
+  for (int32_t i = 1; i < L; ++i)
+    for (int32_t j = 0; j < c; ++j) T.grid[i][j] = AddVertex(mesh, Vec3(), s.smoothTubes);
+
+  const double alphaA = std::atan2(EA.y.Dot(F[0].x), EA.x.Dot(F[0].x));
+  double alphaB = std::atan2(EB.y.Dot(F[L].x), EB.x.Dot(F[L].x));
+  if (odd) alphaB += kPi;
+  if (alphaA - alphaB > kPi) alphaB += 2 * kPi;
+  else if (alphaA - alphaB < -kPi) alphaB -= 2 * kPi;
+
+  for (int32_t i = 1; i < L; ++i) {
+    double t = double(i) / L;
+    if (s.smoothRot > 0) {
+      const double cc = -std::cos(kPi * t);
+      const double sg = (cc > 0) - (cc < 0);
+      t = (sg * std::pow(std::abs(cc), 1 / s.smoothRot) + 1) / 2;
+    }
+    const double rho = -(alphaA * (1 - t) + alphaB * t) - T.twist * kPi * t;
+    const double cr = std::cos(rho), sr = std::sin(rho);
+    const TFrame& f = F[i];
+    for (int32_t j = 0; j < c; ++j) {
+      Vec3 p;
+      if (s.bezierTubes) {
+        p = Cubic(RA[j], S[j], S[j], RB[j], t);
+      } else {
+        const double sh = s.smoothDt / 2;
+        if (t < sh) p = Cubic(RA[j], S[j], S[j], S[j], t / sh);
+        else if (t > 1 - sh) p = Cubic(S[j], S[j], S[j], RB[j], (t - (1 - sh)) / sh);
+        else p = S[j];
+      }
+      mesh.verts[T.grid[i][j]].pos = f.o + f.x * (double(p.x) * cr - double(p.y) * sr) +
+                                     f.y * (double(p.x) * sr + double(p.y) * cr) + f.z * double(p.z);
+    }
+  }
+}
+
+void BandFaces(TSeiffert& model, int32_t ti, const TSettings& s) {
+  TTube& T = model.Tube(ti);
+  TMesh& mesh = model.mesh;
+  const int32_t c = T.nAcross, L = T.nAlong - 1;
+  const int32_t k0 = s.showConstruction ? 1 : 0;
+  const bool odd = T.twist % 2 != 0;
+  for (int32_t i = 0; i < L; ++i) {
+    for (int32_t j = 0; j < c; ++j) {
+      const int32_t x = odd ? j : (j + c / 4) % c;
+      const int32_t kind = odd ? (j < c / 2 ? k0 : 1) : (j < c / 2 ? 1 : k0);
+      AddFace(mesh, T.grid[i + 1][x], T.grid[i + 1][(x + 1) % c], T.grid[i][(x + 1) % c],
+              T.grid[i][x], kind);
+    }
+  }
+}

@@ -1,0 +1,173 @@
+// The mesh build driver: grid sizes, storage, disk and band builders, the mesh-wide passes,
+// the knot band, the link lines and the normals.
+
+#include "buildMesh.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
+#include "core/checked.h"
+#include "subdivision.h"
+
+void SetGridSizes(TSeiffert& model, const TSettings& s) {
+  const int32_t res = s.resolution;
+  for (int32_t di = 1; di <= model.nDisks; ++di) {
+    TDisk& d = model.Disk(di);
+    d.nSlots = CheckedMul(d.nSlots, res);
+    d.nRings = CheckedAdd(CheckedMul(d.nRings, res), 1);
+    for (int32_t e = 0; e < d.nEnds && e < kMaxBandEnds; ++e) {
+      TDiskTube& end = d.ends[e];
+      end.slot = CheckedMul(end.slot, res);
+      const double shift = (res / 2) * s.bandShift;
+      end.row = double(d.nRings / 2) + (end.endFlag ? shift : -shift);
+    }
+  }
+  for (int32_t ti = 1; ti <= model.nTubes; ++ti) {
+    TTube& t = model.Tube(ti);
+    t.nAcross = std::max((res / 4) * 8, 8);
+    t.nAlong = CheckedMul(CheckedAdd(CheckedMul(2, s.tubeExtra), 8), res);
+    if (model.End(t.endA).slot != model.End(t.endB).slot) t.nAlong /= 3;
+    const int32_t twistRows = CheckedMul(4, std::abs(t.twist));
+    if (t.nAlong < twistRows) t.nAlong = twistRows;
+    // A tube needs its two end rings at least; fewer rows would leave it open.
+    if (t.nAlong < 2) t.nAlong = 2;
+  }
+}
+
+int64_t MeshCapacity(const TSeiffert& model, const TSettings& s) {
+  int64_t n = 0;
+  for (int32_t di = 1; di <= model.nDisks; ++di) {
+    const TDisk& d = model.Disk(di);
+    n = CheckedAdd64(n, CheckedMul64(d.nSlots, d.nRings));
+  }
+  for (int32_t ti = 1; ti <= model.nTubes; ++ti) {
+    const TTube& t = model.Tube(ti);
+    n = CheckedAdd64(n, CheckedMul64(t.nAcross, t.nAlong));
+  }
+  const auto refuse = [&] {
+    return RangeError("the mesh would need more than " + std::to_string(kMaxMeshCapacity) +
+                      " vertices; lower \"Catm. Clark\" or \"Resolution\"");
+  };
+  if (s.catmullClark < 0) throw RangeError("\"Catm. Clark\" cannot be negative");
+  for (int32_t i = 0; i < s.catmullClark; ++i) {
+    if (n > kMaxMeshCapacity) throw refuse();
+    n *= 4;
+  }
+  if (n > kMaxMeshCapacity) throw refuse();
+  return n;
+}
+
+void KnotBand(TMesh& mesh, int32_t knotWidth) {
+  for (int32_t i = 0; i < mesh.nVerts; ++i) mesh.verts[i].knotClass = -1;
+  for (int32_t pass = 0; pass < knotWidth; ++pass) {
+    for (int32_t fi = 0; fi < mesh.nFaces; ++fi) {
+      const TFace& f = mesh.faces[fi];
+      for (int32_t c : f.v) {
+        int32_t& kc = mesh.verts[c].knotClass;
+        if (kc >= 0 && kc != f.kind) kc = 2;
+        else if (kc < 0) kc = f.kind;
+      }
+    }
+    for (int32_t fi = 0; fi < mesh.nFaces; ++fi) {
+      TFace& f = mesh.faces[fi];
+      bool same = true;
+      for (int32_t c : f.v) same = same && mesh.verts[c].knotClass == f.kind;
+      if (!same) f.kind = 2;
+    }
+  }
+}
+
+void TraceLinks(TSeiffert& model, double minLinkSeg) {
+  TMesh& mesh = model.mesh;
+  model.nLinks = 0;
+  model.links.clear();
+  for (int32_t i = 0; i < mesh.nEdges; ++i) mesh.edges[i].traced = false;
+  const double minSq = minLinkSeg * minLinkSeg;
+
+  for (int32_t i = 0; i < mesh.nEdges; ++i) {
+    if (mesh.edges[i].traced || !IsSeamEdge(mesh, mesh.edges[i])) continue;
+    const int32_t start = mesh.edges[i].a;
+    TLinkLine line;
+    line.verts.push_back(start);
+    int32_t last = start, cur = start;
+    for (;;) {
+      int32_t next = kNone;
+      const TVertex& v = mesh.verts[cur];
+      for (int32_t k = 0; k < v.nEdges; ++k) {
+        TEdge& e = mesh.edges[v.vEdges[k]];
+        if (e.traced || !IsSeamEdge(mesh, e)) continue;
+        e.traced = true;
+        next = (e.a == cur) ? e.b : e.a;
+        break;
+      }
+      if (next == kNone || next == start) break;
+      if ((mesh.verts[next].pos - mesh.verts[last].pos).LengthSq() > minSq) {
+        line.verts.push_back(next);
+        last = next;
+      }
+      cur = next;
+    }
+    mesh.edges[i].traced = true;
+    line.nVerts = static_cast<int32_t>(line.verts.size());
+    model.links.push_back(std::move(line));
+    ++model.nLinks;
+  }
+}
+
+namespace {
+
+void Normals(TMesh& mesh, bool racing) {
+  ComputeFaceNormals(mesh);
+  ComputeVertexNormals(mesh, racing);
+}
+
+void ClassifiedPass(TMesh& mesh, bool refine) {
+  BuildEdges(mesh);
+  ClassifyVertices(mesh);
+  SubdivisionPass(mesh, refine, false);
+}
+
+}  // namespace
+
+void BuildMesh(TSeiffert& model, TSettings s, bool full, bool smoothed, bool racing) {
+  TMesh& mesh = model.mesh;
+  if (smoothed && full) {
+    TraceLinks(model, s.minLinkSeg);
+    Normals(mesh, racing);
+    return;
+  }
+  if (!full) {
+    PrepareRefine(mesh);
+    ClassifiedPass(mesh, true);
+    BuildEdges(mesh);
+    TraceLinks(model, s.minLinkSeg);
+    Normals(mesh, racing);
+    return;
+  }
+
+  // T-joint disks belong to the flat lay-outs; every disk here is a slab.
+  s.tJoints = false;
+  SetGridSizes(model, s);
+  const int64_t capacity = MeshCapacity(model, s);
+  mesh = TMesh{};
+  mesh.verts.resize(static_cast<size_t>(capacity));
+  mesh.faces.resize(static_cast<size_t>(capacity));
+
+  for (int32_t d = 1; d <= model.nDisks; ++d) MeshDisk(model, d, s);
+  for (int32_t t = 1; t <= model.nTubes; ++t) MeshTube(model, t, s);
+  for (int32_t d = 1; d <= model.nDisks; ++d) DiskFaces(model, d, s);
+  for (int32_t t = 1; t <= model.nTubes; ++t) BandFaces(model, t, s);
+
+  if (s.presmooth > 0) {
+    for (int32_t i = 0; i < s.presmooth; ++i) SubdivisionPass(mesh, false, true);
+    for (int32_t i = 0; i < s.presmoothNonBnd; ++i) ClassifiedPass(mesh, false);
+  }
+  for (int32_t i = 0; i < s.catmullClark; ++i) SubdivisionPass(mesh, true, true);
+  if (s.minSurf > 0) MinimalSurfaceIterations(mesh, s.minSurf, true);
+
+  BuildEdges(mesh);
+  KnotBand(mesh, s.knotWidth);
+  TraceLinks(model, s.minLinkSeg);
+  Normals(mesh, racing);
+}

@@ -1,0 +1,88 @@
+#include "meshModel.h"
+
+#include <string>
+
+#include "core/rangeError.h"
+
+int32_t AddVertex(TMesh& mesh, const Vec3& pos, bool movable) {
+  if (mesh.nVerts >= static_cast<int32_t>(mesh.verts.size()))
+    throw RangeError("the mesh's vertex storage is full (" + std::to_string(mesh.verts.size()) +
+                     " vertices)");
+  TVertex& v = mesh.verts[mesh.nVerts];
+  v = TVertex{};
+  v.pos = pos;
+  v.movable = movable;
+  return mesh.nVerts++;
+}
+
+void AddFace(TMesh& mesh, int32_t v0, int32_t v1, int32_t v2, int32_t v3, int32_t kind) {
+  if (v0 == kNone || v1 == kNone || v2 == kNone || v3 == kNone) return;
+  if (mesh.nFaces >= static_cast<int32_t>(mesh.faces.size()))
+    throw RangeError("the mesh's face storage is full (" + std::to_string(mesh.faces.size()) +
+                     " faces)");
+  TFace& f = mesh.faces[mesh.nFaces++];
+  f = TFace{};
+  f.v[0] = v0;
+  f.v[1] = v1;
+  f.v[2] = v2;
+  f.v[3] = v3;
+  f.kind = kind;
+}
+
+void ComputeFaceNormals(TMesh& mesh) {
+  for (int32_t i = 0; i < mesh.nFaces; ++i) {
+    TFace& f = mesh.faces[i];
+    Vec3 d[4];
+    for (int k = 0; k < 4; ++k) d[k] = mesh.verts[f.v[(k + 1) % 4]].pos - mesh.verts[f.v[k]].pos;
+    f.normal = (d[0].Cross(d[1]) + d[2].Cross(d[3])).Normalised();
+  }
+}
+
+void ComputeVertexNormals(TMesh& mesh, bool creaseCorrection) {
+  for (int32_t i = 0; i < mesh.nVerts; ++i) mesh.verts[i].normal = Vec3();
+  for (int32_t i = 0; i < mesh.nFaces; ++i) {
+    const TFace& f = mesh.faces[i];
+    for (int k = 0; k < 4; ++k) mesh.verts[f.v[k]].normal += f.normal;
+  }
+  if (creaseCorrection) {
+    // A sharp fold (the knot band folded onto itself) would average to nothing; use the crease.
+    for (int32_t i = 0; i < mesh.nEdges; ++i) {
+      const TEdge& e = mesh.edges[i];
+      if (e.f1 == kNone || e.f2 == kNone) continue;
+      if (mesh.faces[e.f1].normal.Dot(mesh.faces[e.f2].normal) >= -0.85) continue;
+      const Vec3 d = mesh.verts[e.b].pos - mesh.verts[e.a].pos;
+      const Vec3 n = mesh.faces[e.f1].normal.Cross(d).Normalised();
+      mesh.verts[e.a].normal = n;
+      mesh.verts[e.b].normal = n;
+    }
+  }
+  for (int32_t i = 0; i < mesh.nVerts; ++i) mesh.verts[i].normal.Normalise();
+}
+
+bool IsSeamEdge(const TMesh& mesh, const TEdge& edge) {
+  if (edge.f1 == kNone || edge.f2 == kNone) return false;
+  return mesh.faces[edge.f1].kind != mesh.faces[edge.f2].kind;
+}
+
+bool IsUniform(const TMesh& mesh, int32_t vertex) {
+  const TVertex& v = mesh.verts[vertex];
+  if (v.nEdges == 0) return true;
+  const int32_t kind = mesh.faces[mesh.edges[v.vEdges[0]].f1].kind;
+  for (int32_t i = 0; i < v.nEdges; ++i) {
+    const TEdge& e = mesh.edges[v.vEdges[i]];
+    if (mesh.faces[e.f1].kind != kind) return false;
+    if (e.f2 != kNone && mesh.faces[e.f2].kind != kind) return false;
+  }
+  return true;
+}
+
+void ClassifyVertices(TMesh& mesh) {
+  for (int32_t i = 0; i < mesh.nVerts; ++i) {
+    TVertex& v = mesh.verts[i];
+    if (v.nEdges == 0) {
+      v.tag = -2;
+      continue;
+    }
+    v.tag = IsUniform(mesh, i) ? mesh.faces[mesh.edges[v.vEdges[0]].f1].kind : -1;
+  }
+}

@@ -1,0 +1,78 @@
+#pragma once
+// The quad mesh of the thickened Seifert surface. References between records are indices into
+// the arrays of TMesh (-1 = empty), so they stay valid when the arrays are re-sized.
+
+#include <cstdint>
+#include <vector>
+
+#include "core/vec3.h"
+
+constexpr int32_t kNone = -1;
+
+struct TVertex {
+  Vec3 pos;
+  Vec3 temp;            // scratch: a pass's new position; smoothing's force, then step
+  Vec3 normal;          // unit vertex normal; zero for a vertex without faces
+  int32_t knotClass = -1;
+  int32_t nEdges = 0;
+  Vec3 velocity;
+  std::vector<int32_t> vEdges;  // edges at the vertex in fan order
+  double mcNum = 0, mcDen = 0;  // minimal-surface accumulators
+  bool movable = false;
+  int32_t tag = 0;      // common face kind around the vertex; -1 on a seam; -2 without edges
+  double texU = 0, texV = 0;
+  int32_t texState = 0;
+};
+
+struct TFace {
+  int32_t v[4] = {kNone, kNone, kNone, kNone};
+  int32_t vIndex[4] = {0, 0, 0, 0};
+  int32_t e[4] = {kNone, kNone, kNone, kNone};  // e[k] joins v[k] and v[(k+1)%4]
+  int32_t facePoint = kNone;
+  Vec3 normal;
+  int32_t kind = 0;     // 0 and 1: the surface's two sides; 2: the knot band
+};
+
+struct TEdge {
+  int32_t a = kNone, b = kNone;
+  int32_t f1 = kNone, f2 = kNone;  // f2 empty on an open border
+  int32_t edgePoint = kNone;
+  bool traced = false;
+};
+
+struct TMesh {
+  int32_t nVerts = 0;
+  std::vector<TVertex> verts;  // length = capacity
+  int32_t nFaces = 0;
+  std::vector<TFace> faces;    // same capacity as verts
+  std::vector<TEdge> edges;    // length 2 x nFaces after BuildEdges
+  int32_t nEdges = 0;
+};
+
+// One closed boundary component, in order along the knot.
+struct TLinkLine {
+  int32_t nVerts = 0;
+  std::vector<int32_t> verts;
+};
+
+// Takes the next free vertex slot; a RangeError when the storage is full.
+int32_t AddVertex(TMesh& mesh, const Vec3& pos, bool movable);
+
+// Appends a face unless a corner is empty (that is how band holes stay open).
+void AddFace(TMesh& mesh, int32_t v0, int32_t v1, int32_t v2, int32_t v3, int32_t kind);
+
+// normal = normalise(d0 x d1 + d2 x d3), d[k] = v[k+1] - v[k].
+void ComputeFaceNormals(TMesh& mesh);
+
+// Sum of face normals per corner use, normalised. With the crease correction (while the ride
+// runs) vertices on an edge whose faces are nearly opposite get that edge's crease normal.
+void ComputeVertexNormals(TMesh& mesh, bool creaseCorrection = false);
+
+// tag := common face kind around the vertex, -1 on a seam, -2 without edges. Needs edges.
+void ClassifyVertices(TMesh& mesh);
+
+// True when the vertex has no edges or every edge has both faces of the first edge's f1 kind.
+bool IsUniform(const TMesh& mesh, int32_t vertex);
+
+// Whether an edge separates faces of different kinds (a piece of the knot).
+bool IsSeamEdge(const TMesh& mesh, const TEdge& edge);

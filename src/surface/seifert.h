@@ -1,0 +1,111 @@
+#pragma once
+// The surface lay-out model: Seifert disks joined by half-twisted bands, plus the mesh and the
+// link lines built from them. Disks and bands are numbered from 1; element 0 is unused.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/settings.h"
+#include "core/vec3.h"
+#include "mesh/meshModel.h"
+
+// A disk holds at most this many band ends.
+constexpr int32_t kMaxBandEnds = 50;
+
+// A rows-by-columns table of vertex indices (kNone = empty).
+using TPntGrid = std::vector<std::vector<int32_t>>;
+
+// Where a band end lives: the disk's number and the position in its end table.
+struct TEndRef {
+  int32_t disk = 0;
+  int32_t end = kNone;
+  bool operator==(const TEndRef&) const = default;
+};
+
+struct TDiskTube {
+  int32_t slot = 0;
+  double row = 0;
+  Vec3 anchor;
+  uint8_t endFlag = 0;   // 1 for the upper end of a stacked band
+  int32_t disk = 0;      // the disk that holds this end
+  int32_t tube = 0;      // the band
+  std::vector<int32_t> ring;  // end ring on a T-joint disk
+};
+
+struct TDisk {
+  Vec3 centre;
+  Vec3 normal;
+  int32_t nSlots = 0;
+  int32_t nRings = 0;
+  double diameter = 0;
+  double height = 0;
+  int32_t nEnds = 0;
+  std::array<TDiskTube, kMaxBandEnds> ends{};
+  TPntGrid grid;
+  Vec3 top, bottom;
+  uint8_t side = 1;
+  uint8_t visited = 0;
+};
+
+struct TTube {
+  TEndRef endA, endB;
+  int32_t twist = 0;
+  TPntGrid grid;
+  bool sameSide = false;
+  int32_t nAcross = 0;
+  int32_t nAlong = 0;
+};
+
+struct TSeiffert {
+  std::string text;
+  std::vector<int32_t> gen;
+  std::vector<int32_t> power;
+  int32_t nStrands = 1;
+  int32_t nCross = 0;
+  int32_t nDisks = 0;
+  int32_t nTubes = 0;
+  int32_t nLinks = 0;
+  std::vector<TDisk> disks;
+  std::vector<TTube> tubes;
+  std::vector<TLinkLine> links;
+  TMesh mesh;
+
+  TDisk& Disk(int32_t i);
+  const TDisk& Disk(int32_t i) const;
+  TTube& Tube(int32_t i);
+  const TTube& Tube(int32_t i) const;
+  TDiskTube& End(const TEndRef& r);
+  const TDiskTube& End(const TEndRef& r) const;
+};
+
+// Sizes the disk and band arrays for n disks and m bands (plus the unused element 0),
+// clearing every element.
+void ResizeLayout(TSeiffert& model, int32_t nDisks, int32_t nTubes);
+
+// Appends a band end to disk d and returns its place; a 51st end is a RangeError.
+TEndRef AddEnd(TSeiffert& model, int32_t d, int32_t tube, int32_t slot, uint8_t endFlag);
+
+// The band end at the other end of e's band.
+TEndRef OtherEnd(const TSeiffert& model, const TEndRef& e);
+
+// One disk at the origin, no bands: the surface of a word without letters.
+void LayoutTrivial(TSeiffert& model, const TSettings& settings);
+
+// Orders a disk's ends by ascending slot (stable), re-aiming the bands at the moved ends.
+void SortEnds(TSeiffert& model, int32_t disk);
+
+// Sets every disk's side from the parity of the band twists, starting each part at side 1.
+void PropagateSides(TSeiffert& model);
+
+// Remove one disk or band, moving the later ones down and mending references.
+void DeleteDisk(TSeiffert& model, int32_t index);
+void DeleteTube(TSeiffert& model, int32_t index);
+
+// One disk per strand stacked along z, one band per crossing.
+void LayoutStacked(TSeiffert& model, const TSettings& settings);
+
+// Checks the model's invariants (ends and bands refer to each other, slots in range);
+// returns an empty string when they hold, else a description of the first fault.
+std::string CheckLayoutInvariants(const TSeiffert& model);
