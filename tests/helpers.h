@@ -23,3 +23,81 @@ inline TMesh MakeCube(int capacityFactor = 1, int kind = 0) {
   for (auto& q : f) AddFace(m, q[0], q[1], q[2], q[3], kind);
   return m;
 }
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+
+#include "core/settings.h"
+#include "knots/braidWord.h"
+#include "surface/seifert.h"
+
+// The settings the program starts with ("Disks 1" on "AbAb"): diameter 60, height 2, band 20 x 2,
+// distance 83, shift 0.
+inline TSettings StartSettings() {
+  TSettings s;
+  s.diskDiameter = 0.6;
+  s.diskHeight = 0.02;
+  s.bandWidth = 0.2;
+  s.bandHeight = 0.02;
+  s.diskDistance = 0.83;
+  s.bandShift = 0;
+  s.smoothShading = true;
+  return s;
+}
+
+// Parses the word and lays it out stacked (or trivially without letters).
+inline TSeiffert StackedModel(const std::string& word, const TSettings& s) {
+  TSeiffert m;
+  ParseBraidWord(word, m.gen, m.power, m.nStrands, m.nCross);
+  if (m.nCross == 0) LayoutTrivial(m, s);
+  else LayoutStacked(m, s);
+  return m;
+}
+
+// Counts taken from the faces alone, independent of the mesh's own edge table.
+struct TTopology {
+  long usedVerts = 0, edges = 0, openEdges = 0, overfullEdges = 0, faces = 0;
+  long Euler() const { return usedVerts - edges + faces; }
+};
+
+inline TTopology Topology(const TMesh& m) {
+  std::map<std::pair<int, int>, int> count;
+  std::set<int> used;
+  for (int i = 0; i < m.nFaces; ++i)
+    for (int k = 0; k < 4; ++k) {
+      const int a = m.faces[i].v[k], b = m.faces[i].v[(k + 1) % 4];
+      used.insert(a);
+      ++count[{std::min(a, b), std::max(a, b)}];
+    }
+  TTopology t;
+  t.usedVerts = static_cast<long>(used.size());
+  t.edges = static_cast<long>(count.size());
+  t.faces = m.nFaces;
+  for (const auto& [e, n] : count) {
+    if (n == 1) ++t.openEdges;
+    if (n > 2) ++t.overfullEdges;
+  }
+  return t;
+}
+
+// Number of cycles of the braid's permutation; a letter with an odd count swaps its strands.
+inline int ClosureComponents(const TSeiffert& m) {
+  std::vector<int> perm(m.nStrands + 1);
+  for (int i = 0; i <= m.nStrands; ++i) perm[i] = i;
+  for (int k = 1; k <= m.nCross; ++k) {
+    if (m.power[k] % 2 == 0) continue;
+    const int j = std::abs(m.gen[k]);
+    std::swap(perm[j], perm[j + 1]);
+  }
+  std::vector<bool> seen(m.nStrands + 1, false);
+  int cycles = 0;
+  for (int i = 1; i <= m.nStrands; ++i) {
+    if (seen[i]) continue;
+    ++cycles;
+    for (int j = i; !seen[j]; j = perm[j]) seen[j] = true;
+  }
+  return cycles;
+}

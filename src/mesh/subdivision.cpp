@@ -1,0 +1,365 @@
+#include "subdivision.h"
+
+#include <cstddef>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/checked.h"
+#include "core/rangeError.h"
+
+namespace {
+
+// Double-precision point for the sums of a pass; positions are stored as float Vec3.
+struct DPoint {
+  double x = 0, y = 0, z = 0;
+
+  DPoint() = default;
+  DPoint(double ax, double ay, double az) : x(ax), y(ay), z(az) {}
+  explicit DPoint(const Vec3& v) : x(v.x), y(v.y), z(v.z) {}
+
+  DPoint operator+(const DPoint& o) const { return {x + o.x, y + o.y, z + o.z}; }
+  DPoint operator-(const DPoint& o) const { return {x - o.x, y - o.y, z - o.z}; }
+  DPoint operator*(double s) const { return {x * s, y * s, z * s}; }
+  DPoint operator/(double s) const { return {x / s, y / s, z / s}; }
+  DPoint& operator+=(const DPoint& o) { x += o.x; y += o.y; z += o.z; return *this; }
+  double Dot(const DPoint& o) const { return x * o.x + y * o.y + z * o.z; }
+  Vec3 ToVec3() const { return Vec3(x, y, z); }
+};
+
+bool InRange(int32_t i, int64_t n) { return i >= 0 && i < n; }
+
+// The end of an edge that is not `v`.
+int32_t OtherEnd(const TEdge& e, int32_t v) { return e.a == v ? e.b : e.a; }
+
+// Whether two edges have a face in common; empty face slots match nothing.
+bool ShareFace(const TEdge& p, const TEdge& q) {
+  const int32_t pf[2] = {p.f1, p.f2};
+  const int32_t qf[2] = {q.f1, q.f2};
+  for (int32_t a : pf) {
+    if (a == kNone) continue;
+    for (int32_t b : qf)
+      if (a == b) return true;
+  }
+  return false;
+}
+
+// Whether vertex v has room in its vEdges for one more edge to `other` (two entries for a
+// degenerate edge from v to itself).
+bool HasEdgeRoom(const TVertex& v, bool selfLoop) {
+  const int64_t need = static_cast<int64_t>(v.nEdges) + (selfLoop ? 2 : 1);
+  return need <= static_cast<int64_t>(v.vEdges.size());
+}
+
+// Step 4 of the edge builder: every edge list in fan order, consecutive edges sharing a face.
+void SortFan(const TMesh& mesh, TVertex& v) {
+  std::vector<int32_t>& list = v.vEdges;
+  for (int32_t i = 0; i + 1 < v.nEdges; ++i) {
+    const TEdge& ei = mesh.edges[list[i]];
+    for (int32_t j = i + 2; j < v.nEdges; ++j) {
+      if (ShareFace(ei, mesh.edges[list[j]])) std::swap(list[j], list[i + 1]);
+    }
+  }
+}
+
+// Everything a pass reads, checked before it writes anything: the edges of every face really
+// join its corners and name it, every edge has two faces and old-vertex ends, every vertex's
+// edge list holds edges of that vertex. False means the mesh is inconsistent (e.g. an open
+// border, or an edge build that had to start over).
+bool PassInputConsistent(const TMesh& mesh) {
+  const int32_t m = mesh.nVerts;
+  if (m > static_cast<int64_t>(mesh.verts.size())) return false;
+  if (mesh.nFaces > static_cast<int64_t>(mesh.faces.size())) return false;
+  if (mesh.nEdges > static_cast<int64_t>(mesh.edges.size())) return false;
+  for (int32_t i = 0; i < mesh.nEdges; ++i) {
+    const TEdge& e = mesh.edges[i];
+    if (!InRange(e.a, m) || !InRange(e.b, m)) return false;
+    if (!InRange(e.f1, mesh.nFaces) || !InRange(e.f2, mesh.nFaces)) return false;
+  }
+  for (int32_t i = 0; i < mesh.nFaces; ++i) {
+    const TFace& f = mesh.faces[i];
+    for (int k = 0; k < 4; ++k) {
+      const int32_t c0 = f.v[k], c1 = f.v[(k + 1) % 4];
+      if (!InRange(c0, m) || !InRange(f.e[k], mesh.nEdges)) return false;
+      const TEdge& e = mesh.edges[f.e[k]];
+      if (!((e.a == c0 && e.b == c1) || (e.a == c1 && e.b == c0))) return false;
+      if (e.f1 != i && e.f2 != i) return false;
+    }
+  }
+  for (int32_t i = 0; i < m; ++i) {
+    const TVertex& v = mesh.verts[i];
+    if (v.nEdges < 0 || v.nEdges > static_cast<int64_t>(v.vEdges.size())) return false;
+    for (int32_t j = 0; j < v.nEdges; ++j) {
+      const int32_t ei = v.vEdges[j];
+      if (!InRange(ei, mesh.nEdges)) return false;
+      if (mesh.edges[ei].a != i && mesh.edges[ei].b != i) return false;
+    }
+  }
+  return true;
+}
+
+// The first vertex reached through v's edges in fan order that is not `exclude` and lies on
+// a seam (tag -1); kNone when there is none.
+int32_t SeamNeighbour(const TMesh& mesh, int32_t v, int32_t exclude) {
+  const TVertex& vert = mesh.verts[v];
+  for (int32_t j = 0; j < vert.nEdges; ++j) {
+    const int32_t w = OtherEnd(mesh.edges[vert.vEdges[j]], v);
+    if (w != exclude && mesh.verts[w].tag == -1) return w;
+  }
+  return kNone;
+}
+
+}  // namespace
+
+void BuildEdges(TMesh& mesh) {
+  const int32_t nVerts = mesh.nVerts;
+  const int32_t nFaces = mesh.nFaces;
+
+  // 1. A cleared edge table of twice the face count.
+  mesh.edges.assign(static_cast<size_t>(CheckedMul(2, nFaces)), TEdge{});
+  mesh.nEdges = 0;
+  const int64_t edgeCapacity = static_cast<int64_t>(mesh.edges.size());
+
+  // 2. Size every edge list by the vertex's corner uses.
+  for (int32_t i = 0; i < nVerts; ++i) mesh.verts[i].nEdges = 0;
+  for (int32_t i = 0; i < nFaces; ++i)
+    for (int32_t c : mesh.faces[i].v)
+      if (InRange(c, nVerts)) ++mesh.verts[c].nEdges;
+  for (int32_t i = 0; i < nVerts; ++i) {
+    TVertex& v = mesh.verts[i];
+    v.vEdges.assign(static_cast<size_t>(v.nEdges), kNone);
+    v.nEdges = 0;
+  }
+
+  // 3. Edges face by face: an edge met before gets this face as its second one, otherwise a
+  // new edge starts here. A face whose edge does not fit (an open border) starts the edge
+  // count over and the building goes on with the next face.
+  for (int32_t fi = 0; fi < nFaces; ++fi) {
+    TFace& f = mesh.faces[fi];
+    for (int32_t& e : f.e) e = kNone;
+    for (int k = 0; k < 4; ++k) {
+      const int32_t a = f.v[k], b = f.v[(k + 1) % 4];
+      if (!InRange(a, nVerts) || !InRange(b, nVerts)) {
+        mesh.nEdges = 0;
+        break;
+      }
+      TVertex& va = mesh.verts[a];
+      int32_t found = kNone;
+      for (int32_t j = 0; j < va.nEdges; ++j) {
+        const TEdge& e = mesh.edges[va.vEdges[j]];
+        if ((e.a == a && e.b == b) || (e.a == b && e.b == a)) {
+          found = va.vEdges[j];
+          break;
+        }
+      }
+      if (found != kNone) {
+        mesh.edges[found].f2 = fi;
+        f.e[k] = found;
+        continue;
+      }
+      TVertex& vb = mesh.verts[b];
+      if (mesh.nEdges >= edgeCapacity || !HasEdgeRoom(va, a == b) || !HasEdgeRoom(vb, a == b)) {
+        mesh.nEdges = 0;
+        break;
+      }
+      const int32_t ei = mesh.nEdges++;
+      TEdge& e = mesh.edges[ei];
+      e = TEdge{};
+      e.a = a;
+      e.b = b;
+      e.f1 = fi;
+      va.vEdges[va.nEdges++] = ei;
+      vb.vEdges[vb.nEdges++] = ei;
+      f.e[k] = ei;
+    }
+  }
+
+  // 4. Fan order.
+  for (int32_t i = 0; i < nVerts; ++i) SortFan(mesh, mesh.verts[i]);
+}
+
+bool SubdivisionPass(TMesh& mesh, bool refine, bool allVertices) {
+  // Old vertices are those below m; old faces those below nFaces.
+  const int32_t m = mesh.nVerts;
+  const int32_t nFaces = mesh.nFaces;
+  BuildEdges(mesh);
+  const int32_t nEdges = mesh.nEdges;
+
+  // Room and consistency, before anything changes. Faces share the capacity of the vertices,
+  // so a refinement normally fits; it is checked all the same.
+  if (!PassInputConsistent(mesh)) return false;
+  const int64_t vertsNeeded = int64_t{m} + nFaces + nEdges;
+  if (vertsNeeded > static_cast<int64_t>(mesh.verts.size())) return false;
+  if (refine && int64_t{4} * nFaces > static_cast<int64_t>(mesh.faces.size())) return false;
+
+  // Which old vertices lie on a seam (only needed when seams are kept).
+  std::vector<char> uniform(static_cast<size_t>(m), 1);
+  if (!allVertices)
+    for (int32_t i = 0; i < m; ++i) uniform[i] = IsUniform(mesh, i) ? 1 : 0;
+
+  // Face points: the mean of the four corners.
+  std::vector<DPoint> facePts(static_cast<size_t>(nFaces));
+  for (int32_t i = 0; i < nFaces; ++i) {
+    TFace& f = mesh.faces[i];
+    DPoint s;
+    bool movable = true;
+    for (int32_t c : f.v) {
+      s += DPoint(mesh.verts[c].pos);
+      movable = movable && mesh.verts[c].movable;
+    }
+    facePts[i] = s / 4.0;
+    f.facePoint = AddVertex(mesh, facePts[i].ToVec3(), movable);
+  }
+
+  // Edge points: the mean of the ends and the two face points; between two seam vertices
+  // (when seams are kept) the four-point rule along the seam, or the midpoint.
+  for (int32_t i = 0; i < nEdges; ++i) {
+    TEdge& e = mesh.edges[i];
+    const DPoint a(mesh.verts[e.a].pos), b(mesh.verts[e.b].pos);
+    DPoint p;
+    if (allVertices || uniform[e.a] || uniform[e.b]) {
+      p = (a + b + facePts[e.f1] + facePts[e.f2]) / 4.0;
+    } else {
+      const int32_t wa = SeamNeighbour(mesh, e.a, e.b);
+      const int32_t wb = SeamNeighbour(mesh, e.b, e.a);
+      if (wa != kNone && wb != kNone)
+        p = (a * 9.0 - DPoint(mesh.verts[wa].pos) + b * 9.0 - DPoint(mesh.verts[wb].pos)) / 16.0;
+      else
+        p = (a + b) / 2.0;
+    }
+    const bool movable = mesh.verts[e.a].movable && mesh.verts[e.b].movable;
+    e.edgePoint = AddVertex(mesh, p.ToVec3(), movable);
+  }
+
+  // Vertex points into temp: ((2R + Q)/n + (n - 3)P)/n, R and Q summed over the n edges.
+  for (int32_t i = 0; i < m; ++i) {
+    TVertex& v = mesh.verts[i];
+    const int32_t n = v.nEdges;
+    if ((!allVertices && !uniform[i]) || n == 0) {
+      v.temp = v.pos;
+      continue;
+    }
+    DPoint q, r;
+    for (int32_t j = 0; j < n; ++j) {
+      const TEdge& e = mesh.edges[v.vEdges[j]];
+      q += (facePts[e.f1] + facePts[e.f2]) / 2.0;
+      r += (DPoint(mesh.verts[e.a].pos) + DPoint(mesh.verts[e.b].pos)) / 2.0;
+    }
+    const DPoint p(v.pos);
+    v.temp = (((r * 2.0 + q) / n + p * (n - 3.0)) / n).ToVec3();
+  }
+
+  // Apply: all old vertices when refining, only the movable ones when presmoothing.
+  for (int32_t i = 0; i < m; ++i) {
+    TVertex& v = mesh.verts[i];
+    if (refine || v.movable) v.pos = v.temp;
+  }
+
+  if (!refine) {
+    // Presmoothing: the face and edge points are dropped.
+    mesh.nVerts = m;
+    return true;
+  }
+
+  // Split every old face in four, keeping its orientation: the face itself becomes the corner
+  // at c0, and the corners at c1, c2, c3 are appended in that order.
+  for (int32_t i = 0; i < nFaces; ++i) {
+    TFace& face = mesh.faces[i];
+    const int32_t c[4] = {face.v[0], face.v[1], face.v[2], face.v[3]};
+    int32_t ep[4];
+    for (int k = 0; k < 4; ++k) ep[k] = mesh.edges[face.e[k]].edgePoint;
+    const int32_t fp = face.facePoint;
+    const int32_t kind = face.kind;
+    const Vec3 normal = face.normal;
+
+    const int32_t quads[4][4] = {{c[0], ep[0], fp, ep[3]},
+                                 {ep[0], c[1], ep[1], fp},
+                                 {fp, ep[1], c[2], ep[2]},
+                                 {ep[3], fp, ep[2], c[3]}};
+    for (int q = 0; q < 4; ++q) {
+      TFace& out = q == 0 ? mesh.faces[i] : mesh.faces[mesh.nFaces++];
+      TFace fresh;
+      for (int k = 0; k < 4; ++k) fresh.v[k] = quads[q][k];
+      fresh.kind = kind;
+      fresh.normal = normal;  // a stand-in until the normals are recomputed
+      out = fresh;
+    }
+  }
+  return true;
+}
+
+void PrepareRefine(TMesh& mesh) {
+  const int32_t nVerts = mesh.nVerts;
+  if (nVerts > static_cast<int64_t>(mesh.verts.size()) ||
+      mesh.nFaces > static_cast<int64_t>(mesh.faces.size()) || nVerts < 0 || mesh.nFaces < 0 ||
+      mesh.nEdges < 0)
+    throw RangeError("PrepareRefine: the mesh counts do not fit its storage");
+  // The new sizes first, so that an overflow leaves the mesh as it was.
+  const int32_t faceCount = CheckedMul(4, mesh.nFaces);
+  const int32_t vertCount = CheckedAdd(CheckedAdd(nVerts, mesh.nEdges), mesh.nFaces);
+
+  // 1. Tags hold the vertices' own indices; the corners are noted by index.
+  for (int32_t i = 0; i < mesh.nFaces; ++i)
+    for (int32_t c : mesh.faces[i].v)
+      if (!InRange(c, nVerts))
+        throw RangeError("PrepareRefine: face " + std::to_string(i) +
+                         " has a corner outside 0.." + std::to_string(nVerts - 1));
+  for (int32_t i = 0; i < nVerts; ++i) mesh.verts[i].tag = i;
+  for (int32_t i = 0; i < mesh.nFaces; ++i) {
+    TFace& f = mesh.faces[i];
+    for (int j = 0; j < 4; ++j) f.vIndex[j] = mesh.verts[f.v[j]].tag;
+  }
+
+  // 2. Storage for one more level.
+  mesh.faces.resize(static_cast<size_t>(faceCount));
+  mesh.verts.resize(static_cast<size_t>(vertCount));
+
+  // 3. Corners from the noted indices.
+  for (int32_t i = 0; i < mesh.nFaces; ++i)
+    for (int j = 0; j < 4; ++j) mesh.faces[i].v[j] = mesh.faces[i].vIndex[j];
+}
+
+void MinimalSurfaceIterations(TMesh& mesh, int32_t count, bool full) {
+  // 1. Seam vertices get knot class 2 (the knot-band rule without changing face kinds).
+  if (full) {
+    for (int32_t i = 0; i < mesh.nVerts; ++i) mesh.verts[i].knotClass = -1;
+    for (int32_t i = 0; i < mesh.nFaces; ++i) {
+      const TFace& f = mesh.faces[i];
+      for (int32_t c : f.v) {
+        TVertex& v = mesh.verts[c];
+        if (v.knotClass >= 0 && v.knotClass != f.kind)
+          v.knotClass = 2;
+        else if (v.knotClass < 0)
+          v.knotClass = f.kind;
+      }
+    }
+  }
+
+  // 2. Each iteration moves every non-seam vertex along its normal by mcNum / mcDen.
+  for (int32_t it = 0; it < count; ++it) {
+    ComputeFaceNormals(mesh);
+    ComputeVertexNormals(mesh);
+    for (int32_t i = 0; i < mesh.nVerts; ++i) {
+      mesh.verts[i].mcNum = 0;
+      mesh.verts[i].mcDen = 0;
+    }
+    for (int32_t i = 0; i < mesh.nFaces; ++i) {
+      const TFace& f = mesh.faces[i];
+      for (int j = 0; j < 4; ++j) {
+        TVertex& b = mesh.verts[f.v[(j + 1) % 4]];
+        const DPoint pb(b.pos), n(b.normal);
+        const DPoint d1 = DPoint(mesh.verts[f.v[j]].pos) - pb;
+        const DPoint d2 = DPoint(mesh.verts[f.v[(j + 2) % 4]].pos) - pb;
+        const DPoint g = d1 - d2;
+        const DPoint w = d1 * d2.Dot(n) - d2 * d1.Dot(n);
+        const double gn = g.Dot(n);
+        b.mcNum += w.Dot(g);
+        b.mcDen += g.Dot(g) - gn * gn;
+      }
+    }
+    for (int32_t i = 0; i < mesh.nVerts; ++i) {
+      TVertex& v = mesh.verts[i];
+      if (v.knotClass != 2 && v.mcDen != 0) v.pos += v.normal * (v.mcNum / v.mcDen);
+    }
+  }
+}

@@ -1,0 +1,324 @@
+#include "mesh/buildMesh.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "core/rangeError.h"
+#include "helpers.h"
+#include "mesh/subdivision.h"
+
+namespace {
+
+TSeiffert Built(const std::string& word, const TSettings& s) {
+  TSeiffert m = StackedModel(word, s);
+  BuildMesh(m, s, true, false);
+  return m;
+}
+
+// Every face corner names a vertex in use, and every normal of a used vertex is unit length.
+void ExpectSoundMesh(const TMesh& mesh) {
+  std::vector<bool> used(mesh.nVerts, false);
+  for (int i = 0; i < mesh.nFaces; ++i)
+    for (int32_t v : mesh.faces[i].v) {
+      ASSERT_GE(v, 0);
+      ASSERT_LT(v, mesh.nVerts);
+      used[v] = true;
+    }
+  for (int i = 0; i < mesh.nVerts; ++i)
+    if (used[i]) ASSERT_NEAR(mesh.verts[i].normal.Length(), 1.0, 1e-4);
+}
+
+}  // namespace
+
+TEST(BuildMesh, GridSizesAtStartSettings) {
+  TSettings s = StartSettings();
+  TSeiffert m = StackedModel("AbAb", s);
+  SetGridSizes(m, s);
+  EXPECT_EQ(m.disks[1].nSlots, 16);
+  EXPECT_EQ(m.disks[1].nRings, 7);
+  for (int t = 1; t <= m.nTubes; ++t) {
+    EXPECT_EQ(m.tubes[t].nAcross, 8);
+    EXPECT_EQ(m.tubes[t].nAlong, 16);
+  }
+  EXPECT_EQ(m.End(m.tubes[2].endA).slot, 4);
+  EXPECT_DOUBLE_EQ(m.End(m.tubes[2].endA).row, 3.0);
+}
+
+TEST(BuildMesh, GridSizesFollowResolutionShiftAndTwist) {
+  TSettings s = StartSettings();
+  s.bandShift = 1.0;
+  s.resolution = 4;  // "Resolution" 2
+  TSeiffert m = StackedModel("A5", s);
+  SetGridSizes(m, s);
+  EXPECT_EQ(m.tubes[1].nAcross, 8);
+  EXPECT_EQ(m.tubes[1].nAlong, 32);
+  EXPECT_DOUBLE_EQ(m.End(m.tubes[1].endA).row, 6 - 2.0);  // lower end shifted up the grid
+  EXPECT_DOUBLE_EQ(m.End(m.tubes[1].endB).row, 6 + 2.0);
+
+  s.resolution = 8;  // "Resolution" 4
+  m = StackedModel("A", s);
+  SetGridSizes(m, s);
+  EXPECT_EQ(m.tubes[1].nAcross, 16);
+
+  // Ends at different slots: a third of the rows, but at least four per half twist.
+  s.resolution = 2;
+  m = StackedModel("A", s);
+  m.disks[2].ends[0].slot = 1;
+  m.tubes[1].twist = 1;
+  SetGridSizes(m, s);
+  EXPECT_EQ(m.tubes[1].nAlong, 5);
+  m = StackedModel("A3", s);
+  m.disks[2].ends[0].slot = 1;
+  SetGridSizes(m, s);
+  EXPECT_EQ(m.tubes[1].nAlong, 12);
+
+  // "Tube extra" -4 on an untwisted band would leave no rows; the band keeps its two rings.
+  s.tubeExtra = -4;
+  m = StackedModel("A", s);
+  m.tubes[1].twist = 0;
+  SetGridSizes(m, s);
+  EXPECT_EQ(m.tubes[1].nAlong, 2);
+}
+
+TEST(BuildMesh, DiskWithoutBandsIsAClosedEllipsoid) {
+  for (bool altPole : {false, true}) {
+    TSettings s = StartSettings();
+    s.resolution = 4;
+    s.altPoleMesh = altPole;
+    TSeiffert m = Built("", s);
+    const TDisk& d = m.disks[1];
+    const int N = d.nSlots, rings = d.nRings;
+    EXPECT_EQ(N, 16);
+    EXPECT_EQ(m.mesh.nFaces, (rings - 3) * N + 2 * (N / 2)) << altPole;
+    const TTopology t = Topology(m.mesh);
+    EXPECT_EQ(t.openEdges, 0);
+    EXPECT_EQ(t.Euler(), 2);
+    // Every vertex lies on the ellipsoid; the poles at the centre +- height/2.
+    for (int i = 0; i < m.mesh.nVerts; ++i) {
+      const Vec3 p = m.mesh.verts[i].pos;
+      const double r = std::hypot(p.x, p.y) / (d.diameter / 2), z = p.z / (d.height / 2);
+      EXPECT_NEAR(r * r + z * z, 1.0, 1e-4);
+    }
+    EXPECT_NEAR(m.mesh.verts[d.grid[0][0]].pos.z, d.height / 2, 1e-6);
+    EXPECT_NEAR(m.mesh.verts[d.grid[rings - 1][5]].pos.z, -d.height / 2, 1e-6);
+    // The pole is one vertex; its normal is the mean of its cap's face normals: straight up.
+    EXPECT_EQ(d.grid[0][0], d.grid[0][N - 1]);
+    EXPECT_NEAR(std::abs(m.mesh.verts[d.grid[0][0]].normal.z), 1.0, 1e-5);
+  }
+}
+
+TEST(BuildMesh, BandHolesStayOpenAndTheirVerticesUnused) {
+  const TSettings s = StartSettings();
+  TSeiffert m = Built("A", s);
+  const TDisk& d = m.disks[1];
+  const TDiskTube& e = d.ends[0];
+  // a = 1: the hole is the single grid point at the end's slot on the rim row.
+  EXPECT_EQ(d.grid[d.nRings / 2][e.slot], kNone);
+  int withoutFaces = 0;
+  std::vector<bool> used(m.mesh.nVerts, false);
+  for (int i = 0; i < m.mesh.nFaces; ++i)
+    for (int32_t v : m.mesh.faces[i].v) used[v] = true;
+  for (int i = 0; i < m.mesh.nVerts; ++i) withoutFaces += used[i] ? 0 : 1;
+  EXPECT_EQ(withoutFaces, 2);  // one hole vertex on each disk
+  for (int i = 0; i < m.mesh.nVerts; ++i)
+    if (!used[i]) EXPECT_EQ(m.mesh.verts[i].normal, Vec3());
+  // The anchor is the hole's centre vertex, on the disk's rim.
+  EXPECT_NEAR(std::hypot(e.anchor.x, e.anchor.y), d.diameter / 2, 0.05);
+}
+
+TEST(BuildMesh, BandRowsAndFaceKinds) {
+  const TSettings s = StartSettings();
+  for (const char* word : {"A", "A2"}) {
+    TSeiffert m = Built(word, s);
+    const TTube& t = m.tubes[1];
+    const int c = t.nAcross, L = t.nAlong - 1;
+    // End rows are disk vertices: created before the band's own vertices.
+    const int32_t firstBandVertex = t.grid[1][0];
+    for (int j = 0; j < c; ++j) {
+      EXPECT_LT(t.grid[0][j], firstBandVertex);
+      EXPECT_LT(t.grid[L][j], firstBandVertex);
+    }
+    // Every band adds L x c faces, half of each side.
+    int kinds[3] = {0, 0, 0};
+    const int diskFaces = m.mesh.nFaces - L * c;
+    for (int i = diskFaces; i < m.mesh.nFaces; ++i) ++kinds[m.mesh.faces[i].kind];
+    EXPECT_EQ(kinds[0], L * c / 2) << word;
+    EXPECT_EQ(kinds[1], L * c / 2) << word;
+  }
+}
+
+TEST(BuildMesh, StraightCentreLineWithoutCurve) {
+  TSettings s = StartSettings();
+  s.tubeCurve = 0;
+  TSeiffert m = Built("A", s);
+  const TTube& t = m.tubes[1];
+  // With the control points on the ring centres, the mean of every row lies on one line.
+  auto rowMean = [&](int i) {
+    Vec3 sum;
+    for (int32_t v : t.grid[i]) sum += m.mesh.verts[v].pos;
+    return sum / double(t.nAcross);
+  };
+  const Vec3 a = rowMean(0), b = rowMean(t.nAlong - 1);
+  const Vec3 dir = (b - a).Normalised();
+  for (int i = 1; i < t.nAlong - 1; ++i) {
+    const Vec3 off = rowMean(i) - a;
+    EXPECT_LT((off - dir * off.Dot(dir)).Length(), 1e-3) << i;
+  }
+}
+
+TEST(BuildMesh, EveryWordGivesAClosedSurfaceWithTheKnotAsSeam) {
+  std::vector<std::string> words = {"AAA",    "AbAb",    "AA",      "AAAAA",   "AAAbAb", "AABacBc",
+                                    "",       "Aa",      "AbAbb",   "AAAA",    "AbAbAb", "AAAAAAA",
+                                    "AAbAbb", "AAABaB",  "AAAAAA",  "A2A2A2",  "AA3A5",  "Aa3A5",
+                                    "AC",     "a",       "AABaBBCbbDcBDC"};
+  std::mt19937 rng(7);
+  for (int i = 0; i < 30; ++i) {
+    std::string w;
+    const int len = 1 + static_cast<int>(rng() % 20);
+    for (int k = 0; k < len; ++k) {
+      const char letter = static_cast<char>('A' + rng() % 5);
+      w += (rng() % 2) ? letter : static_cast<char>(letter - 'A' + 'a');
+    }
+    words.push_back(w);
+  }
+  for (int cc = 0; cc <= 2; ++cc) {
+    for (int pre : {0, 2, 4}) {
+      for (const std::string& w : words) {
+        if (cc == 2 && w.size() > 12) continue;  // keeps the suite quick; sizes grow 4x a level
+        TSettings s = StartSettings();
+        s.catmullClark = cc;
+        s.presmooth = pre;
+        TSeiffert m = Built(w, s);
+        const TTopology t = Topology(m.mesh);
+        SCOPED_TRACE("word \"" + w + "\" cc " + std::to_string(cc) + " presmooth " + std::to_string(pre));
+        ASSERT_EQ(t.openEdges, 0);
+        ASSERT_EQ(t.overfullEdges, 0);
+        ASSERT_EQ(t.Euler(), 2L * (m.nDisks - m.nTubes));
+        ASSERT_EQ(m.mesh.nEdges, 2 * m.mesh.nFaces);
+        bool allOdd = true;
+        for (int k = 1; k <= m.nCross; ++k) allOdd = allOdd && m.power[k] % 2 != 0;
+        if (allOdd) ASSERT_EQ(m.nLinks, ClosureComponents(m));
+        for (int l = 0; l < m.nLinks; ++l)
+          for (int32_t v : m.links[l].verts) ASSERT_TRUE(v >= 0 && v < m.mesh.nVerts);
+        ExpectSoundMesh(m.mesh);
+      }
+    }
+  }
+}
+
+TEST(BuildMesh, KnotBandDoublesTheLinkLines) {
+  TSettings s = StartSettings();
+  s.knotWidth = 1;
+  for (const char* w : {"AAA", "AbAb", "AA", "AbAbAb"}) {
+    TSeiffert m = Built(w, s);
+    EXPECT_EQ(m.nLinks, 2 * ClosureComponents(m)) << w;
+    int kind2 = 0;
+    for (int i = 0; i < m.mesh.nFaces; ++i) kind2 += m.mesh.faces[i].kind == 2;
+    EXPECT_GT(kind2, 0);
+    EXPECT_EQ(Topology(m.mesh).openEdges, 0);
+  }
+  s.knotWidth = 0;
+  TSeiffert m = Built("AAA", s);
+  for (int i = 0; i < m.mesh.nFaces; ++i) EXPECT_LT(m.mesh.faces[i].kind, 2);
+}
+
+TEST(BuildMesh, LinkLinesAreClosedSeamWalks) {
+  TSeiffert m = Built("AAA", StartSettings());
+  ClassifyVertices(m.mesh);
+  ASSERT_EQ(m.nLinks, 1);
+  const TLinkLine& line = m.links[0];
+  for (int i = 0; i < line.nVerts; ++i) {
+    const int32_t a = line.verts[i], b = line.verts[(i + 1) % line.nVerts];
+    EXPECT_EQ(m.mesh.verts[a].tag, -1);
+    // Consecutive vertices (the last back to the first) share an edge.
+    bool joined = false;
+    for (int k = 0; k < m.mesh.verts[a].nEdges; ++k) {
+      const TEdge& e = m.mesh.edges[m.mesh.verts[a].vEdges[k]];
+      joined = joined || (e.a == b || e.b == b);
+    }
+    EXPECT_TRUE(joined) << i;
+  }
+}
+
+TEST(BuildMesh, MinLinkSegmentThinsTheLinkLine) {
+  TSettings s = StartSettings();
+  const int all = Built("AAA", s).links[0].nVerts;
+  s.minLinkSeg = 0.1;
+  const TSeiffert m = Built("AAA", s);
+  EXPECT_LT(m.links[0].nVerts, all);
+  for (int i = 1; i < m.links[0].nVerts; ++i) {
+    const Vec3 d = m.mesh.verts[m.links[0].verts[i]].pos - m.mesh.verts[m.links[0].verts[i - 1]].pos;
+    EXPECT_GT(d.Length(), 0.1);
+  }
+}
+
+TEST(BuildMesh, PresmoothingWithoutCatmullClarkChangesNothing) {
+  TSettings s = StartSettings();
+  const TSeiffert plain = Built("AbAb", s);
+  s.presmooth = 4;
+  const TSeiffert pre = Built("AbAb", s);
+  ASSERT_EQ(pre.mesh.nVerts, plain.mesh.nVerts);
+  // The holes are sized for the presmoothing shrinkage, so compare band-free disk rows only:
+  // the pole of disk 1 stays exactly where it was.
+  EXPECT_EQ(pre.mesh.verts[pre.disks[1].grid[0][0]].pos, plain.mesh.verts[plain.disks[1].grid[0][0]].pos);
+  EXPECT_EQ(pre.mesh.nFaces, plain.mesh.nFaces);
+}
+
+TEST(BuildMesh, PresmoothingMovesVerticesWhenThereIsRoom) {
+  TSettings s = StartSettings();
+  s.catmullClark = 1;
+  const TSeiffert plain = Built("AbAb", s);
+  s.presmooth = 2;
+  const TSeiffert pre = Built("AbAb", s);
+  ASSERT_EQ(pre.mesh.nVerts, plain.mesh.nVerts);
+  double moved = 0;
+  for (int i = 0; i < pre.mesh.nVerts; ++i) moved += (pre.mesh.verts[i].pos - plain.mesh.verts[i].pos).Length();
+  EXPECT_GT(moved, 0.01);
+}
+
+TEST(BuildMesh, HugeSubdivisionIsRefusedBeforeAllocating) {
+  TSettings s = StartSettings();
+  s.catmullClark = 10;
+  TSeiffert m = StackedModel("AABaBBCbbDcBDC", s);
+  try {
+    BuildMesh(m, s, true, false);
+    FAIL() << "expected a RangeError";
+  } catch (const RangeError& e) {
+    EXPECT_NE(std::string(e.what()).find("Catm. Clark"), std::string::npos);
+  }
+  EXPECT_TRUE(m.mesh.verts.empty());
+}
+
+TEST(BuildMesh, SmoothedRoadOnlyRefreshesNormals) {
+  TSettings s = StartSettings();
+  TSeiffert m = Built("AAA", s);
+  const std::vector<TVertex> before(m.mesh.verts.begin(), m.mesh.verts.begin() + m.mesh.nVerts);
+  m.mesh.verts[0].normal = Vec3(5, 5, 5);
+  s.diskDiameter = 1.7;
+  s.catmullClark = 2;
+  BuildMesh(m, s, true, true);
+  ASSERT_EQ(m.mesh.nVerts, static_cast<int32_t>(before.size()));
+  for (size_t i = 0; i < before.size(); ++i) EXPECT_EQ(m.mesh.verts[i].pos, before[i].pos);
+  EXPECT_EQ(m.mesh.verts[0].normal, before[0].normal);
+}
+
+TEST(BuildMesh, RefineRoadKeepsTheKnotInPlace) {
+  TSettings s = StartSettings();
+  TSeiffert m = Built("AAA", s);
+  const int32_t faces = m.mesh.nFaces;
+  const int32_t links = m.links[0].nVerts;
+  std::vector<Vec3> knot;
+  for (int32_t v : m.links[0].verts) knot.push_back(m.mesh.verts[v].pos);
+  BuildMesh(m, s, false, true);
+  EXPECT_EQ(m.mesh.nFaces, 4 * faces);
+  EXPECT_EQ(Topology(m.mesh).openEdges, 0);
+  ASSERT_EQ(m.nLinks, 1);
+  EXPECT_EQ(m.links[0].nVerts, 2 * links);
+  for (const Vec3& p : knot) {
+    bool found = false;
+    for (int32_t v : m.links[0].verts) found = found || m.mesh.verts[v].pos == p;
+    EXPECT_TRUE(found);
+  }
+}
