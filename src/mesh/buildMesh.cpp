@@ -150,9 +150,13 @@ void BuildMesh(TSeiffert& model, TSettings s, bool full, bool smoothed, bool rac
   s.tJoints = false;
   SetGridSizes(model, s);
   const int64_t capacity = MeshCapacity(model, s);
-  mesh = TMesh{};
+  // Clear and refill rather than replace: a recompute of the same knot reuses the storage.
+  mesh.verts.clear();
+  mesh.faces.clear();
+  mesh.edges.clear();
   mesh.verts.resize(static_cast<size_t>(capacity));
   mesh.faces.resize(static_cast<size_t>(capacity));
+  mesh.nVerts = mesh.nFaces = mesh.nEdges = 0;
 
   for (int32_t d = 1; d <= model.nDisks; ++d) MeshDisk(model, d, s);
   for (int32_t t = 1; t <= model.nTubes; ++t) MeshTube(model, t, s);

@@ -51,7 +51,7 @@ bool HasEdgeRoom(const TVertex& v, bool selfLoop) {
   return need <= static_cast<int64_t>(v.vEdges.size());
 }
 
-// Step 4 of the edge builder: every edge list in fan order, consecutive edges sharing a face.
+// Puts an edge list in fan order, so that consecutive edges share a face.
 void SortFan(const TMesh& mesh, TVertex& v) {
   std::vector<int32_t>& list = v.vEdges;
   for (int32_t i = 0; i + 1 < v.nEdges; ++i) {

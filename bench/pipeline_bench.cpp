@@ -1,0 +1,41 @@
+// Time of one recompute (parse, lay-out, mesh build, centre) at the start settings.
+
+#include <benchmark/benchmark.h>
+
+#include "app/model/pipeline.h"
+
+namespace {
+
+// The values the program starts with for a stacked knot ("Disks 1", sliders 0/1/0).
+TSettings StartSettings() {
+  TSettings s;
+  s.diskDiameter = 0.6;
+  s.diskHeight = 0.02;
+  s.bandWidth = 0.2;
+  s.bandHeight = 0.02;
+  s.diskDistance = 0.83;
+  s.bandShift = 0;
+  return s;
+}
+
+void RunWord(benchmark::State& state, const char* word) {
+  TAppState app;
+  app.Settings = StartSettings();
+  app.Settings.catmullClark = static_cast<int32_t>(state.range(0));
+  for (auto _ : state) {
+    TSettings s = app.Settings;
+    RunPipeline(word, app.Seifert, s, app);
+    benchmark::DoNotOptimize(app.Seifert.mesh.nFaces);
+  }
+  state.counters["faces"] = app.Seifert.mesh.nFaces;
+  state.counters["verts"] = app.Seifert.mesh.nVerts;
+}
+
+void BM_PipelineFigureEight(benchmark::State& state) { RunWord(state, "AbAb"); }
+void BM_Pipeline14Letters(benchmark::State& state) { RunWord(state, "AABaBBCbbDcBDC"); }
+
+}  // namespace
+
+BENCHMARK(BM_PipelineFigureEight)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Pipeline14Letters)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond);
+BENCHMARK_MAIN();
