@@ -183,7 +183,9 @@ void DiskFaces(TSeiffert& model, int32_t di, const TSettings& s) {
   const int32_t kBottom = s.showConstruction ? 0 : d.side;
   auto G = [&](int32_t r, int64_t x) { return d.grid[r][Mod(x, N)]; };
 
-  const bool altPole = s.altPoleMesh && d.nEnds != 2;
+  // The alternative cap pairs quads over four columns; with fewer than eight columns (a disk
+  // with one band end) it would fold onto itself, so such a disk keeps the plain cap.
+  const bool altPole = s.altPoleMesh && d.nEnds != 2 && N >= 8 && N % 4 == 0;
   if (altPole) {
     for (int32_t i = 0; i < N; i += 4) {
       AddFace(mesh, G(1, i), G(1, i + 1), G(1, i + 2), G(1, i + 3), kTop);

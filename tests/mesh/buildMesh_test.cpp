@@ -322,3 +322,35 @@ TEST(BuildMesh, RefineRoadKeepsTheKnotInPlace) {
     EXPECT_TRUE(found);
   }
 }
+
+TEST(BuildMesh, SmoothingMeshesStayClosed) {
+  // The reduced mesh and the alternative pole caps are used for dynamic smoothing; disks with a
+  // single band end ("A", the outer disks of "AC") have only four columns there.
+  for (const char* w : {"A", "AC", "AAA", "AbAb", "AABaBBCbbDcBDC", "AAB", ""}) {
+    for (bool alt : {false, true}) {
+      for (bool reduced : {false, true}) {
+        TSettings s = StartSettings();
+        s.altPoleMesh = alt;
+        s.reducedMesh = reduced;
+        TSeiffert m = Built(w, s);
+        const TTopology t = Topology(m.mesh);
+        SCOPED_TRACE(std::string(w) + (alt ? " alt" : "") + (reduced ? " reduced" : ""));
+        EXPECT_EQ(t.openEdges, 0);
+        EXPECT_EQ(t.overfullEdges, 0);
+        EXPECT_EQ(t.Euler(), 2L * (m.nDisks - m.nTubes));
+        EXPECT_EQ(m.nLinks, ClosureComponents(m));
+      }
+    }
+  }
+}
+
+TEST(BuildMesh, ReducedMeshDropsColumnsBetweenEnds) {
+  TSettings s = StartSettings();
+  s.reducedMesh = true;
+  TSeiffert m = Built("AbAb", s);
+  // Disk 1 holds two band ends: 2 x ends x resolution columns, each end in the middle of its range.
+  EXPECT_EQ(m.disks[1].nSlots, 8);
+  EXPECT_EQ(m.disks[1].ends[0].slot, 6);
+  EXPECT_EQ(m.disks[1].ends[1].slot, 2);
+  EXPECT_EQ(m.disks[2].nSlots, 16);  // four ends
+}
