@@ -30,22 +30,20 @@ inline TMesh MakeCube(int capacityFactor = 1, int kind = 0) {
 #include <string>
 #include <utility>
 
+#include "app/model/headlessWindow.h"
 #include "core/settings.h"
 #include "knots/braidWord.h"
 #include "surface/seifert.h"
 
-// The settings the program starts with ("Disks 1" on "AbAb"): diameter 60, height 2, band 20 x 2,
-// distance 83, shift 0.
+// The settings the program starts with, read from a headless window after its start-up:
+// diameter 60, height 2, band 20 x 2, distance 83, shift 0, "Resolution" 2 (resolution 4).
 inline TSettings StartSettings() {
-  TSettings s;
-  s.diskDiameter = 0.6;
-  s.diskHeight = 0.02;
-  s.bandWidth = 0.2;
-  s.bandHeight = 0.02;
-  s.diskDistance = 0.83;
-  s.bandShift = 0;
-  s.smoothShading = true;
-  return s;
+  static const TSettings start = [] {
+    THeadlessWindow w;
+    w.window.StartUp();
+    return w.app.Settings;
+  }();
+  return start;
 }
 
 // Parses the word and lays it out stacked (or trivially without letters).

@@ -6,9 +6,9 @@
 #include "core/settings.h"
 #include "surface/seifert.h"
 
-// Largest vertex (and face) storage a build may ask for. Beyond it the build is refused
-// before anything is allocated.
-constexpr int64_t kMaxMeshCapacity = 24'000'000;
+// Largest vertex (and face) storage a build may ask for: with the edges about 4 GiB. Beyond it
+// the build is refused before anything is allocated.
+constexpr int64_t kMaxMeshCapacity = 16'000'000;
 
 // full: a build from the lay-out (or, when smoothed, a refresh of the normals only);
 // not full: one Refine step on the current mesh. racing turns on the crease normals.

@@ -27,14 +27,30 @@ void ExpectSoundMesh(const TMesh& mesh) {
       used[v] = true;
     }
   for (int i = 0; i < mesh.nVerts; ++i)
-    if (used[i]) ASSERT_NEAR(mesh.verts[i].normal.Length(), 1.0, 1e-4);
+    if (used[i]) {
+      ASSERT_NEAR(mesh.verts[i].normal.Length(), 1.0, 1e-4);
+    }
 }
 
 }  // namespace
 
 TEST(BuildMesh, GridSizesAtStartSettings) {
   TSettings s = StartSettings();
+  ASSERT_EQ(s.resolution, 4);
   TSeiffert m = StackedModel("AbAb", s);
+  SetGridSizes(m, s);
+  EXPECT_EQ(m.disks[1].nSlots, 32);
+  EXPECT_EQ(m.disks[1].nRings, 13);
+  for (int t = 1; t <= m.nTubes; ++t) {
+    EXPECT_EQ(m.tubes[t].nAcross, 8);
+    EXPECT_EQ(m.tubes[t].nAlong, 32);
+  }
+  EXPECT_EQ(m.End(m.tubes[2].endA).slot, 8);
+  EXPECT_DOUBLE_EQ(m.End(m.tubes[2].endA).row, 6.0);
+
+  // The window's own "Resolution" of 1 (resolution 2): eight around, sixteen along.
+  s.resolution = 2;
+  m = StackedModel("AbAb", s);
   SetGridSizes(m, s);
   EXPECT_EQ(m.disks[1].nSlots, 16);
   EXPECT_EQ(m.disks[1].nRings, 7);
@@ -42,8 +58,6 @@ TEST(BuildMesh, GridSizesAtStartSettings) {
     EXPECT_EQ(m.tubes[t].nAcross, 8);
     EXPECT_EQ(m.tubes[t].nAlong, 16);
   }
-  EXPECT_EQ(m.End(m.tubes[2].endA).slot, 4);
-  EXPECT_DOUBLE_EQ(m.End(m.tubes[2].endA).row, 3.0);
 }
 
 TEST(BuildMesh, GridSizesFollowResolutionShiftAndTwist) {
@@ -123,7 +137,9 @@ TEST(BuildMesh, BandHolesStayOpenAndTheirVerticesUnused) {
   for (int i = 0; i < m.mesh.nVerts; ++i) withoutFaces += used[i] ? 0 : 1;
   EXPECT_EQ(withoutFaces, 2);  // one hole vertex on each disk
   for (int i = 0; i < m.mesh.nVerts; ++i)
-    if (!used[i]) EXPECT_EQ(m.mesh.verts[i].normal, Vec3());
+    if (!used[i]) {
+      EXPECT_EQ(m.mesh.verts[i].normal, Vec3());
+    }
   // The anchor is the hole's centre vertex, on the disk's rim.
   EXPECT_NEAR(std::hypot(e.anchor.x, e.anchor.y), d.diameter / 2, 0.05);
 }
@@ -199,7 +215,9 @@ TEST(BuildMesh, EveryWordGivesAClosedSurfaceWithTheKnotAsSeam) {
         ASSERT_EQ(m.mesh.nEdges, 2 * m.mesh.nFaces);
         bool allOdd = true;
         for (int k = 1; k <= m.nCross; ++k) allOdd = allOdd && m.power[k] % 2 != 0;
-        if (allOdd) ASSERT_EQ(m.nLinks, ClosureComponents(m));
+        if (allOdd) {
+          ASSERT_EQ(m.nLinks, ClosureComponents(m));
+        }
         for (int l = 0; l < m.nLinks; ++l)
           for (int32_t v : m.links[l].verts) ASSERT_TRUE(v >= 0 && v < m.mesh.nVerts);
         ExpectSoundMesh(m.mesh);
@@ -330,6 +348,7 @@ TEST(BuildMesh, SmoothingMeshesStayClosed) {
     for (bool alt : {false, true}) {
       for (bool reduced : {false, true}) {
         TSettings s = StartSettings();
+        s.resolution = 2;  // smoothing prepares its mesh at "Resolution" 1
         s.altPoleMesh = alt;
         s.reducedMesh = reduced;
         TSeiffert m = Built(w, s);
@@ -346,6 +365,7 @@ TEST(BuildMesh, SmoothingMeshesStayClosed) {
 
 TEST(BuildMesh, ReducedMeshDropsColumnsBetweenEnds) {
   TSettings s = StartSettings();
+  s.resolution = 2;
   s.reducedMesh = true;
   TSeiffert m = Built("AbAb", s);
   // Disk 1 holds two band ends: 2 x ends x resolution columns, each end in the middle of its range.

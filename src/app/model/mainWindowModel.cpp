@@ -1,0 +1,244 @@
+#include "mainWindowModel.h"
+
+#include <stdexcept>
+#include <string>
+
+#include "core/settings.h"
+#include "pipeline.h"
+#include "readSettings.h"
+#include "render/view.h"
+#include "shapePresets.h"
+
+const uint32_t kStartSwatchColors[12] = {
+    Rgb(240, 200, 150), Rgb(200, 120, 33), Rgb(200, 120, 33),  Rgb(240, 200, 150),
+    Rgb(100, 100, 250), Rgb(150, 150, 250), Rgb(252, 225, 118), Rgb(120, 231, 250),
+    Rgb(250, 139, 120), Rgb(153, 250, 120), Rgb(100, 100, 100), Rgb(200, 200, 200),
+};
+
+TMainWindowModel::TMainWindowModel(TControlPanel& c, TAppState& a) : controls(c), app(a) {
+  controls.SetEventSink([this](const TControlDef& def) { HandleEvent(def); });
+}
+
+TMainWindowModel::~TMainWindowModel() { controls.SetEventSink(nullptr); }
+
+void TMainWindowModel::StartUp() {
+  // Writing the start values raises change events; none of them may recompute yet.
+  app.recomputeSuspended = true;
+
+  for (size_t i = 0; i < 12; ++i)
+    controls.SetColor("sh_col" + std::to_string(i + 1), kStartSwatchColors[i]);
+  ResetView(app.View, app.ModelCentre);
+  app.smoothed = false;
+  app.meshForSmoothing = false;
+
+  ResetShapeDefaults(controls);
+  // The knot table fills its drop-down here once it exists.
+  LayoutButtonClick("");
+
+  app.recomputeSuspended = false;
+  Recompute();
+  ResetView(app.View, app.ModelCentre);
+  Recompute();
+
+  app.meanEdgeValid = false;
+  app.firstSmooth = true;
+  app.racing = false;
+}
+
+void TMainWindowModel::ReadSettings() { ::ReadSettings(controls, app); }
+
+void TMainWindowModel::Recompute() {
+  if (app.recomputeSuspended) return;
+  ReadSettings();
+  app.refineCount = 0;
+  RunPipeline(controls.Text("ed_braid"), app.Seifert, app.Settings, app,
+              controls.Checked("cb_torus"));
+  RequestRedraw();
+}
+
+void TMainWindowModel::RequestRedraw() {
+  app.redrawDirty = true;
+  if (!app.recomputeSuspended && drawFrame) drawFrame();
+}
+
+void TMainWindowModel::NewKnot(const std::string& text) {
+  app.smoothed = false;
+  app.meanEdgeValid = false;
+  controls.SetText("ed_braid", text);
+  if (repaintBraidDiagram) repaintBraidDiagram();
+  tb_SliderChange();
+}
+
+void TMainWindowModel::tb_SliderChange() {
+  app.recomputeSuspended = true;
+  try {
+    ResetShapeDefaults(controls);
+    ApplyShapeSliders(controls, app);
+  } catch (...) {
+    // A failed preset must not leave every later recompute switched off.
+    app.recomputeSuspended = false;
+    throw;
+  }
+  app.recomputeSuspended = false;
+  Recompute();
+}
+
+void TMainWindowModel::BraidEntered() {
+  app.selectedKnotRow = 0;
+  if (repaintBraidDiagram) repaintBraidDiagram();
+  Button5Click();
+}
+
+void TMainWindowModel::Button5Click() {
+  app.smoothingRunning = false;
+  app.smoothed = false;
+  app.meanEdgeValid = false;
+  NewKnot(controls.Text("ed_braid"));
+}
+
+void TMainWindowModel::LayoutButtonClick(std::string_view sender) {
+  const TLayoutButton* b = FindLayoutButton(sender.empty() ? "but_disks1" : sender);
+  if (!b) throw std::invalid_argument("no lay-out button named " + std::string(sender));
+  const TControlDef* sphere = FindControl("tb_sphere");
+  const int32_t spherePosition = b->sphereMax ? RangeHigh(*sphere) : RangeLow(*sphere);
+
+  app.recomputeSuspended = true;
+  // A slider that moves raises tb_SliderChange at once, which recomputes; the writes after
+  // it may recompute on their own. The NewKnot at the end decides the final state.
+  switch (b->order) {
+    case TLayoutOrder::kRadioSliderTaperShift:
+      controls.SetChecked(b->radio, true);
+      controls.SetPosition("tb_sphere", spherePosition);
+      controls.SetPosition("ud_taper", b->taper);
+      controls.SetPosition("ud_shift", b->shift);
+      break;
+    case TLayoutOrder::kRadioSliderShiftTaper:
+      controls.SetChecked(b->radio, true);
+      controls.SetPosition("tb_sphere", spherePosition);
+      controls.SetPosition("ud_shift", b->shift);
+      controls.SetPosition("ud_taper", b->taper);
+      break;
+    case TLayoutOrder::kTJointRadioShiftSliderTaper:
+      if (b->tJoint >= 0) controls.SetChecked("cb_tjoint", b->tJoint != 0);
+      controls.SetChecked(b->radio, true);
+      controls.SetPosition("ud_shift", b->shift);
+      controls.SetPosition("tb_sphere", spherePosition);
+      controls.SetPosition("ud_taper", b->taper);
+      break;
+  }
+  NewKnot(controls.Text("ed_braid"));
+}
+
+void TMainWindowModel::PresetKnotClick(std::string_view sender) {
+  const TPresetKnot* k = FindPresetKnot(sender);
+  if (!k) throw std::invalid_argument("no preset knot button named " + std::string(sender));
+  NewKnot(std::string(k->word));
+}
+
+void TMainWindowModel::RepulsionClick(std::string_view sender) {
+  const bool strong = sender == "but_strong";
+  controls.SetPosition("ud_alpha", strong ? 2 : 0);
+  controls.SetPosition("ud_damp", strong ? 40 : 20);
+  app.smoothingRunning = false;
+}
+
+void TMainWindowModel::button22Click() {
+  controls.SetColor("sh_background", Rgb(192, 192, 192));
+  controls.SetColor("sh_background2", Rgb(192, 192, 192));
+  Recompute();
+}
+
+void TMainWindowModel::Button23Click() {
+  controls.SetColor("sh_background", Rgb(62, 73, 96));
+  controls.SetColor("sh_background2", Rgb(207, 213, 224));
+  Recompute();
+}
+
+void TMainWindowModel::ResetViewClick() {
+  ResetView(app.View, app.ModelCentre);
+  Recompute();
+}
+
+void TMainWindowModel::ColorChosen(std::string_view swatch, uint32_t color) {
+  const TControlDef* d = FindControl(swatch);
+  if (!d || d->kind != TControlKind::kColorSwatch)
+    throw std::invalid_argument("no colour swatch named " + std::string(swatch));
+  controls.SetColor(swatch, color);
+  if (d->handler == THandler::sh_col1MouseDown)
+    Recompute();
+  else if (d->handler == THandler::sh_diffuseMouseDown)
+    RequestRedraw();
+}
+
+void TMainWindowModel::HandleEvent(const TControlDef& c) {
+  using H = THandler;
+  switch (c.handler) {
+    case H::kNone:
+      return;
+    case H::ed_heightChange:
+    case H::rb_yClick:
+    case H::cb_autotwistClick:
+      Recompute();
+      return;
+    case H::ed_ccsubChange:
+    case H::ClickForceRedraw:
+    case H::cb_showlinksClick:
+    case H::ud_twidChange:
+      RequestRedraw();
+      return;
+    case H::Edit5Change:
+      // The split lay-out writes these fields itself while it runs.
+      if (!app.splitGuard) Recompute();
+      return;
+    case H::tb_SliderChange:
+      tb_SliderChange();
+      return;
+    case H::Edit9Change:
+      if (readSmoothingParameters) readSmoothingParameters();
+      return;
+    case H::sh_col1MouseDown:
+    case H::sh_diffuseMouseDown:
+      if (chooseColor) {
+        if (const auto chosen = chooseColor(controls.Color(c.name))) ColorChosen(c.name, *chosen);
+      }
+      return;
+    case H::cb_world_lightClick:
+    case H::cb_texturemappedClick:
+      if (texturesCreated) Recompute();
+      return;
+    case H::LayoutButtonClick:
+      LayoutButtonClick(c.name);
+      return;
+    case H::PresetKnotClick:
+      PresetKnotClick(c.name);
+      return;
+    case H::RepulsionClick:
+      RepulsionClick(c.name);
+      return;
+    case H::Button5Click:
+      Button5Click();
+      return;
+    case H::button22Click:
+      button22Click();
+      return;
+    case H::Button23Click:
+      Button23Click();
+      return;
+    case H::ResetViewClick:
+      ResetViewClick();
+      return;
+    case H::ud_imgscaleChange:
+    case H::cb_knottableChange:
+    case H::but_sestartClick:
+    case H::Button6Click:
+    case H::DumpHolesClick:
+    case H::TorusButtonClick:
+    case H::but_save_picClick:
+    case H::RideButtonClick:
+    case H::but_advancedClick:
+    case H::but_fullscreenClick:
+    case H::LoadPictureClick:
+      if (pendingHandler) pendingHandler(c);
+      return;
+  }
+}

@@ -1,0 +1,76 @@
+#pragma once
+// The main window's logic without the window: start-up, reading the controls, the recompute,
+// new knots, the shape presets' handlers, the lay-out, preset-knot and colour buttons, and
+// the dispatch of every control event to its bound handler. Written once against the control
+// interface, so the Qt window and the headless store behave alike.
+//
+// Handlers run synchronously inside control writes (a write raises its event at once), so a
+// handler that writes several controls sets recomputeSuspended first; errors of the model
+// (RangeError) propagate to the caller, which reports them and keeps the state reached.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "appState.h"
+#include "controlPanel.h"
+
+class TMainWindowModel {
+ public:
+  // Installs itself as the event sink of `controls`; both must outlive it.
+  TMainWindowModel(TControlPanel& controls, TAppState& app);
+  ~TMainWindowModel();
+  TMainWindowModel(const TMainWindowModel&) = delete;
+  TMainWindowModel& operator=(const TMainWindowModel&) = delete;
+
+  // Hooks the window fills in; an empty hook does nothing.
+  std::function<void()> drawFrame;            // draw one frame now
+  std::function<void()> repaintBraidDiagram;
+  // The colour dialog preset with the swatch's colour: the chosen colour, or none on Cancel.
+  std::function<std::optional<uint32_t>(uint32_t)> chooseColor;
+  std::function<void()> readSmoothingParameters;
+  // Handlers that arrive with later parts of the program (smoothing, ride, export, torus
+  // buttons, knot table, texture loading, window sizing).
+  std::function<void(const TControlDef&)> pendingHandler;
+  // The drawing panel has created its textures; until then the texture and light boxes
+  // do not recompute.
+  bool texturesCreated = false;
+
+  // The value steps of the window's creation, ending with two recomputes.
+  void StartUp();
+
+  void ReadSettings();
+  // Returns at once while recomputeSuspended; otherwise ReadSettings, refineCount := 0, the
+  // pipeline on the text of ed_braid, RequestRedraw.
+  void Recompute();
+  // Marks the scene dirty and, unless recomputeSuspended, draws a frame.
+  void RequestRedraw();
+  // Clears the smoothed state, puts `text` into ed_braid and runs tb_SliderChange.
+  void NewKnot(const std::string& text);
+  // Shape presets with recomputeSuspended set, then one Recompute.
+  void tb_SliderChange();
+
+  // Enter released in ed_braid: clears the table row, then "Reset".
+  void BraidEntered();
+  void Button5Click();                              // "Reset" under the view
+  void LayoutButtonClick(std::string_view sender);  // "" = start-up's call of "Disks 1"
+  void PresetKnotClick(std::string_view sender);
+  void RepulsionClick(std::string_view sender);     // "Weak" or "Strong"
+  void button22Click();                             // "Gray"
+  void Button23Click();                             // "Ramp"
+  void ResetViewClick();
+  // The colour dialog of a swatch was answered with OK.
+  void ColorChosen(std::string_view swatch, uint32_t color);
+
+  // Runs the handler bound to `control` in the table.
+  void HandleEvent(const TControlDef& control);
+
+ private:
+  TControlPanel& controls;
+  TAppState& app;
+};
+
+// The swatch colours start-up sets, in the order sh_col1 .. sh_col12.
+extern const uint32_t kStartSwatchColors[12];

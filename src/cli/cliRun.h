@@ -1,0 +1,20 @@
+#pragma once
+// veltrane-cli as a function, so that tests run it in-process.
+//
+// The run means what the same clicks mean in the window: (1) the start state; (2) --layout
+// checks that radio button and --preset clicks that button; (3) a BRAID is typed into
+// ed_braid and confirmed with Enter; (4) every --set in order; (5) one final Recompute;
+// (6) the output.
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+// args excludes the program name. Returns the exit status: 0 done, 2 for a usage error or an
+// error of the model (its message goes to `err`).
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// The caption --preset accepts for a lay-out or preset-knot button: its caption, with
+// " (stacked)" or " (flat)" added where two buttons share a caption. Returns the component
+// name, or "" when no button matches.
+std::string FindPresetButton(const std::string& caption);

@@ -1,0 +1,130 @@
+#include "infoReport.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdlib>
+#include <string>
+
+#include "meshSummary.h"
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// A float as the double that prints as its shortest decimal (0.85f gives 0.85, not
+// 0.8500000238418579).
+Json Real(float v) {
+  char buf[32];
+  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+  if (ec != std::errc()) return Json(static_cast<double>(v));
+  return Json(std::strtod(std::string(buf, end).c_str(), nullptr));
+}
+
+Json Point(const Vec3& v) { return Json::array({Real(v.x), Real(v.y), Real(v.z)}); }
+
+const char* LayoutName(uint8_t code) {
+  switch (code) {
+    case kLayoutStacked: return "stacked";
+    case kLayoutFlat: return "flat";
+    case kLayoutReducedFlat: return "reduced flat";
+    case kLayoutFlatDt: return "flat DT";
+    case kLayoutSplit: return "split";
+  }
+  return "unknown";
+}
+
+// The end a reference names, or null when the reference is broken.
+const TDiskTube* EndOrNull(const TSeiffert& m, const TEndRef& r) {
+  if (r.disk < 1 || r.disk > m.nDisks || static_cast<size_t>(r.disk) >= m.disks.size())
+    return nullptr;
+  if (r.end < 0 || r.end >= kMaxBandEnds) return nullptr;
+  return &m.disks[static_cast<size_t>(r.disk)].ends[static_cast<size_t>(r.end)];
+}
+
+Json EndJson(const TSeiffert& m, const TEndRef& r) {
+  const TDiskTube* e = EndOrNull(m, r);
+  return Json{{"disk", r.disk}, {"slot", e ? Json(e->slot) : Json()}, {"end", r.end}};
+}
+
+// A count bounded by what the array holds (element 0 unused where `fromOne`).
+int32_t Readable(int32_t count, size_t size, bool fromOne) {
+  const int64_t room = static_cast<int64_t>(size) - (fromOne ? 1 : 0);
+  return static_cast<int32_t>(std::max<int64_t>(0, std::min<int64_t>(count, room)));
+}
+
+int32_t DiskCount(const TSeiffert& m) { return Readable(m.nDisks, m.disks.size(), true); }
+int32_t TubeCount(const TSeiffert& m) { return Readable(m.nTubes, m.tubes.size(), true); }
+int32_t LinkCount(const TSeiffert& m) { return Readable(m.nLinks, m.links.size(), false); }
+
+}  // namespace
+
+Json InfoJson(const TAppState& app) {
+  const TSeiffert& m = app.Seifert;
+  Json j;
+  j["text"] = m.text;
+  j["nCross"] = m.nCross;
+  j["nStrands"] = m.nStrands;
+  j["layout"] = app.Settings.layout;
+  j["nDisks"] = m.nDisks;
+  j["nTubes"] = m.nTubes;
+
+  Json disks = Json::array();
+  for (int32_t i = 1; i <= DiskCount(m); ++i) {
+    const TDisk& d = m.disks[static_cast<size_t>(i)];
+    Json ends = Json::array();
+    for (int32_t e = 0; e < std::clamp(d.nEnds, 0, kMaxBandEnds); ++e)
+      ends.push_back({{"slot", d.ends[static_cast<size_t>(e)].slot},
+                      {"tube", d.ends[static_cast<size_t>(e)].tube}});
+    disks.push_back({{"centre", Point(d.centre)},
+                     {"diameter", d.diameter},
+                     {"height", d.height},
+                     {"nSlots", d.nSlots},
+                     {"side", d.side},
+                     {"ends", std::move(ends)}});
+  }
+  j["disks"] = std::move(disks);
+
+  Json tubes = Json::array();
+  for (int32_t i = 1; i <= TubeCount(m); ++i) {
+    const TTube& t = m.tubes[static_cast<size_t>(i)];
+    tubes.push_back(
+        {{"endA", EndJson(m, t.endA)}, {"endB", EndJson(m, t.endB)}, {"twist", t.twist}});
+  }
+  j["tubes"] = std::move(tubes);
+
+  const TMeshSummary s = SummariseMesh(m.mesh);
+  j["mesh"] = {{"nVerts", m.mesh.nVerts},
+               {"nFaces", m.mesh.nFaces},
+               {"nEdges", m.mesh.nEdges},
+               {"usedVerts", s.usedVerts},
+               {"openEdges", s.openEdges},
+               {"facesByKind", s.facesByKind},
+               {"faceEdges", s.faceEdges},
+               {"nonManifoldEdges", s.nonManifoldEdges}};
+
+  Json links = Json::array();
+  for (int32_t i = 0; i < LinkCount(m); ++i)
+    links.push_back({{"nVerts", m.links[static_cast<size_t>(i)].nVerts}});
+  j["links"] = std::move(links);
+  j["modelCentre"] = Point(app.ModelCentre);
+  return j;
+}
+
+void WriteInfoText(const TAppState& app, std::ostream& out) {
+  const TSeiffert& m = app.Seifert;
+  const TMeshSummary s = SummariseMesh(m.mesh);
+  out << "braid \"" << m.text << "\": " << m.nCross << " crossings on " << m.nStrands
+      << " strands\n";
+  out << "lay-out: " << LayoutName(app.Settings.layout) << " (" << int(app.Settings.layout)
+      << "), " << m.nDisks << " disks, " << m.nTubes << " bands\n";
+  out << "mesh: " << m.mesh.nVerts << " vertices (" << s.usedVerts << " used), "
+      << m.mesh.nFaces << " faces (by kind " << s.facesByKind[0] << "/" << s.facesByKind[1]
+      << "/" << s.facesByKind[2] << "), " << s.faceEdges << " edges, " << s.openEdges
+      << " open\n";
+  out << "links: " << LinkCount(m);
+  for (int32_t i = 0; i < LinkCount(m); ++i)
+    out << (i == 0 ? " (" : ", ") << m.links[static_cast<size_t>(i)].nVerts;
+  out << (LinkCount(m) > 0 ? " vertices)\n" : "\n");
+  out << "model centre: " << app.ModelCentre.x << " " << app.ModelCentre.y << " "
+      << app.ModelCentre.z << "\n";
+}

@@ -1,0 +1,15 @@
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cliRun.h"
+
+int main(int argc, char** argv) {
+  try {
+    const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    return RunCli(args, std::cout, std::cerr);
+  } catch (const std::exception& e) {
+    std::cerr << "veltrane-cli: " << e.what() << '\n';
+    return 2;
+  }
+}

@@ -1,0 +1,347 @@
+// The window logic end to end on the headless store: start-up, the lay-out and preset
+// buttons, handler bindings and recomputeSuspended.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+
+#include "app/model/headlessWindow.h"
+#include "app/model/readSettings.h"
+#include "app/model/shapePresets.h"
+#include "core/rangeError.h"
+
+namespace {
+
+struct MainWindowTest : ::testing::Test {
+  THeadlessWindow w;
+  int frames = 0;
+
+  void SetUp() override {
+    w.window.drawFrame = [this] { ++frames; };
+    w.window.StartUp();
+  }
+  int Pos(const char* name) const { return w.controls.Position(name); }
+  // Typing a word and pressing Enter.
+  void Type(const std::string& word) {
+    w.controls.SetText("ed_braid", word);
+    w.window.BraidEntered();
+  }
+  int Recomputes() const { return w.app.recomputeCount; }
+};
+
+const std::string kTwelve = "AbAbAbAbAbAb";
+
+}  // namespace
+
+TEST_F(MainWindowTest, StartState) {
+  EXPECT_EQ(Pos("ud_diameter"), 60);
+  EXPECT_EQ(Pos("ud_height"), 2);
+  EXPECT_EQ(Pos("ud_diax"), 20);
+  EXPECT_EQ(Pos("ud_diay"), 2);
+  EXPECT_EQ(Pos("ud_distance"), 83);
+  EXPECT_EQ(Pos("ud_subdiv"), 2);
+  EXPECT_EQ(Pos("ud_ccsub"), 0);
+  EXPECT_EQ(Pos("ud_presmooth"), 0);
+  EXPECT_EQ(Pos("ud_shift"), 0);  // "Disks 1" with no sender
+  EXPECT_TRUE(w.controls.Checked("cbsmooth"));
+
+  const TSettings& s = w.app.Settings;
+  EXPECT_DOUBLE_EQ(s.diskDiameter, 0.6);
+  EXPECT_DOUBLE_EQ(s.diskHeight, 0.02);
+  EXPECT_DOUBLE_EQ(s.bandWidth, 0.2);
+  EXPECT_DOUBLE_EQ(s.bandHeight, 0.02);
+  EXPECT_DOUBLE_EQ(s.diskDistance, 0.83);
+  EXPECT_EQ(s.resolution, 4);
+  EXPECT_TRUE(s.smoothShading);
+  EXPECT_EQ(s.colors[0], Rgb(240, 200, 150));
+  EXPECT_EQ(s.colors[11], Rgb(200, 200, 200));
+
+  EXPECT_EQ(w.app.Seifert.text, "AbAb");
+  EXPECT_EQ(w.app.Seifert.nCross, 4);
+  EXPECT_FALSE(w.app.recomputeSuspended);
+  EXPECT_FALSE(w.app.meanEdgeValid);
+  EXPECT_TRUE(w.app.firstSmooth);
+  // "Disks 1"'s NewKnot, then the two recomputes of start-up; each draws once.
+  EXPECT_EQ(Recomputes(), 3);
+  EXPECT_EQ(frames, 3);
+  EXPECT_EQ(w.app.View.Centre, w.app.ModelCentre);
+}
+
+TEST_F(MainWindowTest, StackedBallsMakeSpheres) {
+  w.controls.Click("but_balls_stacked");
+  EXPECT_EQ(Pos("tb_sphere"), 10);
+  EXPECT_EQ(Pos("ud_height"), 60);  // as high as wide
+  EXPECT_EQ(Pos("ud_diay"), 20);
+  EXPECT_EQ(Pos("ud_distance"), 25);
+
+  // Smooth spheres are 40 high whatever their diameter.
+  w.controls.SetPosition("tb_smooth", 7);
+  EXPECT_EQ(Pos("ud_height"), 40);
+  EXPECT_EQ(Pos("ud_distance"), 45);
+}
+
+TEST_F(MainWindowTest, LongWordClampsTheSphereHeight) {
+  Type(kTwelve);
+  EXPECT_EQ(Pos("ud_diameter"), 120);
+  EXPECT_EQ(Pos("ud_distance"), 143);
+  w.controls.Click("but_balls_stacked");
+  EXPECT_EQ(Pos("ud_diameter"), 120);
+  EXPECT_EQ(Pos("ud_height"), 100);  // 120 wanted, clamped
+  EXPECT_EQ(Pos("ud_distance"), 45);  // from the clamped height
+}
+
+TEST_F(MainWindowTest, FlatButtons) {
+  w.controls.Click("but_disks_flat");
+  EXPECT_TRUE(w.controls.Checked("rb_flat2"));
+  EXPECT_FALSE(w.controls.Checked("cb_tjoint"));
+  EXPECT_EQ(Pos("ud_diameter"), 60);
+  EXPECT_EQ(Pos("ud_distance"), 50);
+  EXPECT_EQ(w.app.Settings.layout, kLayoutReducedFlat);
+
+  w.controls.Click("but_ribbons");
+  EXPECT_TRUE(w.controls.Checked("cb_tjoint"));
+  EXPECT_EQ(Pos("ud_diax"), 30);
+  EXPECT_EQ(Pos("ud_distance"), 40);
+
+  w.controls.Click("but_tubes");
+  EXPECT_EQ(Pos("ud_diax"), 30);
+  EXPECT_EQ(Pos("ud_diay"), 30);
+  EXPECT_EQ(Pos("ud_height"), 60);
+
+  // "Braid" goes back to stacked, with shift and taper of its own.
+  w.controls.Click("but_braid");
+  EXPECT_TRUE(w.controls.Checked("rb_stacked"));
+  EXPECT_EQ(Pos("ud_shift"), 2);
+  EXPECT_EQ(Pos("ud_taper"), 100);
+  EXPECT_EQ(Pos("tb_sphere"), 0);
+  EXPECT_TRUE(w.controls.Checked("cb_tjoint"));  // left as it was
+}
+
+TEST_F(MainWindowTest, SmoothAndFineSliders) {
+  w.controls.SetPosition("tb_smooth", 7);
+  w.controls.SetPosition("tb_res", 3);
+  EXPECT_EQ(Pos("ud_subdiv"), 1);
+  EXPECT_EQ(Pos("ud_ccsub"), 3);
+  EXPECT_EQ(Pos("ud_presmooth"), 16);
+  EXPECT_EQ(w.app.Settings.catmullClark, 3);
+  EXPECT_EQ(w.app.Settings.presmooth, 16);
+}
+
+TEST_F(MainWindowTest, DiameterPresetSeesTheLayoutOfTheLastRecompute) {
+  Type(kTwelve);
+  // The slider does not move, so nothing recomputes before the final NewKnot, which still
+  // sees the stacked lay-out.
+  w.controls.Click("but_disks_flat");
+  EXPECT_EQ(Pos("ud_diameter"), 120);
+  // Here the slider moves and recomputes first.
+  w.controls.Click("but_balls_flat");
+  EXPECT_EQ(Pos("ud_diameter"), 60);
+  // Also straight from the stacked lay-out: the radio button is checked before the slider.
+  Type(kTwelve);
+  w.controls.Click("but_disks1");
+  w.controls.Click("but_tubes");
+  EXPECT_EQ(Pos("ud_diameter"), 60);
+
+  // A radio button clicked by hand recomputes at once, so a slider move afterwards agrees.
+  w.controls.Click("but_disks1");
+  w.controls.Click("rb_flat");
+  w.controls.SetPosition("tb_smooth", 1);
+  EXPECT_EQ(Pos("ud_diameter"), 60);
+}
+
+TEST_F(MainWindowTest, LayoutButtonsEndWithARecomputeOfTheirFinalState) {
+  for (const std::string& word : {std::string("AbAb"), kTwelve}) {
+    for (const TLayoutButton& b : LayoutButtons()) {
+      Type(word);
+      const int before = Recomputes();
+      w.controls.Click(b.name);
+      EXPECT_FALSE(w.app.recomputeSuspended) << b.name;
+      EXPECT_GT(Recomputes(), before) << b.name;
+      EXPECT_TRUE(w.controls.Checked(b.radio)) << b.name;
+      EXPECT_EQ(w.app.Seifert.text, word);
+      // Nothing changed after the last recompute: its settings are the controls' values.
+      const TSettings used = w.app.Settings;
+      TAppState fresh;
+      ReadSettings(w.controls, fresh);
+      const TSettings& now = fresh.Settings;
+      EXPECT_EQ(used.layout, now.layout) << b.name;
+      EXPECT_EQ(used.diskDiameter, now.diskDiameter) << b.name;
+      EXPECT_EQ(used.diskHeight, now.diskHeight) << b.name;
+      EXPECT_EQ(used.diskDistance, now.diskDistance) << b.name;
+      EXPECT_EQ(used.diskTaper, now.diskTaper) << b.name;
+      EXPECT_EQ(used.bandWidth, now.bandWidth) << b.name;
+      EXPECT_EQ(used.bandHeight, now.bandHeight) << b.name;
+      EXPECT_EQ(used.bandShift, now.bandShift) << b.name;
+      EXPECT_EQ(used.resolution, now.resolution) << b.name;
+    }
+  }
+}
+
+TEST_F(MainWindowTest, RecomputeSuspendedHoldsBackRecomputesAndFrames) {
+  const int before = Recomputes();
+  w.app.recomputeSuspended = true;
+  w.app.redrawDirty = false;
+  w.controls.SetPosition("ud_height", 50);
+  w.controls.SetPosition("ud_transp", 20);  // a redraw-only control
+  w.window.Recompute();
+  EXPECT_EQ(Recomputes(), before);
+  EXPECT_EQ(frames, 3);
+  EXPECT_TRUE(w.app.redrawDirty);  // the redraw is remembered for later
+
+  w.app.recomputeSuspended = false;
+  w.controls.SetPosition("ud_height", 50);
+  EXPECT_EQ(Recomputes(), before + 1);
+  EXPECT_EQ(frames, 4);
+  EXPECT_DOUBLE_EQ(w.app.Settings.diskHeight, 0.5);
+}
+
+TEST_F(MainWindowTest, EveryControlRunsItsBoundHandler) {
+  // What a handler does, seen from outside: recomputes and frames.
+  const std::map<THandler, std::pair<int, int>> effect = {
+      {THandler::ed_heightChange, {1, 1}},   {THandler::rb_yClick, {1, 1}},
+      {THandler::cb_autotwistClick, {1, 1}}, {THandler::Edit5Change, {1, 1}},
+      {THandler::ed_ccsubChange, {0, 1}},    {THandler::ClickForceRedraw, {0, 1}},
+      {THandler::cb_showlinksClick, {0, 1}}, {THandler::ud_twidChange, {0, 1}},
+      {THandler::kNone, {0, 0}},             {THandler::Edit9Change, {0, 0}},
+      {THandler::ud_imgscaleChange, {0, 0}}, {THandler::cb_world_lightClick, {0, 0}},
+      {THandler::cb_texturemappedClick, {0, 0}},
+  };
+  int tested = 0;
+  for (const TControlDef& d : ControlTable()) {
+    if (d.kind != TControlKind::kUpDown && d.kind != TControlKind::kCheckBox) continue;
+    ASSERT_TRUE(effect.count(d.handler)) << d.name;
+    const auto [recomputes, draws] = effect.at(d.handler);
+    const int r0 = Recomputes(), f0 = frames;
+    if (d.kind == TControlKind::kUpDown)
+      w.controls.SetPosition(d.name, w.controls.Position(d.name));
+    else
+      w.controls.Click(d.name);
+    EXPECT_EQ(Recomputes() - r0, recomputes) << d.name;
+    EXPECT_EQ(frames - f0, draws) << d.name;
+    if (d.kind == TControlKind::kCheckBox) w.controls.Click(d.name);  // put it back
+    ++tested;
+  }
+  EXPECT_GT(tested, 80);
+
+  for (const char* radio : {"rb_split", "rb_flat", "rb_x", "rb_z"}) {
+    const int r0 = Recomputes();
+    w.controls.Click(radio);
+    EXPECT_EQ(Recomputes() - r0, 1) << radio;
+  }
+  const int r0 = Recomputes();
+  w.controls.Click("rb_flatdt");  // hidden: only redraws
+  EXPECT_EQ(Recomputes(), r0);
+
+  // The split lay-out writes its own fields under splitGuard without recomputing.
+  w.app.splitGuard = true;
+  w.controls.SetPosition("ud_r1", 7);
+  EXPECT_EQ(Recomputes(), r0);
+}
+
+TEST_F(MainWindowTest, PresetKnotButtonsLoadTheirWords) {
+  const std::map<std::string_view, std::string> words = {
+      {"Trefoil", "AAA"},        {"Figure 8", "AbAb"},   {"Hopf ring", "AA"},
+      {"5-foil", "AAAAA"},       {"6_2", "AAAbAb"},      {"6_1", "AABacBc"},
+      {"Unknot", ""},            {"Two rings", "Aa"},    {"Whitehead", "AbAbb"},
+      {"4-foil", "AAAA"},        {"Borromean", "AbAbAb"}, {"7-foil", "AAAAAAA"},
+      {"6_3", "AAbAbb"},         {"5_2", "AAABaB"},      {"6-foil", "AAAAAA"},
+      {"P 2,2,2", "A2A2A2"},     {"P 1,3,5", "AA3A5"},   {"P 1,-3,5", "Aa3A5"},
+  };
+  int clicked = 0;
+  for (const TControlDef& d : ControlTable()) {
+    if (d.handler != THandler::PresetKnotClick) continue;
+    ASSERT_TRUE(words.count(d.caption)) << d.caption;
+    const std::string& word = words.at(d.caption);
+    w.controls.SetPosition("ud_height", 77);  // a hand-made change the preset overwrites
+    w.controls.Click(d.name);
+    ++clicked;
+    EXPECT_EQ(w.controls.Text("ed_braid"), word);
+    EXPECT_EQ(w.app.Seifert.text, word);
+    const auto letters = std::count_if(word.begin(), word.end(),
+                                       [](unsigned char ch) { return std::isalpha(ch); });
+    EXPECT_EQ(w.app.Seifert.nCross, letters) << d.caption;
+    EXPECT_NE(Pos("ud_height"), 77) << d.caption;
+  }
+  EXPECT_EQ(clicked, 18);
+}
+
+TEST_F(MainWindowTest, RepulsionButtonsOnlySetTheSmoothingFields) {
+  const int before = Recomputes();
+  w.app.smoothingRunning = true;
+  w.controls.Click("but_strong");
+  EXPECT_EQ(Pos("ud_alpha"), 2);
+  EXPECT_EQ(Pos("ud_damp"), 40);
+  EXPECT_FALSE(w.app.smoothingRunning);
+  w.controls.Click("but_weak");
+  EXPECT_EQ(Pos("ud_alpha"), 0);
+  EXPECT_EQ(Pos("ud_damp"), 20);
+  EXPECT_EQ(Recomputes(), before);
+}
+
+TEST_F(MainWindowTest, ColourButtonsAndDialogs) {
+  int before = Recomputes();
+  w.controls.Click("Button23");
+  EXPECT_EQ(w.controls.Color("sh_background"), Rgb(62, 73, 96));
+  EXPECT_EQ(w.controls.Color("sh_background2"), Rgb(207, 213, 224));
+  w.controls.Click("button22");
+  EXPECT_EQ(w.controls.Color("sh_background2"), Rgb(192, 192, 192));
+  EXPECT_EQ(Recomputes(), before + 2);
+
+  std::optional<uint32_t> answer = Rgb(1, 2, 3);
+  w.window.chooseColor = [&](uint32_t) { return answer; };
+  before = Recomputes();
+  w.controls.Click("sh_col3");
+  EXPECT_EQ(w.app.Settings.colors[2], Rgb(1, 2, 3));
+  EXPECT_EQ(Recomputes(), before + 1);
+
+  const int f0 = frames;
+  w.controls.Click("sh_specular");  // appearance only: redraw
+  EXPECT_EQ(w.controls.Color("sh_specular"), Rgb(1, 2, 3));
+  EXPECT_EQ(Recomputes(), before + 1);
+  EXPECT_EQ(frames, f0 + 1);
+
+  answer.reset();  // Cancel
+  w.controls.Click("sh_col4");
+  EXPECT_EQ(w.controls.Color("sh_col4"), Rgb(240, 200, 150));
+  EXPECT_EQ(Recomputes(), before + 1);
+}
+
+TEST_F(MainWindowTest, EnterAndResetStartTheKnotAfresh) {
+  w.controls.SetPosition("ud_height", 50);
+  w.app.smoothed = true;
+  w.app.meanEdgeValid = true;
+  w.app.selectedKnotRow = 5;
+  w.app.smoothingRunning = true;
+  Type("AAA");
+  EXPECT_EQ(w.app.selectedKnotRow, 0);
+  EXPECT_FALSE(w.app.smoothed);
+  EXPECT_FALSE(w.app.meanEdgeValid);
+  EXPECT_FALSE(w.app.smoothingRunning);
+  EXPECT_EQ(Pos("ud_height"), 2);
+  EXPECT_EQ(w.app.Seifert.nCross, 3);
+
+  w.controls.SetPosition("ud_diameter", 150);
+  w.controls.Click("Button5");
+  EXPECT_EQ(Pos("ud_diameter"), 60);
+}
+
+TEST_F(MainWindowTest, ModelErrorsLeaveTheWindowWorking) {
+  // 51 crossings on one generator put 51 band ends on disk 1.
+  EXPECT_THROW(Type(std::string(51, 'A')), RangeError);
+  EXPECT_FALSE(w.app.recomputeSuspended);
+  Type("AAA");
+  EXPECT_EQ(w.app.Seifert.nCross, 3);
+  EXPECT_EQ(w.app.Seifert.nDisks, 2);
+}
+
+TEST_F(MainWindowTest, ResetViewButtonRecentresAndRecomputes) {
+  w.app.View.Yaw = 40;
+  w.app.View.Size = 9;
+  const int before = Recomputes();
+  w.controls.Click("but_projreset");
+  EXPECT_EQ(w.app.View.Yaw, 0);
+  EXPECT_EQ(w.app.View.Size, 3.0);
+  EXPECT_EQ(Recomputes(), before + 1);
+}

@@ -1,0 +1,224 @@
+// veltrane-cli run in-process: options in the window's order, errors with exit status 2,
+// the JSON summary, and OBJ and PLY files that read back.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <unistd.h>
+
+#include "cli/cliRun.h"
+
+namespace {
+
+struct TRun {
+  int status = -1;
+  std::string out, err;
+};
+
+TRun Cli(const std::vector<std::string>& args) {
+  std::ostringstream out, err;
+  TRun r;
+  r.status = RunCli(args, out, err);
+  r.out = out.str();
+  r.err = err.str();
+  return r;
+}
+
+nlohmann::json Info(std::vector<std::string> args) {
+  args.insert(args.begin(), "info");
+  args.push_back("--json");
+  const TRun r = Cli(args);
+  EXPECT_EQ(r.status, 0) << r.err;
+  return nlohmann::json::parse(r.out);
+}
+
+std::vector<std::string> Lines(const std::string& path) {
+  std::ifstream in(path);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::string TempPath(const std::string& name) {
+  return (std::filesystem::temp_directory_path() /
+          ("veltrane_cli_" + std::to_string(::getpid()) + "_" + name))
+      .string();
+}
+
+}  // namespace
+
+TEST(Cli, InfoJsonOfTheStartKnot) {
+  const auto j = Info({});
+  EXPECT_EQ(j["text"], "AbAb");
+  EXPECT_EQ(j["nCross"], 4);
+  EXPECT_EQ(j["nStrands"], 3);
+  EXPECT_EQ(j["layout"], 0);
+  ASSERT_EQ(j["nDisks"], 3);
+  ASSERT_EQ(j["nTubes"], 4);
+  ASSERT_EQ(j["disks"].size(), 3u);
+  ASSERT_EQ(j["tubes"].size(), 4u);
+  // Bands are numbered from 1 and name disks numbered from 1; each end's band points back.
+  for (size_t t = 0; t < 4; ++t) {
+    for (const char* side : {"endA", "endB"}) {
+      const auto& end = j["tubes"][t][side];
+      const int disk = end["disk"];
+      ASSERT_GE(disk, 1);
+      ASSERT_LE(disk, 3);
+      const auto& ends = j["disks"][disk - 1]["ends"];
+      const int e = end["end"];
+      ASSERT_LT(e, static_cast<int>(ends.size()));
+      EXPECT_EQ(ends[e]["tube"], t + 1);
+      EXPECT_EQ(ends[e]["slot"], end["slot"]);
+    }
+  }
+  for (const char* key : {"nVerts", "nFaces", "nEdges", "usedVerts", "openEdges"})
+    EXPECT_TRUE(j["mesh"][key].is_number_integer()) << key;
+  EXPECT_EQ(j["mesh"]["facesByKind"].size(), 3u);
+  EXPECT_TRUE(j["links"].is_array());
+  EXPECT_EQ(j["modelCentre"].size(), 3u);
+  EXPECT_DOUBLE_EQ(j["disks"][0]["diameter"].get<double>(), 0.6);
+}
+
+TEST(Cli, OptionsApplyInTheWindowsOrder) {
+  EXPECT_EQ(Info({"--layout", "split"})["layout"], 4);
+  EXPECT_EQ(Info({"--layout", "flat-dt"})["layout"], 3);
+  EXPECT_EQ(Info({"--preset", "Balls (flat)"})["layout"], 2);
+  EXPECT_EQ(Info({"--preset", "Trefoil"})["text"], "AAA");
+  // The typed word comes after the preset button and wins.
+  EXPECT_EQ(Info({"AA", "--preset", "Trefoil"})["text"], "AA");
+  // A word typed with Enter runs the presets: 12 letters stacked give diameter 1.2 ...
+  EXPECT_DOUBLE_EQ(Info({"AbAbAbAbAbAb"})["disks"][0]["diameter"].get<double>(), 1.2);
+  // ... while --set comes after them, in order, the last one winning.
+  const auto j = Info({"AbAbAbAbAbAb", "--set", "ud_diameter=50", "--set", "ud_diameter=70"});
+  EXPECT_DOUBLE_EQ(j["disks"][0]["diameter"].get<double>(), 0.7);
+  // A redraw-only control counts through the final recompute.
+  EXPECT_EQ(Info({"--set", "ed_braid=AAA"})["text"], "AAA");
+}
+
+TEST(Cli, OutOfRangeValuesAreClampedWithAWarning) {
+  TRun r = Cli({"info", "--json", "--set", "ud_diameter=500"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.err.find("warning"), std::string::npos);
+  EXPECT_NE(r.err.find("clamped to 200"), std::string::npos);
+  EXPECT_DOUBLE_EQ(nlohmann::json::parse(r.out)["disks"][0]["diameter"].get<double>(), 2.0);
+
+  r = Cli({"info", "--set", "ud_rscale=-1000"});
+  EXPECT_NE(r.err.find("clamped to -100"), std::string::npos);
+  r = Cli({"info", "--set", "ud_height=99999999999999999999999"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.err.find("clamped to 100"), std::string::npos);
+  r = Cli({"info", "--set", "ud_height=50"});
+  EXPECT_EQ(r.err, "");
+}
+
+TEST(Cli, MistakesExitWithStatusTwoAndSayWhy) {
+  const std::vector<std::vector<std::string>> cases = {
+      {"info", "--set", "ud_nothing=1"},
+      {"info", "--set", "ud_height"},
+      {"info", "--set", "ud_height=tall"},
+      {"info", "--set", "cb_tjoint=2"},
+      {"info", "--set", "Button5=1"},
+      {"info", "--set", "sh_col1=1,2"},
+      {"info", "--set", "cb_knottable=1"},
+      {"info", "--layout", "diagonal"},
+      {"info", "--preset", "Balls"},
+      {"info", "--knot", "3_1"},
+      {"info", "--torus", "2,3"},
+      {"info", "--frobnicate"},
+      {"mesh", "AAA"},
+      {"mesh", "AAA", "-o", TempPath("x.stl")},
+      {"mesh", "AAA", "-o", "/nonexistent-dir/x.obj"},
+      {},
+  };
+  for (const auto& args : cases) {
+    const TRun r = Cli(args);
+    std::string joined;
+    for (const auto& a : args) joined += a + " ";
+    EXPECT_EQ(r.status, 2) << joined;
+    EXPECT_FALSE(r.err.empty()) << joined;
+  }
+  EXPECT_FALSE(std::filesystem::exists("/nonexistent-dir/x.obj.part"));
+  EXPECT_EQ(Cli({"--help"}).status, 0);
+}
+
+TEST(Cli, ModelRangeErrorIsReported) {
+  const TRun r = Cli({"info", std::string(51, 'A')});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("50"), std::string::npos) << r.err;
+}
+
+TEST(Cli, ObjReadsBack) {
+  const std::string path = TempPath("trefoil.obj");
+  ASSERT_EQ(Cli({"mesh", "AAA", "-o", path}).status, 0);
+  const auto j = Info({"AAA"});
+  const int nVerts = j["mesh"]["nVerts"];
+  int v = 0, f = 0, l = 0;
+  std::vector<std::string> groups;
+  for (const std::string& line : Lines(path)) {
+    std::istringstream in(line);
+    std::string tag;
+    in >> tag;
+    if (tag == "v") ++v;
+    if (tag == "g") groups.push_back(line.substr(2));
+    if (tag == "f" || tag == "l") {
+      std::vector<int> ids;
+      for (int id; in >> id;) {
+        EXPECT_GE(id, 1);
+        EXPECT_LE(id, nVerts);
+        ids.push_back(id);
+      }
+      if (tag == "f") {
+        EXPECT_EQ(ids.size(), 4u);
+        ++f;
+      } else {
+        ASSERT_GE(ids.size(), 3u);
+        EXPECT_EQ(ids.front(), ids.back());  // closed
+        ++l;
+      }
+    }
+  }
+  EXPECT_EQ(v, nVerts);
+  EXPECT_EQ(f, j["mesh"]["nFaces"]);
+  EXPECT_EQ(l, static_cast<int>(j["links"].size()));
+  for (const auto& g : groups)
+    EXPECT_TRUE(g == "kind0" || g == "kind1" || g == "kind2" || g == "links") << g;
+  std::filesystem::remove(path);
+}
+
+TEST(Cli, PlyReadsBackWithFaceColours) {
+  const std::string path = TempPath("trefoil.PLY");
+  ASSERT_EQ(Cli({"mesh", "AAA", "-o", path, "--set", "sh_col4=10,20,30"}).status, 0);
+  const auto lines = Lines(path);
+  std::map<std::string, long> counts;
+  size_t body = 0;
+  for (; body < lines.size() && lines[body] != "end_header"; ++body) {
+    std::istringstream in(lines[body]);
+    std::string word, element;
+    long n = 0;
+    if (in >> word >> element >> n && word == "element") counts[element] = n;
+  }
+  ASSERT_LT(body, lines.size());
+  ++body;
+  ASSERT_EQ(lines.size() - body,
+            static_cast<size_t>(counts["vertex"] + counts["face"] + counts["edge"]));
+  const auto j = Info({"AAA"});
+  EXPECT_EQ(counts["vertex"], j["mesh"]["nVerts"].get<long>());
+  EXPECT_EQ(counts["face"], j["mesh"]["nFaces"].get<long>());
+
+  // Kind 0 faces wear sh_col2's start colour, kind 1 the colour set for sh_col4.
+  std::map<std::string, int> colours;
+  for (long k = 0; k < counts["face"]; ++k) {
+    std::istringstream in(lines[body + counts["vertex"] + k]);
+    int n, a, b, c, d, r, g, bl;
+    ASSERT_TRUE(in >> n >> a >> b >> c >> d >> r >> g >> bl);
+    EXPECT_EQ(n, 4);
+    ++colours[std::to_string(r) + "," + std::to_string(g) + "," + std::to_string(bl)];
+  }
+  const auto kinds = j["mesh"]["facesByKind"];
+  EXPECT_EQ(colours["200,120,33"], kinds[0].get<int>());
+  EXPECT_EQ(colours["10,20,30"], kinds[1].get<int>());
+  std::filesystem::remove(path);
+}
