@@ -200,7 +200,7 @@ TEST(BuildMesh, EveryWordGivesAClosedSurfaceWithTheKnotAsSeam) {
     words.push_back(w);
   }
   for (int cc = 0; cc <= 2; ++cc) {
-    for (int pre : {0, 2, 4}) {
+    for (int pre = 0; pre <= 4; ++pre) {
       for (const std::string& w : words) {
         if (cc == 2 && w.size() > 12) continue;  // keeps the suite quick; sizes grow 4x a level
         TSettings s = StartSettings();
