@@ -25,7 +25,7 @@ test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j$(JOBS)
 
 bench: build
-	@$(BUILD_DIR)/bench/veltrane_bench --benchmark_min_time=0.5
+	@$(BUILD_DIR)/bench/veltrane_bench --benchmark_min_time=2
 
 clean:
 	@rm -rf $(BUILD_DIR)

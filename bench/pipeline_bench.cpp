@@ -2,20 +2,16 @@
 
 #include <benchmark/benchmark.h>
 
+#include "app/model/headlessWindow.h"
 #include "app/model/pipeline.h"
 
 namespace {
 
-// The values the program starts with for a stacked knot ("Disks 1", sliders 0/1/0).
+// The settings after the program's own start-up ("Disks 1", sliders 0/1/0).
 TSettings StartSettings() {
-  TSettings s;
-  s.diskDiameter = 0.6;
-  s.diskHeight = 0.02;
-  s.bandWidth = 0.2;
-  s.bandHeight = 0.02;
-  s.diskDistance = 0.83;
-  s.bandShift = 0;
-  return s;
+  THeadlessWindow w;
+  w.window.StartUp();
+  return w.app.Settings;
 }
 
 void RunWord(benchmark::State& state, const char* word) {

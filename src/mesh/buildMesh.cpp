@@ -93,9 +93,8 @@ void TraceLinks(TSeiffert& model, double minLinkSeg) {
     int32_t last = start, cur = start;
     for (;;) {
       int32_t next = kNone;
-      const TVertex& v = mesh.verts[cur];
-      for (int32_t k = 0; k < v.nEdges; ++k) {
-        TEdge& e = mesh.edges[v.vEdges[k]];
+      for (int32_t ei : VEdges(mesh, cur)) {
+        TEdge& e = mesh.edges[ei];
         if (e.traced || !IsSeamEdge(mesh, e)) continue;
         e.traced = true;
         next = (e.a == cur) ? e.b : e.a;

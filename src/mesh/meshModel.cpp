@@ -65,11 +65,11 @@ bool IsSeamEdge(const TMesh& mesh, const TEdge& edge) {
 }
 
 bool IsUniform(const TMesh& mesh, int32_t vertex) {
-  const TVertex& v = mesh.verts[vertex];
-  if (v.nEdges == 0) return true;
-  const int32_t kind = mesh.faces[mesh.edges[v.vEdges[0]].f1].kind;
-  for (int32_t i = 0; i < v.nEdges; ++i) {
-    const TEdge& e = mesh.edges[v.vEdges[i]];
+  const std::span<const int32_t> fan = VEdges(mesh, vertex);
+  if (fan.empty()) return true;
+  const int32_t kind = mesh.faces[mesh.edges[fan[0]].f1].kind;
+  for (int32_t ei : fan) {
+    const TEdge& e = mesh.edges[ei];
     if (mesh.faces[e.f1].kind != kind) return false;
     if (e.f2 != kNone && mesh.faces[e.f2].kind != kind) return false;
   }
@@ -83,6 +83,6 @@ void ClassifyVertices(TMesh& mesh) {
       v.tag = -2;
       continue;
     }
-    v.tag = IsUniform(mesh, i) ? mesh.faces[mesh.edges[v.vEdges[0]].f1].kind : -1;
+    v.tag = IsUniform(mesh, i) ? mesh.faces[mesh.edges[VEdges(mesh, i)[0]].f1].kind : -1;
   }
 }

@@ -3,6 +3,7 @@
 // the arrays of TMesh (-1 = empty), so they stay valid when the arrays are re-sized.
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "core/vec3.h"
@@ -16,7 +17,8 @@ struct TVertex {
   int32_t knotClass = -1;
   int32_t nEdges = 0;
   Vec3 velocity;
-  std::vector<int32_t> vEdges;  // edges at the vertex in fan order
+  int32_t fanStart = 0;         // this vertex's slice of TMesh::fans: its edges in fan order
+  int32_t fanRoom = 0;          // length of the slice (the vertex's corner uses)
   double mcNum = 0, mcDen = 0;  // minimal-surface accumulators
   bool movable = false;
   int32_t tag = 0;      // common face kind around the vertex; -1 on a seam; -2 without edges
@@ -47,7 +49,20 @@ struct TMesh {
   std::vector<TFace> faces;    // same capacity as verts
   std::vector<TEdge> edges;    // length 2 x nFaces after BuildEdges
   int32_t nEdges = 0;
+  // The edges at every vertex, one slice per vertex, kept in one table so that a build does
+  // not allocate per vertex.
+  std::vector<int32_t> fans;
 };
+
+// The edges at vertex v (its first nEdges fan entries), in fan order after BuildEdges.
+inline std::span<int32_t> VEdges(TMesh& mesh, int32_t v) {
+  const TVertex& x = mesh.verts[v];
+  return {mesh.fans.data() + x.fanStart, static_cast<size_t>(x.nEdges)};
+}
+inline std::span<const int32_t> VEdges(const TMesh& mesh, int32_t v) {
+  const TVertex& x = mesh.verts[v];
+  return {mesh.fans.data() + x.fanStart, static_cast<size_t>(x.nEdges)};
+}
 
 // One closed boundary component, in order along the knot.
 struct TLinkLine {

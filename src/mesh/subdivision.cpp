@@ -1,6 +1,7 @@
 #include "subdivision.h"
 
 #include <cstddef>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -44,19 +45,20 @@ bool ShareFace(const TEdge& p, const TEdge& q) {
   return false;
 }
 
-// Whether vertex v has room in its vEdges for one more edge to `other` (two entries for a
-// degenerate edge from v to itself).
+// Whether vertex v has room in its fan for one more edge (two entries for a degenerate edge
+// from v to itself).
 bool HasEdgeRoom(const TVertex& v, bool selfLoop) {
   const int64_t need = static_cast<int64_t>(v.nEdges) + (selfLoop ? 2 : 1);
-  return need <= static_cast<int64_t>(v.vEdges.size());
+  return need <= v.fanRoom;
 }
 
 // Puts an edge list in fan order, so that consecutive edges share a face.
-void SortFan(const TMesh& mesh, TVertex& v) {
-  std::vector<int32_t>& list = v.vEdges;
-  for (int32_t i = 0; i + 1 < v.nEdges; ++i) {
+void SortFan(TMesh& mesh, int32_t v) {
+  const std::span<int32_t> list = VEdges(mesh, v);
+  const int32_t n = static_cast<int32_t>(list.size());
+  for (int32_t i = 0; i + 1 < n; ++i) {
     const TEdge& ei = mesh.edges[list[i]];
-    for (int32_t j = i + 2; j < v.nEdges; ++j) {
+    for (int32_t j = i + 2; j < n; ++j) {
       if (ShareFace(ei, mesh.edges[list[j]])) std::swap(list[j], list[i + 1]);
     }
   }
@@ -88,9 +90,10 @@ bool PassInputConsistent(const TMesh& mesh) {
   }
   for (int32_t i = 0; i < m; ++i) {
     const TVertex& v = mesh.verts[i];
-    if (v.nEdges < 0 || v.nEdges > static_cast<int64_t>(v.vEdges.size())) return false;
-    for (int32_t j = 0; j < v.nEdges; ++j) {
-      const int32_t ei = v.vEdges[j];
+    if (v.nEdges < 0 || v.nEdges > v.fanRoom || v.fanStart < 0 ||
+        int64_t(v.fanStart) + v.fanRoom > static_cast<int64_t>(mesh.fans.size()))
+      return false;
+    for (int32_t ei : VEdges(mesh, i)) {
       if (!InRange(ei, mesh.nEdges)) return false;
       if (mesh.edges[ei].a != i && mesh.edges[ei].b != i) return false;
     }
@@ -101,9 +104,8 @@ bool PassInputConsistent(const TMesh& mesh) {
 // The first vertex reached through v's edges in fan order that is not `exclude` and lies on
 // a seam (tag -1); kNone when there is none.
 int32_t SeamNeighbour(const TMesh& mesh, int32_t v, int32_t exclude) {
-  const TVertex& vert = mesh.verts[v];
-  for (int32_t j = 0; j < vert.nEdges; ++j) {
-    const int32_t w = OtherEnd(mesh.edges[vert.vEdges[j]], v);
+  for (int32_t ei : VEdges(mesh, v)) {
+    const int32_t w = OtherEnd(mesh.edges[ei], v);
     if (w != exclude && mesh.verts[w].tag == -1) return w;
   }
   return kNone;
@@ -125,11 +127,15 @@ void BuildEdges(TMesh& mesh) {
   for (int32_t i = 0; i < nFaces; ++i)
     for (int32_t c : mesh.faces[i].v)
       if (InRange(c, nVerts)) ++mesh.verts[c].nEdges;
+  int64_t fanTotal = 0;
   for (int32_t i = 0; i < nVerts; ++i) {
     TVertex& v = mesh.verts[i];
-    v.vEdges.assign(static_cast<size_t>(v.nEdges), kNone);
+    v.fanStart = static_cast<int32_t>(fanTotal);
+    v.fanRoom = v.nEdges;
+    fanTotal += v.nEdges;
     v.nEdges = 0;
   }
+  mesh.fans.assign(static_cast<size_t>(fanTotal), kNone);
 
   // 3. Edges face by face: an edge met before gets this face as its second one, otherwise a
   // new edge starts here. A face whose edge does not fit (an open border) starts the edge
@@ -145,10 +151,10 @@ void BuildEdges(TMesh& mesh) {
       }
       TVertex& va = mesh.verts[a];
       int32_t found = kNone;
-      for (int32_t j = 0; j < va.nEdges; ++j) {
-        const TEdge& e = mesh.edges[va.vEdges[j]];
+      for (int32_t ei : VEdges(mesh, a)) {
+        const TEdge& e = mesh.edges[ei];
         if ((e.a == a && e.b == b) || (e.a == b && e.b == a)) {
-          found = va.vEdges[j];
+          found = ei;
           break;
         }
       }
@@ -168,14 +174,14 @@ void BuildEdges(TMesh& mesh) {
       e.a = a;
       e.b = b;
       e.f1 = fi;
-      va.vEdges[va.nEdges++] = ei;
-      vb.vEdges[vb.nEdges++] = ei;
+      mesh.fans[va.fanStart + va.nEdges++] = ei;
+      mesh.fans[vb.fanStart + vb.nEdges++] = ei;
       f.e[k] = ei;
     }
   }
 
   // 4. Fan order.
-  for (int32_t i = 0; i < nVerts; ++i) SortFan(mesh, mesh.verts[i]);
+  for (int32_t i = 0; i < nVerts; ++i) SortFan(mesh, i);
 }
 
 bool SubdivisionPass(TMesh& mesh, bool refine, bool allVertices) {
@@ -240,8 +246,8 @@ bool SubdivisionPass(TMesh& mesh, bool refine, bool allVertices) {
       continue;
     }
     DPoint q, r;
-    for (int32_t j = 0; j < n; ++j) {
-      const TEdge& e = mesh.edges[v.vEdges[j]];
+    for (int32_t ei : VEdges(mesh, i)) {
+      const TEdge& e = mesh.edges[ei];
       q += (facePts[e.f1] + facePts[e.f2]) / 2.0;
       r += (DPoint(mesh.verts[e.a].pos) + DPoint(mesh.verts[e.b].pos)) / 2.0;
     }

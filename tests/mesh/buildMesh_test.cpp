@@ -252,8 +252,8 @@ TEST(BuildMesh, LinkLinesAreClosedSeamWalks) {
     EXPECT_EQ(m.mesh.verts[a].tag, -1);
     // Consecutive vertices (the last back to the first) share an edge.
     bool joined = false;
-    for (int k = 0; k < m.mesh.verts[a].nEdges; ++k) {
-      const TEdge& e = m.mesh.edges[m.mesh.verts[a].vEdges[k]];
+    for (int32_t ei : VEdges(m.mesh, a)) {
+      const TEdge& e = m.mesh.edges[ei];
       joined = joined || (e.a == b || e.b == b);
     }
     EXPECT_TRUE(joined) << i;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -37,10 +39,10 @@ void ExpectClosedEdges(const TMesh& m) {
       EXPECT_TRUE((e.a == a && e.b == b) || (e.a == b && e.b == a)) << "face " << i << " k " << k;
     }
   for (int32_t v = 0; v < m.nVerts; ++v) {
-    const TVertex& vert = m.verts[v];
-    for (int32_t j = 0; j < vert.nEdges; ++j) {
-      const TEdge& e = m.edges[vert.vEdges[j]];
-      const TEdge& next = m.edges[vert.vEdges[(j + 1) % vert.nEdges]];
+    const std::span<const int32_t> fan = VEdges(std::as_const(m), v);
+    for (size_t j = 0; j < fan.size(); ++j) {
+      const TEdge& e = m.edges[fan[j]];
+      const TEdge& next = m.edges[fan[(j + 1) % fan.size()]];
       EXPECT_TRUE(e.a == v || e.b == v);
       EXPECT_TRUE(ShareFace(e, next)) << "vertex " << v << " position " << j;
     }
@@ -110,7 +112,7 @@ TEST(BuildEdges, OpenQuadStaysInRange) {
   BuildEdges(m);
   EXPECT_EQ(m.nEdges, 0);  // the face's edges could not be stored: the count starts over
   EXPECT_EQ(m.edges.size(), 2u);
-  for (int v = 0; v < 4; ++v) EXPECT_LE(m.verts[v].nEdges, int(m.verts[v].vEdges.size()));
+  for (int v = 0; v < 4; ++v) EXPECT_LE(m.verts[v].nEdges, m.verts[v].fanRoom);
   const std::vector<TVertex> before = m.verts;
   EXPECT_FALSE(SubdivisionPass(m, false, true));  // inconsistent: abandoned, nothing moves
   EXPECT_EQ(m.nVerts, 4);
