@@ -3,16 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "core/rangeError.h"
+#include "helpers.h"
 #include "knots/braidWord.h"
 
 namespace {
-
-TSeiffert Stacked(const std::string& word, const TSettings& s = {}) {
-  TSeiffert m;
-  ParseBraidWord(word, m.gen, m.power, m.nStrands, m.nCross);
-  LayoutStacked(m, s);
-  return m;
-}
 
 // Two disks joined by bands with the given twists, ends in the given slot order on disk 1.
 //   disk 1 ---- band k ---- disk 2
@@ -86,7 +80,7 @@ TEST(Seifert, PropagateSidesFlipsOnOddTwistsOfEitherSign) {
 
 TEST(Seifert, PropagateSidesStartsEveryPartAtSideOne) {
   // "AC": strands 1-2 and 3-4 are not joined; disk 3 starts its own part.
-  TSeiffert m = Stacked("AC");
+  TSeiffert m = StackedModel("AC", {});
   PropagateSides(m);
   EXPECT_EQ(m.disks[1].side, 1);
   EXPECT_EQ(m.disks[2].side, 0);
@@ -105,7 +99,7 @@ TEST(Seifert, FiftyBandEndsFitAndTheFiftyFirstIsARangeError) {
 }
 
 TEST(Seifert, DeleteDiskAndTubeMendReferences) {
-  TSeiffert m = Stacked("AbAb");  // 3 disks, 4 bands
+  TSeiffert m = StackedModel("AbAb", {});  // 3 disks, 4 bands
   // The later bands move down and their ends follow them.
   DeleteTube(m, 1);
   EXPECT_EQ(m.nTubes, 3);
@@ -114,7 +108,7 @@ TEST(Seifert, DeleteDiskAndTubeMendReferences) {
     EXPECT_EQ(m.End(m.tubes[t].endB).tube, t);
   }
   // "B" leaves disk 1 without bands; deleting it moves the other two down.
-  TSeiffert d = Stacked("B");  // disk 1 has no bands
+  TSeiffert d = StackedModel("B", {});  // disk 1 has no bands
   DeleteDisk(d, 1);
   EXPECT_EQ(d.nDisks, 2);
   EXPECT_EQ(d.End(d.tubes[1].endA).disk, 1);

@@ -1,22 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "core/rangeError.h"
+#include "helpers.h"
 #include "knots/braidWord.h"
 #include "surface/seifert.h"
 
-namespace {
-
-TSeiffert Stacked(const std::string& word, const TSettings& s = {}) {
-  TSeiffert m;
-  ParseBraidWord(word, m.gen, m.power, m.nStrands, m.nCross);
-  LayoutStacked(m, s);
-  return m;
-}
-
-}  // namespace
-
 TEST(StackedLayout, TrefoilHasTwoDisksAndThreeBands) {
-  const TSeiffert m = Stacked("AAA");
+  const TSeiffert m = StackedModel("AAA", {});
   ASSERT_EQ(m.nDisks, 2);
   ASSERT_EQ(m.nTubes, 3);
   EXPECT_FLOAT_EQ(m.disks[1].centre.z, 0.0f);
@@ -31,7 +21,7 @@ TEST(StackedLayout, TrefoilHasTwoDisksAndThreeBands) {
 }
 
 TEST(StackedLayout, FigureEightAlternatesTwists) {
-  const TSeiffert m = Stacked("AbAb");
+  const TSeiffert m = StackedModel("AbAb", {});
   ASSERT_EQ(m.nDisks, 3);
   ASSERT_EQ(m.nTubes, 4);
   const int32_t twists[] = {1, -1, 1, -1};
@@ -49,22 +39,22 @@ TEST(StackedLayout, FigureEightAlternatesTwists) {
 }
 
 TEST(StackedLayout, EvenTwistFlipsTheSideAbove) {
-  const TSeiffert m = Stacked("A2");
+  const TSeiffert m = StackedModel("A2", {});
   EXPECT_EQ(m.tubes[1].twist, 2);
   EXPECT_EQ(m.disks[1].side, 1);
   EXPECT_EQ(m.disks[2].side, 0);
-  EXPECT_EQ(Stacked("a3").tubes[1].twist, -3);
+  EXPECT_EQ(StackedModel("a3", {}).tubes[1].twist, -3);
 }
 
 TEST(StackedLayout, TaperWidensOneEndOfTheStack) {
   TSettings s;
   s.diskTaper = 0.5;
-  TSeiffert m = Stacked("AB", s);
+  TSeiffert m = StackedModel("AB", s);
   EXPECT_DOUBLE_EQ(m.disks[1].diameter, 2.0);
   EXPECT_DOUBLE_EQ(m.disks[2].diameter, 1.5);
   EXPECT_DOUBLE_EQ(m.disks[3].diameter, 1.0);
   s.diskTaper = -0.5;
-  m = Stacked("AB", s);
+  m = StackedModel("AB", s);
   EXPECT_DOUBLE_EQ(m.disks[1].diameter, 1.0);
   EXPECT_DOUBLE_EQ(m.disks[2].diameter, 1.5);
   EXPECT_DOUBLE_EQ(m.disks[3].diameter, 2.0);
@@ -73,13 +63,13 @@ TEST(StackedLayout, TaperWidensOneEndOfTheStack) {
 TEST(StackedLayout, ZeroHeightStillSeparatesTheDisks) {
   TSettings s;
   s.diskHeight = 0.0001;
-  const TSeiffert m = Stacked("AB", s);
+  const TSeiffert m = StackedModel("AB", s);
   EXPECT_NEAR(m.disks[2].centre.z - m.disks[1].centre.z, 0.2501, 1e-6);
   EXPECT_NEAR(m.disks[3].centre.z - m.disks[2].centre.z, 0.2501, 1e-6);
 }
 
 TEST(StackedLayout, SkippedGeneratorLeavesALooseDisk) {
-  const TSeiffert m = Stacked("AC");
+  const TSeiffert m = StackedModel("AC", {});
   EXPECT_EQ(m.nDisks, 4);
   EXPECT_EQ(m.disks[2].nEnds, 1);
   EXPECT_EQ(m.disks[3].nEnds, 1);
@@ -87,8 +77,8 @@ TEST(StackedLayout, SkippedGeneratorLeavesALooseDisk) {
 }
 
 TEST(StackedLayout, FiftyOneCrossingsOnOneDiskIsARangeError) {
-  EXPECT_NO_THROW(Stacked(std::string(50, 'A')));
-  EXPECT_THROW(Stacked(std::string(51, 'A')), RangeError);
+  EXPECT_NO_THROW(StackedModel(std::string(50, 'A'), {}));
+  EXPECT_THROW(StackedModel(std::string(51, 'A'), {}), RangeError);
   // 26 on each side of disk 2: 52 ends there.
-  EXPECT_THROW(Stacked(std::string(26, 'A') + std::string(26, 'B')), RangeError);
+  EXPECT_THROW(StackedModel(std::string(26, 'A') + std::string(26, 'B'), {}), RangeError);
 }
