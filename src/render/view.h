@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "core/vec3.h"
+#include "sceneInputs.h"
 
 struct TView {
   Vec3 Centre;
@@ -24,3 +25,23 @@ struct TView {
 
 // Centre on the model, no rotation, a view 3 units wide.
 void ResetView(TView& view, const Vec3& modelCentre);
+
+// ---- Camera maths without GL (the GL set-up uses these) ----
+
+// Distance and projection window for a panel of w x h pixels (steps of the per-frame set-up
+// before any GL call). racing: the ride camera's narrower view.
+void ComputeProjection(TView& view, int w, int h, const TSceneInputs& in, bool racing);
+
+// The model-view matrix of the orbit camera (column-major, as GL holds it).
+std::array<double, 16> OrbitModelView(const TView& view, TUpAxis up);
+
+// Light 0's position (x, y, z, w) for a camera at distance d: in eye coordinates, or in world
+// coordinates when the light is fixed to the world.
+std::array<float, 4> LightPosition(const TSceneInputs& in, double d);
+
+// Mouse on the panel. Buttons: left rotates, right zooms, middle pans. MouseMove returns true
+// when the view changed and a frame should be drawn.
+enum TMouseButtons : uint8_t { kMouseLeft = 1, kMouseRight = 2, kMouseMiddle = 4 };
+void MouseDown(TView& view, int x, int y, uint8_t buttons);
+bool MouseMove(TView& view, int x, int y, uint8_t buttons, int w, int h, TUpAxis up);
+void MouseUp(TView& view);

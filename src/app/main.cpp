@@ -1,0 +1,2 @@
+// Placeholder until the windows exist.
+int main() { return 0; }
