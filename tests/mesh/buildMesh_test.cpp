@@ -7,6 +7,7 @@
 
 #include "core/rangeError.h"
 #include "helpers.h"
+#include "knots/knotTable.h"
 #include "mesh/subdivision.h"
 
 namespace {
@@ -378,4 +379,23 @@ TEST(BuildMesh, ReducedMeshDropsColumnsBetweenEnds) {
   EXPECT_EQ(m.disks[1].ends[0].slot, 6);
   EXPECT_EQ(m.disks[1].ends[1].slot, 2);
   EXPECT_EQ(m.disks[2].nSlots, 16);  // four ends
+}
+
+TEST(BuildMesh, EveryKnotTableRowGivesOneClosedKnot) {
+  TKnotTable table;
+  FillKnotTable(table);
+  const TSettings s = StartSettings();
+  for (int32_t row = 1; row <= table.count; ++row) {
+    const TKnotEntry& knot = table.Row(row);
+    SCOPED_TRACE(knot.name + " " + knot.braid);
+    TSeiffert m = Built(knot.braid, s);
+    const TTopology t = Topology(m.mesh);
+    ASSERT_EQ(t.openEdges, 0);
+    ASSERT_EQ(t.overfullEdges, 0);
+    const long chiSurface = m.nDisks - m.nTubes;
+    ASSERT_EQ(t.Euler(), 2 * chiSurface);
+    ASSERT_EQ(m.nLinks, 1);
+    // One boundary component: genus (1 - chi) / 2, never below the knot's genus.
+    EXPECT_GE((1 - chiSurface) / 2, knot.genus);
+  }
 }
