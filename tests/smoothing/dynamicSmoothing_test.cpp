@@ -1,0 +1,193 @@
+#include "smoothing/dynamicSmoothing.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "helpers.h"
+#include "mesh/buildMesh.h"
+#include "mesh/subdivision.h"
+
+namespace {
+
+// The mesh "Smooth" prepares: "Resolution" 1, no Catmull-Clark, reduced mesh and paired caps.
+TSeiffert SmoothingModel(const std::string& word) {
+  TSettings s = StartSettings();
+  s.resolution = 2;
+  s.catmullClark = 0;
+  s.altPoleMesh = true;
+  s.reducedMesh = true;
+  TSeiffert m = StackedModel(word, s);
+  BuildMesh(m, s, true, false);
+  ClassifyVertices(m.mesh);
+  return m;
+}
+
+// Smallest distance between two link segments that lie at least six positions apart on one
+// line, or on different lines.
+double MinKnotDistance(const TSeiffert& m) {
+  double best = 1e30;
+  const std::vector<TVertex>& V = m.mesh.verts;
+  for (int32_t l = 0; l < m.nLinks; ++l)
+    for (int32_t k = l; k < m.nLinks; ++k) {
+      const TLinkLine &a = m.links[l], &b = m.links[k];
+      for (int32_t i = 0; i < a.nVerts; ++i)
+        for (int32_t j = 0; j < b.nVerts; ++j) {
+          if (k == l) {
+            const int32_t gap = std::abs(i - j);
+            if (std::min(gap, a.nVerts - gap) < 6) continue;
+          }
+          best = std::min(best, SegmentDistance2(V[a.verts[i]].pos, V[a.verts[(i + 1) % a.nVerts]].pos,
+                                                 V[b.verts[j]].pos, V[b.verts[(j + 1) % b.nVerts]].pos));
+        }
+    }
+  return std::sqrt(best);
+}
+
+struct TRun {
+  std::vector<double> maxMoves;
+  double minDistance = 1e30, startDistance = 0, collisionDist = 0;
+};
+
+// Drives the smoothing the way the loop does: dt decays, normals are refreshed.
+TRun Smooth(TSeiffert& m, int iterations, TSmoothingControls controls = {}) {
+  TSmoothingParams p = SmoothingParameters(controls, MeanEdge(m.mesh));
+  TNoise noise;
+  TRun run;
+  run.startDistance = run.minDistance = MinKnotDistance(m);
+  run.collisionDist = p.collisionDist;
+  for (int i = 0; i < iterations; ++i) {
+    run.maxMoves.push_back(SmoothStep(m, p, noise));
+    p.dt *= p.dtDecay;
+    BuildMesh(m, TSettings{}, true, true);
+    run.minDistance = std::min(run.minDistance, MinKnotDistance(m));
+  }
+  return run;
+}
+
+double Mean(const std::vector<double>& v, size_t from, size_t to) {
+  double s = 0;
+  for (size_t i = from; i < to; ++i) s += v[i];
+  return s / double(to - from);
+}
+
+}  // namespace
+
+TEST(DynamicSmoothing, MeanEdgeOfAMeshWithoutEdgesIsOneHundredth) {
+  TMesh empty;
+  EXPECT_DOUBLE_EQ(MeanEdge(empty), 0.01);
+  TMesh cube = MakeCube();
+  BuildEdges(cube);
+  EXPECT_DOUBLE_EQ(MeanEdge(cube), 1.0);
+}
+
+TEST(DynamicSmoothing, ParametersFromControlPositions) {
+  const TSmoothingParams p = SmoothingParameters({}, 0.05);
+  EXPECT_EQ(p.iterations, 10000);
+  EXPECT_DOUBLE_EQ(p.dt, 1.0);
+  EXPECT_DOUBLE_EQ(p.dtDecay, 0.99);
+  EXPECT_DOUBLE_EQ(p.damping, 0.2);
+  EXPECT_DOUBLE_EQ(p.knot.attraction, 1.0);
+  EXPECT_DOUBLE_EQ(p.other.repulsion, 0.001);
+  EXPECT_DOUBLE_EQ(p.lengthScale, 4 * 0.05);
+  EXPECT_DOUBLE_EQ(p.maxStep, 0.005);
+  EXPECT_DOUBLE_EQ(p.collisionDist, 0.0075);
+  EXPECT_DOUBLE_EQ(p.knot.minDist, 0.001);
+  EXPECT_FALSE(p.noiseOn);
+}
+
+TEST(DynamicSmoothing, SegmentDistanceIsExact) {
+  // Crossing at right angles, one above the other.
+  EXPECT_NEAR(SegmentDistance2({-1, 0, 0}, {1, 0, 0}, {0, -1, 0.5}, {0, 1, 0.5}), 0.25, 1e-12);
+  // Parallel and overlapping; parallel and apart end to end.
+  EXPECT_NEAR(SegmentDistance2({0, 0, 0}, {2, 0, 0}, {1, 0.3, 0}, {3, 0.3, 0}), 0.09, 1e-6);
+  EXPECT_NEAR(SegmentDistance2({0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {3, 0, 0}), 1.0, 1e-12);
+  // Nearly parallel segments whose closest points lie at the clamped ends.
+  EXPECT_NEAR(SegmentDistance2({0, 0, 0}, {1, 0, 0}, {1.5, 0.1, 0}, {3, 0.12, 0}), 0.25 + 0.01, 1e-6);
+  // A point against a segment.
+  EXPECT_NEAR(SegmentDistance2({0, 1, 0}, {0, 1, 0}, {-1, 0, 0}, {1, 0, 0}), 1.0, 1e-12);
+  EXPECT_TRUE(SegmentsTooClose({-1, 0, 0}, {1, 0, 0}, {0, -1, 0.004}, {0, 1, 0.004}, 0.005));
+  EXPECT_FALSE(SegmentsTooClose({-1, 0, 0}, {1, 0, 0}, {0, -1, 0.006}, {0, 1, 0.006}, 0.005));
+}
+
+TEST(DynamicSmoothing, CollisionTestProtectsTheKnot) {
+  for (const char* word : {"AAA", "AbAb", "AABaBCbCDceDe"}) {  // trefoil, figure eight, 10_1
+    TSeiffert m = SmoothingModel(word);
+    const TRun run = Smooth(m, 300);
+    SCOPED_TRACE(word);
+    EXPECT_GE(run.minDistance, std::min(run.startDistance, run.collisionDist) * (1 - 1e-4));
+    EXPECT_EQ(Topology(m.mesh).openEdges, 0);
+    for (int32_t i = 0; i < m.mesh.nVerts; ++i) ASSERT_TRUE(std::isfinite(m.mesh.verts[i].pos.x));
+  }
+}
+
+TEST(DynamicSmoothing, TrefoilSettlesDown) {
+  TSeiffert m = SmoothingModel("AAA");
+  const TRun run = Smooth(m, 500);
+  // maxMove starts from an unreachable value in the loop, so convergence cannot stop it first.
+  EXPECT_GT(run.maxMoves.front(), 1.0e-5 * MeanEdge(m.mesh));
+  EXPECT_LT(Mean(run.maxMoves, 400, 500), 0.2 * Mean(run.maxMoves, 0, 100));
+}
+
+TEST(DynamicSmoothing, NoiseIsRepeatableAndInsideTheBall) {
+  TNoise a(42), b(42);
+  for (int i = 0; i < 1000; ++i) {
+    const int32_t x = a.Next10000();
+    ASSERT_EQ(x, b.Next10000());
+    ASSERT_TRUE(x >= 0 && x < 10000);
+  }
+  TSeiffert m = SmoothingModel("AAA"), n = SmoothingModel("AAA");
+  TSmoothingControls c;
+  c.noise = 50;
+  Smooth(m, 3, c);
+  Smooth(n, 3, c);
+  for (int32_t i = 0; i < m.mesh.nVerts; ++i) ASSERT_EQ(m.mesh.verts[i].pos, n.mesh.verts[i].pos);
+}
+
+TEST(DynamicSmoothing, AKnotVertexIsNotMovedThroughAnotherStrand) {
+  // Two closed lines, no surface. Line A runs along x at z = 0 (and back at z = -2); line B
+  // along y at z = 1 (and back at z = 3). B's vertex at (0, 0, 1) is thrown straight down
+  // through A.
+  //        B: (0,-3,1) ... (0,0,1) ... (0,3,1)
+  //        A: (-3,0,0) ... (0,0,0) ... (3,0,0)
+  auto build = [] {
+    TSeiffert m;
+    m.mesh.verts.resize(26);
+    TLinkLine a, b;
+    for (int i = -3; i <= 3; ++i) a.verts.push_back(AddVertex(m.mesh, Vec3(i, 0, 0), true));
+    for (int i = 3; i >= -3; i -= 2) a.verts.push_back(AddVertex(m.mesh, Vec3(i, 0, -2), true));
+    for (int i = -3; i <= 3; ++i) b.verts.push_back(AddVertex(m.mesh, Vec3(0, i, 1), true));
+    for (int i = 3; i >= -3; i -= 2) b.verts.push_back(AddVertex(m.mesh, Vec3(0, i, 3), true));
+    a.nVerts = static_cast<int32_t>(a.verts.size());
+    b.nVerts = static_cast<int32_t>(b.verts.size());
+    for (int32_t i = 0; i < m.mesh.nVerts; ++i) m.mesh.verts[i].tag = -1;
+    m.links = {a, b};
+    m.nLinks = 2;
+    m.mesh.verts[b.verts[3]].velocity = Vec3(0, 0, -1.2);
+    return m;
+  };
+  TSmoothingParams p;
+  p.knot.repulsion = p.other.repulsion = 0;
+  p.dt = 1;
+  p.damping = 1;
+  p.maxStep = 1.0;  // the step ends right on A
+  p.collisionDist = 0.1;
+
+  TNoise noise;
+  TSeiffert m = build();
+  const int32_t thrown = m.links[1].verts[3];
+  SmoothStep(m, p, noise);
+  EXPECT_EQ(m.mesh.verts[thrown].pos, Vec3(0, 0, 1));
+
+  // Stopping 0.05 above A is still closer than the collision distance. (A quick rejection
+  // that compared the gap on an axis with the squared distance, 0.01, would let this through.)
+  m = build();
+  m.mesh.verts[thrown].velocity = Vec3(0, 0, -0.95);
+  SmoothStep(m, p, noise);
+  EXPECT_EQ(m.mesh.verts[thrown].pos, Vec3(0, 0, 1));
+
+  p.checkCollision = false;
+  m = build();
+  SmoothStep(m, p, noise);
+  EXPECT_EQ(m.mesh.verts[thrown].pos, Vec3(0, 0, 0));
+}
