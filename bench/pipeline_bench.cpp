@@ -34,4 +34,4 @@ void BM_Pipeline14Letters(benchmark::State& state) { RunWord(state, "AABaBBCbbDc
 
 BENCHMARK(BM_PipelineFigureEight)->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Pipeline14Letters)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond);
-BENCHMARK_MAIN();
+
