@@ -26,6 +26,7 @@ test: build
 
 bench: build
 	@$(BUILD_DIR)/bench/veltrane_bench --benchmark_min_time=2
+	@$(BUILD_DIR)/bench/veltrane_glbench --benchmark_min_time=2
 
 clean:
 	@rm -rf $(BUILD_DIR)

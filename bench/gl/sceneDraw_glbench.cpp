@@ -9,8 +9,8 @@
 #include <string>
 
 #include "app/model/headlessWindow.h"
+#include "app/model/readSceneInputs.h"
 #include "render/offscreenContext.h"
-#include "render/renderSupport.h"
 #include "render/sceneDraw.h"
 
 namespace {
@@ -30,7 +30,7 @@ struct TBenchScene {
       w.window.BraidEntered();
     }
     w.controls.SetPosition("ud_ccsub", catmullClark);
-    in = SceneInputsFrom(w.controls);
+    in = ReadSceneInputs(w.controls);
     GLPanel1GLInit(w.app, kSize, kSize);
     Frame();
   }
@@ -60,6 +60,7 @@ void Replay(benchmark::State& state, const char* word) {
 void Rebuild(benchmark::State& state, const char* word) {
   TBenchScene scene(word, static_cast<int>(state.range(0)));
   for (auto _ : state) {
+    scene.w.app.View.Yaw += 1;  // as in the replay, so the difference is the rebuild alone
     scene.w.app.redrawDirty = true;
     scene.Frame();
   }

@@ -1,15 +1,194 @@
 #include "view.h"
 
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+using TMatrix = std::array<double, 16>;  // column-major: element (row r, column c) at [c*4 + r]
+
+TMatrix Identity() {
+  TMatrix m{};
+  m[0] = m[5] = m[10] = m[15] = 1;
+  return m;
+}
+
+// a * b, as GL multiplies the current matrix by a new one on the right.
+TMatrix Multiply(const TMatrix& a, const TMatrix& b) {
+  TMatrix r{};
+  for (int c = 0; c < 4; ++c)
+    for (int row = 0; row < 4; ++row) {
+      double sum = 0;
+      for (int k = 0; k < 4; ++k) sum += a[k * 4 + row] * b[c * 4 + k];
+      r[c * 4 + row] = sum;
+    }
+  return r;
+}
+
+TMatrix Translation(double x, double y, double z) {
+  TMatrix m = Identity();
+  m[12] = x;
+  m[13] = y;
+  m[14] = z;
+  return m;
+}
+
+// Rotation by `degrees` about a unit axis, counter-clockwise looking down the axis.
+TMatrix Rotation(double degrees, double x, double y, double z) {
+  const double a = degrees * std::numbers::pi / 180;
+  const double c = std::cos(a), s = std::sin(a), t = 1 - c;
+  TMatrix m = Identity();
+  m[0] = t * x * x + c;      m[4] = t * x * y - s * z;  m[8] = t * x * z + s * y;
+  m[1] = t * x * y + s * z;  m[5] = t * y * y + c;      m[9] = t * y * z - s * x;
+  m[2] = t * x * z - s * y;  m[6] = t * y * z + s * x;  m[10] = t * z * z + c;
+  return m;
+}
+
+}  // namespace
+
 void ResetView(TView& view, const Vec3& modelCentre) {
   view.Centre = modelCentre;
   view.Yaw = 0;
   view.Pitch = 0;
   view.Size = 3.0;
 }
-// Placeholders until the camera maths land in this file.
-void ComputeProjection(TView&, int, int, const TSceneInputs&, bool) {}
-std::array<double, 16> OrbitModelView(const TView&, TUpAxis) { return {}; }
-std::array<float, 4> LightPosition(const TSceneInputs&, double) { return {}; }
-void MouseDown(TView&, int, int, uint8_t) {}
-bool MouseMove(TView&, int, int, uint8_t, int, int, TUpAxis) { return false; }
-void MouseUp(TView&) {}
+
+void ComputeProjection(TView& view, int w, int h, const TSceneInputs& in, bool racing) {
+  view.Isometric = in.isometric;
+  const double s = racing ? 0.3 : view.Size;
+  double f = in.focalLength * s / 35;
+  if (racing) f = f * 3 / 5;
+  view.Distance = f;
+  const double k = view.Isometric ? 1.0 : (racing ? 0.05 : 0.5);
+  // A panel without height gives an infinite aspect: the window collapses and GL refuses it,
+  // which draws nothing rather than failing.
+  const double aspect = static_cast<double>(w) / h;
+
+  const TExportTile& tile = in.tile;
+  double dx = 0, dy = 0;
+  if (tile.sampleCount > 1) {
+    // Shift the window against the jitter by that many of its own pixels. Pixels are square,
+    // so a pixel's height in the window is k s / w as well: the window is only k s / aspect
+    // tall, and dividing k s by h would scale the vertical jitter by the aspect.
+    const double m = tile.tileCount >= 1 ? tile.tileCount : 1;
+    dx = -tile.jitterX * k * s / (w * m);
+    dy = -tile.jitterY * k * s / (w * m);
+  }
+
+  const double l = -k * s / 2, r = k * s / 2;
+  const double b = -k * s / (2 * aspect), t = k * s / (2 * aspect);
+  if (tile.tileCount > 0) {
+    const double n = tile.tileCount;
+    view.Left = l + (r - l) * (tile.tileX - 1) / n + dx;
+    view.Right = l + (r - l) * tile.tileX / n + dx;
+    view.Bottom = b + (t - b) * (tile.tileY - 1) / n + dy;
+    view.Top = b + (t - b) * tile.tileY / n + dy;
+  } else {
+    view.Left = l + dx;
+    view.Right = r + dx;
+    view.Bottom = b + dy;
+    view.Top = t + dy;
+  }
+  view.Near = k * f;
+  view.Far = racing ? 500 * f : 10 * f;
+  if (view.Isometric) view.Near = 0.01 * f;
+}
+
+std::array<double, 16> ProjectionMatrix(const TView& v) {
+  TMatrix m{};
+  const double w = v.Right - v.Left, h = v.Top - v.Bottom, d = v.Far - v.Near;
+  if (v.Isometric) {
+    m[0] = 2 / w;
+    m[5] = 2 / h;
+    m[10] = -2 / d;
+    m[12] = -(v.Right + v.Left) / w;
+    m[13] = -(v.Top + v.Bottom) / h;
+    m[14] = -(v.Far + v.Near) / d;
+    m[15] = 1;
+  } else {
+    m[0] = 2 * v.Near / w;
+    m[5] = 2 * v.Near / h;
+    m[8] = (v.Right + v.Left) / w;
+    m[9] = (v.Top + v.Bottom) / h;
+    m[10] = -(v.Far + v.Near) / d;
+    m[11] = -1;
+    m[14] = -2 * v.Far * v.Near / d;
+  }
+  return m;
+}
+
+std::array<double, 16> OrbitModelView(const TView& view, TUpAxis up) {
+  TMatrix m = Translation(0, 0, -view.Distance);
+  m = Multiply(m, Rotation(-view.Pitch, 1, 0, 0));
+  m = Multiply(m, Rotation(-view.Yaw, 0, 1, 0));
+  if (up == TUpAxis::kX) m = Multiply(m, Rotation(-90, 0, 0, 1));
+  else if (up == TUpAxis::kY) m = Multiply(m, Rotation(-90, 1, 0, 0));
+  // The model's own z axis is up before the up-axis choice.
+  m = Multiply(m, Rotation(-90, 1, 0, 0));
+  return Multiply(m, Translation(-view.Centre.x, -view.Centre.y, -view.Centre.z));
+}
+
+std::array<float, 4> LightPosition(const TSceneInputs& in, double d) {
+  const float w = in.directionalLight ? 0.0f : 1.0f;
+  const double phi = in.lightLeftRight * std::numbers::pi / 180;
+  const double theta = in.lightUpDown * std::numbers::pi / 180;
+  const auto x = static_cast<float>(d * std::cos(theta) * std::sin(phi));
+  const auto vertical = static_cast<float>(d * std::sin(theta));
+  const auto depth = static_cast<float>(d * std::cos(theta) * std::cos(phi));
+  if (in.lightFixedToWorld) return {x, depth, vertical, w};  // world coordinates, z up
+  return {x, vertical, depth, w};                            // eye coordinates, y up
+}
+
+void MouseDown(TView& view, int x, int y, uint8_t buttons) {
+  view.LastX = x;
+  view.LastY = y;
+  if (buttons & kMouseLeft) view.DragMode = 1;
+  else if (buttons & kMouseRight) view.DragMode = 2;
+  else if (buttons & kMouseMiddle) view.DragMode = 3;
+  else view.DragMode = 0;
+}
+
+bool MouseMove(TView& view, int x, int y, uint8_t buttons, int w, int h, TUpAxis up) {
+  if (view.DragMode == 0) return false;
+  // A panel without area cannot scale a drag (every step divides by its size).
+  if (buttons == 0 || x < 0 || y < 0 || x > w || y > h || w <= 0 || h <= 0) {
+    view.DragMode = 0;
+    return false;
+  }
+  const int dx = x - view.LastX;
+  const int dy = y - view.LastY;
+  switch (view.DragMode) {
+    case 1:  // rotate, one degree per pixel; never exactly along the up axis
+      view.Yaw -= dx;
+      view.Pitch -= dy;
+      if (view.Pitch <= -90) view.Pitch = -89.99;
+      if (view.Pitch >= 90) view.Pitch = 89.99;
+      break;
+    case 2: {  // zoom: up by half the height doubles the size
+      const double c = view.LastY - y;
+      const double size = (2 * c / h + 1) * view.Size;
+      if (size > 0 && std::isfinite(size)) view.Size = size;
+      break;
+    }
+    case 3: {  // pan in the screen plane of the last frame
+      const std::array<double, 16>& mv = view.ModelView;
+      const Vec3 z(mv[2], mv[6], mv[10]);  // third row: from the scene towards the eye
+      Vec3 u(0, 0, 1);
+      if (std::fabs(z.x) < 0.1 && std::fabs(z.y) < 0.1 && std::fabs(z.z - 1) < 0.1)
+        u = Vec3(mv[1], mv[5], mv[9]);  // looking straight down: the screen's own up
+      if (up == TUpAxis::kX) u = Vec3(-1, 0, 0);
+      else if (up == TUpAxis::kY) u = Vec3(0, -1, 0);
+      const Vec3 right = z.Cross(u);
+      const Vec3 upward = z.Cross(right);
+      view.Centre += (dx * right - dy * upward) * (view.Size / w);
+      break;
+    }
+    default:
+      break;
+  }
+  view.LastX = x;
+  view.LastY = y;
+  return true;
+}
+
+void MouseUp(TView& view) { view.DragMode = 0; }

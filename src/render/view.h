@@ -32,7 +32,11 @@ void ResetView(TView& view, const Vec3& modelCentre);
 // before any GL call). racing: the ride camera's narrower view.
 void ComputeProjection(TView& view, int w, int h, const TSceneInputs& in, bool racing);
 
-// The model-view matrix of the orbit camera (column-major, as GL holds it).
+// The matrix that glFrustum (glOrtho when Isometric) makes of the stored window, column-major.
+std::array<double, 16> ProjectionMatrix(const TView& view);
+
+// The model-view matrix of the orbit camera (column-major, as GL holds it): the camera stands
+// Distance from Centre, turned by Pitch and Yaw; the chosen world axis points up on the screen.
 std::array<double, 16> OrbitModelView(const TView& view, TUpAxis up);
 
 // Light 0's position (x, y, z, w) for a camera at distance d: in eye coordinates, or in world
@@ -40,7 +44,9 @@ std::array<double, 16> OrbitModelView(const TView& view, TUpAxis up);
 std::array<float, 4> LightPosition(const TSceneInputs& in, double d);
 
 // Mouse on the panel. Buttons: left rotates, right zooms, middle pans. MouseMove returns true
-// when the view changed and a frame should be drawn.
+// when the view changed and a frame should be drawn; it ends the drag when no button is held
+// or the pointer left the w x h panel. Panning reads view.ModelView, the matrix of the last
+// frame. The panel handles a press as a move at the same point right after MouseDown.
 enum TMouseButtons : uint8_t { kMouseLeft = 1, kMouseRight = 2, kMouseMiddle = 4 };
 void MouseDown(TView& view, int x, int y, uint8_t buttons);
 bool MouseMove(TView& view, int x, int y, uint8_t buttons, int w, int h, TUpAxis up);
