@@ -17,9 +17,9 @@ build: configure
 cli: configure
 	@cmake --build $(BUILD_DIR) -j$(JOBS) --target veltrane-cli
 
-run: cli
-	@$(BUILD_DIR)/src/veltrane-cli info AbAb
-	@echo "veltrane: the desktop window comes with the next release; the summary above is the start knot."
+run: configure
+	@cmake --build $(BUILD_DIR) -j$(JOBS) --target veltrane
+	@$(BUILD_DIR)/src/veltrane
 
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j$(JOBS)

@@ -1,2 +1,17 @@
-// Placeholder until the windows exist.
-int main() { return 0; }
+// The desktop program: the three windows and the message loop.
+
+#include <QApplication>
+
+#include "app/ui/desktop.h"
+#include "app/ui/glPanel.h"
+
+int main(int argc, char* argv[]) {
+  // The drawing panel's surface must be chosen before any window exists.
+  SetDefaultSurfaceFormat();
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Veltrane"));
+  QApplication::setApplicationDisplayName(QStringLiteral("Veltrane"));
+  TDesktop desktop;
+  desktop.Show();
+  return QApplication::exec();
+}

@@ -1,0 +1,469 @@
+#include "mainWindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QColorDialog>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProxyStyle>
+#include <QTabBar>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <charconv>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include "advancedOptions.h"
+#include "app/model/readSceneInputs.h"
+#include "controlLayout.h"
+#include "controlWidgets.h"
+#include "core/rangeError.h"
+#include "glPanel.h"
+#include "guard.h"
+#include "pictures.h"
+#include "render/sceneDraw.h"
+#include "render/view.h"
+#include "splash.h"
+
+namespace {
+
+using H = THandler;
+
+// The largest drawing panel the window-size fields accept; far beyond any screen, and small
+// enough that every size computed from it stays an ordinary integer.
+constexpr int kMaxPanelSize = 16000;
+
+int ParseInteger(const std::string& typed) {
+  const auto first = typed.find_first_not_of(" \t");
+  const auto last = typed.find_last_not_of(" \t");
+  const std::string text = first == std::string::npos ? "" : typed.substr(first, last - first + 1);
+  int value = 0;
+  const char* begin = text.data();
+  const char* end = begin + text.size();
+  if (!text.empty() && *begin == '+') ++begin;
+  const auto [stop, ec] = std::from_chars(begin, end, value);
+  if (text.empty() || ec != std::errc() || stop != end)
+    throw std::invalid_argument("'" + typed + "' is not a valid integer value");
+  return value;
+}
+
+QString Q(std::string_view s) {
+  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// Narrower tabs, so that the five page tabs fit the control panel's width.
+class TCompactTabStyle : public QProxyStyle {
+ public:
+  int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                  const QWidget* widget) const override {
+    if (metric == PM_TabBarTabHSpace) return 8;
+    return QProxyStyle::pixelMetric(metric, option, widget);
+  }
+};
+
+}  // namespace
+
+TForm1::TForm1(TForm2& splash, Tforma& advancedWindow, QWidget* parent)
+    : QWidget(parent),
+      glProblem(OpenGLProblem()),
+      controls(this, glProblem.isEmpty()),
+      model(controls, app),
+      advanced(advancedWindow) {
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(QStringLiteral("Ostrel - Veltrane"));
+  QFont f = font();
+  f.setPointSize(8);
+  setFont(f);
+  resize(793, 610);
+  move(1, 2);
+
+  BuildWindow(advanced);
+  ConnectPanel();
+
+  controls.userActionGuard = [this](const std::function<void()>& body) { Run(body); };
+  model.drawFrame = [this] {
+    if (glPanel) glPanel->Redraw();
+  };
+  model.repaintBraidDiagram = [this] { controls.Widget("pb_braid")->update(); };
+  model.chooseColor = [this](uint32_t color) -> std::optional<uint32_t> {
+    const QColor chosen = QColorDialog::getColor(ToQColor(color), this, QStringLiteral("Colour"));
+    if (!chosen.isValid()) return std::nullopt;
+    return FromQColor(chosen);
+  };
+  model.pendingHandler = [this](const TControlDef& def) { PendingHandler(def); };
+
+  statusTimer.setSingleShot(true);
+  statusTimer.setInterval(6000);
+  connect(&statusTimer, &QTimer::timeout, this, [this] { status->clear(); });
+
+  // The window sees every key of its own and of the "Advanced options" window first.
+  qApp->installEventFilter(this);
+
+  Run([this] { model.StartUp(); });
+
+  connect(&splash, &TForm2::pictureClicked, this, [this, &splash] {
+    splash.hide();
+    show();
+    raise();
+    activateWindow();
+  });
+  quitRequest = [] { QCoreApplication::quit(); };
+}
+
+TForm1::~TForm1() {
+  qApp->removeEventFilter(this);
+  controls.Disconnect();
+  controls.userActionGuard = nullptr;
+  model.drawFrame = nullptr;
+  model.pendingHandler = nullptr;
+  model.chooseColor = nullptr;
+  model.repaintBraidDiagram = nullptr;
+  if (glPanel) {
+    glPanel->OnGLInit = nullptr;
+    glPanel->OnRedraw = nullptr;
+    glPanel->OnResize = nullptr;
+    glPanel->OnMouseDown = nullptr;
+    glPanel->OnMouseMove = nullptr;
+    glPanel->OnMouseUp = nullptr;
+    glPanel->OnGLFailed = nullptr;
+  }
+}
+
+bool TForm1::Run(const std::function<void()>& body) {
+  const bool ok = Guarded(this, body);
+  // The handler that failed has ended; a flag it set for its writes must not switch off every
+  // later recompute.
+  if (!ok) app.recomputeSuspended = false;
+  return ok;
+}
+
+void TForm1::BuildWindow(Tforma& advancedWindow) {
+  auto W = [this](std::string_view name) { return controls.Placed(name); };
+
+  // The drawing panel and the hidden ride pictures beside it.
+  panel1 = new QWidget(this);
+  panel1->setObjectName(QStringLiteral("Panel1"));
+  drawingPanel = controls.Widget("GLPanel1");
+  glPanel = qobject_cast<TGLPanel*>(drawingPanel);
+  drawingPanel->setParent(panel1);
+  drawingPanel->show();
+  for (const char* name : {"Memo1", "rail_image", "sky_image", "but_x"}) W(name)->setParent(panel1);
+  auto* rail = controls.As<TPicture>("rail_image");
+  rail->SetImage(MakeRailPicture());
+  rail->setFixedSize(105, 105);
+  auto* sky = controls.As<TPicture>("sky_image");
+  sky->SetImage(MakeSkyPicture());
+
+  // The bar under the drawing panel.
+  panelMessage = new QFrame(this);
+  panelMessage->setObjectName(QStringLiteral("panel_message"));
+  panelMessage->setFixedHeight(38);
+  static_cast<QFrame*>(panelMessage)->setFrameShape(QFrame::StyledPanel);
+  auto* bar = new QHBoxLayout(panelMessage);
+  bar->setContentsMargins(8, 4, 6, 4);
+  bar->setSpacing(8);
+  for (const char* name : {"lab_show", "cb_showsurfaces", "cb_showlinks", "cbshline"})
+    bar->addWidget(W(name));
+  status = new QLabel(panelMessage);
+  status->setObjectName(QStringLiteral("lab_status"));
+  status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  status->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  bar->addWidget(status, 1);
+  for (const char* name : {"but_sestart", "Button6", "Button5"}) {
+    W(name)->setMinimumWidth(48);
+    W(name)->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    bar->addWidget(W(name));
+  }
+  // The bar never decides how narrow the drawing panel may be: typed panel sizes are kept,
+  // and a bar too narrow for its controls clips them.
+  bar->setSizeConstraint(QLayout::SetNoConstraint);
+  panelMessage->setMinimumWidth(1);
+
+  // The control panel: one tab per page, and the spare "Shape" page whose tab is hidden.
+  panelControl = new QFrame(this);
+  panelControl->setObjectName(QStringLiteral("panel_control"));
+  panelControl->setFixedWidth(241);
+  auto* side = new QVBoxLayout(panelControl);
+  side->setContentsMargins(2, 2, 2, 2);
+  pageControl = new QTabWidget(panelControl);
+  pageControl->setObjectName(QStringLiteral("PageControl1"));
+  pageControl->setUsesScrollButtons(false);
+  pageControl->setDocumentMode(true);
+  auto* tabStyle = new TCompactTabStyle;
+  tabStyle->setParent(pageControl->tabBar());
+  pageControl->tabBar()->setStyle(tabStyle);
+  for (TControlPage page : {TControlPage::kMain, TControlPage::kDisplay, TControlPage::kShape,
+                            TControlPage::kMesh, TControlPage::kMisc})
+    pageControl->addTab(BuildPage(controls, page, pageControl), Q(PageCaption(page)));
+  auto* spare = new QWidget(pageControl);
+  spare->setObjectName(QStringLiteral("page_Shape2"));
+  pageControl->setTabVisible(pageControl->addTab(spare, QStringLiteral("Shape")), false);
+  pageControl->setCurrentIndex(0);
+  side->addWidget(pageControl);
+
+  advancedWindow.Build(controls);
+
+  auto* outer = new QHBoxLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->setSpacing(0);
+  auto* left = new QVBoxLayout;
+  left->setSpacing(0);
+  left->addWidget(panel1, 1);
+  left->addWidget(panelMessage);
+  outer->addLayout(left, 1);
+  outer->addWidget(panelControl);
+
+  // Every control of the table has found its place; one that did not would lie over the
+  // drawing panel, so it is kept out of sight instead.
+  QWidget* strays = nullptr;
+  for (const TControlDef& def : ControlTable()) {
+    QWidget* w = controls.Placed(def.name);
+    if (w && w->parentWidget() == this) {
+      if (!strays) {
+        strays = new QWidget(this);
+        strays->setObjectName(QStringLiteral("unplaced_controls"));
+        strays->hide();
+      }
+      qWarning("control %s has no place on its page", std::string(def.name).c_str());
+      w->setParent(strays);
+    }
+  }
+}
+
+void TForm1::ConnectPanel() {
+  if (!glPanel) return;
+  glPanel->OnGLInit = [this] {
+    // Errors here are shown once the paint is over: no message box inside a paint.
+    try {
+      GLPanel1GLInit(app, glPanel->PixelWidth(), glPanel->PixelHeight());
+      model.texturesCreated = true;
+    } catch (const std::exception& e) {
+      const std::string what = e.what();
+      QTimer::singleShot(0, this, [this, what] { ShowError(this, std::runtime_error(what)); });
+    } catch (...) {
+      QTimer::singleShot(0, this, [this] {
+        ShowError(this, std::runtime_error("the OpenGL set-up failed"));
+      });
+    }
+  };
+  glPanel->OnRedraw = [this] { Frame(); };
+  glPanel->OnResize = [this] { GLPanel1Resize(); };
+  glPanel->OnMouseDown = [this](int x, int y, uint8_t buttons) {
+    Run([&] {
+      MouseDown(app.View, x, y, buttons);
+      if (MouseMove(app.View, x, y, buttons, glPanel->width(), glPanel->height(),
+                    ReadSceneInputs(controls).upAxis))
+        glPanel->Redraw();
+    });
+  };
+  glPanel->OnMouseMove = [this](int x, int y, uint8_t buttons) {
+    Run([&] {
+      // Only the camera changes: the frame replays the scene without rebuilding it.
+      if (MouseMove(app.View, x, y, buttons, glPanel->width(), glPanel->height(),
+                    ReadSceneInputs(controls).upAxis))
+        glPanel->Redraw();
+    });
+  };
+  glPanel->OnMouseUp = [this] { Run([this] { MouseUp(app.View); }); };
+  glPanel->OnGLFailed = [this](const QString& why) { ReportNoOpenGL(why); };
+}
+
+void TForm1::ReportNoOpenGL(const QString& why) {
+  if (glProblemReported) return;
+  glProblemReported = true;
+  ShowStatus(QStringLiteral("No OpenGL"));
+  QMessageBox::warning(this, QStringLiteral("Veltrane"),
+                       why + QStringLiteral("\nThe surface cannot be drawn; the controls still "
+                                            "work."));
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  // Said once, when the window first shows, outside the show itself.
+  if (!glProblem.isEmpty() && !glProblemReported)
+    QTimer::singleShot(0, this, [this] { ReportNoOpenGL(glProblem); });
+}
+
+void TForm1::Frame() {
+  // A frame runs inside a paint: whatever it throws ends the frame quietly and is noted in the
+  // bottom bar.
+  try {
+    GLPanel1Redraw(app, ReadSceneInputs(controls), glPanel->PixelWidth(), glPanel->PixelHeight(),
+                   [this] { model.ReadSettings(); });
+  } catch (const std::exception& e) {
+    app.redrawDirty = false;
+    ShowStatus(QStringLiteral("Frame not drawn: ") + QString::fromUtf8(e.what()));
+  } catch (...) {
+    app.redrawDirty = false;
+    ShowStatus(QStringLiteral("Frame not drawn."));
+  }
+}
+
+void TForm1::GLPanel1Resize() {
+  Run([this] {
+    RefreshImageLabels();
+    model.RequestRedraw();
+    model.RequestRedraw();
+  });
+}
+
+void TForm1::RefreshImageLabels() {
+  const int64_t w = drawingPanel->width();
+  const int64_t h = drawingPanel->height();
+  controls.SetText("ed_winw", std::to_string(w));
+  controls.SetText("ed_winh", std::to_string(h));
+  const int64_t scale = controls.Position("ud_imgscale");
+  controls.SetText("lab_imgscale", std::to_string(w * scale) + " x " + std::to_string(h * scale));
+  const int64_t n = controls.Position("ud_antialias");
+  controls.SetText("lab_aa", n > 1 ? std::to_string(n * n) + " samples" : "");
+}
+
+void TForm1::WindowSizeEntered() {
+  const int w = ParseInteger(controls.Text("ed_winw"));
+  const int h = ParseInteger(controls.Text("ed_winh"));
+  if (w < 1 || w > kMaxPanelSize || h < 1 || h > kMaxPanelSize)
+    throw RangeError("the drawing panel can be 1 to " + std::to_string(kMaxPanelSize) +
+                     " pixels wide and high");
+  resize(w + width() - drawingPanel->width(), h + height() - drawingPanel->height());
+  model.RequestRedraw();
+}
+
+void TForm1::but_fullscreenClick() {
+  drawingPanel->hide();
+  panelMessage->hide();
+  panelControl->hide();
+  layout()->activate();
+  drawingPanel->show();
+}
+
+void TForm1::ShowControls() {
+  drawingPanel->hide();
+  panelMessage->show();
+  panelControl->show();
+  layout()->activate();
+  drawingPanel->show();
+}
+
+void TForm1::CopyImage() {
+  ++copyImageRequests;
+  ShowStatus(QStringLiteral("Copy image: not available yet"));
+}
+
+void TForm1::StartRide() {
+  ++rideRequests;
+  ShowStatus(QStringLiteral("Ride: not available yet"));
+}
+
+void TForm1::ShowStatus(const QString& text) {
+  status->setText(text);
+  status->setToolTip(text);
+  statusTimer.start();
+}
+
+QString TForm1::StatusText() const { return status->text(); }
+
+bool TForm1::FormKeyDown(QKeyEvent* event) {
+  const Qt::KeyboardModifiers mods = event->modifiers();
+  switch (event->key()) {
+    case Qt::Key_F1:
+      Run([this] { StartRide(); });
+      return true;
+    case Qt::Key_C: {
+      if (!(mods & Qt::ControlModifier) || (mods & (Qt::ShiftModifier | Qt::AltModifier)))
+        return false;
+      Run([this] { CopyImage(); });
+      // Selected text in an edit field is copied as well.
+      auto* edit = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+      return !(edit && edit->hasSelectedText());
+    }
+    case Qt::Key_Escape:
+      Run([this] {
+        if (!panelControl->isHidden())
+          but_fullscreenClick();
+        else
+          ShowControls();
+      });
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (watched == panel1 && type == QEvent::Resize) {
+    drawingPanel->setGeometry(panel1->rect());
+    return false;
+  }
+  // The placeholder of a missing OpenGL panel still reports its size.
+  if (!glPanel && watched == drawingPanel && type == QEvent::Resize) {
+    GLPanel1Resize();
+    return false;
+  }
+  if (type != QEvent::KeyPress && type != QEvent::KeyRelease) return false;
+  auto* w = qobject_cast<QWidget*>(watched);
+  if (!w || (w->window() != this && w->window() != &advanced)) return false;
+  auto* key = static_cast<QKeyEvent*>(event);
+  const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+
+  if (type == QEvent::KeyPress) {
+    if (FormKeyDown(key)) return true;
+    if (enter && (w == controls.Widget("ed_winw") || w == controls.Widget("ed_winh")))
+      Run([this] { WindowSizeEntered(); });
+    QWidget* focal = controls.Widget("ud_foc_length");
+    if (enter && (w == focal || w->parentWidget() == focal))
+      Run([this] { model.RequestRedraw(); });
+    return false;
+  }
+  // A typed braid word counts once Enter is released.
+  if (enter && !key->isAutoRepeat() && w == controls.Widget("ed_braid"))
+    Run([this] { model.BraidEntered(); });
+  return false;
+}
+
+void TForm1::PendingHandler(const TControlDef& def) {
+  switch (def.handler) {
+    case H::ud_imgscaleChange:
+      RefreshImageLabels();
+      return;
+    case H::but_advancedClick:
+      advanced.show();
+      advanced.raise();
+      advanced.activateWindow();
+      return;
+    case H::but_fullscreenClick:
+      but_fullscreenClick();
+      return;
+    default:
+      NotAvailable(def);
+      return;
+  }
+}
+
+void TForm1::NotAvailable(const TControlDef& def) {
+  // A toggle button of a feature that is not there does not stay down.
+  if (def.kind == TControlKind::kToggleButton) controls.SetChecked(def.name, false);
+  QWidget* w = controls.Widget(def.name);
+  QWidget* owner = w && w->window() ? w->window() : this;
+  const QString what = def.caption.empty() ? Q(def.name) : Q(def.caption);
+  QMessageBox::information(owner, QStringLiteral("Veltrane"),
+                           QStringLiteral("\"%1\" is not available yet.").arg(what));
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  // Loops that pump messages test these flags and end at their next check.
+  app.exportCancel = true;
+  app.racing = false;
+  app.smoothingRunning = false;
+  app.smoothed = false;
+  advanced.hide();
+  event->accept();
+  if (quitRequest) quitRequest();
+}

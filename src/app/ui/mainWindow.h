@@ -1,0 +1,92 @@
+#pragma once
+// The main window: the drawing panel, the control panel of tabbed pages and the bottom bar.
+// It owns the program's state and the window logic (TMainWindowModel), wires every control
+// event to that logic through the error guard, and handles the keyboard of both windows, the
+// mouse on the drawing panel, "Hide controls", the window-size fields and closing.
+
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+
+#include "app/model/appState.h"
+#include "app/model/mainWindowModel.h"
+#include "qtControlPanel.h"
+
+class QKeyEvent;
+class QLabel;
+class QTabWidget;
+class TForm2;
+class TGLPanel;
+class Tforma;
+
+class TForm1 : public QWidget {
+  Q_OBJECT
+ public:
+  // Builds the window and its controls (also those of `advanced`), runs the start-up steps
+  // and stays hidden until the splash picture is clicked.
+  TForm1(TForm2& splash, Tforma& advanced, QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  TAppState& App() { return app; }
+  TQtControlPanel& Controls() { return controls; }
+  TMainWindowModel& Model() { return model; }
+  // The OpenGL panel; nullptr when the platform has no usable OpenGL.
+  TGLPanel* GLPanel1() const { return glPanel; }
+  // The drawing area: the OpenGL panel, or the placeholder that stands in for it.
+  QWidget* DrawingPanel() const { return drawingPanel; }
+
+  // F1, Ctrl+C and Esc, for either window. True when the key was used.
+  bool FormKeyDown(QKeyEvent* event);
+  // "Hide controls": the drawing panel takes the whole window.
+  void but_fullscreenClick();
+  // Esc with the controls hidden: the control panel and the bottom bar come back.
+  void ShowControls();
+
+  // How often Ctrl+C asked to copy the image, and F1 to start the ride.
+  int CopyImageRequests() const { return copyImageRequests; }
+  int RideRequests() const { return rideRequests; }
+  // The note in the bottom bar (what the last key command or a failed frame said).
+  QString StatusText() const;
+
+  // What closing the window does after clearing the loop flags; ends the program by default.
+  std::function<void()> quitRequest;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  bool Run(const std::function<void()>& body);
+  void BuildWindow(Tforma& advanced);
+  void ConnectPanel();
+  void PendingHandler(const TControlDef& def);
+  void NotAvailable(const TControlDef& def);
+  void GLPanel1Resize();
+  void RefreshImageLabels();
+  void WindowSizeEntered();
+  void CopyImage();
+  void StartRide();
+  void ShowStatus(const QString& text);
+  void Frame();
+  void ReportNoOpenGL(const QString& why);
+
+  QString glProblem;  // why there is no OpenGL panel; empty when there is one
+  TAppState app;
+  TQtControlPanel controls;
+  TMainWindowModel model;
+  Tforma& advanced;
+
+  TGLPanel* glPanel = nullptr;
+  QWidget* drawingPanel = nullptr;
+  bool glProblemReported = false;
+  QWidget* panel1 = nullptr;
+  QWidget* panelControl = nullptr;
+  QWidget* panelMessage = nullptr;
+  QTabWidget* pageControl = nullptr;
+  QLabel* status = nullptr;
+  QTimer statusTimer;
+  int copyImageRequests = 0;
+  int rideRequests = 0;
+};

@@ -1,0 +1,277 @@
+#include "pictures.h"
+
+#include <QFont>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPolygonF>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "app/model/headlessWindow.h"
+#include "controlWidgets.h"
+#include "surface/seifert.h"
+
+namespace {
+
+struct TP3 {
+  double x = 0, y = 0, z = 0;
+};
+
+TP3 Sub(TP3 a, TP3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+TP3 Cross(TP3 a, TP3 b) {
+  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+double Dot(TP3 a, TP3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+TP3 Unit(TP3 a) {
+  const double l = std::sqrt(Dot(a, a));
+  return l > 0 ? TP3{a.x / l, a.y / l, a.z / l} : a;
+}
+
+// World to eye coordinates (x right, y up, z towards the viewer). The stack of disks runs
+// along the world z axis; it is turned to run across the picture, leaning towards the viewer,
+// so that the disks show as wide ellipses side by side.
+struct TCamera {
+  TP3 ex, ey, ez;  // the eye images of the world axes
+  TP3 centre;
+  TP3 Eye(const Vec3& v) const {
+    const double x = v.x - centre.x, y = v.y - centre.y, z = v.z - centre.z;
+    return {x * ex.x + y * ey.x + z * ez.x, x * ex.y + y * ey.y + z * ez.y,
+            x * ex.z + y * ey.z + z * ez.z};
+  }
+};
+
+TCamera MakeCamera(TP3 centre) {
+  TCamera cam;
+  cam.ez = Unit({0.85, 0.4, 0.4});
+  cam.ex = Unit(Cross({0, 1, 0}, cam.ez));
+  cam.ey = Cross(cam.ez, cam.ex);
+  cam.centre = centre;
+  return cam;
+}
+
+QColor Shade(uint32_t color, double diffuse, double specular) {
+  const QColor c = ToQColor(color);
+  auto channel = [&](int v) {
+    const double lit = v * (0.45 + 0.60 * diffuse) + 255.0 * 0.30 * specular;
+    return std::clamp(static_cast<int>(std::lround(lit)), 0, 255);
+  };
+  return QColor(channel(c.red()), channel(c.green()), channel(c.blue()));
+}
+
+struct TPrimitive {
+  double depth;     // larger is nearer
+  bool isLine;
+  QPolygonF points;
+  QColor color;
+};
+
+bool Finite(const TP3& p) {
+  return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+}
+
+}  // namespace
+
+QImage MakeSplashPicture(const TSeiffert& model, const std::array<uint32_t, 12>& colors) {
+  QImage image(400, 300, QImage::Format_RGB32);
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing);
+
+  QLinearGradient sky(0, 0, 0, 300);
+  sky.setColorAt(0, QColor(36, 44, 62));
+  sky.setColorAt(1, QColor(118, 130, 156));
+  p.fillRect(image.rect(), sky);
+
+  const TMesh& mesh = model.mesh;
+  const int32_t nVerts = std::min<int32_t>(mesh.nVerts, static_cast<int32_t>(mesh.verts.size()));
+  const int32_t nFaces = std::min<int32_t>(mesh.nFaces, static_cast<int32_t>(mesh.faces.size()));
+
+  // The box of the used vertices gives the centre and the scale.
+  TP3 lo{1e30, 1e30, 1e30}, hi{-1e30, -1e30, -1e30};
+  for (int32_t f = 0; f < nFaces; ++f)
+    for (int32_t v : mesh.faces[f].v) {
+      if (v < 0 || v >= nVerts) continue;
+      const Vec3& q = mesh.verts[v].pos;
+      if (!std::isfinite(q.x) || !std::isfinite(q.y) || !std::isfinite(q.z)) continue;
+      lo = {std::min(lo.x, double(q.x)), std::min(lo.y, double(q.y)), std::min(lo.z, double(q.z))};
+      hi = {std::max(hi.x, double(q.x)), std::max(hi.y, double(q.y)), std::max(hi.z, double(q.z))};
+    }
+
+  const QRectF picture(20, 18, 360, 200);  // where the surface goes, above the name
+  if (lo.x <= hi.x) {
+    const TCamera cam = MakeCamera({(lo.x + hi.x) / 2, (lo.y + hi.y) / 2, (lo.z + hi.z) / 2});
+
+    // Fit the projected box into the picture area.
+    double minX = 1e30, maxX = -1e30, minY = 1e30, maxY = -1e30;
+    for (int32_t f = 0; f < nFaces; ++f)
+      for (int32_t v : mesh.faces[f].v) {
+        if (v < 0 || v >= nVerts) continue;
+        const TP3 e = cam.Eye(mesh.verts[v].pos);
+        if (!Finite(e)) continue;
+        minX = std::min(minX, e.x);
+        maxX = std::max(maxX, e.x);
+        minY = std::min(minY, e.y);
+        maxY = std::max(maxY, e.y);
+      }
+    const double span = std::max({maxX - minX, maxY - minY, 1e-9});
+    const double scale =
+        std::min(picture.width() / std::max(maxX - minX, 1e-9 * span),
+                 picture.height() / std::max(maxY - minY, 1e-9 * span));
+    const QPointF mid = picture.center();
+    const double cx = (minX + maxX) / 2, cyy = (minY + maxY) / 2;
+    auto screen = [&](const TP3& e) {
+      return QPointF(mid.x() + (e.x - cx) * scale, mid.y() - (e.y - cyy) * scale);
+    };
+
+    const TP3 light = Unit({-0.3, 0.5, 1.0});
+    const TP3 halfway = Unit({light.x, light.y, light.z + 1.0});
+    std::vector<TPrimitive> prims;
+    prims.reserve(static_cast<size_t>(nFaces));
+    for (int32_t f = 0; f < nFaces; ++f) {
+      const TFace& face = mesh.faces[f];
+      TP3 e[4];
+      bool ok = true;
+      for (int k = 0; k < 4; ++k) {
+        const int32_t v = face.v[k];
+        if (v < 0 || v >= nVerts) {
+          ok = false;
+          break;
+        }
+        e[k] = cam.Eye(mesh.verts[v].pos);
+        ok = ok && Finite(e[k]);
+      }
+      if (!ok) continue;
+      TP3 n = Unit(Cross(Sub(e[2], e[0]), Sub(e[3], e[1])));
+      // The side that faces the viewer picks the colour: front (counter-clockwise on the
+      // screen) or back, as the drawing panel's two-sided lighting does.
+      const bool front = n.z >= 0;
+      if (!front) n = {-n.x, -n.y, -n.z};
+      const int kind = std::clamp(face.kind, 0, 2);
+      const uint32_t color = colors[static_cast<size_t>(2 * kind + (front ? 1 : 0))];
+      const double diffuse = std::max(0.0, Dot(n, light));
+      const double specular = std::pow(std::max(0.0, Dot(n, halfway)), 24);
+      TPrimitive prim{(e[0].z + e[1].z + e[2].z + e[3].z) / 4, false, {}, Shade(color, diffuse, specular)};
+      for (const TP3& q : e) prim.points << screen(q);
+      prims.push_back(std::move(prim));
+    }
+    // The knot: its segments join the sort a little in front of the faces they border.
+    const double bias = 0.01 * std::max({hi.x - lo.x, hi.y - lo.y, hi.z - lo.z});
+    for (int32_t i = 0; i < model.nLinks && i < static_cast<int32_t>(model.links.size()); ++i) {
+      const TLinkLine& line = model.links[i];
+      const int32_t n = std::min<int32_t>(line.nVerts, static_cast<int32_t>(line.verts.size()));
+      const QColor color = ToQColor(colors[static_cast<size_t>(6 + i % 4)]);
+      for (int32_t k = 0; k < n; ++k) {
+        const int32_t a = line.verts[k], b = line.verts[(k + 1) % n];
+        if (a < 0 || a >= nVerts || b < 0 || b >= nVerts) continue;
+        const TP3 ea = cam.Eye(mesh.verts[a].pos), eb = cam.Eye(mesh.verts[b].pos);
+        if (!Finite(ea) || !Finite(eb)) continue;
+        TPrimitive prim{(ea.z + eb.z) / 2 + bias, true, {}, color};
+        prim.points << screen(ea) << screen(eb);
+        prims.push_back(std::move(prim));
+      }
+    }
+    std::stable_sort(prims.begin(), prims.end(),
+                     [](const TPrimitive& a, const TPrimitive& b) { return a.depth < b.depth; });
+    for (const TPrimitive& prim : prims) {
+      if (prim.isLine) {
+        p.setPen(QPen(prim.color.darker(115), 3.2, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(prim.points[0], prim.points[1]);
+      } else {
+        // An outline in the fill colour closes the hairline gaps between neighbours.
+        p.setPen(QPen(prim.color, 0.8));
+        p.setBrush(prim.color);
+        p.drawPolygon(prim.points);
+      }
+    }
+  }
+
+  p.setPen(QColor(236, 240, 248));
+  QFont title(QStringLiteral("Sans Serif"));
+  title.setPixelSize(40);
+  title.setBold(true);
+  p.setFont(title);
+  p.drawText(QRectF(0, 222, 400, 46), Qt::AlignHCenter | Qt::AlignVCenter,
+             QStringLiteral("Veltrane"));
+  QFont small(QStringLiteral("Sans Serif"));
+  small.setPixelSize(13);
+  p.setFont(small);
+  p.setPen(QColor(206, 214, 230));
+  p.drawText(QRectF(0, 266, 400, 24), Qt::AlignHCenter | Qt::AlignVCenter,
+             QStringLiteral("Seifert surfaces of knots and links"));
+  return image;
+}
+
+QImage MakeStartSplashPicture() {
+  THeadlessWindow w;
+  w.window.StartUp();
+  return MakeSplashPicture(w.app.Seifert, w.app.Settings.colors);
+}
+
+QImage MakeRailPicture() {
+  QImage image(64, 64, QImage::Format_RGB888);
+  QPainter p(&image);
+  p.fillRect(image.rect(), QColor(92, 84, 74));  // ballast
+  // Sleepers across the track, one every 16 rows, with a little grain.
+  for (int y = 2; y < 64; y += 16) {
+    p.fillRect(QRect(4, y, 56, 10), QColor(120, 82, 48));
+    p.fillRect(QRect(4, y + 3, 56, 1), QColor(104, 70, 40));
+    p.fillRect(QRect(4, y + 7, 56, 1), QColor(132, 92, 56));
+  }
+  // Two rails along the track, lit on one side.
+  for (int x : {14, 44}) {
+    p.fillRect(QRect(x, 0, 6, 64), QColor(150, 154, 160));
+    p.fillRect(QRect(x + 1, 0, 2, 64), QColor(214, 218, 224));
+    p.fillRect(QRect(x + 5, 0, 1, 64), QColor(96, 98, 104));
+  }
+  p.end();
+  return image;
+}
+
+QImage MakeSkyPicture() {
+  QImage image(512, 256, QImage::Format_RGB888);
+  // A small smooth noise for clouds: value noise on a 16 x 8 lattice, wrapped around in x so
+  // that the dome shows no seam.
+  auto lattice = [](int i, int j) {
+    uint32_t h = static_cast<uint32_t>(i) * 374761393u + static_cast<uint32_t>(j) * 668265263u;
+    h = (h ^ (h >> 13)) * 1274126177u;
+    return ((h ^ (h >> 16)) & 0xFFFF) / 65535.0;
+  };
+  auto noise = [&](double x, double y, int period) {
+    const int i = static_cast<int>(std::floor(x)), j = static_cast<int>(std::floor(y));
+    const double fx = x - i, fy = y - j;
+    const double sx = fx * fx * (3 - 2 * fx), sy = fy * fy * (3 - 2 * fy);
+    auto at = [&](int a, int b) { return lattice(((a % period) + period) % period, b); };
+    const double top = at(i, j) + sx * (at(i + 1, j) - at(i, j));
+    const double bottom = at(i, j + 1) + sx * (at(i + 1, j + 1) - at(i, j + 1));
+    return top + sy * (bottom - top);
+  };
+  for (int y = 0; y < 256; ++y) {
+    uchar* line = image.scanLine(y);
+    for (int x = 0; x < 512; ++x) {
+      double r, g, b;
+      if (y < 128) {
+        const double t = y / 127.0;  // 0 at the zenith, 1 at the horizon
+        r = 40 + 150 * t;
+        g = 90 + 130 * t;
+        b = 190 + 55 * t;
+        const double cloud = 0.6 * noise(x / 32.0, y / 16.0, 16) +
+                             0.4 * noise(x / 16.0, y / 8.0, 32);
+        const double c = std::clamp((cloud - 0.55) * 3.0, 0.0, 1.0) * (0.4 + 0.6 * t);
+        r += (250 - r) * c;
+        g += (250 - g) * c;
+        b += (252 - b) * c;
+      } else {
+        const double t = (y - 128) / 127.0;  // 0 at the horizon, 1 at the nadir
+        const double grain = noise(x / 8.0, y / 4.0, 64) - 0.5;
+        r = 110 - 50 * t + 20 * grain;
+        g = 128 - 48 * t + 20 * grain;
+        b = 84 - 40 * t + 12 * grain;
+      }
+      line[3 * x] = static_cast<uchar>(std::clamp(r, 0.0, 255.0));
+      line[3 * x + 1] = static_cast<uchar>(std::clamp(g, 0.0, 255.0));
+      line[3 * x + 2] = static_cast<uchar>(std::clamp(b, 0.0, 255.0));
+    }
+  }
+  return image;
+}

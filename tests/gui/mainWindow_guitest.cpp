@@ -1,0 +1,271 @@
+// The main window at work: keyboard commands of both windows, "Hide controls", the preset and
+// lay-out buttons, a typed braid word, errors of the model, the window-size fields, the mouse
+// on the drawing panel, colour swatches, later features, the "Advanced options" window and
+// closing.
+
+#include <QClipboard>
+#include <QColorDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QtTest>
+
+#include <memory>
+#include <string>
+
+#include "core/settings.h"
+#include "guiHelpers.h"
+
+class TestMainWindow : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<TDesktop> d;
+
+  TForm1& Main() { return d->main; }
+  TQtControlPanel& C() { return d->main.Controls(); }
+  TAppState& App() { return d->main.App(); }
+  QWidget* Panel() { return d->main.DrawingPanel(); }
+  void Click(const char* name) { QTest::mouseClick(C().Widget(name), Qt::LeftButton); }
+  void Enter(const char* name) { QTest::keyClick(C().Widget(name), Qt::Key_Return); }
+
+ private slots:
+  void init() {
+    d = OpenDesktop();
+    QVERIFY(d);
+    QVERIFY(Main().GLPanel1());
+    QTRY_VERIFY(Main().GLPanel1()->Active());
+  }
+  void cleanup() { d.reset(); }
+
+  void escapeTwiceRestoresTheLayout() {
+    const QSize start = Panel()->size();
+    QCOMPARE(start, QSize(793 - 241, 610 - 38));
+    QCOMPARE(C().Text("ed_winw"), std::to_string(start.width()));
+
+    // The window sees the key first, also when a control has the focus.
+    QTest::keyClick(C().Widget("ed_braid"), Qt::Key_Escape);
+    QVERIFY(Main().findChild<QWidget*>("panel_control")->isHidden());
+    QVERIFY(Main().findChild<QWidget*>("panel_message")->isHidden());
+    QTRY_COMPARE(Panel()->size(), Main().size());
+    QCOMPARE(C().Text("ed_winh"), std::to_string(Main().height()));
+
+    QTest::keyClick(&Main(), Qt::Key_Escape);
+    QVERIFY(!Main().findChild<QWidget*>("panel_control")->isHidden());
+    QVERIFY(!Main().findChild<QWidget*>("panel_message")->isHidden());
+    QTRY_COMPARE(Panel()->size(), start);
+    QCOMPARE(C().Text("ed_winw"), std::to_string(start.width()));
+
+    // "Hide controls" does what the first Esc did.
+    Click("but_fullscreen");
+    QTRY_COMPARE(Panel()->size(), Main().size());
+    QTest::keyClick(&Main(), Qt::Key_Escape);
+    QTRY_COMPARE(Panel()->size(), start);
+  }
+
+  void ctrlCCopiesOnlyWithoutShiftOrAlt() {
+    QTest::keyClick(&Main(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(&Main(), Qt::Key_C, Qt::ControlModifier | Qt::AltModifier);
+    QTest::keyClick(&Main(), Qt::Key_C);
+    QCOMPARE(Main().CopyImageRequests(), 0);
+    QTest::keyClick(&Main(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(Main().CopyImageRequests(), 1);
+    // Keys of the "Advanced options" window go to the same handler.
+    Click("but_advanced");
+    QTest::keyClick(C().Widget("ud_blur"), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(Main().CopyImageRequests(), 2);
+    // Selected text in an edit field is copied too.
+    auto* braid = C().As<QLineEdit>("ed_braid");
+    braid->setFocus();
+    braid->selectAll();
+    QTest::keyClick(braid, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(Main().CopyImageRequests(), 3);
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("AbAb"));
+
+    QTest::keyClick(&Main(), Qt::Key_F1);
+    QCOMPARE(Main().RideRequests(), 1);
+    QVERIFY(Main().StatusText().contains(QStringLiteral("not available yet")));
+  }
+
+  void presetAndLayoutButtonsSetTheirValues() {
+    Click("but_trefoil");
+    QCOMPARE(C().Text("ed_braid"), std::string("AAA"));
+    QCOMPARE(App().Seifert.text, std::string("AAA"));
+    QCOMPARE(App().Seifert.nCross, 3);
+
+    Click("but_figure8");
+    QCOMPARE(App().Seifert.text, std::string("AbAb"));
+    Click("but_balls_stacked");
+    QCOMPARE(C().Position("tb_sphere"), 10);
+    QCOMPARE(C().As<QSpinBox>("ud_height")->value(), 60);
+    QCOMPARE(C().As<QSpinBox>("ud_diay")->value(), 20);
+    QCOMPARE(C().As<QSpinBox>("ud_distance")->value(), 25);
+    QCOMPARE(App().Settings.diskHeight, 0.6);  // and the last recompute used them
+  }
+
+  void enterInTheBraidFieldRunsReset() {
+    C().SetPosition("ud_height", 50);  // a hand-made change, undone by the new knot
+    App().smoothed = true;
+    TypeInto(C().As<QLineEdit>("ed_braid"), QStringLiteral("AAAAA"));
+    QCOMPARE(App().Seifert.text, std::string("AbAb"));  // typing alone changes nothing
+    Enter("ed_braid");
+    QCOMPARE(App().Seifert.text, std::string("AAAAA"));
+    QCOMPARE(App().Seifert.nCross, 5);
+    QCOMPARE(C().Position("ud_height"), 2);
+    QVERIFY(!App().smoothed);
+  }
+
+  void modelErrorsShowAMessageAndTheProgramGoesOn() {
+    TMessageBoxCloser closer;
+    // 51 crossings on one generator: the first disk would need 51 band ends.
+    TypeInto(C().As<QLineEdit>("ed_braid"), QString(51, QLatin1Char('A')));
+    Enter("ed_braid");
+    QCOMPARE(closer.Answered(), 1);
+    QVERIFY2(closer.LastText().contains(QStringLiteral("50 band ends")),
+             qPrintable(closer.LastText()));
+    QVERIFY(!App().recomputeSuspended);
+
+    // The controls still work.
+    const int recomputes = App().recomputeCount;
+    const int64_t frames = Main().GLPanel1()->FramesDrawn();
+    Click("but_trefoil");
+    QCOMPARE(App().Seifert.text, std::string("AAA"));
+    QVERIFY(App().recomputeCount > recomputes);
+    QVERIFY(Main().GLPanel1()->FramesDrawn() > frames);
+    QCOMPARE(closer.Answered(), 1);
+  }
+
+  void windowSizeFieldsResizeTheWindow() {
+    const QSize window = Main().size();
+    {
+      TMessageBoxCloser closer;
+      TypeInto(C().As<QLineEdit>("ed_winw"), QStringLiteral("wide"));
+      Enter("ed_winw");
+      QCOMPARE(closer.Answered(), 1);
+      QVERIFY(closer.LastText().contains(QStringLiteral("'wide' is not a valid integer value")));
+      TypeInto(C().As<QLineEdit>("ed_winw"), QStringLiteral("0"));
+      Enter("ed_winh");
+      QCOMPARE(closer.Answered(), 2);
+      QCOMPARE(Main().size(), window);
+    }
+    TypeInto(C().As<QLineEdit>("ed_winw"), QStringLiteral("400"));
+    TypeInto(C().As<QLineEdit>("ed_winh"), QStringLiteral("300"));
+    Enter("ed_winh");
+    QTRY_COMPARE(Panel()->size(), QSize(400, 300));
+    QCOMPARE(C().Text("ed_winw"), std::string("400"));
+
+    // The labels beside "Scale" and "Anti-alias" follow the panel and their fields.
+    QCOMPARE(C().Text("lab_imgscale"), std::string("400 x 300"));
+    QCOMPARE(C().Text("lab_aa"), std::string("25 samples"));
+    C().SetPosition("ud_imgscale", 3);
+    QCOMPARE(C().Text("lab_imgscale"), std::string("1200 x 900"));
+    C().SetPosition("ud_antialias", 1);
+    QCOMPARE(C().Text("lab_aa"), std::string(""));
+    C().SetPosition("ud_antialias", 2);
+    QCOMPARE(C().Text("lab_aa"), std::string("4 samples"));
+  }
+
+  void mouseDragTurnsTheView() {
+    TGLPanel* panel = Main().GLPanel1();
+    const TView before = App().View;
+    const int recomputes = App().recomputeCount;
+    const int64_t frames = panel->FramesDrawn();
+    QTest::mousePress(panel, Qt::LeftButton, {}, QPoint(100, 100));
+    QTest::mouseMove(panel, QPoint(130, 90));
+    QTest::mouseRelease(panel, Qt::LeftButton, {}, QPoint(130, 90));
+    // One degree per pixel: right turns the yaw down, up turns the pitch up.
+    QCOMPARE(App().View.Yaw, before.Yaw - 30);
+    QCOMPARE(App().View.Pitch, before.Pitch + 10);
+    QCOMPARE(App().View.DragMode, uint8_t(0));
+    QVERIFY(panel->FramesDrawn() > frames);
+    QCOMPARE(App().recomputeCount, recomputes);  // only the camera moved
+  }
+
+  void colourSwatchesAskForAColour() {
+    const int recomputes = App().recomputeCount;
+    {
+      TDialogAnswerer<QColorDialog> cancel([](QColorDialog* dialog) { dialog->reject(); });
+      Click("sh_col1");
+      QCOMPARE(cancel.Answered(), 1);
+    }
+    QCOMPARE(C().Color("sh_col1"), Rgb(240, 200, 150));
+    QCOMPARE(App().recomputeCount, recomputes);
+    {
+      TDialogAnswerer<QColorDialog> choose([](QColorDialog* dialog) {
+        dialog->setCurrentColor(QColor(10, 20, 30));
+        dialog->accept();
+      });
+      Click("sh_col1");
+      QCOMPARE(choose.Answered(), 1);
+    }
+    QCOMPARE(C().Color("sh_col1"), Rgb(10, 20, 30));
+    QCOMPARE(App().Settings.colors[0], Rgb(10, 20, 30));  // a surface colour recomputes
+    QCOMPARE(App().recomputeCount, recomputes + 1);
+
+    // A background colour only redraws.
+    const int64_t frames = Main().GLPanel1()->FramesDrawn();
+    {
+      TDialogAnswerer<QColorDialog> choose([](QColorDialog* dialog) {
+        dialog->setCurrentColor(QColor(1, 2, 3));
+        dialog->accept();
+      });
+      Click("sh_background");
+    }
+    QCOMPARE(C().Color("sh_background"), Rgb(1, 2, 3));
+    QCOMPARE(App().recomputeCount, recomputes + 1);
+    QVERIFY(Main().GLPanel1()->FramesDrawn() > frames);
+  }
+
+  void laterFeaturesSayNotAvailableYet() {
+    TMessageBoxCloser closer;
+    Click("but_sestart");
+    QCOMPARE(closer.Answered(), 1);
+    QCOMPARE(closer.LastText(), QStringLiteral("\"Smooth\" is not available yet."));
+    QVERIFY(!C().Checked("but_sestart"));  // the toggle does not stay down
+    Click("but_save");
+    QCOMPARE(closer.Answered(), 2);
+    QVERIFY(closer.LastText().contains(QStringLiteral("Save image")));
+    // Focal length: typing and Enter both redraw.
+    const int64_t frames = Main().GLPanel1()->FramesDrawn();
+    Enter("ud_foc_length");
+    QVERIFY(Main().GLPanel1()->FramesDrawn() > frames);
+    QCOMPARE(closer.Answered(), 2);
+  }
+
+  void advancedOptionsOpenAndOnlyHide() {
+    QVERIFY(!d->advanced.isVisible());
+    Click("but_advanced");
+    QVERIFY(QTest::qWaitForWindowExposed(&d->advanced));
+    // Esc in the advanced window reaches the main window's handler.
+    QTest::keyClick(C().Widget("ud_roll"), Qt::Key_Escape);
+    QVERIFY(Main().findChild<QWidget*>("panel_control")->isHidden());
+    QTest::keyClick(C().Widget("ud_roll"), Qt::Key_Escape);
+    QVERIFY(!Main().findChild<QWidget*>("panel_control")->isHidden());
+
+    QPointer<QWidget> roll = C().Widget("ud_roll");
+    d->advanced.close();
+    QVERIFY(!d->advanced.isVisible());
+    QVERIFY(roll);
+    C().SetPosition("ud_roll", 45);
+    Click("but_advanced");
+    QVERIFY(d->advanced.isVisible());
+    QCOMPARE(C().Position("ud_roll"), 45);
+  }
+
+  void closingClearsTheLoopFlags() {
+    int quits = 0;
+    Main().quitRequest = [&quits] { ++quits; };
+    App().racing = true;
+    App().smoothingRunning = true;
+    App().smoothed = true;
+    Click("but_advanced");
+    Main().close();
+    QVERIFY(App().exportCancel);
+    QVERIFY(!App().racing && !App().smoothingRunning && !App().smoothed);
+    QCOMPARE(quits, 1);
+    QVERIFY(!d->advanced.isVisible());
+  }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "mainWindow_guitest.moc"
