@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/model/controlTable.h"
+#include "knots/knotTable.h"
 #include "controlValues.h"
 #include "app/model/headlessWindow.h"
 #include "infoReport.h"
@@ -23,6 +24,8 @@ struct TCliOptions {
   std::string torus;
   bool json = false;
   std::string output;
+  int32_t smooth = 0;  // smoothing iterations after the recompute, 0 = none
+  int32_t refine = 0;  // "Refine" steps after the smoothing
 };
 
 const std::map<std::string, std::string> kLayoutRadios = {
@@ -60,6 +63,28 @@ void AddCommonOptions(CLI::App& sub, TCliOptions& o) {
       ->allow_extra_args(false);
   sub.add_option("--knot", o.knot, "knot-table row, e.g. 3_1");
   sub.add_option("--torus", o.torus, "torus knot B,S");
+  sub.add_option("--smooth", o.smooth, "N: run N dynamic smoothing iterations (or to convergence)")
+      ->check(CLI::Range(1, 30000));
+  sub.add_option("--refine", o.refine, "K: then K \"Refine\" steps")->check(CLI::Range(1, 10));
+}
+
+// The knot table, one row a line, or as JSON.
+void WriteTable(const TKnotTable& table, bool json, std::ostream& out) {
+  if (json) {
+    nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+    for (int32_t i = 1; i <= table.count; ++i) {
+      const TKnotEntry& r = table.Row(i);
+      rows.push_back({{"row", i}, {"name", r.name}, {"altName", r.altName}, {"braid", r.braid},
+                      {"genus", r.genus}, {"dtCode", r.dtCode}});
+    }
+    out << rows.dump(2) << '\n';
+    return;
+  }
+  for (int32_t i = 1; i <= table.count; ++i) {
+    const TKnotEntry& r = table.Row(i);
+    out << r.name << '\t' << r.altName << '\t' << r.braid << '\t' << r.genus << '\t' << r.dtCode
+        << '\n';
+  }
 }
 
 // Steps (2) to (5) on a window in its start state.
@@ -80,12 +105,22 @@ void Apply(const TCliOptions& o, THeadlessWindow& w, std::ostream& err) {
     w.controls.SetText("ed_braid", o.braid);
     w.window.BraidEntered();
   }
+  if (!o.knot.empty()) {
+    const int32_t row = w.app.KnotTable.Find(o.knot);
+    if (row == 0) throw TCliError("--knot: the knot table has no knot named '" + o.knot + "'");
+    w.window.ChooseKnot(row);
+  }
   for (const std::string& s : o.sets) {
     std::string name, value;
     SplitAssignment(s, name, value);
     ApplySetting(w, name, value, err);
   }
   w.window.Recompute();
+  if (o.smooth > 0) {
+    w.controls.SetPosition("ud_seniter", o.smooth);
+    w.controls.Click("but_sestart");
+  }
+  for (int32_t i = 0; i < o.refine; ++i) w.controls.Click("Button6");
 }
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -98,6 +133,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   CLI::App* mesh = app.add_subcommand("mesh", "write the surface mesh as OBJ or PLY");
   AddCommonOptions(*mesh, o);
   mesh->add_option("-o,--output", o.output, "FILE.obj or FILE.ply")->required();
+  CLI::App* table = app.add_subcommand("table", "list the built-in knot table");
+  table->add_flag("--json", o.json, "print JSON");
 
   std::vector<std::string> reversed(args.rbegin(), args.rend());
   try {
@@ -106,11 +143,16 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     const int code = app.exit(e, out, err);
     return code == 0 ? 0 : 2;
   }
+  if (table->parsed()) {
+    TKnotTable knots;
+    FillKnotTable(knots);
+    WriteTable(knots, o.json, out);
+    return 0;
+  }
   CLI::App* chosen = info->parsed() ? info : mesh;
   o.command = chosen->get_name();
   o.braidGiven = chosen->count("BRAID") > 0;
 
-  if (chosen->count("--knot") > 0) throw TCliError("--knot: the knot table is not available yet");
   if (chosen->count("--torus") > 0) throw TCliError("--torus: torus knots are not available yet");
   // Settings are checked before any work so that a typo costs nothing.
   for (const std::string& s : o.sets) {

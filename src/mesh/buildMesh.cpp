@@ -137,6 +137,11 @@ void BuildMesh(TSeiffert& model, TSettings s, bool full, bool smoothed, bool rac
     return;
   }
   if (!full) {
+    // One more level needs a vertex per vertex, edge and face, and four faces per face.
+    const int64_t verts = CheckedAdd64(CheckedAdd64(mesh.nVerts, mesh.nEdges), mesh.nFaces);
+    if (verts > kMaxMeshCapacity || CheckedMul64(4, mesh.nFaces) > kMaxMeshCapacity)
+      throw RangeError("a refined mesh would need more than " + std::to_string(kMaxMeshCapacity) +
+                       " vertices");
     PrepareRefine(mesh);
     ClassifiedPass(mesh, true);
     BuildEdges(mesh);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -125,7 +126,9 @@ TEST(Cli, MistakesExitWithStatusTwoAndSayWhy) {
       {"info", "--set", "cb_knottable=1"},
       {"info", "--layout", "diagonal"},
       {"info", "--preset", "Balls"},
-      {"info", "--knot", "3_1"},
+      {"info", "--knot", "11_1"},
+      {"info", "--smooth", "0"},
+      {"info", "--refine", "x"},
       {"info", "--torus", "2,3"},
       {"info", "--frobnicate"},
       {"mesh", "AAA"},
@@ -221,4 +224,34 @@ TEST(Cli, PlyReadsBackWithFaceColours) {
   EXPECT_EQ(colours["200,120,33"], kinds[0].get<int>());
   EXPECT_EQ(colours["10,20,30"], kinds[1].get<int>());
   std::filesystem::remove(path);
+}
+
+TEST(Cli, KnotTableRowsAndTheTableListing) {
+  const nlohmann::json trefoil = Info({"--knot", "3_1"});
+  EXPECT_EQ(trefoil["text"], "AAA");
+  EXPECT_EQ(trefoil["nTubes"], 3);
+  // A typed word comes before the table row, as in the window's order of application.
+  EXPECT_EQ(Info({"AbAb", "--knot", "10_165"})["text"], "AABacBaBCCB");
+
+  TRun r = Cli({"table"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 249);
+  EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "3_1\t3a_1\tAAA\t1\t[4;6;2]");
+  r = Cli({"table", "--json"});
+  const nlohmann::json rows = nlohmann::json::parse(r.out);
+  ASSERT_EQ(rows.size(), 249u);
+  EXPECT_EQ(rows[248]["name"], "10_165");
+  EXPECT_EQ(rows[248]["dtCode"], "[6;8;14;18;16;4;-20;10;2;-12]");
+}
+
+TEST(Cli, SmoothAndRefineHeadless) {
+  const nlohmann::json plain = Info({"AAA"});
+  const nlohmann::json smooth = Info({"AAA", "--smooth", "50"});
+  const nlohmann::json refined = Info({"AAA", "--smooth", "50", "--refine", "1"});
+  // Smoothing works on the coarse mesh of "Resolution" 1; a Refine step keeps it closed and
+  // about doubles the knot's vertices.
+  EXPECT_LT(smooth["mesh"]["nFaces"].get<int>(), plain["mesh"]["nFaces"].get<int>());
+  EXPECT_EQ(refined["mesh"]["nFaces"], 4 * smooth["mesh"]["nFaces"].get<int>());
+  EXPECT_EQ(refined["mesh"]["openEdges"], 0);
+  EXPECT_EQ(refined["links"][0]["nVerts"], 2 * smooth["links"][0]["nVerts"].get<int>());
 }

@@ -7,6 +7,7 @@
 
 #include "core/settings.h"
 #include "core/vec3.h"
+#include "knots/knotTable.h"
 #include "render/view.h"
 #include "surface/seifert.h"
 
@@ -28,5 +29,9 @@ struct TAppState {
   bool exportCancel = false;
   int32_t refineCount = 0;
   int32_t selectedKnotRow = 0;      // knot-table row, 0 = none
+  bool terminating = false;         // the window is closing: loops end, nothing is rebuilt
+  double meanEdge = 0.01;           // the length unit of smoothing, valid with meanEdgeValid
+  double maxMove = 0;               // largest step of the last smoothing iteration
+  TKnotTable KnotTable;
   int32_t recomputeCount = 0;       // pipeline runs so far (lets tests count recomputes)
 };

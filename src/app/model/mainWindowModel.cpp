@@ -4,6 +4,8 @@
 #include <string>
 
 #include "core/settings.h"
+#include "mesh/buildMesh.h"
+#include "mesh/subdivision.h"
 #include "pipeline.h"
 #include "readSettings.h"
 #include "render/view.h"
@@ -32,7 +34,9 @@ void TMainWindowModel::StartUp() {
   app.meshForSmoothing = false;
 
   ResetShapeDefaults(controls);
-  // The knot table fills its drop-down here once it exists.
+  FillKnotTable(app.KnotTable);
+  controls.SetItems("cb_knottable", app.KnotTable.entries);
+  controls.SetItemIndex("cb_knottable", 1);  // the start word's row; raises no event
   LayoutButtonClick("");
 
   app.recomputeSuspended = false;
@@ -194,7 +198,16 @@ void TMainWindowModel::HandleEvent(const TControlDef& c) {
       tb_SliderChange();
       return;
     case H::Edit9Change:
-      if (readSmoothingParameters) readSmoothingParameters();
+      ReadSmoothingParameters();
+      return;
+    case H::cb_knottableChange:
+      cb_knottableChange();
+      return;
+    case H::but_sestartClick:
+      but_sestartClick();
+      return;
+    case H::Button6Click:
+      Button6Click();
       return;
     case H::sh_col1MouseDown:
     case H::sh_diffuseMouseDown:
@@ -228,9 +241,6 @@ void TMainWindowModel::HandleEvent(const TControlDef& c) {
       ResetViewClick();
       return;
     case H::ud_imgscaleChange:
-    case H::cb_knottableChange:
-    case H::but_sestartClick:
-    case H::Button6Click:
     case H::DumpHolesClick:
     case H::TorusButtonClick:
     case H::but_save_picClick:
@@ -241,4 +251,126 @@ void TMainWindowModel::HandleEvent(const TControlDef& c) {
       if (pendingHandler) pendingHandler(c);
       return;
   }
+}
+
+void TMainWindowModel::cb_knottableChange() {
+  const int32_t row = controls.ItemIndex("cb_knottable") + 1;
+  const TKnotEntry& knot = app.KnotTable.Row(row);
+  app.selectedKnotRow = row;
+  controls.SetText("ed_braid", knot.braid);
+  if (repaintBraidDiagram) repaintBraidDiagram();
+  app.smoothed = false;
+  app.meanEdgeValid = false;
+  tb_SliderChange();
+}
+
+void TMainWindowModel::ChooseKnot(int32_t row) {
+  app.KnotTable.Row(row);  // range check before the list changes
+  controls.SetItemIndex("cb_knottable", row - 1);
+  cb_knottableChange();
+}
+
+void TMainWindowModel::ReadSmoothingParameters() {
+  if (!app.meanEdgeValid) {
+    app.meanEdge = MeanEdge(app.Seifert.mesh);
+    app.meanEdgeValid = true;
+  }
+  TSmoothingControls c;
+  c.iterations = controls.Position("ud_seniter");
+  c.timeStep = controls.Position("ud_sedt");
+  c.dtDecay = controls.Position("ud_dtfac");
+  c.damping = controls.Position("ud_damp");
+  c.attraction = controls.Position("ud_hatr");
+  c.repulsion = controls.Position("ud_krep");
+  c.alpha = controls.Position("ud_alpha");
+  c.beta = controls.Position("ud_beta");
+  c.scale = controls.Position("ud_rscale");
+  c.noise = controls.Position("ud_noise");
+  c.pressure = controls.Position("ud_pressure");
+  c.checkCollision = controls.Checked("cb_checkcol");
+  c.showIntermediate = controls.Checked("cb_seshowintermediate");
+  smoothingParams = SmoothingParameters(c, app.meanEdge);
+}
+
+void TMainWindowModel::but_sestartClick() {
+  // A second click stops the run in progress; the loop notices after its iteration.
+  if (app.smoothingRunning) {
+    app.smoothingRunning = false;
+    return;
+  }
+  if (app.firstSmooth) {
+    app.firstSmooth = false;
+    app.meanEdgeValid = false;
+  }
+  app.smoothingRunning = true;
+  const auto release = [this] { controls.SetChecked("but_sestart", false); };
+
+  // Smoothing works on the coarse mesh: one resolution step, no subdivision.
+  app.recomputeSuspended = true;
+  controls.SetPosition("ud_subdiv", 1);
+  controls.SetPosition("ud_ccsub", 0);
+  app.recomputeSuspended = false;
+  app.meshForSmoothing = true;
+  try {
+    Recompute();
+  } catch (...) {
+    app.meshForSmoothing = false;
+    app.smoothingRunning = false;
+    release();
+    throw;
+  }
+  app.meshForSmoothing = false;
+
+  if (app.Seifert.mesh.nVerts > 4000 && !AskYesCancel("Trying to smooth fine mesh. Sure?")) {
+    app.smoothingRunning = false;
+    Recompute();
+    release();
+    return;
+  }
+  app.smoothed = true;
+  try {
+    RunSmoothing();
+  } catch (...) {
+    app.smoothingRunning = false;
+    release();
+    throw;
+  }
+  app.smoothingRunning = false;
+  release();
+}
+
+int32_t TMainWindowModel::RunSmoothing() {
+  const bool showIntermediate = controls.Checked("cb_seshowintermediate");
+  const int32_t iterations = controls.Position("ud_seniter");
+  ReadSmoothingParameters();
+  TMesh& mesh = app.Seifert.mesh;
+  ClassifyVertices(mesh);
+  for (int32_t i = 0; i < mesh.nVerts; ++i) mesh.verts[i].velocity = Vec3();
+  app.maxMove = 1.0e9;
+
+  int32_t done = 0;
+  while (done < iterations && app.smoothingRunning && app.smoothed) {
+    app.maxMove = SmoothStep(app.Seifert, smoothingParams, noise);
+    smoothingParams.dt *= smoothingParams.dtDecay;
+    if (showIntermediate) Recompute();
+    // Handlers run here: they may stop the run, change its parameters or load a new knot.
+    if (processEvents) processEvents();
+    ++done;
+    if (1.0e-5 * app.meanEdge > app.maxMove) app.smoothingRunning = false;
+  }
+  if (!showIntermediate && !app.terminating) Recompute();
+  return done;
+}
+
+void TMainWindowModel::Button6Click() {
+  if (controls.Checked("cb_torus")) return;
+  if (app.Seifert.mesh.nVerts >= 10001 && !AskYesCancel("Trying to refine a fine mesh. Sure?"))
+    return;
+  app.meanEdge *= 0.5;
+  ++app.refineCount;
+  ClassifyVertices(app.Seifert.mesh);
+  BuildMesh(app.Seifert, app.Settings, false, app.smoothed, app.racing);
+  ClassifyVertices(app.Seifert.mesh);
+  RequestRedraw();
+  app.smoothingRunning = false;
 }

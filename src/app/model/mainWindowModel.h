@@ -16,6 +16,7 @@
 
 #include "appState.h"
 #include "controlPanel.h"
+#include "smoothing/dynamicSmoothing.h"
 
 class TMainWindowModel {
  public:
@@ -30,7 +31,10 @@ class TMainWindowModel {
   std::function<void()> repaintBraidDiagram;
   // The colour dialog preset with the swatch's colour: the chosen colour, or none on Cancel.
   std::function<std::optional<uint32_t>(uint32_t)> chooseColor;
-  std::function<void()> readSmoothingParameters;
+  // Lets the window handle pending events between two smoothing iterations.
+  std::function<void()> processEvents;
+  // A warning with Yes and Cancel; true for Yes. Without a hook the answer is Yes.
+  std::function<bool(const std::string&)> askYesCancel;
   // Handlers that arrive with later parts of the program (smoothing, ride, export, torus
   // buttons, knot table, texture loading, window sizing).
   std::function<void(const TControlDef&)> pendingHandler;
@@ -64,12 +68,33 @@ class TMainWindowModel {
   // The colour dialog of a swatch was answered with OK.
   void ColorChosen(std::string_view swatch, uint32_t color);
 
+  // The knot table: the user chose drop-down entry `index` (row index + 1).
+  void cb_knottableChange();
+  // Chooses a table row as the drop-down does (for the command line).
+  void ChooseKnot(int32_t row);
+
+  // Dynamic smoothing: the smoothing group's fields into the parameters (meanEdge first when
+  // it is not valid); "Smooth" starts or stops a run; the loop itself; "Refine".
+  void ReadSmoothingParameters();
+  void but_sestartClick();
+  // Runs until the iteration count, convergence, or a cleared running/smoothed flag; returns
+  // the number of iterations.
+  int32_t RunSmoothing();
+  void Button6Click();
+  const TSmoothingParams& SmoothingParams() const { return smoothingParams; }
+
   // Runs the handler bound to `control` in the table.
   void HandleEvent(const TControlDef& control);
 
  private:
+  bool AskYesCancel(const std::string& question) const {
+    return askYesCancel ? askYesCancel(question) : true;
+  }
+
   TControlPanel& controls;
   TAppState& app;
+  TSmoothingParams smoothingParams;
+  TNoise noise;
 };
 
 // The swatch colours start-up sets, in the order sh_col1 .. sh_col12.

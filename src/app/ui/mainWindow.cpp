@@ -21,6 +21,7 @@
 #include <string>
 
 #include "advancedOptions.h"
+#include "braidDiagramView.h"
 #include "app/model/readSceneInputs.h"
 #include "controlLayout.h"
 #include "controlWidgets.h"
@@ -91,7 +92,19 @@ TForm1::TForm1(TForm2& splash, Tforma& advancedWindow, QWidget* parent)
   model.drawFrame = [this] {
     if (glPanel) glPanel->Redraw();
   };
-  model.repaintBraidDiagram = [this] { controls.Widget("pb_braid")->update(); };
+  auto* braidBox = static_cast<TPaintBox*>(controls.Widget("pb_braid"));
+  braidBox->onPaint = [this, braidBox](QPainter& painter) {
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    TPainterCanvas canvas(painter);
+    DrawBraid(controls.Text("ed_braid"), canvas, braidBox->width(), braidBox->height());
+  };
+  model.repaintBraidDiagram = [braidBox] { braidBox->update(); };
+  // The smoothing loop lets the window breathe between iterations.
+  model.processEvents = [] { QCoreApplication::processEvents(); };
+  model.askYesCancel = [this](const std::string& question) {
+    return QMessageBox::warning(this, QStringLiteral("Veltrane"), QString::fromStdString(question),
+                                QMessageBox::Yes | QMessageBox::Cancel) == QMessageBox::Yes;
+  };
   model.chooseColor = [this](uint32_t color) -> std::optional<uint32_t> {
     const QColor chosen = QColorDialog::getColor(ToQColor(color), this, QStringLiteral("Colour"));
     if (!chosen.isValid()) return std::nullopt;
@@ -125,6 +138,8 @@ TForm1::~TForm1() {
   model.pendingHandler = nullptr;
   model.chooseColor = nullptr;
   model.repaintBraidDiagram = nullptr;
+  model.processEvents = nullptr;
+  model.askYesCancel = nullptr;
   if (glPanel) {
     glPanel->OnGLInit = nullptr;
     glPanel->OnRedraw = nullptr;
@@ -460,6 +475,7 @@ void TForm1::NotAvailable(const TControlDef& def) {
 void TForm1::closeEvent(QCloseEvent* event) {
   // Loops that pump messages test these flags and end at their next check.
   app.exportCancel = true;
+  app.terminating = true;
   app.racing = false;
   app.smoothingRunning = false;
   app.smoothed = false;

@@ -1,0 +1,180 @@
+// The knot table's drop-down and dynamic smoothing through the window logic on the headless
+// store: what the user's clicks do to the controls, the flags and the mesh.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/model/headlessWindow.h"
+#include "core/rangeError.h"
+#include "helpers.h"
+
+namespace {
+
+struct WindowTest : ::testing::Test {
+  THeadlessWindow w;
+  std::vector<std::string> questions;
+  bool answer = true;
+
+  void SetUp() override {
+    w.window.askYesCancel = [this](const std::string& q) {
+      questions.push_back(q);
+      return answer;
+    };
+    w.window.StartUp();
+  }
+  void Choose(int index) {
+    w.controls.SetItemIndex("cb_knottable", index);
+    w.controls.Click("cb_knottable");
+  }
+  void Type(const std::string& word) {
+    w.controls.SetText("ed_braid", word);
+    w.window.BraidEntered();
+  }
+  void Smooth(int iterations) {
+    w.controls.SetPosition("ud_seniter", iterations);
+    w.controls.Click("but_sestart");
+  }
+  std::vector<Vec3> KnotPositions(int link = 0) const {
+    std::vector<Vec3> p;
+    for (int32_t v : w.app.Seifert.links[link].verts) p.push_back(w.app.Seifert.mesh.verts[v].pos);
+    return p;
+  }
+};
+
+}  // namespace
+
+TEST_F(WindowTest, KnotTableAfterStartUp) {
+  EXPECT_EQ(w.controls.ItemCount("cb_knottable"), 249);
+  EXPECT_EQ(w.controls.ItemIndex("cb_knottable"), 1);
+  EXPECT_EQ(w.app.KnotTable.entries[1], "4_1, genus 1 (AbAb)");
+  EXPECT_EQ(w.app.KnotTable.entries.back(), "10_165, genus 2 (AABacBaBCCB)");
+  // Selecting the start entry raised no change: no row is chosen and the word is the window's.
+  EXPECT_EQ(w.app.selectedKnotRow, 0);
+  EXPECT_EQ(w.app.recomputeCount, 3);
+}
+
+TEST_F(WindowTest, ChoosingARowLoadsItsWordWithThePresets) {
+  w.controls.SetPosition("ud_diameter", 150);
+  const int before = w.app.recomputeCount;
+  Choose(0);
+  EXPECT_EQ(w.controls.Text("ed_braid"), "AAA");
+  EXPECT_EQ(w.app.selectedKnotRow, 1);
+  EXPECT_EQ(w.controls.Position("ud_diameter"), 60);
+  EXPECT_EQ(w.app.recomputeCount, before + 1);
+  EXPECT_EQ(w.app.Seifert.nCross, 3);
+
+  // A preset button keeps the row; a typed word confirmed with Enter clears it.
+  w.controls.Click("but_trefoil");
+  EXPECT_EQ(w.app.selectedKnotRow, 1);
+  Type("AbAb");
+  EXPECT_EQ(w.app.selectedKnotRow, 0);
+
+  Choose(248);
+  EXPECT_EQ(w.controls.Text("ed_braid"), "AABacBaBCCB");
+  EXPECT_EQ(w.app.selectedKnotRow, 249);
+  w.window.ChooseKnot(85);
+  EXPECT_EQ(w.controls.Text("ed_braid"), "AABaBCbCDceDe");
+  EXPECT_THROW(w.window.ChooseKnot(250), RangeError);
+}
+
+TEST_F(WindowTest, SmoothingRunsOnTheCoarseMeshAndStaysSmoothed) {
+  w.controls.Click("but_trefoil");
+  Smooth(40);
+  EXPECT_TRUE(w.app.smoothed);
+  EXPECT_FALSE(w.app.smoothingRunning);
+  EXPECT_FALSE(w.controls.Checked("but_sestart"));
+  EXPECT_EQ(w.controls.Position("ud_subdiv"), 1);
+  EXPECT_EQ(w.controls.Position("ud_ccsub"), 0);
+  EXPECT_TRUE(w.app.meanEdgeValid);
+  EXPECT_TRUE(questions.empty());
+  // The smoothed mesh survives recomputes; shape settings wait until "Reset".
+  const std::vector<Vec3> smoothedKnot = KnotPositions();
+  w.controls.SetPosition("ud_diameter", 150);
+  EXPECT_EQ(KnotPositions(), smoothedKnot);
+  EXPECT_EQ(Topology(w.app.Seifert.mesh).openEdges, 0);
+
+  // A further "Smooth" continues from the smoothed mesh.
+  Smooth(10);
+  EXPECT_NE(KnotPositions(), smoothedKnot);
+
+  w.controls.Click("Button5");
+  EXPECT_FALSE(w.app.smoothed);
+  EXPECT_FALSE(w.app.meanEdgeValid);
+  EXPECT_EQ(w.controls.Position("ud_subdiv"), 2);
+}
+
+TEST_F(WindowTest, SecondClickWeakStrongAndNewKnotsStopARun) {
+  w.controls.Click("but_trefoil");
+  int iterations = 0;
+  const char* stopper = "but_sestart";
+  w.window.processEvents = [&] {
+    if (++iterations == 5) w.controls.Click(stopper);
+  };
+  for (const char* s : {"but_sestart", "but_weak", "but_strong"}) {
+    stopper = s;
+    iterations = 0;
+    Smooth(1000);
+    EXPECT_EQ(iterations, 5) << s;
+    EXPECT_TRUE(w.app.smoothed) << s;
+    EXPECT_FALSE(w.controls.Checked("but_sestart")) << s;
+  }
+  // A new knot ends the smoothed state, and with it the run; the new knot is shown.
+  stopper = "but_figure8";
+  iterations = 0;
+  Smooth(1000);
+  EXPECT_EQ(iterations, 5);
+  EXPECT_FALSE(w.app.smoothed);
+  EXPECT_EQ(w.app.Seifert.nCross, 4);
+}
+
+TEST_F(WindowTest, ChoosingATableRowAfterSmoothingShowsTheNewKnot) {
+  Smooth(5);
+  ASSERT_TRUE(w.app.smoothed);
+  Choose(0);
+  EXPECT_FALSE(w.app.smoothed);
+  EXPECT_EQ(w.app.Seifert.nCross, 3);
+  EXPECT_EQ(w.app.Seifert.nDisks, 2);
+}
+
+TEST_F(WindowTest, FineMeshesAskFirst) {
+  Type("AABaBBCbbDcBDCAABaBBCbbDcBDCAABaBBCbbDcBDC");  // well over 4000 vertices when coarse
+  answer = false;
+  const int before = w.app.recomputeCount;
+  Smooth(10);
+  ASSERT_EQ(questions.size(), 1u);
+  EXPECT_EQ(questions[0], "Trying to smooth fine mesh. Sure?");
+  EXPECT_FALSE(w.app.smoothed);
+  EXPECT_FALSE(w.app.smoothingRunning);
+  EXPECT_FALSE(w.controls.Checked("but_sestart"));
+  EXPECT_EQ(w.app.recomputeCount, before + 2);  // the preparation and the one after Cancel
+
+  // Refining a mesh of 10001 vertices or more asks too; Cancel leaves it.
+  ASSERT_GE(w.app.Seifert.mesh.nVerts, 4000);
+  w.window.Button6Click();
+  const int32_t faces = w.app.Seifert.mesh.nFaces;
+  w.window.Button6Click();
+  EXPECT_EQ(questions.back(), "Trying to refine a fine mesh. Sure?");
+  EXPECT_EQ(w.app.Seifert.mesh.nFaces, faces);
+  EXPECT_EQ(w.app.refineCount, 1);
+}
+
+TEST_F(WindowTest, RefineKeepsTheKnotAndDoublesItsVertices) {
+  w.controls.Click("but_trefoil");
+  Smooth(30);
+  const std::vector<Vec3> knot = KnotPositions();
+  const double meanEdge = w.app.meanEdge;
+  w.controls.Click("Button6");
+  EXPECT_EQ(w.app.refineCount, 1);
+  EXPECT_DOUBLE_EQ(w.app.meanEdge, meanEdge / 2);
+  ASSERT_EQ(w.app.Seifert.nLinks, 1);
+  EXPECT_EQ(KnotPositions().size(), 2 * knot.size());
+  for (const Vec3& p : knot) {
+    const std::vector<Vec3> now = KnotPositions();
+    EXPECT_NE(std::find(now.begin(), now.end(), p), now.end());
+  }
+  EXPECT_EQ(Topology(w.app.Seifert.mesh).openEdges, 0);
+  EXPECT_TRUE(w.app.smoothed);
+}
