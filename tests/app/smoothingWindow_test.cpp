@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -177,4 +178,34 @@ TEST_F(WindowTest, RefineKeepsTheKnotAndDoublesItsVertices) {
   }
   EXPECT_EQ(Topology(w.app.Seifert.mesh).openEdges, 0);
   EXPECT_TRUE(w.app.smoothed);
+}
+
+TEST_F(WindowTest, ConvergenceEndsTheRunButNeverBeforeTheFirstIteration) {
+  // Without attraction and repulsion nothing moves: the first iteration's largest step is 0,
+  // below 1e-5 of the mean edge, so the run stops right after it.
+  w.controls.SetPosition("ud_hatr", 0);
+  w.controls.SetPosition("ud_krep", 0);
+  int iterations = 0;
+  w.window.processEvents = [&] { ++iterations; };
+  Smooth(1000);
+  EXPECT_EQ(iterations, 1);
+  EXPECT_EQ(w.app.maxMove, 0);
+  EXPECT_TRUE(w.app.smoothed);
+  EXPECT_FALSE(w.app.smoothingRunning);
+}
+
+TEST_F(WindowTest, TimeStepDecaysAndIsReadAgainOnEveryEdit) {
+  w.controls.Click("but_trefoil");
+  int iterations = 0;
+  double dtAfterThree = 0;
+  w.window.processEvents = [&] {
+    if (++iterations == 3) {
+      dtAfterThree = w.window.SmoothingParams().dt;
+      w.controls.SetPosition("ud_sedt", 50);  // an edit of the group during the run
+      EXPECT_DOUBLE_EQ(w.window.SmoothingParams().dt, 0.5);
+    }
+  };
+  Smooth(4);
+  EXPECT_NEAR(dtAfterThree, std::pow(0.99, 3), 1e-12);
+  EXPECT_DOUBLE_EQ(w.window.SmoothingParams().dt, 0.5 * 0.99);
 }

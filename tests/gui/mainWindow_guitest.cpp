@@ -3,6 +3,7 @@
 // on the drawing panel, colour swatches, later features, the "Advanced options" window and
 // closing.
 
+#include <QTimer>
 #include <QClipboard>
 #include <QColorDialog>
 #include <QLineEdit>
@@ -276,6 +277,19 @@ class TestMainWindow : public QObject {
     QVERIFY(!App().racing && !App().smoothingRunning && !App().smoothed);
     QCOMPARE(quits, 1);
     QVERIFY(!d->advanced.isVisible());
+  }
+
+  void closingDuringSmoothingEndsTheRun() {
+    int quits = 0;
+    Main().quitRequest = [&quits] { ++quits; };
+    C().SetPosition("ud_seniter", 30000);
+    // The window is closed from inside the run, while it lets events through.
+    QTimer::singleShot(200, &Main(), [this] { Main().close(); });
+    Click("but_sestart");
+    QVERIFY(!App().smoothingRunning);
+    QVERIFY(!App().smoothed);
+    QCOMPARE(quits, 1);
+    QVERIFY(!C().Checked("but_sestart"));
   }
 };
 
