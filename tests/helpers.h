@@ -25,14 +25,14 @@ inline TMesh MakeCube(int capacityFactor = 1, int kind = 0) {
 }
 
 #include <algorithm>
-#include <map>
-#include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "app/model/headlessWindow.h"
 #include "core/settings.h"
 #include "knots/braidWord.h"
+#include "mesh/meshSummary.h"
 #include "surface/seifert.h"
 
 // The settings the program starts with, read from a headless window after its start-up:
@@ -62,23 +62,9 @@ struct TTopology {
 };
 
 inline TTopology Topology(const TMesh& m) {
-  std::map<std::pair<int, int>, int> count;
-  std::set<int> used;
-  for (int i = 0; i < m.nFaces; ++i)
-    for (int k = 0; k < 4; ++k) {
-      const int a = m.faces[i].v[k], b = m.faces[i].v[(k + 1) % 4];
-      used.insert(a);
-      ++count[{std::min(a, b), std::max(a, b)}];
-    }
-  TTopology t;
-  t.usedVerts = static_cast<long>(used.size());
-  t.edges = static_cast<long>(count.size());
-  t.faces = m.nFaces;
-  for (const auto& [e, n] : count) {
-    if (n == 1) ++t.openEdges;
-    if (n > 2) ++t.overfullEdges;
-  }
-  return t;
+  const TMeshSummary s = SummariseMesh(m);
+  return {static_cast<long>(s.usedVerts), static_cast<long>(s.faceEdges),
+          static_cast<long>(s.openEdges), static_cast<long>(s.nonManifoldEdges), m.nFaces};
 }
 
 // Number of cycles of the braid's permutation; a letter with an odd count swaps its strands.

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "meshSummary.h"
+#include "mesh/meshSummary.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "meshSummary.h"
+#include "mesh/meshSummary.h"
 
 namespace {
 

@@ -32,8 +32,6 @@ void ResetView(TView& view, const Vec3& modelCentre);
 // before any GL call). racing: the ride camera's narrower view.
 void ComputeProjection(TView& view, int w, int h, const TSceneInputs& in, bool racing);
 
-// The matrix that glFrustum (glOrtho when Isometric) makes of the stored window, column-major.
-std::array<double, 16> ProjectionMatrix(const TView& view);
 
 // The model-view matrix of the orbit camera (column-major, as GL holds it): the camera stands
 // Distance from Centre, turned by Pitch and Yaw; the chosen world axis points up on the screen.

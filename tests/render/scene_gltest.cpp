@@ -20,6 +20,7 @@
 #include "helpers.h"
 #include "mesh/subdivision.h"
 #include "render/offscreenContext.h"
+#include "render/projectionMatrix.h"
 #include "render/renderSupport.h"
 #include "render/sceneDraw.h"
 

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <utility>
 
+#include "render/projectionMatrix.h"
+
 namespace {
 
 constexpr int kW = 400, kH = 300;

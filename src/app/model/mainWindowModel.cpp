@@ -368,7 +368,7 @@ void TMainWindowModel::Button6Click() {
     return;
   app.meanEdge *= 0.5;
   ++app.refineCount;
-  ClassifyVertices(app.Seifert.mesh);
+  // The Refine road classifies the vertices itself before its seam-keeping pass.
   BuildMesh(app.Seifert, app.Settings, false, app.smoothed, app.racing);
   ClassifyVertices(app.Seifert.mesh);
   RequestRedraw();

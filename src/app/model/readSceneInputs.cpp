@@ -1,7 +1,5 @@
 #include "readSceneInputs.h"
 
-namespace {
-
 // The captions do not follow the names: rb_y is "Z up" and rb_z is "Y up". "X up" wins over
 // "Y up", and "Z up" is also the answer when no button is checked.
 TUpAxis UpAxis(const TControlPanel& c) {
@@ -9,8 +7,6 @@ TUpAxis UpAxis(const TControlPanel& c) {
   if (c.Checked("rb_z")) return TUpAxis::kY;
   return TUpAxis::kZ;
 }
-
-}  // namespace
 
 TSceneInputs ReadSceneInputs(const TControlPanel& c) {
   TSceneInputs in;

@@ -8,3 +8,6 @@
 
 // The export tile state is left at "no export" (it is not a control).
 TSceneInputs ReadSceneInputs(const TControlPanel& controls);
+
+// The up axis the "X up", "Z up", "Y up" buttons choose (all a mouse drag needs).
+TUpAxis UpAxis(const TControlPanel& controls);

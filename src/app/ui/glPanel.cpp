@@ -9,13 +9,15 @@
 #include <cfenv>
 #include <cmath>
 
+#include "render/view.h"
+
 namespace {
 
 uint8_t Buttons(Qt::MouseButtons b) {
   uint8_t out = 0;
-  if (b & Qt::LeftButton) out |= 1;
-  if (b & Qt::RightButton) out |= 2;
-  if (b & Qt::MiddleButton) out |= 4;
+  if (b & Qt::LeftButton) out |= kMouseLeft;
+  if (b & Qt::RightButton) out |= kMouseRight;
+  if (b & Qt::MiddleButton) out |= kMouseMiddle;
   return out;
 }
 
@@ -33,10 +35,6 @@ class TFloatGuard {
  private:
   std::fenv_t saved;
 };
-
-}  // namespace
-
-namespace {
 
 // What the drawing needs of a context, or why this one does not do.
 QString ContextProblem(const QOpenGLContext& ctx) {

@@ -270,21 +270,19 @@ void TForm1::ConnectPanel() {
   };
   glPanel->OnRedraw = [this] { Frame(); };
   glPanel->OnResize = [this] { GLPanel1Resize(); };
-  glPanel->OnMouseDown = [this](int x, int y, uint8_t buttons) {
+  // Only the camera changes: the frame replays the scene without rebuilding it.
+  const auto drag = [this](int x, int y, uint8_t buttons) {
+    if (MouseMove(app.View, x, y, buttons, glPanel->width(), glPanel->height(), UpAxis(controls)))
+      glPanel->Redraw();
+  };
+  glPanel->OnMouseDown = [this, drag](int x, int y, uint8_t buttons) {
     Run([&] {
       MouseDown(app.View, x, y, buttons);
-      if (MouseMove(app.View, x, y, buttons, glPanel->width(), glPanel->height(),
-                    ReadSceneInputs(controls).upAxis))
-        glPanel->Redraw();
+      drag(x, y, buttons);  // the press counts as a move
     });
   };
-  glPanel->OnMouseMove = [this](int x, int y, uint8_t buttons) {
-    Run([&] {
-      // Only the camera changes: the frame replays the scene without rebuilding it.
-      if (MouseMove(app.View, x, y, buttons, glPanel->width(), glPanel->height(),
-                    ReadSceneInputs(controls).upAxis))
-        glPanel->Redraw();
-    });
+  glPanel->OnMouseMove = [this, drag](int x, int y, uint8_t buttons) {
+    Run([&] { drag(x, y, buttons); });
   };
   glPanel->OnMouseUp = [this] { Run([this] { MouseUp(app.View); }); };
   glPanel->OnGLFailed = [this](const QString& why) { ReportNoOpenGL(why); };

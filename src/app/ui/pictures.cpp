@@ -15,38 +15,23 @@
 
 namespace {
 
-struct TP3 {
-  double x = 0, y = 0, z = 0;
-};
-
-TP3 Sub(TP3 a, TP3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-TP3 Cross(TP3 a, TP3 b) {
-  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-double Dot(TP3 a, TP3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-TP3 Unit(TP3 a) {
-  const double l = std::sqrt(Dot(a, a));
-  return l > 0 ? TP3{a.x / l, a.y / l, a.z / l} : a;
-}
-
 // World to eye coordinates (x right, y up, z towards the viewer). The stack of disks runs
 // along the world z axis; it is turned to run across the picture, leaning towards the viewer,
 // so that the disks show as wide ellipses side by side.
 struct TCamera {
-  TP3 ex, ey, ez;  // the eye images of the world axes
-  TP3 centre;
-  TP3 Eye(const Vec3& v) const {
-    const double x = v.x - centre.x, y = v.y - centre.y, z = v.z - centre.z;
-    return {x * ex.x + y * ey.x + z * ez.x, x * ex.y + y * ey.y + z * ez.y,
-            x * ex.z + y * ey.z + z * ez.z};
+  Vec3 ex, ey, ez;  // the eye images of the world axes
+  Vec3 centre;
+  Vec3 Eye(const Vec3& v) const {
+    const Vec3 d = v - centre;
+    return ex * d.x + ey * d.y + ez * d.z;
   }
 };
 
-TCamera MakeCamera(TP3 centre) {
+TCamera MakeCamera(const Vec3& centre) {
   TCamera cam;
-  cam.ez = Unit({0.85, 0.4, 0.4});
-  cam.ex = Unit(Cross({0, 1, 0}, cam.ez));
-  cam.ey = Cross(cam.ez, cam.ex);
+  cam.ez = Vec3(0.85, 0.4, 0.4).Normalised();
+  cam.ex = Vec3(0, 1, 0).Cross(cam.ez).Normalised();
+  cam.ey = cam.ez.Cross(cam.ex);
   cam.centre = centre;
   return cam;
 }
@@ -67,7 +52,7 @@ struct TPrimitive {
   QColor color;
 };
 
-bool Finite(const TP3& p) {
+bool Finite(const Vec3& p) {
   return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
 }
 
@@ -88,31 +73,31 @@ QImage MakeSplashPicture(const TSeiffert& model, const std::array<uint32_t, 12>&
   const int32_t nFaces = std::min<int32_t>(mesh.nFaces, static_cast<int32_t>(mesh.faces.size()));
 
   // The box of the used vertices gives the centre and the scale.
-  TP3 lo{1e30, 1e30, 1e30}, hi{-1e30, -1e30, -1e30};
+  Vec3 lo(1e30, 1e30, 1e30), hi(-1e30, -1e30, -1e30);
   for (int32_t f = 0; f < nFaces; ++f)
     for (int32_t v : mesh.faces[f].v) {
       if (v < 0 || v >= nVerts) continue;
       const Vec3& q = mesh.verts[v].pos;
-      if (!std::isfinite(q.x) || !std::isfinite(q.y) || !std::isfinite(q.z)) continue;
-      lo = {std::min(lo.x, double(q.x)), std::min(lo.y, double(q.y)), std::min(lo.z, double(q.z))};
-      hi = {std::max(hi.x, double(q.x)), std::max(hi.y, double(q.y)), std::max(hi.z, double(q.z))};
+      if (!Finite(q)) continue;
+      lo = Vec3(std::min(lo.x, q.x), std::min(lo.y, q.y), std::min(lo.z, q.z));
+      hi = Vec3(std::max(hi.x, q.x), std::max(hi.y, q.y), std::max(hi.z, q.z));
     }
 
   const QRectF picture(20, 18, 360, 200);  // where the surface goes, above the name
   if (lo.x <= hi.x) {
-    const TCamera cam = MakeCamera({(lo.x + hi.x) / 2, (lo.y + hi.y) / 2, (lo.z + hi.z) / 2});
+    const TCamera cam = MakeCamera((lo + hi) * 0.5);
 
     // Fit the projected box into the picture area.
     double minX = 1e30, maxX = -1e30, minY = 1e30, maxY = -1e30;
     for (int32_t f = 0; f < nFaces; ++f)
       for (int32_t v : mesh.faces[f].v) {
         if (v < 0 || v >= nVerts) continue;
-        const TP3 e = cam.Eye(mesh.verts[v].pos);
+        const Vec3 e = cam.Eye(mesh.verts[v].pos);
         if (!Finite(e)) continue;
-        minX = std::min(minX, e.x);
-        maxX = std::max(maxX, e.x);
-        minY = std::min(minY, e.y);
-        maxY = std::max(maxY, e.y);
+        minX = std::min(minX, double(e.x));
+        maxX = std::max(maxX, double(e.x));
+        minY = std::min(minY, double(e.y));
+        maxY = std::max(maxY, double(e.y));
       }
     const double span = std::max({maxX - minX, maxY - minY, 1e-9});
     const double scale =
@@ -120,17 +105,17 @@ QImage MakeSplashPicture(const TSeiffert& model, const std::array<uint32_t, 12>&
                  picture.height() / std::max(maxY - minY, 1e-9 * span));
     const QPointF mid = picture.center();
     const double cx = (minX + maxX) / 2, cyy = (minY + maxY) / 2;
-    auto screen = [&](const TP3& e) {
+    auto screen = [&](const Vec3& e) {
       return QPointF(mid.x() + (e.x - cx) * scale, mid.y() - (e.y - cyy) * scale);
     };
 
-    const TP3 light = Unit({-0.3, 0.5, 1.0});
-    const TP3 halfway = Unit({light.x, light.y, light.z + 1.0});
+    const Vec3 light = Vec3(-0.3, 0.5, 1.0).Normalised();
+    const Vec3 halfway = (light + Vec3(0, 0, 1)).Normalised();
     std::vector<TPrimitive> prims;
     prims.reserve(static_cast<size_t>(nFaces));
     for (int32_t f = 0; f < nFaces; ++f) {
       const TFace& face = mesh.faces[f];
-      TP3 e[4];
+      Vec3 e[4];
       bool ok = true;
       for (int k = 0; k < 4; ++k) {
         const int32_t v = face.v[k];
@@ -142,17 +127,17 @@ QImage MakeSplashPicture(const TSeiffert& model, const std::array<uint32_t, 12>&
         ok = ok && Finite(e[k]);
       }
       if (!ok) continue;
-      TP3 n = Unit(Cross(Sub(e[2], e[0]), Sub(e[3], e[1])));
+      Vec3 n = (e[2] - e[0]).Cross(e[3] - e[1]).Normalised();
       // The side that faces the viewer picks the colour: front (counter-clockwise on the
       // screen) or back, as the drawing panel's two-sided lighting does.
       const bool front = n.z >= 0;
-      if (!front) n = {-n.x, -n.y, -n.z};
+      if (!front) n = -n;
       const int kind = std::clamp(face.kind, 0, 2);
       const uint32_t color = colors[static_cast<size_t>(2 * kind + (front ? 1 : 0))];
-      const double diffuse = std::max(0.0, Dot(n, light));
-      const double specular = std::pow(std::max(0.0, Dot(n, halfway)), 24);
+      const double diffuse = std::max(0.0, n.Dot(light));
+      const double specular = std::pow(std::max(0.0, n.Dot(halfway)), 24);
       TPrimitive prim{(e[0].z + e[1].z + e[2].z + e[3].z) / 4, false, {}, Shade(color, diffuse, specular)};
-      for (const TP3& q : e) prim.points << screen(q);
+      for (const Vec3& q : e) prim.points << screen(q);
       prims.push_back(std::move(prim));
     }
     // The knot: its segments join the sort a little in front of the faces they border.
@@ -164,7 +149,7 @@ QImage MakeSplashPicture(const TSeiffert& model, const std::array<uint32_t, 12>&
       for (int32_t k = 0; k < n; ++k) {
         const int32_t a = line.verts[k], b = line.verts[(k + 1) % n];
         if (a < 0 || a >= nVerts || b < 0 || b >= nVerts) continue;
-        const TP3 ea = cam.Eye(mesh.verts[a].pos), eb = cam.Eye(mesh.verts[b].pos);
+        const Vec3 ea = cam.Eye(mesh.verts[a].pos), eb = cam.Eye(mesh.verts[b].pos);
         if (!Finite(ea) || !Finite(eb)) continue;
         TPrimitive prim{(ea.z + eb.z) / 2 + bias, true, {}, color};
         prim.points << screen(ea) << screen(eb);

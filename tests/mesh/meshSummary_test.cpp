@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/meshExport.h"
-#include "cli/meshSummary.h"
+#include "mesh/meshSummary.h"
 #include "helpers.h"
 
 TEST(MeshSummary, ClosedCube) {
