@@ -110,7 +110,6 @@ void ApplySetting(THeadlessWindow& w, const std::string& name, const std::string
       w.window.ColorChosen(name, ParseColour(value, name, warn));
       return;
     case kDropDown: {
-      if (name == "cb_knottable") throw TCliError("the knot table is not available yet");
       const int64_t count = w.controls.ItemCount(name);
       if (count == 0) throw TCliError(name + " has no entries to choose from");
       const int64_t v = ParseWholeNumber(value, name);

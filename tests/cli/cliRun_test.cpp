@@ -123,7 +123,6 @@ TEST(Cli, MistakesExitWithStatusTwoAndSayWhy) {
       {"info", "--set", "cb_tjoint=2"},
       {"info", "--set", "Button5=1"},
       {"info", "--set", "sh_col1=1,2"},
-      {"info", "--set", "cb_knottable=1"},
       {"info", "--layout", "diagonal"},
       {"info", "--preset", "Balls"},
       {"info", "--knot", "11_1"},
@@ -230,6 +229,9 @@ TEST(Cli, KnotTableRowsAndTheTableListing) {
   const nlohmann::json trefoil = Info({"--knot", "3_1"});
   EXPECT_EQ(trefoil["text"], "AAA");
   EXPECT_EQ(trefoil["nTubes"], 3);
+  // The drop-down by its entry index, as the user picks it.
+  EXPECT_EQ(Info({"--set", "cb_knottable=1"})["text"], "AbAb");
+  EXPECT_EQ(Info({"--set", "cb_knottable=0"})["text"], "AAA");
   // A typed word comes before the table row, as in the window's order of application.
   EXPECT_EQ(Info({"AbAb", "--knot", "10_165"})["text"], "AABacBaBCCB");
 
