@@ -76,11 +76,12 @@ TEST_F(ReadSettingsTest, SmoothingMeshSwitchesNeedTheSmoothingRecompute) {
 }
 
 TEST_F(ReadSettingsTest, ShowFlagsCombineBoxesAndState) {
-  EXPECT_TRUE(Read().showSurface[2]);
+  EXPECT_TRUE(Read().showSurface[1]);
   app.smoothed = true;
-  EXPECT_FALSE(Read().showSurface[2]);  // a smoothed mesh has no knot band
+  EXPECT_FALSE(Read().showSurface[1]);  // a smoothed mesh is one sheet: one side is drawn
+  EXPECT_TRUE(Read().showSurface[2]);
   controls.SetPosition("ud_knwidth", 3);
-  EXPECT_TRUE(Read().showSurface[2]);  // unless the knot is drawn double
+  EXPECT_TRUE(Read().showSurface[1]);  // unless the knot is drawn double
 
   controls.SetChecked("cb_shmat5", false);
   const TSettings& s = Read();

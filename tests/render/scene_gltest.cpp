@@ -255,6 +255,22 @@ TEST_F(SceneDraw, FacesShowTheFrontOrBackColourOfTheirClass) {
   }
 }
 
+TEST_F(SceneDraw, ASmoothedSurfaceShowsOneSideOnly) {
+  // Distinct, dim colours for the two sides' back and front, none a shade of the yellow knot.
+  const uint32_t colours[4] = {Rgb(110, 30, 30), Rgb(30, 110, 30), Rgb(30, 30, 110),
+                               Rgb(110, 30, 110)};
+  for (int i = 0; i < 4; ++i) w.controls.SetColor("sh_col" + std::to_string(i + 1), colours[i]);
+  in.specular = 0;
+  w.controls.SetPosition("ud_seniter", 40);
+  w.controls.Click("but_sestart");
+  ASSERT_TRUE(w.app.smoothed);
+  w.app.redrawDirty = true;
+  const TImage img = Frame();
+  EXPECT_GT(CountShades(img, colours[0]) + CountShades(img, colours[1]), 500);
+  EXPECT_EQ(CountShades(img, colours[2]) + CountShades(img, colours[3]), 0)
+      << "the collapsed slab's second side is drawn over the first";
+}
+
 TEST_F(SceneDraw, BrokenLinksAndNonFiniteNumbersNeverStopAFrame) {
   CubeModel(0);
   TSeiffert& s = w.app.Seifert;

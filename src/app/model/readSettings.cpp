@@ -63,8 +63,10 @@ void ReadSettings(const TControlPanel& c, TAppState& app) {
     s.colors[i] = c.Color("sh_col" + std::to_string(i + 1));
   for (size_t i = 0; i < s.showSurface.size(); ++i)
     s.showSurface[i] = c.Checked("cb_shmat" + std::to_string(i + 1));
-  // A smoothed mesh has no knot band unless the knot is drawn double.
-  if (app.smoothed && s.knotWidth == 0) s.showSurface[2] = false;
+  // Smoothing collapses the slab into one sheet: its second side would be drawn over the first
+  // (doubled wire-frame, z-fighting, half-buried knot tubes), so only side 0 stays on show
+  // unless the knot is drawn double.
+  if (app.smoothed && s.knotWidth == 0) s.showSurface[1] = false;
   const bool links = c.Checked("cb_showlinks");
   for (size_t i = 0; i < s.showLink.size(); ++i)
     s.showLink[i] = c.Checked("cb_shmat" + std::to_string(i + 4)) && links;
