@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -14,10 +15,21 @@ double IntPow(double x, int32_t n) {
 
 bool IsKnot(const TVertex& v) { return v.tag == -1; }
 
-// Scales s down to length `limit` when it is longer.
-Vec3 Clamped(const Vec3& s, double limit) {
-  const double l = s.Length();
-  return l > limit ? s * (limit / l) : s;
+// v x scale, shortened to `limit` when it is longer; `length` is its length before that. Done
+// in double, so that a step too long for a float is shortened rather than lost; the result is
+// non-finite only when v is.
+Vec3 LimitedStep(const Vec3& v, double scale, double limit, double& length) {
+  const double x = v.x * scale, y = v.y * scale, z = v.z * scale;
+  length = std::sqrt(x * x + y * y + z * z);
+  const double k = length > limit ? limit / length : 1.0;
+  return Vec3(x * k, y * k, z * k);
+}
+
+bool Finite(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+// max that lets a NaN through, so that the convergence test sees it.
+void Widen(double& maxMove, double step) {
+  if (!(step <= maxMove)) maxMove = step;
 }
 
 }  // namespace
@@ -29,7 +41,8 @@ double MeanEdge(const TMesh& mesh) {
     const TEdge& e = mesh.edges[i];
     sum += (mesh.verts[e.b].pos - mesh.verts[e.a].pos).Length();
   }
-  return sum / mesh.nEdges;
+  const double mean = sum / mesh.nEdges;
+  return mean > 0 && std::isfinite(mean) ? mean : 0.01;
 }
 
 TSmoothingParams SmoothingParameters(const TSmoothingControls& c, double meanEdge) {
@@ -46,7 +59,8 @@ TSmoothingParams SmoothingParameters(const TSmoothingControls& c, double meanEdg
   f.minDist = 0.02 * meanEdge;
   p.knot = f;
   p.other = f;
-  p.lengthScale = double(c.scale) * c.scale * meanEdge;
+  const double scale = c.scale == 0 ? 1.0 : double(c.scale);
+  p.lengthScale = scale * scale * meanEdge;
   p.noiseOn = c.noise != 0;
   p.noise = c.noise / 100.0;
   p.pressure = c.pressure / 10.0;
@@ -57,6 +71,10 @@ TSmoothingParams SmoothingParameters(const TSmoothingControls& c, double meanEdg
   p.collisionDist = 0.15 * meanEdge;
   p.collisionDist2 = p.collisionDist * p.collisionDist;
   return p;
+}
+
+void DecayTimeStep(TSmoothingParams& params) {
+  params.dt = std::max(params.dt * params.dtDecay, kMinTimeStep);
 }
 
 int32_t TNoise::Next10000() {
@@ -118,7 +136,7 @@ double SmoothStep(TSeiffert& model, const TSmoothingParams& P, TNoise& noise) {
   for (int32_t i = 0; i < nVerts; ++i) V[i].temp = Vec3();
 
   // Noise: a random kick of every knot vertex, inside the unit ball.
-  if (P.noiseOn) {
+  if (P.noiseOn && P.dt > 0) {
     const double scale = P.noise * P.meanEdge / P.dt;
     for (int32_t i = 0; i < nVerts; ++i) {
       if (!IsKnot(V[i])) continue;
@@ -181,17 +199,35 @@ double SmoothStep(TSeiffert& model, const TSmoothingParams& P, TNoise& noise) {
   }
 
   // Knot vertices move with damped velocity unless the move brings a neighbouring segment too
-  // close to another part of the knot. Moves take effect at once.
-  for (int32_t l = 0; l < model.nLinks; ++l) {
+  // close to another part of the knot. Moves take effect at once, so what they change is noted
+  // first: a non-finite result takes the whole iteration back.
+  struct TUndo {
+    int32_t vertex;
+    Vec3 pos, velocity;
+  };
+  std::vector<TUndo> undo;
+  bool finite = true;
+  const auto takeBack = [&] {
+    for (auto it = undo.rbegin(); it != undo.rend(); ++it) {
+      V[it->vertex].pos = it->pos;
+      V[it->vertex].velocity = it->velocity;
+    }
+  };
+  for (int32_t l = 0; l < model.nLinks && finite; ++l) {
     const std::vector<int32_t>& line = model.links[l].verts;
     const int32_t n = model.links[l].nVerts;
     for (int32_t j = 0; j < n; ++j) {
       TVertex& v = V[line[j]];
       const Vec3 p = V[line[(j + 1) % n]].pos;
       const Vec3 q = V[line[(j - 1 + n) % n]].pos;
+      undo.push_back({line[j], v.pos, v.velocity});
       v.velocity = v.velocity * P.damping + v.temp * P.dt;
-      const Vec3 s = Clamped(v.velocity * P.dt, P.maxStep);
-      const Vec3 c = v.pos + s;
+      double length = 0;
+      const Vec3 c = v.pos + LimitedStep(v.velocity, P.dt, P.maxStep, length);
+      if (!Finite(c) || !Finite(v.velocity)) {
+        finite = false;
+        break;
+      }
       bool blocked = false;
       for (int32_t k = 0; k < model.nLinks && !blocked; ++k) {
         const std::vector<int32_t>& other = model.links[k].verts;
@@ -211,19 +247,32 @@ double SmoothStep(TSeiffert& model, const TSmoothingParams& P, TNoise& noise) {
         }
       }
       if (blocked) continue;
-      maxMove = std::max(maxMove, s.Length());
+      Widen(maxMove, length);
       v.pos = c;
     }
   }
 
-  // Surface vertices follow their force; the step is measured before it is limited.
+  // Surface vertices follow their force; the step is measured before it is limited. They move
+  // independently, so every new position is checked before the first one is stored.
   const double dt2 = P.dt * P.dt;
-  for (int32_t i = 0; i < nVerts; ++i) {
+  for (int32_t i = 0; i < nVerts && finite; ++i) {
     TVertex& v = V[i];
     if (v.tag < 0) continue;
-    const Vec3 s = v.temp * dt2;
-    maxMove = std::max(maxMove, s.Length());
-    v.pos += Clamped(s, P.maxStep);
+    double length = 0;
+    v.temp = LimitedStep(v.temp, dt2, P.maxStep, length);  // from force to step
+    Widen(maxMove, length);
+    finite = Finite(v.pos + v.temp);
+  }
+  if (!finite || !std::isfinite(maxMove)) {
+    takeBack();
+    throw TSmoothingError(
+        "Smoothing stopped: the next iteration would move vertices to non-finite positions. "
+        "The surface keeps its last finite state; lower \"Time step\", \"Attraction\" or "
+        "\"Repulsion\", or raise \"scale\".");
+  }
+  for (int32_t i = 0; i < nVerts; ++i) {
+    TVertex& v = V[i];
+    if (v.tag >= 0) v.pos += v.temp;
   }
   return maxMove;
 }

@@ -4,8 +4,20 @@
 // keeps knot segments from passing through each other, so the knot type never changes.
 
 #include <cstdint>
+#include <stdexcept>
 
 #include "surface/seifert.h"
+
+// The time step never decays below this (a "decay" of 1000 would make it 0, and the noise,
+// which is scaled by 1 / dt, infinite).
+constexpr double kMinTimeStep = 1e-6;
+
+// An iteration would have stored a non-finite position; the mesh keeps the state it had
+// before that iteration.
+class TSmoothingError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 
 // Force constants for one kind of vertex pair.
 struct TPairForces {
@@ -52,11 +64,16 @@ struct TSmoothingParams {
   double collisionDist2 = 0.0015 * 0.0015;
 };
 
-// Mean length of the mesh's edges; 0.01 when it has none.
+// Mean length of the mesh's edges; 0.01 when it has none, or when they have no length (or no
+// finite one) between them, since every threshold is a multiple of it.
 double MeanEdge(const TMesh& mesh);
 
-// Converts the control positions; every length threshold is a multiple of meanEdge.
+// Converts the control positions; every length threshold is a multiple of meanEdge. A "scale"
+// of 0 counts as 1, its smallest positive value: a length scale of 0 divides by zero.
 TSmoothingParams SmoothingParameters(const TSmoothingControls& c, double meanEdge);
+
+// dt := dt x dtDecay, but never below kMinTimeStep.
+void DecayTimeStep(TSmoothingParams& params);
 
 // The noise source: a small seeded generator of our own, so runs repeat exactly.
 class TNoise {
@@ -78,4 +95,6 @@ bool SegmentsTooClose(const Vec3& p0, const Vec3& p1, const Vec3& q0, const Vec3
 
 // One iteration over the model's mesh and link lines. Needs edges, vertex tags (-1 on the knot,
 // from ClassifyVertices) and, with pressure, vertex normals. Returns the largest step taken.
+// An iteration that would move a vertex to a non-finite position changes nothing (positions
+// and velocities stay as they were) and throws TSmoothingError.
 double SmoothStep(TSeiffert& model, const TSmoothingParams& params, TNoise& noise);

@@ -209,3 +209,47 @@ TEST_F(WindowTest, TimeStepDecaysAndIsReadAgainOnEveryEdit) {
   EXPECT_NEAR(dtAfterThree, std::pow(0.99, 3), 1e-12);
   EXPECT_DOUBLE_EQ(w.window.SmoothingParams().dt, 0.5 * 0.99);
 }
+
+TEST_F(WindowTest, HostileSmoothingControlsNeverStoreANonFinitePosition) {
+  // Each row is a set of in-range control values that once produced NaN or infinity: a
+  // length scale of 0, a time step decaying to 0 under noise, and forces that grow without
+  // bound. A run either ends normally or stops with a message; the mesh stays finite.
+  int stopped = 0;
+  const std::vector<std::vector<std::pair<const char*, int>>> cases = {
+      {{"ud_rscale", 0}},
+      {{"ud_dtfac", 1000}, {"ud_noise", 1}},
+      {{"ud_dtfac", 1000}, {"ud_noise", 1000}},
+      {{"ud_krep", 10000}, {"ud_alpha", 6}, {"ud_rscale", 100}, {"ud_damp", 100},
+       {"ud_sedt", 10000}},
+  };
+  for (const auto& settings : cases) {
+    w.controls.Click("Button5");
+    for (const auto& [name, value] : settings) w.controls.SetPosition(name, value);
+    std::vector<Vec3> before;
+    w.window.processEvents = [&] {
+      before.clear();
+      for (int32_t i = 0; i < w.app.Seifert.mesh.nVerts; ++i)
+        before.push_back(w.app.Seifert.mesh.verts[i].pos);
+    };
+    try {
+      Smooth(300);
+    } catch (const TSmoothingError& e) {
+      ++stopped;
+      EXPECT_NE(std::string(e.what()).find("last finite state"), std::string::npos);
+      EXPECT_FALSE(w.app.smoothingRunning);
+      EXPECT_FALSE(w.controls.Checked("but_sestart"));
+      // The iteration that failed took itself back.
+      for (int32_t i = 0; i < w.app.Seifert.mesh.nVerts; ++i)
+        ASSERT_EQ(w.app.Seifert.mesh.verts[i].pos, before[i]);
+    }
+    for (int32_t i = 0; i < w.app.Seifert.mesh.nVerts; ++i) {
+      const Vec3& p = w.app.Seifert.mesh.verts[i].pos;
+      ASSERT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z))
+          << settings.front().first << " vertex " << i;
+    }
+    EXPECT_GT(w.window.SmoothingParams().dt, 0) << settings.front().first;
+    for (const auto& [name, value] : settings)
+      w.controls.SetPosition(name, FindControl(name)->start);
+  }
+  EXPECT_LE(stopped, 1);  // only the runaway forces may need the stop
+}

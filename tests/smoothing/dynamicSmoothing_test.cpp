@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 #include "helpers.h"
 #include "mesh/buildMesh.h"
@@ -190,4 +191,31 @@ TEST(DynamicSmoothing, AKnotVertexIsNotMovedThroughAnotherStrand) {
   m = build();
   SmoothStep(m, p, noise);
   EXPECT_EQ(m.mesh.verts[thrown].pos, Vec3(0, 0, 0));
+}
+
+TEST(DynamicSmoothing, AnIterationThatWouldStoreANonFinitePositionTakesItselfBack) {
+  // A knot velocity that overflowed on the last knot vertex (after the others have moved),
+  // and a surface vertex so far out that its pull overflows.
+  for (bool knotCase : {true, false}) {
+    TSeiffert m = SmoothingModel("AAA");
+    TSmoothingParams p = SmoothingParameters({}, MeanEdge(m.mesh));
+    TNoise noise;
+    SmoothStep(m, p, noise);
+    TVertex* wild = nullptr;
+    if (knotCase) {
+      wild = &m.mesh.verts[m.links[0].verts.back()];
+      wild->velocity = Vec3(std::numeric_limits<float>::infinity(), 0, 0);
+    } else {
+      for (int32_t i = 0; i < m.mesh.nVerts && !wild; ++i)
+        if (m.mesh.verts[i].tag >= 0) wild = &m.mesh.verts[i];
+      wild->pos = Vec3(3e38f, 0, 0);
+    }
+    const TMesh before = m.mesh;
+    SCOPED_TRACE(knotCase ? "knot" : "surface");
+    EXPECT_THROW(SmoothStep(m, p, noise), TSmoothingError);
+    for (int32_t i = 0; i < m.mesh.nVerts; ++i) {
+      ASSERT_EQ(m.mesh.verts[i].pos, before.verts[i].pos) << i;
+      ASSERT_EQ(m.mesh.verts[i].velocity, before.verts[i].velocity) << i;
+    }
+  }
 }

@@ -350,8 +350,16 @@ int32_t TMainWindowModel::RunSmoothing() {
 
   int32_t done = 0;
   while (done < iterations && app.smoothingRunning && app.smoothed) {
-    app.maxMove = SmoothStep(app.Seifert, smoothingParams, noise);
-    smoothingParams.dt *= smoothingParams.dtDecay;
+    try {
+      app.maxMove = SmoothStep(app.Seifert, smoothingParams, noise);
+    } catch (const TSmoothingError&) {
+      // The step took itself back; the normals still belong to the last finite state unless
+      // the intermediate results were not shown.
+      app.smoothingRunning = false;
+      if (!showIntermediate && !app.terminating) Recompute();
+      throw;
+    }
+    DecayTimeStep(smoothingParams);
     if (showIntermediate) Recompute();
     // Handlers run here: they may stop the run, change its parameters or load a new knot.
     if (processEvents) processEvents();
