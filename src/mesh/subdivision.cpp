@@ -1,7 +1,9 @@
 #include "subdivision.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <span>
+#include <unordered_map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -52,16 +54,66 @@ bool HasEdgeRoom(const TVertex& v, bool selfLoop) {
   return need <= v.fanRoom;
 }
 
-// Puts an edge list in fan order, so that consecutive edges share a face.
+// Vertices with more edges than this (disk poles on long words carry thousands) are searched
+// and sorted through tables instead of by scanning their edge list, which is quadratic.
+constexpr int32_t kLargeFan = 16;
+
+// Puts an edge list in fan order, so that consecutive edges share a face: for each position i,
+// every later edge (from i + 2 on, in list order) that shares a face with the edge at i is
+// swapped into position i + 1.
 void SortFan(TMesh& mesh, int32_t v) {
   const std::span<int32_t> list = VEdges(mesh, v);
   const int32_t n = static_cast<int32_t>(list.size());
+  if (n <= kLargeFan) {
+    for (int32_t i = 0; i + 1 < n; ++i) {
+      const TEdge& ei = mesh.edges[list[i]];
+      for (int32_t j = i + 2; j < n; ++j) {
+        if (ShareFace(ei, mesh.edges[list[j]])) std::swap(list[j], list[i + 1]);
+      }
+    }
+    return;
+  }
+  // The same swaps, found through a table of (face, entry) instead of a scan: only edges that
+  // share a face with the edge at i can move, and they move in the order of their positions.
+  // Entries are the list's original slots; `where` is an entry's current position.
+  std::vector<int32_t> at(static_cast<size_t>(n)), where(static_cast<size_t>(n));
+  std::vector<std::pair<int32_t, int32_t>> byFace;
+  byFace.reserve(2 * static_cast<size_t>(n));
+  for (int32_t e = 0; e < n; ++e) {
+    at[e] = where[e] = e;
+    const TEdge& edge = mesh.edges[list[e]];
+    if (edge.f1 != kNone) byFace.emplace_back(edge.f1, e);
+    if (edge.f2 != kNone && edge.f2 != edge.f1) byFace.emplace_back(edge.f2, e);
+  }
+  std::sort(byFace.begin(), byFace.end());
+  const std::vector<int32_t> original(list.begin(), list.end());
+  std::vector<int32_t> movers;
   for (int32_t i = 0; i + 1 < n; ++i) {
-    const TEdge& ei = mesh.edges[list[i]];
-    for (int32_t j = i + 2; j < n; ++j) {
-      if (ShareFace(ei, mesh.edges[list[j]])) std::swap(list[j], list[i + 1]);
+    const TEdge& ei = mesh.edges[original[at[i]]];
+    movers.clear();
+    for (int32_t f : {ei.f1, ei.f2}) {
+      if (f == kNone || (f == ei.f2 && ei.f2 == ei.f1)) continue;
+      auto it = std::lower_bound(byFace.begin(), byFace.end(), std::pair<int32_t, int32_t>{f, 0});
+      for (; it != byFace.end() && it->first == f; ++it)
+        if (where[it->second] >= i + 2) movers.push_back(it->second);
+    }
+    std::sort(movers.begin(), movers.end(),
+              [&](int32_t a, int32_t b) { return where[a] < where[b]; });
+    movers.erase(std::unique(movers.begin(), movers.end()), movers.end());
+    for (int32_t e : movers) {
+      const int32_t from = where[e], displaced = at[i + 1];
+      std::swap(at[from], at[i + 1]);
+      where[displaced] = from;
+      where[e] = i + 1;
     }
   }
+  for (int32_t p = 0; p < n; ++p) list[p] = original[at[p]];
+}
+
+// Key of the edge between a and b, either way round.
+uint64_t EdgeKey(int32_t a, int32_t b) {
+  const auto lo = static_cast<uint32_t>(std::min(a, b)), hi = static_cast<uint32_t>(std::max(a, b));
+  return (uint64_t{lo} << 32) | hi;
 }
 
 // Everything a pass reads, checked before it writes anything: the edges of every face really
@@ -139,7 +191,11 @@ void BuildEdges(TMesh& mesh) {
 
   // 3. Edges face by face: an edge met before gets this face as its second one, otherwise a
   // new edge starts here. A face whose edge does not fit (an open border) starts the edge
-  // count over and the building goes on with the next face.
+  // count over and the building goes on with the next face. The edges at a vertex with a
+  // large fan are also kept in a table, so that finding one is not a scan of the whole fan;
+  // once the count starts over, scans alone find what they found before.
+  std::unordered_map<uint64_t, int32_t> largeFanEdges;
+  bool tableValid = true;
   for (int32_t fi = 0; fi < nFaces; ++fi) {
     TFace& f = mesh.faces[fi];
     for (int32_t& e : f.e) e = kNone;
@@ -147,15 +203,21 @@ void BuildEdges(TMesh& mesh) {
       const int32_t a = f.v[k], b = f.v[(k + 1) % 4];
       if (!InRange(a, nVerts) || !InRange(b, nVerts)) {
         mesh.nEdges = 0;
+        tableValid = false;
         break;
       }
       TVertex& va = mesh.verts[a];
       int32_t found = kNone;
-      for (int32_t ei : VEdges(mesh, a)) {
-        const TEdge& e = mesh.edges[ei];
-        if ((e.a == a && e.b == b) || (e.a == b && e.b == a)) {
-          found = ei;
-          break;
+      if (tableValid && va.fanRoom > kLargeFan) {
+        const auto it = largeFanEdges.find(EdgeKey(a, b));
+        if (it != largeFanEdges.end()) found = it->second;
+      } else {
+        for (int32_t ei : VEdges(mesh, a)) {
+          const TEdge& e = mesh.edges[ei];
+          if ((e.a == a && e.b == b) || (e.a == b && e.b == a)) {
+            found = ei;
+            break;
+          }
         }
       }
       if (found != kNone) {
@@ -166,9 +228,11 @@ void BuildEdges(TMesh& mesh) {
       TVertex& vb = mesh.verts[b];
       if (mesh.nEdges >= edgeCapacity || !HasEdgeRoom(va, a == b) || !HasEdgeRoom(vb, a == b)) {
         mesh.nEdges = 0;
+        tableValid = false;
         break;
       }
       const int32_t ei = mesh.nEdges++;
+      if (va.fanRoom > kLargeFan || vb.fanRoom > kLargeFan) largeFanEdges.emplace(EdgeKey(a, b), ei);
       TEdge& e = mesh.edges[ei];
       e = TEdge{};
       e.a = a;

@@ -4,12 +4,15 @@
 
 #include <utility>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <random>
 #include <vector>
 
 #include "core/rangeError.h"
 #include "helpers.h"
+#include "mesh/buildMesh.h"
 
 namespace {
 
@@ -100,6 +103,28 @@ TEST(BuildEdges, RefinedCubeValenceFourFans) {
   BuildEdges(m);
   ExpectClosedEdges(m);  // edge points have four edges, so the fan order is not trivial
   EXPECT_EQ(m.verts[8 + 6].nEdges, 4);
+}
+
+TEST(BuildEdges, PolesWithHundredsOfEdgesAreFoundAndFanned) {
+  // Disk poles collect a fan edge per slot: long words give them hundreds or thousands, and
+  // the edges of such vertices are looked up and ordered through tables.
+  for (const char* word : {"AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA", "ABABABABABABABABABABABAB"}) {
+    TSettings s = StartSettings();
+    s.presmooth = 1;
+    TSeiffert model = StackedModel(word, s);
+    BuildMesh(model, s, true, false);
+    TMesh& m = model.mesh;
+    // The build makes its faces in fan order around the poles; shuffled faces make the
+    // ordering work.
+    std::mt19937 random(7);
+    std::shuffle(m.faces.begin(), m.faces.begin() + m.nFaces, random);
+    BuildEdges(m);
+    int32_t largest = 0;
+    for (int32_t v = 0; v < m.nVerts; ++v) largest = std::max(largest, m.verts[v].nEdges);
+    SCOPED_TRACE(word);
+    EXPECT_GT(largest, 50);
+    ExpectClosedEdges(m);
+  }
 }
 
 TEST(BuildEdges, OpenQuadStaysInRange) {
