@@ -61,5 +61,10 @@ struct TSettings {
   double alphaScale = 1.0;
 };
 
+// Checks what the geometry relies on, before a pipeline run: every whole number within what its
+// control can give (the resolution even), every length finite and far inside the float range,
+// the sizes that divide positive. A RangeError names the first field that fails.
+void CheckSettings(const TSettings& settings);
+
 // A colour as the program stores it: red + 256 x green + 65536 x blue.
 constexpr uint32_t Rgb(uint32_t r, uint32_t g, uint32_t b) { return r | (g << 8) | (b << 16); }

@@ -3,8 +3,13 @@
 
 #include "buildMesh.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <limits>
+#include <new>
 #include <string>
 
 #include "core/checked.h"
@@ -35,7 +40,27 @@ void SetGridSizes(TSeiffert& model, const TSettings& s) {
   }
 }
 
-int64_t MeshCapacity(const TSeiffert& model, const TSettings& s) {
+int64_t PhysicalMemoryBytes() {
+  const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || pageSize <= 0) return 0;
+  return static_cast<int64_t>(std::min<long double>(static_cast<long double>(pages) * pageSize,
+                                                    std::numeric_limits<int64_t>::max() / 2));
+}
+
+int64_t MeshCapacityLimit(int64_t memoryBytes) {
+  // Unknown memory leaves the fixed cap alone.
+  if (memoryBytes <= 0) return kMaxMeshCapacity;
+  return std::min(kMaxMeshCapacity, memoryBytes / 2 / kMeshBytesPerVertex);
+}
+
+std::string MeshTooLargeMessage(int64_t vertices, const std::string& reason) {
+  const int64_t megabytes = (vertices * kMeshBytesPerVertex + (1 << 19)) >> 20;
+  return "the mesh would need about " + std::to_string(vertices) + " vertices (about " +
+         std::to_string(megabytes) + " MB): " + reason +
+         "; lower \"Catm. Clark\", \"Resolution\" or \"Tube extra\", or use a shorter word";
+}
+
+int64_t MeshCapacity(const TSeiffert& model, const TSettings& s, int64_t memoryBytes) {
   int64_t n = 0;
   for (int32_t di = 1; di <= model.nDisks; ++di) {
     const TDisk& d = model.Disk(di);
@@ -45,16 +70,24 @@ int64_t MeshCapacity(const TSeiffert& model, const TSettings& s) {
     const TTube& t = model.Tube(ti);
     n = CheckedAdd64(n, CheckedMul64(t.nAcross, t.nAlong));
   }
-  const auto refuse = [&] {
-    return RangeError("the mesh would need more than " + std::to_string(kMaxMeshCapacity) +
-                      " vertices; lower \"Catm. Clark\" or \"Resolution\"");
-  };
   if (s.catmullClark < 0) throw RangeError("\"Catm. Clark\" cannot be negative");
+  const int64_t limit = MeshCapacityLimit(memoryBytes);
+  const auto refuse = [&](int64_t level, int64_t count) {
+    // The estimate of the whole build, for the message: every remaining level quadruples it.
+    const int64_t estimate = static_cast<int64_t>(std::min<long double>(
+        count * std::pow(4.0L, s.catmullClark - level), std::numeric_limits<int64_t>::max() / 2));
+    const std::string reason =
+        limit < kMaxMeshCapacity
+            ? "more than the " + std::to_string(limit) + " that fit in half of this machine's " +
+                  std::to_string(memoryBytes >> 20) + " MB of memory"
+            : "more than the largest mesh, " + std::to_string(kMaxMeshCapacity) + " vertices";
+    return RangeError(MeshTooLargeMessage(estimate, reason));
+  };
   for (int32_t i = 0; i < s.catmullClark; ++i) {
-    if (n > kMaxMeshCapacity) throw refuse();
+    if (n > limit) throw refuse(i, n);
     n *= 4;
   }
-  if (n > kMaxMeshCapacity) throw refuse();
+  if (n > limit) throw refuse(s.catmullClark, n);
   return n;
 }
 
@@ -76,6 +109,17 @@ void KnotBand(TMesh& mesh, int32_t knotWidth) {
       if (!same) f.kind = 2;
     }
   }
+}
+
+int32_t MaxKnotWidth(const TSeiffert& model, const TSettings& s) {
+  // Every Catmull-Clark level doubles the faces across a band and the rows of a disk.
+  const int32_t levels = std::clamp(s.catmullClark, 0, 20);
+  int64_t widest = std::numeric_limits<int32_t>::max();
+  for (int32_t ti = 1; ti <= model.nTubes; ++ti)
+    widest = std::min(widest, ((int64_t{model.Tube(ti).nAcross} << levels) / 4) - 1);
+  for (int32_t di = 1; di <= model.nDisks; ++di)
+    widest = std::min(widest, ((int64_t{model.Disk(di).nRings - 1} / 2) << levels) - 1);
+  return static_cast<int32_t>(std::max<int64_t>(widest, 0));
 }
 
 void TraceLinks(TSeiffert& model, double minLinkSeg) {
@@ -129,7 +173,12 @@ void ClassifiedPass(TMesh& mesh, bool refine) {
 
 }  // namespace
 
-void BuildMesh(TSeiffert& model, TSettings s, bool full, bool smoothed, bool racing) {
+namespace {
+
+// BuildMesh's steps; `size` is the vertex count of the mesh being built, for the message when
+// an allocation fails.
+void BuildSteps(TSeiffert& model, TSettings s, bool full, bool smoothed, bool racing,
+                int64_t& size) {
   TMesh& mesh = model.mesh;
   if (smoothed && full) {
     TraceLinks(model, s.minLinkSeg);
@@ -139,9 +188,12 @@ void BuildMesh(TSeiffert& model, TSettings s, bool full, bool smoothed, bool rac
   if (!full) {
     // One more level needs a vertex per vertex, edge and face, and four faces per face.
     const int64_t verts = CheckedAdd64(CheckedAdd64(mesh.nVerts, mesh.nEdges), mesh.nFaces);
-    if (verts > kMaxMeshCapacity || CheckedMul64(4, mesh.nFaces) > kMaxMeshCapacity)
-      throw RangeError("a refined mesh would need more than " + std::to_string(kMaxMeshCapacity) +
-                       " vertices");
+    const int64_t need = std::max(verts, CheckedMul64(4, mesh.nFaces));
+    const int64_t limit = MeshCapacityLimit(PhysicalMemoryBytes());
+    if (need > limit)
+      throw RangeError(MeshTooLargeMessage(need, "more than the " + std::to_string(limit) +
+                                                     " a refined mesh may have"));
+    size = need;
     PrepareRefine(mesh);
     ClassifiedPass(mesh, true);
     BuildEdges(mesh);
@@ -154,6 +206,7 @@ void BuildMesh(TSeiffert& model, TSettings s, bool full, bool smoothed, bool rac
   s.tJoints = false;
   SetGridSizes(model, s);
   const int64_t capacity = MeshCapacity(model, s);
+  size = capacity;
   // Clear and refill rather than replace: a recompute of the same knot reuses the storage.
   mesh.verts.clear();
   mesh.faces.clear();
@@ -175,7 +228,20 @@ void BuildMesh(TSeiffert& model, TSettings s, bool full, bool smoothed, bool rac
   if (s.minSurf > 0) MinimalSurfaceIterations(mesh, s.minSurf, true);
 
   BuildEdges(mesh);
-  KnotBand(mesh, s.knotWidth);
+  model.knotWidth = std::min(std::max(s.knotWidth, 0), MaxKnotWidth(model, s));
+  KnotBand(mesh, model.knotWidth);
   TraceLinks(model, s.minLinkSeg);
   Normals(mesh, racing);
+}
+
+}  // namespace
+
+void BuildMesh(TSeiffert& model, TSettings settings, bool full, bool smoothed, bool racing) {
+  int64_t size = model.mesh.nVerts;
+  try {
+    BuildSteps(model, settings, full, smoothed, racing, size);
+  } catch (const std::bad_alloc&) {
+    // The estimate fits the machine, but the memory free now does not hold it.
+    throw RangeError(MeshTooLargeMessage(size, "more than the free memory holds"));
+  }
 }

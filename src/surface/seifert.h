@@ -67,6 +67,7 @@ struct TSeiffert {
   int32_t nDisks = 0;
   int32_t nTubes = 0;
   int32_t nLinks = 0;
+  int32_t knotWidth = 0;  // the "Double knot" width the mesh was built with, after limiting
   std::vector<TDisk> disks;
   std::vector<TTube> tubes;
   std::vector<TLinkLine> links;

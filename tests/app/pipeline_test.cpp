@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "core/rangeError.h"
 #include "helpers.h"
 
@@ -63,4 +68,35 @@ TEST(Pipeline, RangeErrorKeepsTheLayoutReached) {
   // The lay-out of the new word was built; its mesh was refused before any allocation.
   EXPECT_EQ(app.Seifert.nCross, 14);
   EXPECT_EQ(app.Seifert.nTubes, 14);
+}
+
+TEST(Pipeline, TheSettingsRecordIsCheckedAtTheEntry) {
+  // Values no control gives, each once open meshes or non-finite vertices without a word.
+  const std::vector<std::pair<const char*, void (*)(TSettings&)>> cases = {
+      {"resolution", [](TSettings& s) { s.resolution = 1; }},
+      {"resolution", [](TSettings& s) { s.resolution = 5; }},
+      {"resolution", [](TSettings& s) { s.resolution = 0; }},
+      {"diskDiameter", [](TSettings& s) { s.diskDiameter = 1e39; }},
+      {"diskHeight", [](TSettings& s) { s.diskHeight = std::nan(""); }},
+      {"bandWidth", [](TSettings& s) { s.bandWidth = 0; }},
+      {"bandShift", [](TSettings& s) { s.bandShift = -1e30; }},
+      {"catmullClark", [](TSettings& s) { s.catmullClark = -1; }},
+      {"knotWidth", [](TSettings& s) { s.knotWidth = -3; }},
+      {"layout", [](TSettings& s) { s.layout = 9; }},
+  };
+  for (const auto& [field, spoil] : cases) {
+    TAppState app;
+    TSettings s = StartSettings();
+    RunPipeline("AAA", app.Seifert, s, app);
+    const int32_t faces = app.Seifert.mesh.nFaces;
+    spoil(s);
+    try {
+      RunPipeline("AbAb", app.Seifert, s, app);
+      ADD_FAILURE() << field << ": accepted";
+    } catch (const RangeError& e) {
+      EXPECT_NE(std::string(e.what()).find(field), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(app.Seifert.nCross, 3) << field << ": the model was touched";
+    EXPECT_EQ(app.Seifert.mesh.nFaces, faces);
+  }
 }

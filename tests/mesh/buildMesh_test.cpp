@@ -399,3 +399,44 @@ TEST(BuildMesh, EveryKnotTableRowGivesOneClosedKnot) {
     EXPECT_GE((1 - chiSurface) / 2, knot.genus);
   }
 }
+
+TEST(BuildMesh, TheKnotBandIsNeverWiderThanTheBandsCarry) {
+  // However wide the knot is asked to be, both of its borders stay link lines: twice the
+  // closure's components, as with width 1.
+  for (int32_t resolution : {2, 4, 8, 12}) {
+    for (int32_t levels : {0, 1}) {
+      for (const char* word : {"AAA", "AbAb", "AA", ""}) {
+        TSettings s = StartSettings();
+        s.resolution = resolution;
+        s.catmullClark = levels;
+        s.knotWidth = 100;
+        const TSeiffert m = Built(word, s);
+        SCOPED_TRACE(std::string(word) + " resolution " + std::to_string(resolution) +
+                     " levels " + std::to_string(levels));
+        EXPECT_GE(m.knotWidth, 1);
+        EXPECT_LT(m.knotWidth, 100);
+        EXPECT_EQ(m.nLinks, 2 * ClosureComponents(m));
+      }
+    }
+  }
+}
+
+TEST(BuildMesh, TheMeshMayTakeHalfOfTheMemory) {
+  EXPECT_EQ(MeshCapacityLimit(0), kMaxMeshCapacity);  // unknown memory
+  EXPECT_EQ(MeshCapacityLimit(int64_t{1} << 40), kMaxMeshCapacity);
+  EXPECT_EQ(MeshCapacityLimit(int64_t{1} << 30), (int64_t{1} << 29) / kMeshBytesPerVertex);
+  // 14 letters at "Catm. Clark" 2 need storage for 173,824 vertices: more than 64 MB allow.
+  TSettings s = StartSettings();
+  s.catmullClark = 2;
+  TSeiffert m = StackedModel("AABaBBCbbDcBDC", s);
+  SetGridSizes(m, s);
+  EXPECT_EQ(MeshCapacity(m, s, int64_t{1} << 30), 173'824);
+  try {
+    MeshCapacity(m, s, int64_t{64} << 20);
+    FAIL() << "expected a RangeError";
+  } catch (const RangeError& e) {
+    const std::string what = e.what();
+    EXPECT_NE(what.find("about 173824 vertices"), std::string::npos) << what;
+    EXPECT_NE(what.find("64 MB"), std::string::npos) << what;
+  }
+}

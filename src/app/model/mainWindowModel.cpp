@@ -57,6 +57,9 @@ void TMainWindowModel::Recompute() {
   app.refineCount = 0;
   RunPipeline(controls.Text("ed_braid"), app.Seifert, app.Settings, app,
               controls.Checked("cb_torus"));
+  if (showNote) {
+    if (const std::string note = PipelineNote(app); !note.empty()) showNote(note);
+  }
   RequestRedraw();
 }
 

@@ -35,6 +35,8 @@ class TMainWindowModel {
   std::function<void()> processEvents;
   // A warning with Yes and Cancel; true for Yes. Without a hook the answer is Yes.
   std::function<bool(const std::string&)> askYesCancel;
+  // A short note for the user that needs no answer (the window's bottom bar).
+  std::function<void(const std::string&)> showNote;
   // Handlers that arrive with later parts of the program (smoothing, ride, export, torus
   // buttons, knot table, texture loading, window sizing).
   std::function<void(const TControlDef&)> pendingHandler;

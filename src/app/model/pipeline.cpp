@@ -5,6 +5,7 @@
 
 void RunPipeline(const std::string& text, TSeiffert& model, TSettings& settings, TAppState& app,
                  bool torusShow) {
+  CheckSettings(settings);
   ++app.recomputeCount;
   if (torusShow) {
     // Torus knots arrive with their own builder; until then the braid road runs.
@@ -30,4 +31,11 @@ void RunPipeline(const std::string& text, TSeiffert& model, TSettings& settings,
   const float zLast = model.Disk(model.nDisks).centre.z;
   app.ModelCentre = Vec3(0, 0, (double(zLast) + zFirst) / 2);
   if (!app.smoothed && settings.autoCenter) app.View.Centre = app.ModelCentre;
+}
+
+std::string PipelineNote(const TAppState& app) {
+  if (app.Settings.knotWidth <= app.Seifert.knotWidth) return "";
+  return "\"Double knot, width:\" " + std::to_string(app.Settings.knotWidth) +
+         " is more than the bands carry at this resolution; the knot is drawn " +
+         std::to_string(app.Seifert.knotWidth) + " wide";
 }

@@ -10,3 +10,7 @@
 // Range errors of the model propagate; the model keeps the state it had reached.
 void RunPipeline(const std::string& text, TSeiffert& model, TSettings& settings, TAppState& app,
                  bool torusShow = false);
+
+// What the user should know about the last run, or "": the "Double knot" width asked for was
+// more than the bands carry, and the knot was drawn narrower.
+std::string PipelineNote(const TAppState& app);

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <new>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -28,6 +29,7 @@
 #include "core/rangeError.h"
 #include "glPanel.h"
 #include "guard.h"
+#include "mesh/buildMesh.h"
 #include "pictures.h"
 #include "render/sceneDraw.h"
 #include "render/view.h"
@@ -111,6 +113,7 @@ TForm1::TForm1(TForm2& splash, Tforma& advancedWindow, QWidget* parent)
     return FromQColor(chosen);
   };
   model.pendingHandler = [this](const TControlDef& def) { PendingHandler(def); };
+  model.showNote = [this](const std::string& note) { ShowStatus(QString::fromStdString(note)); };
 
   statusTimer.setSingleShot(true);
   statusTimer.setInterval(6000);
@@ -136,6 +139,7 @@ TForm1::~TForm1() {
   controls.userActionGuard = nullptr;
   model.drawFrame = nullptr;
   model.pendingHandler = nullptr;
+  model.showNote = nullptr;
   model.chooseColor = nullptr;
   model.repaintBraidDiagram = nullptr;
   model.processEvents = nullptr;
@@ -152,7 +156,15 @@ TForm1::~TForm1() {
 }
 
 bool TForm1::Run(const std::function<void()>& body) {
-  const bool ok = Guarded(this, body);
+  const bool ok = Guarded(this, [&] {
+    try {
+      body();
+    } catch (const std::bad_alloc&) {
+      // Builds name their own size; anything else that runs out names the mesh it had.
+      throw std::runtime_error(
+          MeshTooLargeMessage(app.Seifert.mesh.nVerts, "more than the free memory holds"));
+    }
+  });
   // The handler that failed has ended; a flag it set for its writes must not switch off every
   // later recompute.
   if (!ok) app.recomputeSuspended = false;
