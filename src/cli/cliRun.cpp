@@ -1,13 +1,17 @@
 #include "cliRun.h"
 
 #include <CLI/CLI.hpp>
+#include <chrono>
 #include <map>
 #include <memory>
+#include <new>
 
 #include "app/model/controlTable.h"
 #include "knots/knotTable.h"
 #include "controlValues.h"
 #include "app/model/headlessWindow.h"
+#include "app/model/pipeline.h"
+#include "mesh/buildMesh.h"
 #include "infoReport.h"
 #include "meshExport.h"
 
@@ -26,12 +30,54 @@ struct TCliOptions {
   std::string output;
   int32_t smooth = 0;  // smoothing iterations after the recompute, 0 = none
   int32_t refine = 0;  // "Refine" steps after the smoothing
+  bool quiet = false;  // no progress display
+};
+
+// Smoothing progress on a terminal, once a run has taken more than a second.
+class TProgress {
+ public:
+  TProgress(std::ostream& err, bool shown, int32_t total)
+      : err(err), shown(shown), total(total), start(Clock::now()), last(start) {}
+  ~TProgress() {
+    if (printed) err << '\n';
+  }
+  void Step() {
+    ++done;
+    const Clock::time_point now = Clock::now();
+    if (!shown || now - start < std::chrono::seconds(1) ||
+        (printed && now - last < std::chrono::milliseconds(200)))
+      return;
+    err << "\rsmoothing: iteration " << done << " of " << total << std::flush;
+    printed = true;
+    last = now;
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  std::ostream& err;
+  const bool shown;
+  const int32_t total;
+  const Clock::time_point start;
+  Clock::time_point last;
+  int32_t done = 0;
+  bool printed = false;
 };
 
 const std::map<std::string, std::string> kLayoutRadios = {
     {"stacked", "rb_stacked"}, {"flat", "rb_flat"},   {"reduced-flat", "rb_flat2"},
     {"flat-dt", "rb_flatdt"},  {"split", "rb_split"},
 };
+
+// Digits only: a count such as 2.5 is refused as what it is rather than as out of range.
+CLI::Validator WholeNumber() {
+  return CLI::Validator(
+      [](std::string& text) -> std::string {
+        if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
+          return "'" + text + "' is not a whole number";
+        return "";
+      },
+      "WHOLE");
+}
 
 bool IsPresetButton(const TControlDef& d) {
   return d.handler == THandler::LayoutButtonClick || d.handler == THandler::PresetKnotClick;
@@ -64,8 +110,14 @@ void AddCommonOptions(CLI::App& sub, TCliOptions& o) {
   sub.add_option("--knot", o.knot, "knot-table row, e.g. 3_1");
   sub.add_option("--torus", o.torus, "torus knot B,S");
   sub.add_option("--smooth", o.smooth, "N: run N dynamic smoothing iterations (or to convergence)")
+      ->check(WholeNumber())
       ->check(CLI::Range(1, 30000));
-  sub.add_option("--refine", o.refine, "K: then K \"Refine\" steps")->check(CLI::Range(1, 10));
+  sub.add_option("--refine", o.refine, "K: then K \"Refine\" steps")
+      ->check(WholeNumber())
+      ->check(CLI::Range(1, 10));
+  sub.add_flag("--quiet", o.quiet, "no progress display on the terminal");
+  // Left-over arguments are reported in the order they were given (see Run).
+  sub.allow_extras();
 }
 
 // The knot table, one row a line, or as JSON.
@@ -88,7 +140,15 @@ void WriteTable(const TKnotTable& table, bool json, std::ostream& out) {
 }
 
 // Steps (2) to (5) on a window in its start state.
-void Apply(const TCliOptions& o, THeadlessWindow& w, std::ostream& err) {
+void Apply(const TCliOptions& o, THeadlessWindow& w, std::ostream& err, bool errIsTerminal) {
+  // Nobody is there to answer the window's questions: the run goes on, and says so.
+  w.window.askYesCancel = [&](const std::string& question) {
+    std::string what = question;
+    if (const size_t sure = what.rfind(" Sure?"); sure != std::string::npos) what.erase(sure);
+    if (!what.empty() && what.back() == '.') what.pop_back();
+    err << "warning: " << what << " (" << w.app.Seifert.mesh.nVerts << " vertices); going on\n";
+    return true;
+  };
   if (!o.layout.empty()) w.controls.Click(kLayoutRadios.at(o.layout));
   if (!o.preset.empty()) {
     const std::string name = FindPresetButton(o.preset);
@@ -116,14 +176,20 @@ void Apply(const TCliOptions& o, THeadlessWindow& w, std::ostream& err) {
     ApplySetting(w, name, value, err);
   }
   w.window.Recompute();
+  if (const std::string note = PipelineNote(w.app); !note.empty())
+    err << "warning: " << note << '\n';
   if (o.smooth > 0) {
+    TProgress progress(err, errIsTerminal && !o.quiet, o.smooth);
+    w.window.processEvents = [&] { progress.Step(); };
     w.controls.SetPosition("ud_seniter", o.smooth);
     w.controls.Click("but_sestart");
+    w.window.processEvents = nullptr;
   }
   for (int32_t i = 0; i < o.refine; ++i) w.controls.Click("Button6");
 }
 
-int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+        bool errIsTerminal) {
   TCliOptions o;
   CLI::App app{"Seifert surfaces of knots without a window", "veltrane-cli"};
   app.require_subcommand(1);
@@ -136,12 +202,22 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   CLI::App* table = app.add_subcommand("table", "list the built-in knot table");
   table->add_flag("--json", o.json, "print JSON");
 
+  if (!args.empty() && !args[0].empty() && args[0][0] != '-' && args[0] != "info" &&
+      args[0] != "mesh" && args[0] != "table")
+    throw TCliError("there is no command '" + args[0] + "'; the commands are info, mesh and table");
+  // CLI11 takes its arguments last first.
   std::vector<std::string> reversed(args.rbegin(), args.rend());
   try {
     app.parse(reversed);
   } catch (const CLI::ParseError& e) {
     const int code = app.exit(e, out, err);
     return code == 0 ? 0 : 2;
+  }
+  for (const CLI::App* sub : {info, mesh, table}) {
+    if (!sub->parsed() || sub->remaining().empty()) continue;
+    std::string extra;
+    for (const std::string& a : sub->remaining()) extra += (extra.empty() ? "" : " ") + a;
+    throw TCliError("unexpected arguments: " + extra);
   }
   if (table->parsed()) {
     TKnotTable knots;
@@ -154,6 +230,11 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   o.braidGiven = chosen->count("BRAID") > 0;
 
   if (chosen->count("--torus") > 0) throw TCliError("--torus: torus knots are not available yet");
+  // An empty caption or name chooses nothing; it is a mistake, as an empty --layout is.
+  if (chosen->count("--preset") > 0 && o.preset.empty())
+    throw TCliError("--preset needs a button caption, e.g. \"Trefoil\"");
+  if (chosen->count("--knot") > 0 && o.knot.empty())
+    throw TCliError("--knot needs a knot name, e.g. 3_1");
   // Settings are checked before any work so that a typo costs nothing.
   for (const std::string& s : o.sets) {
     std::string name, value;
@@ -162,15 +243,21 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   }
 
   auto w = std::make_unique<THeadlessWindow>();
-  w->window.StartUp();
-  Apply(o, *w, err);
+  try {
+    w->window.StartUp();
+    Apply(o, *w, err, errIsTerminal);
 
-  if (o.command == "mesh") {
-    WriteMeshFile(w->app, o.output);
-  } else if (o.json) {
-    out << InfoJson(w->app).dump(2) << '\n';
-  } else {
-    WriteInfoText(w->app, out);
+    if (o.command == "mesh") {
+      WriteMeshFile(w->app, o.output);
+    } else if (o.json) {
+      out << InfoJson(w->app).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+    } else {
+      WriteInfoText(w->app, out);
+    }
+  } catch (const std::bad_alloc&) {
+    // Builds name their own size; anything else that runs out names the mesh it had.
+    throw std::runtime_error(
+        MeshTooLargeMessage(w->app.Seifert.mesh.nVerts, "more than the free memory holds"));
   }
   out.flush();
   return 0;
@@ -184,9 +271,10 @@ std::string FindPresetButton(const std::string& caption) {
   return "";
 }
 
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           bool errIsTerminal) {
   try {
-    return Run(args, out, err);
+    return Run(args, out, err, errIsTerminal);
   } catch (const std::exception& e) {
     err << "veltrane-cli: " << e.what() << '\n';
     return 2;

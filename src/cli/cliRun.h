@@ -11,8 +11,10 @@
 #include <vector>
 
 // args excludes the program name. Returns the exit status: 0 done, 2 for a usage error or an
-// error of the model (its message goes to `err`).
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// error of the model (its message goes to `err`). errIsTerminal: `err` is a terminal, where a
+// smoothing run longer than a second shows its progress (unless --quiet).
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           bool errIsTerminal = false);
 
 // The caption --preset accepts for a lay-out or preset-knot button: its caption, with
 // " (stacked)" or " (flat)" added where two buttons share a caption. Returns the component

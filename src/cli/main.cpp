@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <iostream>
 #include <string>
 #include <vector>
@@ -7,7 +9,7 @@
 int main(int argc, char** argv) {
   try {
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-    return RunCli(args, std::cout, std::cerr);
+    return RunCli(args, std::cout, std::cerr, isatty(STDERR_FILENO) == 1);
   } catch (const std::exception& e) {
     std::cerr << "veltrane-cli: " << e.what() << '\n';
     return 2;

@@ -32,6 +32,9 @@ void DrawBraid(const std::string& text, TCanvas& canvas, int32_t W, int32_t H) {
   int32_t dx = RoundToInt(double(W - 2 * m) / nCross, "a column width");
   const int32_t dy = RoundToInt(double(H - 2 * m) / (nStrands - 1), "a strand spacing");
   dx = std::min(dx, dy);
+  // Columns narrower than a pixel would all be drawn on top of each other (a pasted word of a
+  // million letters is a million strokes at one place): the diagram shows the frame only.
+  if (dx < 1) return;
   auto y = [&](int32_t j) { return double(H - m) - double(j - 1) * dy; };
 
   canvas.SetPen(kRed, 2);

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "cli/cliRun.h"
@@ -257,3 +259,64 @@ TEST(Cli, SmoothAndRefineHeadless) {
   EXPECT_EQ(refined["mesh"]["openEdges"], 0);
   EXPECT_EQ(refined["links"][0]["nVerts"], 2 * smooth["links"][0]["nVerts"].get<int>());
 }
+
+TEST(Cli, MessagesNameWhatIsWrong) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"info", "--smooth", "2.5"}, "'2.5' is not a whole number"},
+      {{"info", "--refine", "1e1"}, "not a whole number"},
+      {{"info", "A", "B", "C"}, "unexpected arguments: B C"},
+      {{"foo", "AAA"}, "no command 'foo'"},
+      {{"info", "--preset", ""}, "--preset needs"},
+      {{"info", "--knot", ""}, "--knot needs"},
+  };
+  for (const auto& [args, message] : cases) {
+    const TRun r = Cli(args);
+    EXPECT_EQ(r.status, 2) << message;
+    EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+  }
+}
+
+TEST(Cli, WhatTheWindowWouldShowOrAskIsAWarning) {
+  // A knot band wider than the bands carry is drawn narrower, and the knot is kept.
+  TRun r = Cli({"info", "AAA", "--set", "ud_knwidth=6"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.err.find("the knot is drawn 1 wide"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("links: 2 "), std::string::npos) << r.out;
+  // The question before smoothing a fine mesh gets no answer here: a warning with its size.
+  r = Cli({"info", "AABaBBCbbDcBDCAABaBBCbbDcBDCAABaBBCbbDcBDC", "--smooth", "1"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.err.find("warning: Trying to smooth fine mesh ("), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(" vertices); going on"), std::string::npos) << r.err;
+}
+
+#if !defined(__SANITIZE_ADDRESS__)
+TEST(Cli, RunningOutOfMemoryIsAClearError) {
+  // A child with 1.5 GB of address space asks for a 4 GB mesh.
+  int pipeFds[2];
+  ASSERT_EQ(::pipe(pipeFds), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::close(pipeFds[0]);
+    const rlimit limit{1'500'000'000, 1'500'000'000};
+    ::setrlimit(RLIMIT_AS, &limit);
+    std::string word;
+    for (int i = 0; i < 23; ++i) word += "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    const TRun r = Cli({"info", word, "--set", "ud_subdiv=3", "--set", "ud_ccsub=1"});
+    const std::string report = std::to_string(r.status) + " " + r.err;
+    (void)!::write(pipeFds[1], report.data(), report.size());
+    ::_exit(0);
+  }
+  ::close(pipeFds[1]);
+  std::string report;
+  char buf[512];
+  for (ssize_t n; (n = ::read(pipeFds[0], buf, sizeof buf)) > 0;) report.append(buf, size_t(n));
+  ::close(pipeFds[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child died: " << status;
+  EXPECT_EQ(report.substr(0, 2), "2 ") << report;
+  EXPECT_NE(report.find("15643680 vertices"), std::string::npos) << report;
+  EXPECT_NE(report.find("\"Catm. Clark\""), std::string::npos) << report;
+}
+#endif

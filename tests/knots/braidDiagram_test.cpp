@@ -117,3 +117,11 @@ TEST(BraidDiagram, LongWordsGetNarrowColumns) {
   EXPECT_EQ(red[0].x2, 23);
   EXPECT_EQ(red.back().x2, 10 + 14 * 13);
 }
+
+TEST(BraidDiagram, ColumnsNarrowerThanAPixelAreNotDrawn) {
+  // 187 pixels of columns: 187 letters fit, 400 would all land on one spot.
+  EXPECT_FALSE(Draw(std::string(187, 'A')).segments.empty());
+  const TRecordingCanvas c = Draw(std::string(400, 'A') + std::string(1'000'000, 'b'));
+  EXPECT_EQ(c.rectangles, 1);
+  EXPECT_TRUE(c.segments.empty());
+}
