@@ -9,7 +9,7 @@ packages=(
   libgl-dev libegl-dev libgl1-mesa-dri
   libjpeg62-turbo-dev
   libcli11-dev nlohmann-json3-dev
-  libgtest-dev libbenchmark-dev xvfb xauth
+  libgtest-dev libbenchmark-dev xvfb xauth assimp-utils
 )
 
 missing=()

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "core/printableText.h"
 #include "mesh/meshSummary.h"
 
 namespace {
@@ -113,8 +114,8 @@ Json InfoJson(const TAppState& app) {
 void WriteInfoText(const TAppState& app, std::ostream& out) {
   const TSeiffert& m = app.Seifert;
   const TMeshSummary s = SummariseMesh(m.mesh);
-  out << "braid \"" << m.text << "\": " << m.nCross << " crossings on " << m.nStrands
-      << " strands\n";
+  out << "braid \"" << PrintableText(m.text) << "\": " << m.nCross << " crossings on "
+      << m.nStrands << " strands\n";
   out << "lay-out: " << LayoutName(app.Settings.layout) << " (" << int(app.Settings.layout)
       << "), " << m.nDisks << " disks, " << m.nTubes << " bands\n";
   out << "mesh: " << m.mesh.nVerts << " vertices (" << s.usedVerts << " used), "

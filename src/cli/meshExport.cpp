@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "core/printableText.h"
 #include "mesh/meshSummary.h"
 
 namespace {
@@ -74,9 +75,9 @@ void WriteObj(const TAppState& app, std::ostream& out) {
   const int32_t nFaces = FaceCount(mesh);
   const auto links = ValidLinks(m);
 
-  out << "# veltrane-cli mesh of \"" << m.text << "\", lay-out " << int(app.Settings.layout)
-      << "\n# " << nVerts << " vertices, " << nFaces << " faces, " << links.size()
-      << " link lines\n";
+  out << "# veltrane-cli mesh of \"" << PrintableText(m.text) << "\", lay-out "
+      << int(app.Settings.layout) << "\n# " << nVerts << " vertices, " << nFaces << " faces, "
+      << links.size() << " link lines\n";
   for (int32_t i = 0; i < nVerts; ++i) {
     out << "v ";
     PutPoint(out, mesh.verts[static_cast<size_t>(i)].pos);
@@ -121,7 +122,7 @@ void WritePly(const TAppState& app, std::ostream& out) {
   for (const TLinkLine* l : links) nLinkEdges += LinkLength(*l);
 
   out << "ply\nformat ascii 1.0\n"
-      << "comment veltrane-cli mesh of \"" << m.text << "\", lay-out "
+      << "comment veltrane-cli mesh of \"" << PrintableText(m.text) << "\", lay-out "
       << int(app.Settings.layout) << "\n"
       << "element vertex " << nVerts << "\n"
       << "property float x\nproperty float y\nproperty float z\n"

@@ -6,7 +6,8 @@
 // Faces with a corner that names no vertex are left out, as are link lines with such a
 // vertex. PLY face colours are the front colours of each kind: kind 0 sh_col2, kind 1
 // sh_col4, kind 2 sh_col6 (Settings.colors[2k+1]); a higher kind k uses colors[2k] while
-// that exists, else grey.
+// that exists, else grey. The braid word in the header comment is written with
+// PrintableText, so that no byte of it can end the comment line.
 
 #include <ostream>
 #include <string>
