@@ -2,15 +2,13 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <charconv>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <stdexcept>
 #include <vector>
 
+#include "core/atomicFile.h"
 #include "core/printableText.h"
 #include "mesh/meshSummary.h"
 
@@ -152,33 +150,14 @@ void WritePly(const TAppState& app, std::ostream& out) {
 }
 
 void WriteMeshFile(const TAppState& app, const std::string& path) {
-  namespace fs = std::filesystem;
-  const std::string ext = Lower(fs::path(path).extension().string());
+  const std::string ext = Lower(std::filesystem::path(path).extension().string());
   if (ext != ".obj" && ext != ".ply")
     throw std::runtime_error("cannot tell the format of " + path +
                              ": the file name must end in .obj or .ply");
-
-  const std::string temp = path + ".part";
-  {
-    std::ofstream file(temp, std::ios::binary | std::ios::trunc);
-    if (!file)
-      throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
+  WriteFileAtomically(path, [&](std::ostream& out) {
     if (ext == ".obj")
-      WriteObj(app, file);
+      WriteObj(app, out);
     else
-      WritePly(app, file);
-    file.close();
-    if (!file) {
-      std::error_code ignored;
-      fs::remove(temp, ignored);
-      throw std::runtime_error("writing " + path + " failed");
-    }
-  }
-  std::error_code ec;
-  fs::rename(temp, path, ec);
-  if (ec) {
-    std::error_code ignored;
-    fs::remove(temp, ignored);
-    throw std::runtime_error("cannot write " + path + ": " + ec.message());
-  }
+      WritePly(app, out);
+  });
 }

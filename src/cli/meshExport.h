@@ -21,6 +21,7 @@ void WritePly(const TAppState& app, std::ostream& out);
 uint32_t FaceColor(const TSettings& settings, int32_t kind);
 
 // Writes `path` with WriteObj or WritePly chosen by its extension (.obj or .ply, any case).
-// The file appears only when complete: it is written beside its place and then renamed.
-// An unknown extension or an I/O failure is a std::runtime_error naming the file.
+// The file appears only when complete (TAtomicFile): an existing file stays as it was until
+// then, and on any failure. An unknown extension or an I/O failure is a std::runtime_error
+// naming the file.
 void WriteMeshFile(const TAppState& app, const std::string& path);
