@@ -13,22 +13,9 @@
 #include <unistd.h>
 
 #include "cli/cliRun.h"
+#include "cliTestRun.h"
 
 namespace {
-
-struct TRun {
-  int status = -1;
-  std::string out, err;
-};
-
-TRun Cli(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  TRun r;
-  r.status = RunCli(args, out, err);
-  r.out = out.str();
-  r.err = err.str();
-  return r;
-}
 
 nlohmann::json Info(std::vector<std::string> args) {
   args.insert(args.begin(), "info");

@@ -15,24 +15,11 @@
 
 #include "app/model/headlessWindow.h"
 #include "cli/cliRun.h"
+#include "cliTestRun.h"
 #include "cli/meshExport.h"
 #include "fileHelpers.h"
 
 namespace {
-
-struct TRun {
-  int status = -1;
-  std::string out, err;
-};
-
-TRun Cli(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  TRun r;
-  r.status = RunCli(args, out, err);
-  r.out = out.str();
-  r.err = err.str();
-  return r;
-}
 
 std::unique_ptr<THeadlessWindow> Knot(const std::string& word, int32_t resolution) {
   auto w = std::make_unique<THeadlessWindow>();
