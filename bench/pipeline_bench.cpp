@@ -4,6 +4,10 @@
 
 #include "app/model/headlessWindow.h"
 #include "app/model/pipeline.h"
+#include "mesh/subdivision.h"
+
+#include <algorithm>
+#include <string>
 
 namespace {
 
@@ -30,8 +34,28 @@ void RunWord(benchmark::State& state, const char* word) {
 void BM_PipelineFigureEight(benchmark::State& state) { RunWord(state, "AbAb"); }
 void BM_Pipeline14Letters(benchmark::State& state) { RunWord(state, "AABaBBCbbDcBDC"); }
 
+// One edge build of a mesh whose disk poles carry hundreds of edges (the word repeats every
+// generator, so each pole fans out to a slot per band end); range(0) = repetitions.
+void BM_BuildEdgesLargePoles(benchmark::State& state) {
+  std::string word;
+  for (int64_t i = 0; i < state.range(0); ++i) word += "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  TAppState app;
+  TSettings s = StartSettings();
+  RunPipeline(word, app.Seifert, s, app);
+  int32_t largest = 0;
+  for (int32_t v = 0; v < app.Seifert.mesh.nVerts; ++v)
+    largest = std::max(largest, app.Seifert.mesh.verts[v].nEdges);
+  for (auto _ : state) {
+    BuildEdges(app.Seifert.mesh);
+    benchmark::DoNotOptimize(app.Seifert.mesh.nEdges);
+  }
+  state.counters["faces"] = app.Seifert.mesh.nFaces;
+  state.counters["largestFan"] = largest;
+}
+
 }  // namespace
 
 BENCHMARK(BM_PipelineFigureEight)->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Pipeline14Letters)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BuildEdgesLargePoles)->Arg(6)->Arg(23)->Unit(benchmark::kMillisecond);
 
