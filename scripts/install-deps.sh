@@ -10,6 +10,7 @@ packages=(
   libjpeg62-turbo-dev
   libcli11-dev nlohmann-json3-dev
   libgtest-dev libbenchmark-dev xvfb xauth assimp-utils
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -25,7 +25,9 @@ inline TMesh MakeCube(int capacityFactor = 1, int kind = 0) {
 }
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -34,6 +36,13 @@ inline TMesh MakeCube(int capacityFactor = 1, int kind = 0) {
 #include "knots/braidWord.h"
 #include "mesh/meshSummary.h"
 #include "surface/seifert.h"
+
+// True when VELTRANE_TEST_SAMPLE=small: the sanitizer run (`make test-sanitize`) sets it so the
+// slowest sweeps take a smaller sample of their inputs there; `make test` runs the full one.
+inline bool SmallSample() {
+  const char* sample = std::getenv("VELTRANE_TEST_SAMPLE");
+  return sample && std::string_view(sample) == "small";
+}
 
 // The settings the program starts with, read from a headless window after its start-up:
 // diameter 60, height 2, band 20 x 2, distance 83, shift 0, "Resolution" 2 (resolution 4).

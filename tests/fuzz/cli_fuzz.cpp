@@ -1,0 +1,159 @@
+// veltrane-cli's argument handling in-process: the input is the argument list, one argument a
+// line. Output goes to memory streams; the process works in a temporary folder of its own and
+// '/' never reaches an argument, so `-o` can only write there. Oracles: exit status 0 or 2, a
+// message that names the problem in the user's terms, JSON that parses with the documented
+// counts, and a `mesh` run that leaves exactly its one output file (none when it fails).
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/cliRun.h"
+#include "cli/controlValues.h"
+#include "fuzzSupport.h"
+#include "knots/braidWord.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The process's own temporary folder, made the working folder on the first input.
+const fs::path& WorkFolder() {
+  static const fs::path folder = [] {
+    std::string name = (fs::temp_directory_path() / "veltrane_cli_fuzz_XXXXXX").string();
+    if (!::mkdtemp(name.data())) Finding("cannot make a temporary folder");
+    fs::current_path(name);
+    std::atexit([] {
+      std::error_code ignored;
+      fs::current_path(fs::temp_directory_path(), ignored);
+      fs::remove_all(WorkFolder(), ignored);
+    });
+    return fs::path(name);
+  }();
+  return folder;
+}
+
+size_t FilesLeft() {
+  size_t n = 0;
+  for (const auto& entry : fs::directory_iterator(WorkFolder())) {
+    (void)entry;
+    ++n;
+  }
+  return n;
+}
+
+void ClearWorkFolder() {
+  for (const auto& entry : fs::directory_iterator(WorkFolder())) fs::remove_all(entry.path());
+}
+
+// Highest value of a control or option whose cost grows with it.
+struct TCap {
+  std::string_view name;
+  int64_t max;
+};
+constexpr TCap kSetCaps[] = {{"ud_subdiv", 3},   {"ud_ccsub", 1},    {"ud_presmooth", 4},
+                             {"ud_minsurf", 3},  {"ud_psnonbnd", 3}, {"ud_tuberes", 4},
+                             {"tb_res", 2}};
+constexpr TCap kOptionCaps[] = {{"--smooth", 5}, {"--refine", 1}};
+constexpr int kMaxLetters = 40;
+
+bool PlainNumberAtMost(std::string_view text, int64_t max) {
+  if (text.empty() || text.size() > 6) return false;
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  return std::stoll(std::string(text)) <= max;
+}
+
+// Inputs whose run would take more than milliseconds: a fine mesh, many smoothing iterations,
+// Refine steps or a long word. Numbers for capped options must be plain digits.
+bool TooCostly(const std::vector<std::string>& args) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    int letters = 0;
+    for (char c : a) letters += (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    if (letters > kMaxLetters) return true;
+    for (const TCap& cap : kSetCaps) {
+      const size_t at = a.find(cap.name);
+      if (at == std::string::npos) continue;
+      const size_t eq = at + cap.name.size();
+      if (eq >= a.size() || a[eq] != '=') continue;
+      try {
+        if (ParseWholeNumber(std::string_view(a).substr(eq + 1), cap.name) > cap.max) return true;
+      } catch (const TCliError&) {
+        // A malformed value is refused before any work.
+      }
+    }
+    for (const TCap& cap : kOptionCaps) {
+      if (a == cap.name) {
+        if (i + 1 < args.size() && !PlainNumberAtMost(args[i + 1], cap.max)) return true;
+      } else if (a.starts_with(std::string(cap.name) + "=")) {
+        if (!PlainNumberAtMost(std::string_view(a).substr(cap.name.size() + 1), cap.max))
+          return true;
+      }
+    }
+  }
+  return false;
+}
+
+bool Has(const std::vector<std::string>& args, std::string_view what) {
+  for (const std::string& a : args)
+    if (a.find(what) != std::string::npos) return true;
+  return false;
+}
+
+void CheckInfoJson(const std::vector<std::string>& args, const std::string& out) {
+  const auto j = nlohmann::json::parse(out, nullptr, false);
+  Expect(!j.is_discarded(), "info --json printed text that does not parse");
+  Expect(j["disks"].size() == j["nDisks"].get<size_t>() &&
+             j["tubes"].size() == j["nTubes"].get<size_t>(),
+         "info JSON disk or band arrays differ from their counts");
+  Expect(j["mesh"]["openEdges"] == 0, "info JSON reports open edges");
+  if (Has(args, "ud_knwidth")) return;
+  // The link lines number the components of the closure of the braid that was built.
+  TSeiffert m;
+  ParseBraidWord(j["text"].get<std::string>(), m.gen, m.power, m.nStrands, m.nCross);
+  if (!AllTwistsOdd(m)) return;
+  Expect(j["links"].size() == static_cast<size_t>(ClosureComponents(m)),
+         "info JSON link lines differ from the closure's components");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  WorkFolder();
+  std::vector<std::string> args(1);
+  for (size_t i = 0; i < size; ++i) {
+    const char c = static_cast<char>(data[i]);
+    if (c == '\n') args.emplace_back();
+    else args.back() += c == '/' ? '_' : c;  // no path leaves the work folder
+  }
+  if (args.size() == 1 && args[0].empty()) args.clear();
+  if (args.size() > 24 || TooCostly(args)) return 0;
+
+  std::ostringstream out, err;
+  const int status = RunCli(args, out, err);
+  Expect(status == 0 || status == 2, "exit status " + std::to_string(status));
+  // Errors and warnings speak the program's language, never the library's.
+  const std::string e = err.str();
+  if (status == 2) Expect(!e.empty(), "exit status 2 without a message");
+  for (std::string_view marker : kLibraryMarkers)
+    Expect(e.find(marker) == std::string::npos || Has(args, marker),
+           "a message from the library, not the program: " + e);
+
+  const bool mesh = !args.empty() && args[0] == "mesh";
+  const bool help = Has(args, "-h");
+  if (mesh && !help) {
+    const size_t files = FilesLeft();
+    if (status == 0) Expect(files == 1, std::to_string(files) + " files after a mesh run");
+    else Expect(files == 0, "a failed mesh run left " + std::to_string(files) + " files");
+  }
+  if (status == 0 && !args.empty() && args[0] == "info" && out.str().starts_with("{"))
+    CheckInfoJson(args, out.str());
+  ClearWorkFolder();
+  return 0;
+}

@@ -1,0 +1,168 @@
+// The whole pipeline of a headless window: an optional lay-out or preset button, a braid word
+// typed with Enter, up to eight control writes, a recompute, a few smoothing iterations and a
+// Refine, then OBJ, PLY and the info JSON written to memory and read back. Resolution,
+// "Catm. Clark", presmoothing and the iteration count are capped so that one input runs in
+// milliseconds.
+
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/model/headlessWindow.h"
+#include "app/model/shapePresets.h"
+#include "cli/infoReport.h"
+#include "cli/meshExport.h"
+#include "fuzzSupport.h"
+
+namespace {
+
+struct TControlChoice {
+  const char* name;
+  int32_t lo, hi;  // values written; costly controls get a small cap
+};
+
+// Shape and mesh controls that change the surface. Out-of-range values are allowed where the
+// control clamps them cheaply ("ud_diax" -5..205). "Double knot, width" (ud_knwidth) is left
+// out while its link count above what the bands can carry is unsettled.
+const TControlChoice kShapeControls[] = {
+    {"ud_diax", -5, 205},      {"ud_diay", -5, 205},        {"ud_shift", -25, 25},
+    {"ud_tubecurve", -2, 12},  {"ud_height", -5, 105},      {"ud_diameter", -5, 205},
+    {"ud_distance", -5, 205},  {"ud_taper", -105, 205},     {"ud_linkdia", 0, 205},
+    {"ud_linkoffset", -45, 45}, {"ud_split", -1, 11},       {"ud_subdiv", 1, 3},
+    {"ud_ccsub", 0, 1},        {"ud_presmooth", 0, 4},      {"ud_tuberes", -12, 4},
+    {"ud_smoothrot", 0, 10},   {"ud_psnonbnd", 0, 3},       {"ud_minlinkseg", 0, 30},
+    {"ud_minsurf", 0, 3},      {"tb_sphere", 0, 10},        {"tb_smooth", 0, 7},
+    {"tb_res", 0, 2},          {"cb_tjoint", 0, 1},         {"cb_multitwist", 0, 1},
+    {"cb_reduce", 0, 1},       {"cb_convexflat2", 0, 1},    {"cb_simple_morph", 0, 1},
+    {"cb_beziertubes", 0, 1},  {"cb_smoothdisks", 0, 1},    {"cb_smoothtubes", 0, 1},
+    {"cb_simplemesh", 0, 1},   {"cb_reducedmesh", 0, 1},    {"cb_autocenter", 0, 1},
+    {"rb_stacked", 1, 1},      {"rb_split", 1, 1},          {"rb_flat2", 1, 1},
+    {"rb_flat", 1, 1},         {"rb_flatdt", 1, 1},
+};
+
+// The smoothing group's fields, written before "Smooth" is pressed.
+const TControlChoice kSmoothingControls[] = {
+    {"ud_krep", 0, 10000}, {"ud_sedt", 1, 10000}, {"ud_hatr", 0, 10000}, {"ud_beta", -1, 6},
+    {"ud_alpha", 0, 6},    {"ud_rscale", -100, 100}, {"ud_damp", 0, 100}, {"ud_noise", 0, 1000},
+    {"ud_pressure", 0, 10000}, {"ud_dtfac", 0, 1000}, {"cb_checkcol", 0, 1},
+};
+
+void Write(THeadlessWindow& w, const TControlChoice& c, int32_t value) {
+  const TControlDef* d = FindControl(c.name);
+  if (d->kind == TControlKind::kCheckBox || d->kind == TControlKind::kRadioButton)
+    w.controls.SetChecked(c.name, value != 0);
+  else
+    w.controls.SetPosition(c.name, value);
+}
+
+// Letters A..H and a..h, digits for twist counts; at most 12 letters.
+std::string Word(TFuzzInput& in) {
+  static const char kAlphabet[] = "ABCDEFGHabcdefgh0123456789";
+  const size_t n = in.Byte() % 16;
+  std::string word;
+  for (size_t i = 0; i < n; ++i) word += kAlphabet[in.Byte() % (sizeof kAlphabet - 1)];
+  return word;
+}
+
+size_t CountLines(const std::string& text, std::string_view prefix) {
+  size_t n = 0;
+  std::istringstream s(text);
+  for (std::string line; std::getline(s, line);) n += line.starts_with(prefix);
+  return n;
+}
+
+// OBJ, PLY and the info JSON in memory: counts match the mesh, the JSON parses back.
+void CheckOutputs(const TAppState& app) {
+  const TMesh& mesh = app.Seifert.mesh;
+  const size_t nVerts = static_cast<size_t>(VertexCount(mesh));
+  size_t nFaces = 0;
+  for (int32_t f = 0; f < FaceCount(mesh); ++f) {
+    bool valid = true;
+    for (int32_t v : mesh.faces[static_cast<size_t>(f)].v) valid = valid && ValidVertex(mesh, v);
+    nFaces += valid;
+  }
+
+  std::ostringstream obj, ply;
+  WriteObj(app, obj);
+  Expect(CountLines(obj.str(), "v ") == nVerts, "OBJ vertex count differs from the mesh");
+  Expect(CountLines(obj.str(), "f ") == nFaces, "OBJ face count differs from the mesh");
+  WritePly(app, ply);
+  const std::string p = ply.str();
+  Expect(p.find("element vertex " + std::to_string(nVerts) + "\n") != std::string::npos,
+         "PLY vertex count differs from the mesh");
+  Expect(p.find("element face " + std::to_string(nFaces) + "\n") != std::string::npos,
+         "PLY face count differs from the mesh");
+  const size_t body = p.find("end_header\n");
+  Expect(body != std::string::npos, "PLY without end_header");
+  Expect(CountLines(p.substr(body), "4 ") == nFaces, "PLY face lines differ from its header");
+
+  const std::string text = InfoJson(app).dump();
+  const auto j = nlohmann::json::parse(text, nullptr, false);
+  Expect(!j.is_discarded(), "info JSON does not parse back: " + text.substr(0, 200));
+  Expect(j["nDisks"] == app.Seifert.nDisks && j["nTubes"] == app.Seifert.nTubes,
+         "info JSON counts differ from the model");
+  Expect(j["mesh"]["nVerts"] == mesh.nVerts && j["mesh"]["openEdges"] == 0,
+         "info JSON mesh summary differs from the mesh");
+}
+
+void Run(TFuzzInput& in) {
+  // Most inputs start coarse; a set top bit keeps the start resolution.
+  const uint8_t button = in.Byte();
+  THeadlessWindow w;
+  StartFromCopy(w, (button & 0x80) == 0);
+  w.controls.SetPosition("ud_seniter", 1);
+
+  // (1) a lay-out or preset-knot button.
+  if (button % 4 == 1) {
+    const auto buttons = LayoutButtons();
+    w.controls.Click(buttons[in.Byte() % buttons.size()].name);
+  } else if (button % 4 == 2) {
+    const auto knots = PresetKnots();
+    w.controls.Click(knots[in.Byte() % knots.size()].name);
+  }
+  // (2) a word typed and confirmed with Enter.
+  if (in.Bool()) {
+    w.controls.SetText("ed_braid", Word(in));
+    w.window.BraidEntered();
+  }
+  // (3) up to eight control writes, then the recompute: a fresh build.
+  const int writes = in.Byte() % 9;
+  for (int i = 0; i < writes; ++i) {
+    const TControlChoice& c = kShapeControls[in.Byte() % std::size(kShapeControls)];
+    Write(w, c, in.Int(c.lo, c.hi));
+  }
+  w.window.Recompute();
+  TMeshHistory history{.fresh = true, .knotBand = w.app.Settings.knotWidth > 0};
+  CheckModel(w.app, history, "the recompute");
+
+  // (4) a few smoothing iterations and (5) a Refine.
+  history.fresh = false;
+  if (in.Bool()) {
+    const int params = in.Byte() % 5;
+    for (int i = 0; i < params; ++i) {
+      const TControlChoice& c = kSmoothingControls[in.Byte() % std::size(kSmoothingControls)];
+      Write(w, c, in.Int(c.lo, c.hi));
+    }
+    w.controls.SetPosition("ud_seniter", in.Int(1, 5));
+    w.controls.Click("but_sestart");
+    CheckModel(w.app, history, "smoothing");
+  }
+  if (in.Bool()) {
+    w.controls.Click("Button6");
+    CheckModel(w.app, history, "a Refine");
+  }
+  CheckOutputs(w.app);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  TFuzzInput in(data, size);
+  try {
+    Run(in);
+  } catch (const std::exception& e) {
+    ExpectDeliberate(e);
+  }
+  return 0;
+}
