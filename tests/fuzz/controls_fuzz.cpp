@@ -7,6 +7,7 @@
 
 #include <charconv>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -88,7 +89,7 @@ std::string Apply(THeadlessWindow& w, TFuzzInput& in, int& refines, std::string&
   TControlStore& c = w.controls;
   switch (in.Byte() % 8) {
     case 0: {  // a position, mostly near the range, sometimes anything
-      const int32_t v = in.Bool() ? in.Int(d.min - 5, d.max + 5) : in.Int32();
+      const int32_t v = in.Bool() ? in.Int(RangeLow(d) - 5, RangeHigh(d) + 5) : in.Int32();
       if (TooCostly(d.name, std::clamp<int64_t>(v, RangeLow(d), RangeHigh(d)))) return "";
       c.SetPosition(d.name, v);
       return "SetPosition(" + name + ", " + std::to_string(v) + ")";
@@ -143,21 +144,46 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bool stale = false;  // a handler failed: the model may hold a half-built state until rebuilt
   int refines = 0;
   std::string typed;  // what messages may quote back
-  for (int op = 0; op < 24 && !in.Empty(); ++op) {
+  // VELTRANE_FUZZ_TRACE=1 lists the operations of an input, to read a finding.
+  static const bool trace = std::getenv("VELTRANE_FUZZ_TRACE") != nullptr;
+
+  // One operation as the window runs an event: a model error is reported and the window goes on.
+  const auto event = [&](const char* when) {
     const int32_t recomputes = w.app.recomputeCount;
     std::string done;
     try {
       done = Apply(w, in, refines, typed);
       if (w.app.recomputeCount != recomputes) stale = false;
+      if (trace && !done.empty()) std::fprintf(stderr, "%s%s\n", when, done.c_str());
     } catch (const std::exception& e) {
+      if (trace) std::fprintf(stderr, "%serror: %s\n", when, e.what());
       ExpectDeliberate(e, typed);
       stale = true;
     }
+    return done;
+  };
+  // The dialogs answer from the input; between smoothing iterations the user may act again
+  // (stop, change a field, load another knot), twice per input at most.
+  w.window.chooseColor = [&in](uint32_t) -> std::optional<uint32_t> {
+    if (in.Bool()) return static_cast<uint32_t>(in.Int32());
+    return std::nullopt;
+  };
+  w.window.askYesCancel = [&in](const std::string&) { return in.Bool(); };
+  int nested = 0;
+  w.window.processEvents = [&] {
+    if (nested < 2 && in.Byte() % 4 == 0) {
+      ++nested;
+      event("  during smoothing: ");
+    }
+  };
+
+  for (int op = 0; op < 24 && !in.Empty(); ++op) {
+    const std::string done = event("");
     Expect(!w.app.recomputeSuspended, "a handler left recomputes switched off");
     CheckStore(w.controls);
     if (done.empty() || stale) continue;
     const bool fresh = !w.app.smoothed && w.app.refineCount == 0;
-    CheckModel(w.app, {.fresh = fresh, .knotBand = w.app.Settings.knotWidth > 0}, done);
+    CheckModel(w.app, {.fresh = fresh}, done);
   }
   return 0;
 }

@@ -23,8 +23,7 @@ struct TControlChoice {
 };
 
 // Shape and mesh controls that change the surface. Out-of-range values are allowed where the
-// control clamps them cheaply ("ud_diax" -5..205). "Double knot, width" (ud_knwidth) is left
-// out while its link count above what the bands can carry is unsettled.
+// control clamps them ("ud_diax" -5..205).
 const TControlChoice kShapeControls[] = {
     {"ud_diax", -5, 205},      {"ud_diay", -5, 205},        {"ud_shift", -25, 25},
     {"ud_tubecurve", -2, 12},  {"ud_height", -5, 105},      {"ud_diameter", -5, 205},
@@ -38,7 +37,7 @@ const TControlChoice kShapeControls[] = {
     {"cb_beziertubes", 0, 1},  {"cb_smoothdisks", 0, 1},    {"cb_smoothtubes", 0, 1},
     {"cb_simplemesh", 0, 1},   {"cb_reducedmesh", 0, 1},    {"cb_autocenter", 0, 1},
     {"rb_stacked", 1, 1},      {"rb_split", 1, 1},          {"rb_flat2", 1, 1},
-    {"rb_flat", 1, 1},         {"rb_flatdt", 1, 1},
+    {"rb_flat", 1, 1},         {"rb_flatdt", 1, 1},         {"ud_knwidth", 0, 8},
 };
 
 // The smoothing group's fields, written before "Smooth" is pressed.
@@ -93,9 +92,16 @@ void CheckOutputs(const TAppState& app) {
          "PLY vertex count differs from the mesh");
   Expect(p.find("element face " + std::to_string(nFaces) + "\n") != std::string::npos,
          "PLY face count differs from the mesh");
+  // The body: the vertices, then the faces (four corners each), then the link edges.
   const size_t body = p.find("end_header\n");
   Expect(body != std::string::npos, "PLY without end_header");
-  Expect(CountLines(p.substr(body), "4 ") == nFaces, "PLY face lines differ from its header");
+  std::istringstream lines(p.substr(body + 11));
+  size_t n = 0;
+  for (std::string line; std::getline(lines, line); ++n)
+    if (n >= nVerts && n < nVerts + nFaces)
+      Expect(line.starts_with("4 "), "PLY face line " + std::to_string(n - nVerts) +
+                                         " is not a quad: " + line);
+  Expect(n >= nVerts + nFaces, "PLY body shorter than its header says");
 
   const std::string text = InfoJson(app).dump();
   const auto j = nlohmann::json::parse(text, nullptr, false);
@@ -133,7 +139,7 @@ void Run(TFuzzInput& in) {
     Write(w, c, in.Int(c.lo, c.hi));
   }
   w.window.Recompute();
-  TMeshHistory history{.fresh = true, .knotBand = w.app.Settings.knotWidth > 0};
+  TMeshHistory history{.fresh = true};
   CheckModel(w.app, history, "the recompute");
 
   // (4) a few smoothing iterations and (5) a Refine.
