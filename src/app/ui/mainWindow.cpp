@@ -394,7 +394,7 @@ void TForm1::ShowStatus(const QString& text) {
 
 QString TForm1::StatusText() const { return status->text(); }
 
-bool TForm1::FormKeyDown(QKeyEvent* event) {
+bool TForm1::FormKeyDown(QKeyEvent* event, QWidget* receiver) {
   const Qt::KeyboardModifiers mods = event->modifiers();
   switch (event->key()) {
     case Qt::Key_F1:
@@ -404,8 +404,9 @@ bool TForm1::FormKeyDown(QKeyEvent* event) {
       if (!(mods & Qt::ControlModifier) || (mods & (Qt::ShiftModifier | Qt::AltModifier)))
         return false;
       Run([this] { CopyImage(); });
-      // Selected text in an edit field is copied as well.
-      auto* edit = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+      // Selected text in the edit field the key went to is copied as well. (The application's
+      // focus widget can lag behind: it belongs to whichever window was activated last.)
+      auto* edit = qobject_cast<QLineEdit*>(receiver);
       return !(edit && edit->hasSelectedText());
     }
     case Qt::Key_Escape:
@@ -439,7 +440,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
 
   if (type == QEvent::KeyPress) {
-    if (FormKeyDown(key)) return true;
+    if (FormKeyDown(key, w)) return true;
     if (enter && (w == controls.Widget("ed_winw") || w == controls.Widget("ed_winh")))
       Run([this] { WindowSizeEntered(); });
     QWidget* focal = controls.Widget("ud_foc_length");

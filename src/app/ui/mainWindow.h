@@ -37,7 +37,8 @@ class TForm1 : public QWidget {
   QWidget* DrawingPanel() const { return drawingPanel; }
 
   // F1, Ctrl+C and Esc, for either window. True when the key was used.
-  bool FormKeyDown(QKeyEvent* event);
+  // `receiver`: the widget the key went to.
+  bool FormKeyDown(QKeyEvent* event, QWidget* receiver);
   // "Hide controls": the drawing panel takes the whole window.
   void but_fullscreenClick();
   // Esc with the controls hidden: the control panel and the bottom bar come back.
