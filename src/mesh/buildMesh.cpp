@@ -53,6 +53,18 @@ int64_t MeshCapacityLimit(int64_t memoryBytes) {
   return std::min(kMaxMeshCapacity, memoryBytes / 2 / kMeshBytesPerVertex);
 }
 
+namespace {
+
+// Why a mesh over `limit` (MeshCapacityLimit(memoryBytes)) is refused.
+std::string OverLimit(int64_t limit, int64_t memoryBytes) {
+  return limit < kMaxMeshCapacity
+             ? "more than the " + std::to_string(limit) + " that fit in half of this machine's " +
+                   std::to_string(memoryBytes >> 20) + " MB of memory"
+             : "more than the largest mesh, " + std::to_string(kMaxMeshCapacity) + " vertices";
+}
+
+}  // namespace
+
 std::string MeshTooLargeMessage(int64_t vertices, const std::string& reason) {
   const int64_t megabytes = (vertices * kMeshBytesPerVertex + (1 << 19)) >> 20;
   return "the mesh would need about " + std::to_string(vertices) + " vertices (about " +
@@ -76,12 +88,7 @@ int64_t MeshCapacity(const TSeiffert& model, const TSettings& s, int64_t memoryB
     // The estimate of the whole build, for the message: every remaining level quadruples it.
     const int64_t estimate = static_cast<int64_t>(std::min<long double>(
         count * std::pow(4.0L, s.catmullClark - level), std::numeric_limits<int64_t>::max() / 2));
-    const std::string reason =
-        limit < kMaxMeshCapacity
-            ? "more than the " + std::to_string(limit) + " that fit in half of this machine's " +
-                  std::to_string(memoryBytes >> 20) + " MB of memory"
-            : "more than the largest mesh, " + std::to_string(kMaxMeshCapacity) + " vertices";
-    return RangeError(MeshTooLargeMessage(estimate, reason));
+    return RangeError(MeshTooLargeMessage(estimate, OverLimit(limit, memoryBytes)));
   };
   for (int32_t i = 0; i < s.catmullClark; ++i) {
     if (n > limit) throw refuse(i, n);
@@ -171,10 +178,6 @@ void ClassifiedPass(TMesh& mesh, bool refine) {
   SubdivisionPass(mesh, refine, false);
 }
 
-}  // namespace
-
-namespace {
-
 // BuildMesh's steps; `size` is the vertex count of the mesh being built, for the message when
 // an allocation fails.
 void BuildSteps(TSeiffert& model, TSettings s, bool full, bool smoothed, bool racing,
@@ -189,10 +192,8 @@ void BuildSteps(TSeiffert& model, TSettings s, bool full, bool smoothed, bool ra
     // One more level needs a vertex per vertex, edge and face, and four faces per face.
     const int64_t verts = CheckedAdd64(CheckedAdd64(mesh.nVerts, mesh.nEdges), mesh.nFaces);
     const int64_t need = std::max(verts, CheckedMul64(4, mesh.nFaces));
-    const int64_t limit = MeshCapacityLimit(PhysicalMemoryBytes());
-    if (need > limit)
-      throw RangeError(MeshTooLargeMessage(need, "more than the " + std::to_string(limit) +
-                                                     " a refined mesh may have"));
+    const int64_t memory = PhysicalMemoryBytes(), limit = MeshCapacityLimit(memory);
+    if (need > limit) throw RangeError(MeshTooLargeMessage(need, OverLimit(limit, memory)));
     size = need;
     PrepareRefine(mesh);
     ClassifiedPass(mesh, true);
