@@ -4,9 +4,12 @@
 
 #include "app/model/headlessWindow.h"
 #include "app/model/pipeline.h"
+#include "core/rangeError.h"
+#include "knots/knotTable.h"
 #include "mesh/subdivision.h"
 
 #include <algorithm>
+#include <chrono>
 #include <string>
 
 namespace {
@@ -53,8 +56,42 @@ void BM_BuildEdgesLargePoles(benchmark::State& state) {
   state.counters["largestFan"] = largest;
 }
 
+// Every knot-table row in one lay-out (range(0) = lay-out code), start settings otherwise.
+// Counters: the slowest row's time, how many rows kept the lay-out, fell back to the flat one
+// (a reduced flat lay-out that placed nothing) or stopped at a fixed bound.
+void BM_PipelineTableLayout(benchmark::State& state) {
+  TKnotTable table;
+  FillKnotTable(table);
+  const TSettings start = StartSettings();
+  double slowest = 0;
+  int32_t kept = 0, flat = 0, errors = 0;
+  for (auto _ : state) {
+    kept = flat = errors = 0;
+    for (int32_t row = 1; row <= table.count; ++row) {
+      TAppState app;
+      TSettings s = start;
+      s.layout = static_cast<uint8_t>(state.range(0));
+      const auto t0 = std::chrono::steady_clock::now();
+      try {
+        RunPipeline(table.Row(row).braid, app.Seifert, s, app);
+        // The flat lay-out has two disks per crossing, the others fewer.
+        (s.layout != kLayoutFlat && app.Seifert.nDisks == 2 * app.Seifert.nCross ? flat : kept)++;
+      } catch (const RangeError&) {
+        ++errors;
+      }
+      slowest = std::max(slowest, std::chrono::duration<double, std::milli>(
+                                      std::chrono::steady_clock::now() - t0).count());
+    }
+  }
+  state.counters["slowestRowMs"] = slowest;
+  state.counters["kept"] = kept;
+  state.counters["flatFallBack"] = flat;
+  state.counters["errors"] = errors;
+}
+
 }  // namespace
 
+BENCHMARK(BM_PipelineTableLayout)->DenseRange(0, 4)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PipelineFigureEight)->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Pipeline14Letters)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BuildEdgesLargePoles)->Arg(6)->Arg(23)->Unit(benchmark::kMillisecond);

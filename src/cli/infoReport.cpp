@@ -44,7 +44,7 @@ const TDiskTube* EndOrNull(const TSeiffert& m, const TEndRef& r) {
 
 Json EndJson(const TSeiffert& m, const TEndRef& r) {
   const TDiskTube* e = EndOrNull(m, r);
-  return Json{{"disk", r.disk}, {"slot", e ? Json(e->slot) : Json()}, {"end", r.end}};
+  return Json{{"disk", r.disk}, {"slot", e ? Json(e->layoutSlot) : Json()}, {"end", r.end}};
 }
 
 // A count bounded by what the array holds (element 0 unused where `fromOne`).
@@ -74,12 +74,13 @@ Json InfoJson(const TAppState& app) {
     const TDisk& d = m.disks[static_cast<size_t>(i)];
     Json ends = Json::array();
     for (int32_t e = 0; e < std::clamp(d.nEnds, 0, kMaxBandEnds); ++e)
-      ends.push_back({{"slot", d.ends[static_cast<size_t>(e)].slot},
+      ends.push_back({{"slot", d.ends[static_cast<size_t>(e)].layoutSlot},
                       {"tube", d.ends[static_cast<size_t>(e)].tube}});
     disks.push_back({{"centre", Point(d.centre)},
                      {"diameter", d.diameter},
                      {"height", d.height},
-                     {"nSlots", d.nSlots},
+                     {"nSlots", d.layoutSlots},
+                     {"grid", {{"nSlots", d.nSlots}, {"nRings", d.nRings}}},
                      {"side", d.side},
                      {"ends", std::move(ends)}});
   }

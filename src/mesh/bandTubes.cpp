@@ -42,6 +42,15 @@ std::vector<int32_t> CutHole(TSeiffert& model, TDiskTube& end, int32_t a) {
   return ring;
 }
 
+// A junction piece's ring for this end, which must match the band's columns.
+const std::vector<int32_t>& JunctionRing(const TDiskTube& end, int32_t c) {
+  if (static_cast<int64_t>(end.ring.size()) != c)
+    throw RangeError("a band's end ring does not match its junction piece");
+  for (int32_t v : end.ring)
+    if (v == kNone) throw RangeError("a junction piece's ring has a gap");
+  return end.ring;
+}
+
 TFrame EndFrame(const TMesh& mesh, const std::vector<int32_t>& row) {
   const size_t c = row.size();
   TFrame f;
@@ -90,8 +99,8 @@ void MeshTube(TSeiffert& model, int32_t ti, const TSettings& s) {
   const int32_t c = T.nAcross, a = c / 8, L = T.nAlong - 1;
   if (c < 8 || c % 8 != 0 || L < 1) throw RangeError("a band needs a multiple of 8 columns and two rows");
 
-  const std::vector<int32_t> ringA = CutHole(model, endA, a);
-  const std::vector<int32_t> ringB = CutHole(model, endB, a);
+  const std::vector<int32_t> ringA = s.tJoints ? JunctionRing(endA, c) : CutHole(model, endA, a);
+  const std::vector<int32_t> ringB = s.tJoints ? JunctionRing(endB, c) : CutHole(model, endB, a);
 
   // Offsets that line the tube's two halves up with the two sides of the disks.
   const bool odd = T.twist % 2 != 0;

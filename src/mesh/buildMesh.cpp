@@ -19,6 +19,14 @@ void SetGridSizes(TSeiffert& model, const TSettings& s) {
   const int32_t res = s.resolution;
   for (int32_t di = 1; di <= model.nDisks; ++di) {
     TDisk& d = model.Disk(di);
+    d.layoutSlots = d.nSlots;
+    for (int32_t e = 0; e < d.nEnds && e < kMaxBandEnds; ++e) d.ends[e].layoutSlot = d.ends[e].slot;
+    if (s.tJoints) {
+      // A junction piece has its own grid; the ends keep the lay-out's slots (0..7).
+      d.nSlots = CheckedAdd(CheckedMul(4, res), 1);
+      d.nRings = CheckedAdd(CheckedMul(8, res), 1);
+      continue;
+    }
     d.nSlots = CheckedMul(d.nSlots, res);
     d.nRings = CheckedAdd(CheckedMul(d.nRings, res), 1);
     for (int32_t e = 0; e < d.nEnds && e < kMaxBandEnds; ++e) {
@@ -30,11 +38,19 @@ void SetGridSizes(TSeiffert& model, const TSettings& s) {
   }
   for (int32_t ti = 1; ti <= model.nTubes; ++ti) {
     TTube& t = model.Tube(ti);
-    t.nAcross = std::max((res / 4) * 8, 8);
+    const bool slotsDiffer = model.End(t.endA).slot != model.End(t.endB).slot;
+    const int32_t twist = std::abs(t.twist);
     t.nAlong = CheckedMul(CheckedAdd(CheckedMul(2, s.tubeExtra), 8), res);
-    if (model.End(t.endA).slot != model.End(t.endB).slot) t.nAlong /= 3;
-    const int32_t twistRows = CheckedMul(4, std::abs(t.twist));
-    if (t.nAlong < twistRows) t.nAlong = twistRows;
+    if (s.tJoints) {
+      t.nAcross = CheckedMul(8, res);
+      if (slotsDiffer) t.nAlong /= 2;
+      t.nAlong = std::max(t.nAlong, CheckedMul(4, twist));
+      if (twist >= 2) t.nAlong = std::max(t.nAlong, CheckedMul(8, twist));
+    } else {
+      t.nAcross = std::max((res / 4) * 8, 8);
+      if (slotsDiffer) t.nAlong /= 3;
+      t.nAlong = std::max(t.nAlong, CheckedMul(4, twist));
+    }
     // A tube needs its two end rings at least; fewer rows would leave it open.
     if (t.nAlong < 2) t.nAlong = 2;
   }
@@ -203,8 +219,6 @@ void BuildSteps(TSeiffert& model, TSettings s, bool full, bool smoothed, bool ra
     return;
   }
 
-  // T-joint disks belong to the flat lay-outs; every disk here is a slab.
-  s.tJoints = false;
   SetGridSizes(model, s);
   const int64_t capacity = MeshCapacity(model, s);
   size = capacity;
@@ -216,9 +230,11 @@ void BuildSteps(TSeiffert& model, TSettings s, bool full, bool smoothed, bool ra
   mesh.faces.resize(static_cast<size_t>(capacity));
   mesh.nVerts = mesh.nFaces = mesh.nEdges = 0;
 
-  for (int32_t d = 1; d <= model.nDisks; ++d) MeshDisk(model, d, s);
+  for (int32_t d = 1; d <= model.nDisks; ++d)
+    s.tJoints ? MeshTJointDisk(model, d, s) : MeshDisk(model, d, s);
   for (int32_t t = 1; t <= model.nTubes; ++t) MeshTube(model, t, s);
-  for (int32_t d = 1; d <= model.nDisks; ++d) DiskFaces(model, d, s);
+  for (int32_t d = 1; d <= model.nDisks; ++d)
+    s.tJoints ? TJointDiskFaces(model, d, s) : DiskFaces(model, d, s);
   for (int32_t t = 1; t <= model.nTubes; ++t) BandFaces(model, t, s);
 
   if (s.presmooth > 0) {

@@ -39,6 +39,10 @@ void SetGridSizes(TSeiffert& model, const TSettings& settings);
 int64_t MeshCapacity(const TSeiffert& model, const TSettings& settings,
                      int64_t memoryBytes = PhysicalMemoryBytes());
 void MeshDisk(TSeiffert& model, int32_t disk, const TSettings& settings);
+// With T-joints: a flat junction piece where the disk's three bands meet; each end gets the
+// ring of piece vertices its band attaches to.
+void MeshTJointDisk(TSeiffert& model, int32_t disk, const TSettings& settings);
+void TJointDiskFaces(TSeiffert& model, int32_t disk, const TSettings& settings);
 void MeshTube(TSeiffert& model, int32_t tube, const TSettings& settings);
 void DiskFaces(TSeiffert& model, int32_t disk, const TSettings& settings);
 void BandFaces(TSeiffert& model, int32_t tube, const TSettings& settings);

@@ -32,6 +32,7 @@ struct TDiskTube {
   int32_t disk = 0;      // the disk that holds this end
   int32_t tube = 0;      // the band
   std::vector<int32_t> ring;  // end ring on a T-joint disk
+  int32_t layoutSlot = 0;     // `slot` as the lay-out gave it, before the mesh builder's grid
 };
 
 struct TDisk {
@@ -47,6 +48,7 @@ struct TDisk {
   Vec3 top, bottom;
   uint8_t side = 1;
   uint8_t visited = 0;
+  int32_t layoutSlots = 0;  // `nSlots` as the lay-out gave it, before the mesh builder's grid
 };
 
 struct TTube {
@@ -106,6 +108,33 @@ void DeleteTube(TSeiffert& model, int32_t index);
 
 // One disk per strand stacked along z, one band per crossing.
 void LayoutStacked(TSeiffert& model, const TSettings& settings);
+
+// The braid in the plane z = 0: two disks per crossing, chained along each strand. More than
+// 500 crossings is a RangeError.
+void LayoutFlat(TSeiffert& model, const TSettings& settings);
+
+// The rotations of the split lay-out's two stacks: read from the rotation fields, and written
+// back by the search when autoTwist is set.
+struct TSplitRotation {
+  bool autoTwist = true;
+  int32_t r1 = 1;  // left stack
+  int32_t r2 = 1;  // right stack
+};
+
+// The stacked lay-out cut into two stacks at strand settings.splitAt.
+void LayoutSplit(TSeiffert& model, const TSettings& settings, TSplitRotation& rotation);
+
+// Lay-out post-processing. ReduceTwists cancels pairs of opposite twists on disks that carry
+// only those two bands; MergeTwoBandDisks replaces the highest such disk by one band carrying
+// both twists (false when none is left); ReslotEnds moves an end that faces straight away from
+// its partner two slots aside.
+void ReduceTwists(TSeiffert& model);
+bool MergeTwoBandDisks(TSeiffert& model);
+void ReslotEnds(TSeiffert& model, int32_t disk);
+// Every disk has exactly three band ends (true without disks).
+bool AllDisksThreeEnds(const TSeiffert& model);
+// The lay-out has disks, and three ends on each when T-joints are asked for.
+bool LayoutUsable(const TSeiffert& model, const TSettings& settings);
 
 // Checks the model's invariants (ends and bands refer to each other, slots in range);
 // returns an empty string when they hold, else a description of the first fault.

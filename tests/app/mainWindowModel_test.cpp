@@ -345,3 +345,28 @@ TEST_F(MainWindowTest, ResetViewButtonRecentresAndRecomputes) {
   EXPECT_EQ(w.app.View.Size, 3.0);
   EXPECT_EQ(Recomputes(), before + 1);
 }
+
+TEST_F(MainWindowTest, SplitSearchWritesItsRotationsBackWithoutAnotherRecompute) {
+  const int before = Recomputes();
+  w.controls.Click("rb_split");
+  EXPECT_EQ(Recomputes(), before + 1);
+  EXPECT_EQ(Pos("ud_r1"), 0);  // "AbAb" at 2: the bridging ends turn to face +-y
+  EXPECT_EQ(Pos("ud_r2"), 3);
+  EXPECT_FALSE(w.app.splitGuard);
+
+  // Without the search, hand-set rotations are applied as they stand.
+  w.controls.SetChecked("cb_autotwist", false);
+  w.controls.SetPosition("ud_r1", 2);
+  EXPECT_EQ(Pos("ud_r1"), 2);
+  EXPECT_EQ(w.app.Seifert.End(w.app.Seifert.tubes[1].endA).layoutSlot, 2 + 2);
+
+  // The flat lay-outs build what they name: the figure eight as two junctions; the Hopf ring's
+  // one hole places nothing, so it falls back to the flat lay-out without T-joints.
+  w.controls.Click("but_ribbons");
+  EXPECT_EQ(w.app.Seifert.nDisks, 2);
+  EXPECT_TRUE(w.app.Settings.tJoints);
+  w.controls.Click("but_hopf");
+  EXPECT_EQ(w.app.Seifert.nDisks, 4);
+  EXPECT_FALSE(w.app.Settings.tJoints);
+  EXPECT_TRUE(w.controls.Checked("cb_tjoint"));
+}

@@ -141,6 +141,10 @@ void Run(TFuzzInput& in) {
   w.window.Recompute();
   TMeshHistory history{.fresh = true};
   CheckModel(w.app, history, "the recompute");
+  const TSettings& s = w.app.Settings;
+  Expect(!s.tJoints || ((s.layout == kLayoutReducedFlat || s.layout == kLayoutFlatDt) &&
+                        AllDisksThreeEnds(w.app.Seifert)),
+         "T-joints kept for a lay-out whose disks are not all three-ended");
 
   // (4) a few smoothing iterations and (5) a Refine.
   history.fresh = false;

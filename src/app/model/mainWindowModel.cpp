@@ -55,12 +55,28 @@ void TMainWindowModel::Recompute() {
   if (app.recomputeSuspended) return;
   ReadSettings();
   app.refineCount = 0;
-  RunPipeline(controls.Text("ed_braid"), app.Seifert, app.Settings, app,
-              controls.Checked("cb_torus"));
+  app.splitRotation = {controls.Checked("cb_autotwist"), controls.Position("ud_r1"),
+                       controls.Position("ud_r2")};
+  try {
+    RunPipeline(controls.Text("ed_braid"), app.Seifert, app.Settings, app,
+                controls.Checked("cb_torus"));
+  } catch (...) {
+    WriteSplitRotation();
+    throw;
+  }
+  WriteSplitRotation();
   if (showNote) {
     if (const std::string note = PipelineNote(app); !note.empty()) showNote(note);
   }
   RequestRedraw();
+}
+
+void TMainWindowModel::WriteSplitRotation() {
+  // The search's result goes back into the rotation fields without another recompute.
+  app.splitGuard = true;
+  controls.SetPosition("ud_r1", app.splitRotation.r1);
+  controls.SetPosition("ud_r2", app.splitRotation.r2);
+  app.splitGuard = false;
 }
 
 void TMainWindowModel::RequestRedraw() {

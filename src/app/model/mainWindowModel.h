@@ -53,6 +53,8 @@ class TMainWindowModel {
   void Recompute();
   // Marks the scene dirty and, unless recomputeSuspended, draws a frame.
   void RequestRedraw();
+  // Puts the split lay-out's rotations into ud_r1 and ud_r2 under splitGuard.
+  void WriteSplitRotation();
   // Clears the smoothed state, puts `text` into ed_braid and runs tb_SliderChange.
   void NewKnot(const std::string& text);
   // Shape presets with recomputeSuspended set, then one Recompute.

@@ -1,7 +1,60 @@
 #include "pipeline.h"
 
+#include <cstdlib>
+#include <vector>
+
+#include "core/checked.h"
 #include "knots/braidWord.h"
 #include "mesh/buildMesh.h"
+#include "surface/reducedFlatLayout.h"
+
+namespace {
+
+// Whether a reduced flat lay-out is the whole surface: the braid does not fall apart (a gap
+// without crossings would split it into parts the holes do not connect), every hole is placed,
+// and the disks and bands form a connected planar graph with exactly those holes as its bounded
+// faces. Holes that did not fit on the grid, or disks that no border reached, would leave bands
+// out and show a surface whose boundary is not the knot.
+bool Complete(const TSeiffert& model, const THoleTable& holes, int32_t placed) {
+  std::vector<uint8_t> gapUsed(static_cast<size_t>(model.nStrands) + 1, 0);
+  for (int32_t k = 1; k <= model.nCross; ++k)
+    At(gapUsed, std::abs(At(model.gen, k, "crossing list")), "braid gaps") = 1;
+  for (int32_t g = 1; g < model.nStrands; ++g)
+    if (!gapUsed[g]) return false;
+  if (placed != holes.nHoles || model.nTubes - model.nDisks + 1 != holes.nHoles) return false;
+  for (int32_t d = 1; d <= model.nDisks; ++d)
+    if (model.Disk(d).nEnds == 0) return false;
+  return true;
+}
+
+// The lay-out the radio buttons chose, for a braid with crossings.
+void LayOut(TSeiffert& model, TSettings& settings, TAppState& app) {
+  switch (settings.layout) {
+    case kLayoutStacked:
+      LayoutStacked(model, settings);
+      break;
+    case kLayoutSplit:
+      LayoutSplit(model, settings, app.splitRotation);
+      break;
+    case kLayoutFlat:
+      LayoutFlat(model, settings);
+      break;
+    default: {
+      // "Flat DT" takes its holes from the braid too until knot codes are read.
+      THoleTable holes;
+      HolesFromBraid(model, holes);
+      const int32_t placed = LayoutFromHoles(model, settings, holes);
+      if (!LayoutUsable(model, settings) || !Complete(model, holes, placed))
+        LayoutFlat(model, settings);
+      settings.tJoints = settings.tJoints && AllDisksThreeEnds(model);
+      return;
+    }
+  }
+  // T-joints need a reduced flat lay-out in which every disk has three ends.
+  settings.tJoints = false;
+}
+
+}  // namespace
 
 void RunPipeline(const std::string& text, TSeiffert& model, TSettings& settings, TAppState& app,
                  bool torusShow) {
@@ -16,12 +69,15 @@ void RunPipeline(const std::string& text, TSeiffert& model, TSettings& settings,
     ParseBraidWord(text, model.gen, model.power, model.nStrands, model.nCross);
     if (model.nCross == 0) {
       LayoutTrivial(model, settings);
+      settings.tJoints = false;  // a disk without bands is no junction
     } else {
-      // Only the stacked lay-out exists so far; the other lay-out codes use it until the flat,
-      // reduced-flat and split lay-outs are added.
-      LayoutStacked(model, settings);
-      // T-joints need a reduced flat lay-out in which every disk has three ends.
-      settings.tJoints = false;
+      LayOut(model, settings, app);
+    }
+    if (settings.reduce) ReduceTwists(model);
+    if (settings.multiTwist) {
+      while (MergeTwoBandDisks(model)) {
+      }
+      for (int32_t d = 1; d <= model.nDisks; ++d) ReslotEnds(model, d);
     }
   }
 

@@ -1,0 +1,86 @@
+// Simplifications of a finished lay-out (cancelling opposite twists, merging disks that only
+// pass two bands through) and the checks that decide whether a lay-out can carry T-joints.
+
+#include <cmath>
+#include <cstdlib>
+#include <numbers>
+
+#include "core/checked.h"
+#include "core/rounding.h"
+#include "seifert.h"
+
+void ReduceTwists(TSeiffert& model) {
+  for (bool changed = true; changed;) {
+    changed = false;
+    for (int32_t i = 1; i <= model.nDisks; ++i) {
+      TDisk& d = model.Disk(i);
+      if (d.nEnds != 2 || d.ends[0].tube == d.ends[1].tube) continue;
+      TTube& t0 = model.Tube(d.ends[0].tube);
+      TTube& t1 = model.Tube(d.ends[1].tube);
+      if (t0.twist == 0 || int64_t{t0.twist} != -int64_t{t1.twist}) continue;
+      t0.twist = 0;
+      t1.twist = 0;
+      d.side ^= 1;
+      changed = true;
+    }
+  }
+}
+
+bool MergeTwoBandDisks(TSeiffert& model) {
+  int32_t a = 0;
+  for (int32_t i = model.nDisks; i >= 1 && a == 0; --i) {
+    const TDisk& d = model.Disk(i);
+    if (d.nEnds == 2 && d.ends[0].tube != d.ends[1].tube) a = i;
+  }
+  if (a == 0) return false;
+
+  const TEndRef e0{a, 0}, e1{a, 1};
+  const int32_t t0 = model.End(e0).tube, t1 = model.End(e1).tube;
+  const TEndRef f1 = OtherEnd(model, e1);
+  TTube& T0 = model.Tube(t0);
+  T0.twist = CheckedAdd(T0.twist, model.Tube(t1).twist);
+  model.End(f1).tube = t0;
+  (T0.endA == e0 ? T0.endA : T0.endB) = f1;
+  DeleteTube(model, t1);
+  DeleteDisk(model, a);
+  return true;
+}
+
+void ReslotEnds(TSeiffert& model, int32_t di) {
+  TDisk& d = model.Disk(di);
+  const int32_t n = d.nEnds, nSlots = d.nSlots;
+  if (n == 0) return;
+  std::vector<int32_t> want(static_cast<size_t>(n));
+  for (int32_t i = 0; i < n; ++i) {
+    const TDisk& o = model.Disk(OtherEnd(model, {di, i}).disk);
+    const Vec3 dv = o.centre - d.centre;
+    double angle = -std::atan2(double(dv.y), double(dv.x));
+    if (angle < 0) angle += 2 * std::numbers::pi;
+    int32_t w = RoundToInt(angle * nSlots / (2 * std::numbers::pi), "end direction");
+    if (w >= nSlots) w -= nSlots;
+    want[i] = w;
+  }
+  // Only an end that faces straight away from its partner moves, and only to a free slot.
+  for (int32_t i = 0; i < n; ++i) {
+    const int32_t s = d.ends[i].slot;
+    if (std::abs(int64_t{want[i]} - s) != nSlots / 2) continue;
+    const int32_t prev = d.ends[(i + n - 1) % n].slot, next = d.ends[(i + 1) % n].slot;
+    for (const int32_t c : {Mod(int64_t{s} + nSlots - 2, nSlots), Mod(int64_t{s} + 2, nSlots)}) {
+      if (c != prev && c != next) {
+        d.ends[i].slot = c;
+        break;
+      }
+    }
+  }
+}
+
+bool AllDisksThreeEnds(const TSeiffert& model) {
+  for (int32_t i = 1; i <= model.nDisks; ++i)
+    if (model.Disk(i).nEnds != 3) return false;
+  return true;
+}
+
+bool LayoutUsable(const TSeiffert& model, const TSettings& settings) {
+  if (model.nDisks == 0) return false;
+  return !settings.tJoints || AllDisksThreeEnds(model);
+}

@@ -1,0 +1,122 @@
+// The stacked lay-out cut into two stacks side by side at strand S: the strands below S form the
+// left stack, the others the right one. The bands between strands S - 1 and S bridge the two
+// stacks; a search over the rotations of both stacks turns their ends to the facing sides.
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <numbers>
+#include <string>
+
+#include "core/checked.h"
+#include "seifert.h"
+
+namespace {
+
+constexpr int32_t kMaxBridgingBands = 100;
+// The rotation fields hold positions in this range; a rotation written to them is clamped.
+constexpr int32_t kRotationMin = -100, kRotationMax = 100;
+
+Vec3 RimPoint(const TDisk& d, int64_t slot) {
+  const double t = double(slot) * 2 * std::numbers::pi / d.nSlots;
+  return d.centre + Vec3(std::cos(t), std::sin(t), 0) * (d.diameter / 2);
+}
+
+// The rotations (a, b) of disks S - 1 and S that bring the bridging bands closest together,
+// the first pair in loop order among equal costs.
+void SearchRotations(const TSeiffert& model, int32_t S, TSplitRotation& rotation) {
+  std::vector<TEndRef> lower, upper;  // ends on disk S - 1 and on disk S, band by band
+  for (int32_t t = 1; t <= model.nTubes; ++t) {
+    const TTube& tube = model.Tube(t);
+    TEndRef a = tube.endA, b = tube.endB;
+    if (a.disk == S) std::swap(a, b);
+    if (a.disk != S - 1 || b.disk != S) continue;
+    if (lower.size() >= kMaxBridgingBands)
+      throw RangeError("the split lay-out takes at most " + std::to_string(kMaxBridgingBands) +
+                       " bands between the two stacks");
+    lower.push_back(a);
+    upper.push_back(b);
+  }
+  const TDisk& dl = model.Disk(S - 1);
+  const TDisk& dr = model.Disk(S);
+  double best = 1e10;
+  int32_t bestA = 0, bestB = 0;
+  for (int32_t a = 0; a < dl.nSlots; ++a) {
+    for (int32_t b = 0; b < dr.nSlots; ++b) {
+      double mL = -1000, mR = -1000, sum = 0;
+      for (size_t i = 0; i < lower.size(); ++i) {
+        const Vec3 pa = RimPoint(dl, int64_t{model.End(lower[i]).slot} + a);
+        const Vec3 pb = RimPoint(dr, int64_t{model.End(upper[i]).slot} + b);
+        mL = std::max(mL, double(std::abs(pa.x)));
+        mR = std::max(mR, double(std::abs(pb.x)));
+        sum += std::abs(double(pb.y) - double(pa.y));
+      }
+      const double cost = mL + mR + 0.2 * sum;
+      if (cost < best) {
+        best = cost;
+        bestA = a;
+        bestB = b;
+      }
+    }
+  }
+  rotation.r1 = std::clamp(bestA, kRotationMin, kRotationMax);
+  rotation.r2 = std::clamp(bestB, kRotationMin, kRotationMax);
+}
+
+}  // namespace
+
+void LayoutSplit(TSeiffert& model, const TSettings& settings, TSplitRotation& rotation) {
+  const int32_t nDisks = model.nStrands, nCross = model.nCross, S = settings.splitAt;
+  ResizeLayout(model, nDisks, nCross);
+
+  int32_t nL = 0, nR = 0;
+  for (int32_t k = 1; k <= nCross; ++k) {
+    const int32_t j = std::abs(At(model.gen, k, "crossing list"));
+    if (j < S) ++nL;
+    if (int64_t{j} + 1 >= S) ++nR;
+  }
+  int32_t stepL = 1, stepR = 1;
+  if (nL < 3) { nL = 4; stepL = 2; }
+  if (nR < 3) { nR = 4; stepR = 2; }
+  const int32_t slotsL = CheckedMul(2, nL), slotsR = CheckedMul(2, nR);
+
+  const double pitch = settings.diskHeight + settings.diskDistance;
+  const double half = (settings.diskDiameter + settings.diskDistance) / 2;
+  const auto left = [S](int32_t i) { return i < S; };
+  for (int32_t i = 1; i <= nDisks; ++i) {
+    TDisk& d = model.disks[i];
+    d.normal = Vec3(0, 0, 1);
+    // Disks S - 1 and S both stand at z = 0; the left stack rises with falling strand number.
+    d.centre = left(i) ? Vec3(-half, 0, (double(S) - i - 1) * pitch)
+                       : Vec3(half, 0, (double(i) - S) * pitch);
+    d.diameter = settings.diskDiameter;
+    d.height = settings.diskHeight;
+    d.nEnds = 0;
+    d.nRings = 3;
+    d.nSlots = left(i) ? slotsL : slotsR;
+    d.side = left(i) ? 1 : 0;
+  }
+
+  // The right stack numbers its slots the other way round.
+  int32_t cL = 0, cR = 0;
+  for (int32_t k = 1; k <= nCross; ++k) {
+    const int32_t g = model.gen[k], j = std::abs(g);
+    if (j < S) cL += stepL;
+    if (int64_t{j} + 1 >= S) cR += stepR;
+    const auto slot = [&](int32_t disk) {
+      return left(disk) ? 2 * (cL - 1) : slotsR - 1 - 2 * (cR - 1);
+    };
+    TTube& t = model.tubes[k];
+    t.endA = AddEnd(model, j, k, slot(j), 0);
+    t.endB = AddEnd(model, j + 1, k, slot(j + 1), 1);
+    t.twist = CheckedMul(g > 0 ? 1 : -1, At(model.power, k, "crossing list"));
+  }
+
+  if (rotation.autoTwist && S >= 2 && S <= nDisks) SearchRotations(model, S, rotation);
+
+  for (int32_t i = 1; i <= nDisks; ++i) {
+    TDisk& d = model.disks[i];
+    const int32_t r = left(i) ? rotation.r1 : rotation.r2;
+    for (int32_t e = 0; e < d.nEnds; ++e) d.ends[e].slot = Mod(int64_t{d.ends[e].slot} + r, d.nSlots);
+  }
+}

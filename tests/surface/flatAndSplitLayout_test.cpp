@@ -1,0 +1,170 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/rangeError.h"
+#include "knots/braidWord.h"
+#include "surface/seifert.h"
+
+namespace {
+
+TSeiffert Parsed(const std::string& word) {
+  TSeiffert m;
+  ParseBraidWord(word, m.gen, m.power, m.nStrands, m.nCross);
+  return m;
+}
+
+TSeiffert Flat(const std::string& word) {
+  TSeiffert m = Parsed(word);
+  LayoutFlat(m, {});
+  return m;
+}
+
+TSeiffert Split(const std::string& word, int32_t at, TSplitRotation& rot) {
+  TSeiffert m = Parsed(word);
+  TSettings s;
+  s.splitAt = at;
+  LayoutSplit(m, s, rot);
+  return m;
+}
+
+int32_t SlotOf(const TSeiffert& m, int32_t tube, int32_t disk) {
+  const TTube& t = m.tubes[tube];
+  return m.End(t.endA.disk == disk ? t.endA : t.endB).slot;
+}
+
+}  // namespace
+
+TEST(FlatLayout, TrefoilGridTwistsAndSortedEnds) {
+  const TSeiffert m = Flat("AAA");
+  ASSERT_EQ(m.nDisks, 6);
+  ASSERT_EQ(m.nTubes, 7);  // 3 crossing bands, 2 row bands in each of 2 rows
+  const float xs[] = {-1.25f, 0, 1.25f};
+  for (int k = 1; k <= 3; ++k) {
+    EXPECT_EQ(m.disks[2 * k - 1].centre, Vec3(xs[k - 1], -0.625, 0));
+    EXPECT_EQ(m.disks[2 * k].centre, Vec3(xs[k - 1], 0.625, 0));
+    EXPECT_EQ(m.tubes[k].twist, 1);
+  }
+  for (int t = 4; t <= 7; ++t) EXPECT_EQ(m.tubes[t].twist, 0);
+  // The middle lower disk: right row band (slot 0), left row band (slot 4), crossing band (6).
+  const TDisk& mid = m.disks[3];
+  ASSERT_EQ(mid.nEnds, 3);
+  EXPECT_EQ(mid.ends[0].slot, 0);
+  EXPECT_EQ(mid.ends[1].slot, 4);
+  EXPECT_EQ(mid.ends[2].slot, 6);
+  EXPECT_EQ(mid.ends[2].tube, 2);
+  EXPECT_EQ(CheckLayoutInvariants(m), "");
+
+  // Row 2 of the figure eight meets its crossings as upper, lower, upper, lower strand.
+  const TSeiffert f = Flat("AbAb");
+  ASSERT_EQ(f.nTubes, 4 + 1 + 3 + 1);
+  EXPECT_EQ(f.tubes[6].twist, -1);
+  EXPECT_EQ(f.tubes[7].twist, 1);
+  EXPECT_EQ(f.tubes[8].twist, -1);
+  EXPECT_EQ(CheckLayoutInvariants(f), "");
+
+  // The distance spreads the grid; the disks keep their diameter.
+  TSeiffert wide = Parsed("AAA");
+  TSettings s;
+  s.diskDistance = 1;
+  LayoutFlat(wide, s);
+  EXPECT_FLOAT_EQ(wide.disks[5].centre.x, 2.0f);
+  EXPECT_EQ(wide.disks[5].diameter, 1.0);
+}
+
+TEST(FlatLayout, TheWorkTablesHoldFiveHundredCrossings) {
+  EXPECT_EQ(Flat(std::string(499, 'A') + "B").nDisks, 1000);
+  EXPECT_THROW(Flat(std::string(501, 'A')), RangeError);
+}
+
+TEST(LayoutPostProcess, ReduceCancelsOppositeTwistsOnTwoEndDisks) {
+  TSeiffert m = Parsed("Ab");
+  LayoutStacked(m, {});
+  const uint8_t side = m.disks[2].side;
+  ReduceTwists(m);
+  EXPECT_EQ(m.tubes[1].twist, 0);
+  EXPECT_EQ(m.tubes[2].twist, 0);
+  EXPECT_EQ(m.disks[2].side, 1 - side);
+  ReduceTwists(m);  // a second pass finds nothing
+  EXPECT_EQ(m.disks[2].side, 1 - side);
+
+  TSeiffert same = Parsed("AB");  // equal twists, and zero twists, stay
+  LayoutStacked(same, {});
+  same.tubes[1].twist = same.tubes[2].twist = 0;
+  ReduceTwists(same);
+  EXPECT_EQ(same.disks[2].side, 1);
+}
+
+TEST(LayoutPostProcess, MultiTwistMergesTwoBandDisksAndReslots) {
+  TSeiffert m = Parsed("AA");
+  LayoutStacked(m, {});
+  EXPECT_TRUE(MergeTwoBandDisks(m));
+  EXPECT_FALSE(MergeTwoBandDisks(m));  // the self-band's disk is never chosen again
+  ASSERT_EQ(m.nDisks, 1);
+  ASSERT_EQ(m.nTubes, 1);
+  EXPECT_EQ(m.tubes[1].twist, 2);
+  EXPECT_EQ(m.tubes[1].endA.disk, 1);
+  EXPECT_EQ(m.tubes[1].endB.disk, 1);
+  EXPECT_EQ(CheckLayoutInvariants(m), "");
+
+  // Stacked partners lie straight above or below (want 0): only an end at slot nSlots / 2
+  // moves, two slots back when that is free.
+  TSeiffert s = Parsed("AAA");  // slots 0, 2, 4 of 6
+  LayoutStacked(s, {});
+  s.disks[1].ends[2].slot = 3;
+  ReslotEnds(s, 1);
+  EXPECT_EQ(s.disks[1].ends[2].slot, 1);  // two slots back, free
+  s.disks[1].ends[1].slot = 1;
+  s.disks[1].ends[2].slot = 3;
+  ReslotEnds(s, 1);
+  EXPECT_EQ(s.disks[1].ends[2].slot, 5);  // back is taken: two slots on
+  ReslotEnds(s, 2);
+  EXPECT_EQ(s.disks[2].ends[2].slot, 4);  // not facing away: stays
+
+  TSeiffert none;
+  EXPECT_FALSE(LayoutUsable(none, {}));
+  TSettings t;
+  t.tJoints = true;
+  EXPECT_TRUE(LayoutUsable(s, t));
+  TSeiffert eight = Parsed("AbAb");
+  LayoutStacked(eight, {});
+  EXPECT_FALSE(AllDisksThreeEnds(eight));
+  EXPECT_FALSE(LayoutUsable(eight, t));
+  EXPECT_TRUE(LayoutUsable(eight, {}));
+}
+
+TEST(SplitLayout, TwoStacksSlotsAndRotations) {
+  TSplitRotation fixed{false, 1, 1};
+  const TSeiffert m = Split("AbAb", 2, fixed);
+  ASSERT_EQ(m.nDisks, 3);
+  EXPECT_EQ(m.disks[1].centre, Vec3(-0.625, 0, 0));
+  EXPECT_EQ(m.disks[2].centre, Vec3(0.625, 0, 0));
+  EXPECT_EQ(m.disks[3].centre, Vec3(0.625, 0, 0.45));
+  EXPECT_EQ(m.disks[1].nSlots, 8);  // two left crossings, counted in steps of 2
+  EXPECT_EQ(m.disks[2].nSlots, 8);
+  EXPECT_EQ(fixed.r1, 1);
+  EXPECT_EQ(fixed.r2, 1);
+  // Crossing 1 bridges the stacks: left slot 2*(2-1) = 2, right 8-1-0 = 7, each turned by 1.
+  EXPECT_EQ(SlotOf(m, 1, 1), 3);
+  EXPECT_EQ(SlotOf(m, 1, 2), 0);
+  EXPECT_EQ(CheckLayoutInvariants(m), "");
+
+  // The bridging ends lie opposite each other on both disks; the cost counts the farthest
+  // end from the middle, so both pairs turn to face +-y (left slots 2, 6; right 7 + 3, 3 + 3),
+  // where they also line up in y.
+  TSplitRotation search;
+  const TSeiffert a = Split("AbAb", 2, search);
+  EXPECT_EQ(search.r1, 0);
+  EXPECT_EQ(search.r2, 3);
+  EXPECT_EQ(SlotOf(a, 1, 1), 2);
+  EXPECT_EQ(SlotOf(a, 1, 2), 2);
+  EXPECT_EQ(SlotOf(a, 3, 2), 6);
+  EXPECT_EQ(CheckLayoutInvariants(a), "");
+
+  // Split at 0: one right stack starting one pitch up, no search.
+  TSplitRotation zero;
+  const TSeiffert z = Split("AbAb", 0, zero);
+  EXPECT_FLOAT_EQ(z.disks[1].centre.z, 0.45f);
+  EXPECT_EQ(zero.r1, 1);
+  EXPECT_EQ(zero.r2, 1);
+}
