@@ -94,3 +94,17 @@ inline int ClosureComponents(const TSeiffert& m) {
   }
   return cycles;
 }
+
+// The circles of the closure that the lay-out's surface bounds. The flat lay-outs make disks at
+// crossings only, so a strand that no crossing touches (a loose circle) is left out of them.
+inline int LayoutComponents(const TSeiffert& m, uint8_t layout) {
+  int components = ClosureComponents(m);
+  if (layout == kLayoutStacked || layout == kLayoutSplit || m.nCross == 0) return components;
+  std::vector<bool> touched(m.nStrands + 2, false);
+  for (int k = 1; k <= m.nCross; ++k) {
+    const int j = std::abs(m.gen[k]);
+    touched[j] = touched[j + 1] = true;
+  }
+  for (int j = 1; j <= m.nStrands; ++j) components -= !touched[j];
+  return components;
+}

@@ -121,7 +121,8 @@ void CheckInfoJson(const std::vector<std::string>& args, const std::string& out)
   ParseBraidWord(j["text"].get<std::string>(), m.gen, m.power, m.nStrands, m.nCross);
   m.nDisks = j["nDisks"].get<int32_t>();
   m.nTubes = j["nTubes"].get<int32_t>();
-  const std::string links = LinkCountProblem(m, static_cast<int64_t>(j["links"].size()), 0);
+  const std::string links = LinkCountProblem(m, static_cast<int64_t>(j["links"].size()), 0,
+                                             j["layout"].get<uint8_t>());
   Expect(links.empty(), "info JSON: " + links);
 }
 

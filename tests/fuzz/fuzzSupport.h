@@ -138,14 +138,15 @@ struct TMeshHistory {
 // disks into one, while the letters "AA" close to a Hopf link); then only the parity is known:
 // an orientable surface with b boundary curves has Euler characteristic nDisks - nTubes = b
 // modulo 2. A knot band doubles every line.
-inline std::string LinkCountProblem(const TSeiffert& m, int64_t nLinks, int32_t knotWidth) {
+inline std::string LinkCountProblem(const TSeiffert& m, int64_t nLinks, int32_t knotWidth,
+                                    uint8_t layout) {
   const int64_t per = knotWidth > 0 ? 2 : 1;
   if (nLinks % per != 0) return std::to_string(nLinks) + " link lines with a knot band";
   const int64_t curves = nLinks / per;
   bool allOdd = true;
   for (int32_t k = 1; k <= m.nCross && k < static_cast<int32_t>(m.power.size()); ++k)
     allOdd = allOdd && m.power[static_cast<size_t>(k)] % 2 != 0;
-  const int64_t components = ClosureComponents(m);
+  const int64_t components = LayoutComponents(m, layout);
   if (allOdd && curves != components)
     return std::to_string(nLinks) + " link lines for a closure of " +
            std::to_string(components) + " components, knot width " + std::to_string(knotWidth);
@@ -203,6 +204,6 @@ inline void CheckModel(const TAppState& app, const TMeshHistory& h, const std::s
   // The hidden "Show construction" box labels faces by disk and band instead of by side, so
   // its seams are the construction's borders, not the knot.
   if (app.Settings.showConstruction) return;
-  const std::string links = LinkCountProblem(m, m.nLinks, m.knotWidth);
+  const std::string links = LinkCountProblem(m, m.nLinks, m.knotWidth, app.Settings.layout);
   Expect(links.empty(), links + where);
 }
