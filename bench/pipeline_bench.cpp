@@ -56,42 +56,54 @@ void BM_BuildEdgesLargePoles(benchmark::State& state) {
   state.counters["largestFan"] = largest;
 }
 
-// Every knot-table row in one lay-out (range(0) = lay-out code), start settings otherwise.
-// Counters: the slowest row's time, how many rows kept the lay-out, fell back to the flat one
-// (a reduced flat lay-out that placed nothing) or stopped at a fixed bound.
+// Every knot-table row in one lay-out (range(0) = lay-out code; range(1) = 1 asks for
+// T-joints), start settings otherwise. Counters: the slowest row (its number and time), how many
+// rows kept the lay-out, fell back to the flat one or stopped at a fixed bound, and how many
+// kept T-joints.
 void BM_PipelineTableLayout(benchmark::State& state) {
   TKnotTable table;
   FillKnotTable(table);
   const TSettings start = StartSettings();
   double slowest = 0;
-  int32_t kept = 0, flat = 0, errors = 0;
+  int32_t slowestRow = 0, kept = 0, flat = 0, errors = 0, tJoints = 0;
   for (auto _ : state) {
-    kept = flat = errors = 0;
+    kept = flat = errors = tJoints = 0;
     for (int32_t row = 1; row <= table.count; ++row) {
       TAppState app;
       TSettings s = start;
       s.layout = static_cast<uint8_t>(state.range(0));
+      s.tJoints = state.range(1) != 0;
       const auto t0 = std::chrono::steady_clock::now();
       try {
         RunPipeline(table.Row(row).braid, app.Seifert, s, app);
         // The flat lay-out has two disks per crossing, the others fewer.
         (s.layout != kLayoutFlat && app.Seifert.nDisks == 2 * app.Seifert.nCross ? flat : kept)++;
+        tJoints += s.tJoints;
       } catch (const RangeError&) {
         ++errors;
       }
-      slowest = std::max(slowest, std::chrono::duration<double, std::milli>(
-                                      std::chrono::steady_clock::now() - t0).count());
+      const double ms =
+          std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+      if (ms > slowest) {
+        slowest = ms;
+        slowestRow = row;
+      }
     }
   }
-  state.counters["slowestRowMs"] = slowest;
+  state.counters["slowestMs"] = slowest;
+  state.counters["slowestRow"] = slowestRow;
   state.counters["kept"] = kept;
-  state.counters["flatFallBack"] = flat;
+  state.counters["flat"] = flat;
   state.counters["errors"] = errors;
+  state.counters["tJoints"] = tJoints;
 }
 
 }  // namespace
 
-BENCHMARK(BM_PipelineTableLayout)->DenseRange(0, 4)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PipelineTableLayout)
+    ->ArgsProduct({{0, 1, 2, 4}, {0}})
+    ->Args({2, 1})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PipelineFigureEight)->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Pipeline14Letters)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BuildEdgesLargePoles)->Arg(6)->Arg(23)->Unit(benchmark::kMillisecond);

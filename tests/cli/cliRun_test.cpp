@@ -70,6 +70,12 @@ TEST(Cli, InfoJsonOfTheStartKnot) {
   EXPECT_TRUE(j["links"].is_array());
   EXPECT_EQ(j["modelCentre"].size(), 3u);
   EXPECT_DOUBLE_EQ(j["disks"][0]["diameter"].get<double>(), 0.6);
+  // The lay-out's own slots (8 around the middle disk, bands at 0, 2, 4, 6), and the mesh grid
+  // built from them at "Resolution" 2 beside them.
+  EXPECT_EQ(j["disks"][1]["nSlots"], 8);
+  for (int e = 0; e < 4; ++e) EXPECT_EQ(j["disks"][1]["ends"][e]["slot"], 2 * e);
+  EXPECT_EQ(j["disks"][1]["grid"]["nSlots"], 32);
+  EXPECT_EQ(j["disks"][1]["grid"]["nRings"], 13);
 }
 
 TEST(Cli, OptionsApplyInTheWindowsOrder) {
