@@ -55,6 +55,13 @@ inline TSettings StartSettings() {
   return start;
 }
 
+// The parsed word, not yet laid out.
+inline TSeiffert ParsedModel(const std::string& word) {
+  TSeiffert m;
+  ParseBraidWord(word, m.gen, m.power, m.nStrands, m.nCross);
+  return m;
+}
+
 // Parses the word and lays it out stacked (or trivially without letters).
 inline TSeiffert StackedModel(const std::string& word, const TSettings& s) {
   TSeiffert m;

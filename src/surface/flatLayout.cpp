@@ -40,17 +40,10 @@ void LayoutFlat(TSeiffert& model, const TSettings& settings) {
   const double pitch = settings.diskDiameter + settings.diskDistance;
   const double offX = (nCross - 1) * pitch / 2;
   const double offY = (model.nStrands - 1) * pitch / 2;
-  for (int32_t n = 1; n <= nDisks; ++n) {
-    TDisk& d = model.disks[n];
-    d.normal = Vec3(0, 0, 1);
-    d.centre = Vec3((cells[n].column - 1) * pitch - offX, (cells[n].row - 1) * pitch - offY, 0);
-    d.diameter = settings.diskDiameter;
-    d.height = settings.diskHeight;
-    d.nEnds = 0;
-    d.nSlots = 8;
-    d.nRings = 3;
-    d.side = 1;
-  }
+  for (int32_t n = 1; n <= nDisks; ++n)
+    InitDisk(model.disks[n],
+             Vec3((cells[n].column - 1) * pitch - offX, (cells[n].row - 1) * pitch - offY, 0),
+             settings.diskDiameter, settings.diskHeight, 8);
 
   // Slot 6 faces +y and slot 2 faces -y: each crossing band's ends face each other.
   for (int32_t k = 1; k <= nCross; ++k) {

@@ -578,15 +578,8 @@ int32_t LayoutFromHoles(TSeiffert& model, const TSettings& settings, THoleTable&
   const double yoff = pitch / 2 - pitch * (pl.maxY - pl.minY) / 2;
   for (int32_t d = 1; d <= model.nDisks; ++d) {
     const TCorner& c = corners[static_cast<size_t>(d - 1)];
-    TDisk& disk = model.Disk(d);
-    disk.normal = Vec3(0, 0, 1);
-    disk.centre = Vec3((c.x - pl.minX) * pitch + xoff, (c.y - pl.minY) * pitch + yoff, 0);
-    disk.diameter = settings.diskDiameter;
-    disk.height = settings.diskHeight;
-    disk.nEnds = 0;
-    disk.nSlots = 8;
-    disk.nRings = 3;
-    disk.side = 1;
+    InitDisk(model.Disk(d), Vec3((c.x - pl.minX) * pitch + xoff, (c.y - pl.minY) * pitch + yoff, 0),
+             settings.diskDiameter, settings.diskHeight, 8);
   }
 
   // One band per border, made by the higher-numbered side (the outside is 0): it joins the

@@ -51,17 +51,21 @@ TEndRef OtherEnd(const TSeiffert& model, const TEndRef& e) {
   return t.endA == e ? t.endB : t.endA;
 }
 
+void InitDisk(TDisk& d, const Vec3& centre, double diameter, double height, int32_t nSlots,
+              uint8_t side) {
+  d.normal = Vec3(0, 0, 1);
+  d.centre = centre;
+  d.diameter = diameter;
+  d.height = height;
+  d.nEnds = 0;
+  d.nSlots = nSlots;
+  d.nRings = 3;
+  d.side = side;
+}
+
 void LayoutTrivial(TSeiffert& model, const TSettings& settings) {
   ResizeLayout(model, 1, 0);
-  TDisk& d = model.disks[1];
-  d.normal = Vec3(0, 0, 1);
-  d.centre = Vec3(0, 0, 0);
-  d.diameter = settings.diskDiameter;
-  d.height = settings.diskHeight;
-  d.nEnds = 0;
-  d.nSlots = 4;
-  d.nRings = 3;
-  d.side = 1;
+  InitDisk(model.disks[1], Vec3(0, 0, 0), settings.diskDiameter, settings.diskHeight, 4);
 }
 
 namespace {

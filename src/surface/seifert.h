@@ -93,6 +93,10 @@ TEndRef AddEnd(TSeiffert& model, int32_t d, int32_t tube, int32_t slot, uint8_t 
 // The band end at the other end of e's band.
 TEndRef OtherEnd(const TSeiffert& model, const TEndRef& e);
 
+// A disk of a lay-out: axis +z, three rings, no band ends yet.
+void InitDisk(TDisk& disk, const Vec3& centre, double diameter, double height, int32_t nSlots,
+              uint8_t side = 1);
+
 // One disk at the origin, no bands: the surface of a word without letters.
 void LayoutTrivial(TSeiffert& model, const TSettings& settings);
 

@@ -84,17 +84,11 @@ void LayoutSplit(TSeiffert& model, const TSettings& settings, TSplitRotation& ro
   const double half = (settings.diskDiameter + settings.diskDistance) / 2;
   const auto left = [S](int32_t i) { return i < S; };
   for (int32_t i = 1; i <= nDisks; ++i) {
-    TDisk& d = model.disks[i];
-    d.normal = Vec3(0, 0, 1);
     // Disks S - 1 and S both stand at z = 0; the left stack rises with falling strand number.
-    d.centre = left(i) ? Vec3(-half, 0, (double(S) - i - 1) * pitch)
-                       : Vec3(half, 0, (double(i) - S) * pitch);
-    d.diameter = settings.diskDiameter;
-    d.height = settings.diskHeight;
-    d.nEnds = 0;
-    d.nRings = 3;
-    d.nSlots = left(i) ? slotsL : slotsR;
-    d.side = left(i) ? 1 : 0;
+    const Vec3 centre = left(i) ? Vec3(-half, 0, (double(S) - i - 1) * pitch)
+                                : Vec3(half, 0, (double(i) - S) * pitch);
+    InitDisk(model.disks[i], centre, settings.diskDiameter, settings.diskHeight,
+             left(i) ? slotsL : slotsR, left(i) ? 1 : 0);
   }
 
   // The right stack numbers its slots the other way round.

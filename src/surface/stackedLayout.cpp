@@ -14,19 +14,13 @@ void LayoutStacked(TSeiffert& model, const TSettings& settings) {
 
   const int32_t nSlots = CheckedMul(2, nCross);
   for (int32_t i = 1; i <= nDisks; ++i) {
-    TDisk& d = model.disks[i];
-    d.normal = Vec3(0, 0, 1);
-    d.centre = Vec3(0, 0, (i - 1) * (settings.diskHeight + settings.diskDistance));
-    d.diameter = settings.diskDiameter;
+    double diameter = settings.diskDiameter;
     if (settings.diskTaper > 0)
-      d.diameter += (nDisks - i) * settings.diskTaper;  // the lowest disk is the widest
+      diameter += (nDisks - i) * settings.diskTaper;  // the lowest disk is the widest
     else
-      d.diameter -= (i - 1) * settings.diskTaper;
-    d.height = settings.diskHeight;
-    d.nEnds = 0;
-    d.nSlots = nSlots;
-    d.nRings = 3;
-    d.side = 1;
+      diameter -= (i - 1) * settings.diskTaper;
+    InitDisk(model.disks[i], Vec3(0, 0, (i - 1) * (settings.diskHeight + settings.diskDistance)),
+             diameter, settings.diskHeight, nSlots);
   }
 
   for (int32_t k = 1; k <= nCross; ++k) {

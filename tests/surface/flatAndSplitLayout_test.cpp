@@ -3,25 +3,20 @@
 #include <string>
 
 #include "core/rangeError.h"
+#include "helpers.h"
 #include "knots/braidWord.h"
 #include "surface/seifert.h"
 
 namespace {
 
-TSeiffert Parsed(const std::string& word) {
-  TSeiffert m;
-  ParseBraidWord(word, m.gen, m.power, m.nStrands, m.nCross);
-  return m;
-}
-
 TSeiffert Flat(const std::string& word) {
-  TSeiffert m = Parsed(word);
+  TSeiffert m = ParsedModel(word);
   LayoutFlat(m, {});
   return m;
 }
 
 TSeiffert Split(const std::string& word, int32_t at, TSplitRotation& rot) {
-  TSeiffert m = Parsed(word);
+  TSeiffert m = ParsedModel(word);
   TSettings s;
   s.splitAt = at;
   LayoutSplit(m, s, rot);
@@ -64,7 +59,7 @@ TEST(FlatLayout, TrefoilGridTwistsAndSortedEnds) {
   EXPECT_EQ(CheckLayoutInvariants(f), "");
 
   // The distance spreads the grid; the disks keep their diameter.
-  TSeiffert wide = Parsed("AAA");
+  TSeiffert wide = ParsedModel("AAA");
   TSettings s;
   s.diskDistance = 1;
   LayoutFlat(wide, s);
@@ -78,7 +73,7 @@ TEST(FlatLayout, TheWorkTablesHoldFiveHundredCrossings) {
 }
 
 TEST(LayoutPostProcess, ReduceCancelsOppositeTwistsOnTwoEndDisks) {
-  TSeiffert m = Parsed("Ab");
+  TSeiffert m = ParsedModel("Ab");
   LayoutStacked(m, {});
   const uint8_t side = m.disks[2].side;
   ReduceTwists(m);
@@ -88,7 +83,7 @@ TEST(LayoutPostProcess, ReduceCancelsOppositeTwistsOnTwoEndDisks) {
   ReduceTwists(m);  // a second pass finds nothing
   EXPECT_EQ(m.disks[2].side, 1 - side);
 
-  TSeiffert same = Parsed("AB");  // equal twists, and zero twists, stay
+  TSeiffert same = ParsedModel("AB");  // equal twists, and zero twists, stay
   LayoutStacked(same, {});
   same.tubes[1].twist = same.tubes[2].twist = 0;
   ReduceTwists(same);
@@ -96,7 +91,7 @@ TEST(LayoutPostProcess, ReduceCancelsOppositeTwistsOnTwoEndDisks) {
 }
 
 TEST(LayoutPostProcess, MultiTwistMergesTwoBandDisksAndReslots) {
-  TSeiffert m = Parsed("AA");
+  TSeiffert m = ParsedModel("AA");
   LayoutStacked(m, {});
   EXPECT_TRUE(MergeTwoBandDisks(m));
   EXPECT_FALSE(MergeTwoBandDisks(m));  // the self-band's disk is never chosen again
@@ -109,7 +104,7 @@ TEST(LayoutPostProcess, MultiTwistMergesTwoBandDisksAndReslots) {
 
   // Stacked partners lie straight above or below (want 0): only an end at slot nSlots / 2
   // moves, two slots back when that is free.
-  TSeiffert s = Parsed("AAA");  // slots 0, 2, 4 of 6
+  TSeiffert s = ParsedModel("AAA");  // slots 0, 2, 4 of 6
   LayoutStacked(s, {});
   s.disks[1].ends[2].slot = 3;
   ReslotEnds(s, 1);
@@ -126,7 +121,7 @@ TEST(LayoutPostProcess, MultiTwistMergesTwoBandDisksAndReslots) {
   TSettings t;
   t.tJoints = true;
   EXPECT_TRUE(LayoutUsable(s, t));
-  TSeiffert eight = Parsed("AbAb");
+  TSeiffert eight = ParsedModel("AbAb");
   LayoutStacked(eight, {});
   EXPECT_FALSE(AllDisksThreeEnds(eight));
   EXPECT_FALSE(LayoutUsable(eight, t));

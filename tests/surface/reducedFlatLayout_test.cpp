@@ -6,21 +6,16 @@
 #include <vector>
 
 #include "core/rangeError.h"
+#include "helpers.h"
 #include "knots/braidWord.h"
 #include "knots/knotTable.h"
 #include "surface/reducedFlatLayout.h"
 
 namespace {
 
-TSeiffert Parsed(const std::string& word) {
-  TSeiffert m;
-  ParseBraidWord(word, m.gen, m.power, m.nStrands, m.nCross);
-  return m;
-}
-
 THoleTable BraidHoles(const std::string& word) {
   THoleTable t;
-  HolesFromBraid(Parsed(word), t);
+  HolesFromBraid(ParsedModel(word), t);
   return t;
 }
 
@@ -59,7 +54,7 @@ TEST(ReducedFlatLayout, HolesOfSmallBraids) {
   EXPECT_EQ(trefoil.holes[2].id, 2);
 
   // The whole border faces the outside and merges into one entry, which places nothing.
-  TSeiffert twice = Parsed("AA");
+  TSeiffert twice = ParsedModel("AA");
   THoleTable t;
   HolesFromBraid(twice, t);
   ASSERT_EQ(t.nHoles, 1);
@@ -70,7 +65,7 @@ TEST(ReducedFlatLayout, HolesOfSmallBraids) {
 }
 
 TEST(ReducedFlatLayout, TrefoilIsTwoDisksAndThreeBands) {
-  TSeiffert m = Parsed("AAA");
+  TSeiffert m = ParsedModel("AAA");
   THoleTable t;
   HolesFromBraid(m, t);
   EXPECT_EQ(LayoutFromHoles(m, TSettings{}, t), 2);
@@ -116,19 +111,19 @@ TEST(ReducedFlatLayout, EveryLimitIsARangeErrorNamingIt) {
     return "";
   };
   auto layout = [&](TSeiffert m) { return limit([&] { LayoutReducedFlat(m, TSettings{}); }); };
-  EXPECT_EQ(layout(Parsed(std::string(21, 'A'))), "");
-  EXPECT_TRUE(Says(layout(Parsed(std::string(22, 'A'))), "at most 20 holes"));
+  EXPECT_EQ(layout(ParsedModel(std::string(21, 'A'))), "");
+  EXPECT_TRUE(Says(layout(ParsedModel(std::string(22, 'A'))), "at most 20 holes"));
   std::string hundred;
   for (int i = 0; i < 50; ++i) hundred += "Ab";
-  EXPECT_TRUE(Says(layout(Parsed(hundred)), "at most 99 crossings"));
-  TSeiffert wide = Parsed("A");
+  EXPECT_TRUE(Says(layout(ParsedModel(hundred)), "at most 99 crossings"));
+  TSeiffert wide = ParsedModel("A");
   wide.gen[1] = 99;
   wide.nStrands = 100;
   EXPECT_TRUE(Says(layout(wide), "at most 99 strands"));
   // The gap-2 hole borders 10 holes below, 9 above and the outside twice: 21 entries.
   std::string ladder(1, 'B');
   ladder.append(11, 'A').append(10, 'C').append(1, 'B');
-  EXPECT_TRUE(Says(layout(Parsed(ladder)), "at most 20 border entries on one hole"));
+  EXPECT_TRUE(Says(layout(ParsedModel(ladder)), "at most 20 border entries on one hole"));
 
   // Tables handed in from elsewhere.
   auto table = [](std::vector<std::vector<int>> borders) {
@@ -179,7 +174,7 @@ TEST(ReducedFlatLayout, TableKnotsAndOtherWordsGiveConsistentLayouts) {
   for (const std::string& word : words)
     for (bool convex : {true, false}) {
       SCOPED_TRACE(word + (convex ? " convex" : ""));
-      TSeiffert m = Parsed(word);
+      TSeiffert m = ParsedModel(word);
       TSettings s;
       s.convexFlat2 = convex;
       THoleTable t;
