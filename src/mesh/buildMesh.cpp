@@ -219,6 +219,10 @@ void BuildSteps(TSeiffert& model, TSettings s, bool full, bool smoothed, bool ra
     return;
   }
 
+  // The disk warp and the reduced disk mesh take a disk's ends in table order as their order
+  // around the rim; the split lay-out's right stack and the multi-twist reslotting leave tables
+  // out of that order, which would join the bands in another order and change the knot.
+  for (int32_t d = 1; d <= model.nDisks; ++d) SortEnds(model, d);
   SetGridSizes(model, s);
   const int64_t capacity = MeshCapacity(model, s);
   size = capacity;

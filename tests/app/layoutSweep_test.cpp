@@ -21,6 +21,7 @@ struct TLayoutCase {
   uint8_t layout;
   int32_t splitAt = 2;
   bool tJoints = false, reduce = false, multiTwist = false;
+  bool smoothingMesh = false;  // the mesh "Smooth" asks for: reduced disks, other pole caps
 };
 
 std::vector<std::string> SweepWords() {
@@ -58,6 +59,8 @@ TEST(LayoutSweep, EveryLayoutGivesAClosedSurfaceOrAClearError) {
       {"flat, reduce, multi-twist", kLayoutFlat, 2, false, true, true},
       {"stacked, multi-twist", kLayoutStacked, 2, false, false, true},
       {"reduced flat, T-joints, reduce", kLayoutReducedFlat, 2, true, true, false},
+      {"split 2, smoothing mesh", kLayoutSplit, 2, false, false, false, true},
+      {"flat, multi-twist, smoothing mesh", kLayoutFlat, 2, false, false, true, true},
   };
   for (const TLayoutCase& c : cases) {
     for (const std::string& word : SweepWords()) {
@@ -69,6 +72,7 @@ TEST(LayoutSweep, EveryLayoutGivesAClosedSurfaceOrAClearError) {
       s.tJoints = c.tJoints;
       s.reduce = c.reduce;
       s.multiTwist = c.multiTwist;
+      s.reducedMesh = s.altPoleMesh = c.smoothingMesh;
       try {
         RunPipeline(word, app.Seifert, s, app);
       } catch (const RangeError& e) {
