@@ -18,12 +18,23 @@ constexpr unsigned kSurfaceTextureList = 34;
 // own classes asks for one.
 constexpr uint32_t kMissingColor = Rgb(255, 255, 255);
 
-// Frames since the ride clock was last set. The ride resets its two tick readings from here
-// every tenth frame once it exists.
+// Frames since the ride clock was last set.
 int32_t rideFrameCounter = 0;
 
-void TickRideClock() {
-  if (++rideFrameCounter >= 10) rideFrameCounter = 0;
+// Every tenth frame the ride measures its step from now, so a stall (a dialog, a rebuild) does
+// not throw the car forward.
+void TickRideClock(TRideState& ride) {
+  if (++rideFrameCounter < 10) return;
+  rideFrameCounter = 0;
+  ride.lastTick = ride.nowTick = RideTickCount();
+}
+
+Vec3 UpVector(TUpAxis up) {
+  switch (up) {
+    case TUpAxis::kX: return Vec3(-1, 0, 0);
+    case TUpAxis::kY: return Vec3(0, -1, 0);
+    default: return Vec3(0, 0, 1);
+  }
 }
 
 float Channel(uint32_t color, int shift) {
@@ -367,8 +378,13 @@ void SetupView(TAppState& app, const TSceneInputs& in, int width, int height) {
   // Set under the identity the light stays put on the screen; set after the camera it is a
   // place in the world.
   if (!in.lightFixedToWorld) SetLight(in, view.Distance);
-  // While racing the ride camera takes over this matrix once the ride exists.
-  glLoadMatrixd(OrbitModelView(view, in.upAxis).data());
+  if (app.racing && RideProblem(app.Seifert, app.rideControls.link).empty()) {
+    const TRideCamera cam = RideStep(app.ride, app.Seifert, app.rideControls, RideTickCount,
+                                     view.DragMode != 0, UpVector(in.upAxis));
+    glLoadMatrixd(cam.modelView.data());
+  } else {
+    glLoadMatrixd(OrbitModelView(view, in.upAxis).data());
+  }
   if (in.lightFixedToWorld) SetLight(in, view.Distance);
   glGetDoublev(GL_MODELVIEW_MATRIX, view.ModelView.data());
   glGetDoublev(GL_PROJECTION_MATRIX, view.Projection.data());
@@ -411,7 +427,7 @@ void GLPanel1Redraw(TAppState& app, const TSceneInputs& in, int width, int heigh
     ~TFrameDone() { app.redrawDirty = false; }
   } frameDone{app};
 
-  TickRideClock();
+  TickRideClock(app.ride);
   glViewport(0, 0, width, height);
   const uint32_t top = in.backgroundTop;
   glClearColor(Channel(top, 0), Channel(top, 8), Channel(top, 16), 1);

@@ -125,7 +125,8 @@ void MouseDown(TView& view, int x, int y, uint8_t buttons) {
   else view.DragMode = 0;
 }
 
-bool MouseMove(TView& view, int x, int y, uint8_t buttons, int w, int h, TUpAxis up) {
+bool MouseMove(TView& view, int x, int y, uint8_t buttons, int w, int h, TUpAxis up,
+               const TLookAround* look) {
   if (view.DragMode == 0) return false;
   // A panel without area cannot scale a drag (every step divides by its size).
   if (buttons == 0 || x < 0 || y < 0 || x > w || y > h || w <= 0 || h <= 0) {
@@ -134,6 +135,13 @@ bool MouseMove(TView& view, int x, int y, uint8_t buttons, int w, int h, TUpAxis
   }
   const int dx = x - view.LastX;
   const int dy = y - view.LastY;
+  if (look) {
+    look->h += 250.0 * dx / w;
+    look->v += 250.0 * dy / w;
+    view.LastX = x;
+    view.LastY = y;
+    return true;
+  }
   switch (view.DragMode) {
     case 1:  // rotate, one degree per pixel; never exactly along the up axis
       view.Yaw -= dx;

@@ -47,5 +47,11 @@ std::array<float, 4> LightPosition(const TSceneInputs& in, double d);
 // frame. The panel handles a press as a move at the same point right after MouseDown.
 enum TMouseButtons : uint8_t { kMouseLeft = 1, kMouseRight = 2, kMouseMiddle = 4 };
 void MouseDown(TView& view, int x, int y, uint8_t buttons);
-bool MouseMove(TView& view, int x, int y, uint8_t buttons, int w, int h, TUpAxis up);
+// While the ride runs (`look` names its two look-around angles) a drag turns only the look.
+struct TLookAround {
+  double& h;
+  double& v;
+};
+bool MouseMove(TView& view, int x, int y, uint8_t buttons, int w, int h, TUpAxis up,
+               const TLookAround* look = nullptr);
 void MouseUp(TView& view);

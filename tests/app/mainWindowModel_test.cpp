@@ -370,3 +370,21 @@ TEST_F(MainWindowTest, SplitSearchWritesItsRotationsBackWithoutAnotherRecompute)
   EXPECT_FALSE(w.app.Settings.tJoints);
   EXPECT_TRUE(w.controls.Checked("cb_tjoint"));
 }
+
+TEST_F(MainWindowTest, RideButtons) {
+  // The start state ran preset "1" and Restart; preset "2" turns the car round.
+  EXPECT_EQ(Pos("ud_roll"), 90);
+  w.controls.Click("but_cam2");
+  EXPECT_EQ(Pos("ud_speed"), -10);
+  EXPECT_EQ(Pos("ud_roll"), -90);
+  EXPECT_EQ(Pos("ud_pitch"), 180);
+  w.controls.Click("but_cam4");
+  EXPECT_EQ(Pos("ud_speed"), 10);
+  EXPECT_FALSE(w.controls.Checked("cb_showsurfaces"));
+
+  // Without a knot line to ride, START says why and springs back.
+  w.app.Seifert.nLinks = 0;
+  EXPECT_THROW(w.controls.Click("but_start_race"), RangeError);
+  EXPECT_FALSE(w.controls.Checked("but_start_race"));
+  EXPECT_FALSE(w.app.racing);
+}

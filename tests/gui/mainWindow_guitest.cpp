@@ -83,9 +83,23 @@ class TestMainWindow : public QObject {
     QCOMPARE(Main().CopyImageRequests(), 3);
     QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("AbAb"));
 
+    // F1 restarts and starts the ride; it runs, frame after frame, until START is pressed
+    // again (here from a timer, while the ride's loop lets events through).
+    auto* start = Main().findChild<QPushButton*>("but_start_race");
+    QString captionWhileRiding;
+    bool carMoved = false;
+    QTimer::singleShot(400, [&] {
+      captionWhileRiding = start->text();
+      carMoved = Main().App().ride.frac != 0;  // Restart put it at the start of a segment
+      start->click();
+    });
     QTest::keyClick(&Main(), Qt::Key_F1);
     QCOMPARE(Main().RideRequests(), 1);
-    QVERIFY(Main().StatusText().contains(QStringLiteral("not available yet")));
+    QCOMPARE(captionWhileRiding, QStringLiteral("STOP"));
+    QCOMPARE(start->text(), QStringLiteral("START"));
+    QVERIFY(!start->isChecked());
+    QVERIFY(!Main().App().racing);
+    QVERIFY(carMoved);
   }
 
   void presetAndLayoutButtonsSetTheirValues() {

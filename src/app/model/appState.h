@@ -7,6 +7,7 @@
 
 #include "core/settings.h"
 #include "core/vec3.h"
+#include "app/model/ride.h"
 #include "knots/knotTable.h"
 #include "render/view.h"
 #include "surface/seifert.h"
@@ -27,6 +28,8 @@ struct TAppState {
   bool firstSmooth = true;
   bool smoothingRunning = false;
   bool racing = false;
+  TRideState ride;                  // the roller coaster's car
+  TRideControls rideControls;       // "Race control" values, read before every ride frame
   bool exportCancel = false;
   int32_t refineCount = 0;
   int32_t selectedKnotRow = 0;      // knot-table row, 0 = none

@@ -3,6 +3,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "core/rangeError.h"
 #include "core/settings.h"
 #include "mesh/buildMesh.h"
 #include "mesh/subdivision.h"
@@ -47,6 +48,8 @@ void TMainWindowModel::StartUp() {
   app.meanEdgeValid = false;
   app.firstSmooth = true;
   app.racing = false;
+  RidePreset(controls, 1);
+  but_restartClick();
 }
 
 void TMainWindowModel::ReadSettings() { ::ReadSettings(controls, app); }
@@ -81,6 +84,7 @@ void TMainWindowModel::WriteSplitRotation() {
 
 void TMainWindowModel::RequestRedraw() {
   app.redrawDirty = true;
+  app.ride.speed = 0;  // after a change the car falls back to the set velocity
   if (!app.recomputeSuspended && drawFrame) drawFrame();
 }
 
@@ -259,11 +263,13 @@ void TMainWindowModel::HandleEvent(const TControlDef& c) {
     case H::ResetViewClick:
       ResetViewClick();
       return;
+    case H::RideButtonClick:
+      RideButtonClick(c.name);
+      return;
     case H::ud_imgscaleChange:
     case H::DumpHolesClick:
     case H::TorusButtonClick:
     case H::but_save_picClick:
-    case H::RideButtonClick:
     case H::but_advancedClick:
     case H::but_fullscreenClick:
     case H::LoadPictureClick:
@@ -398,6 +404,62 @@ void TMainWindowModel::Button6Click() {
   // The Refine road classifies the vertices itself before its seam-keeping pass.
   BuildMesh(app.Seifert, app.Settings, false, app.smoothed, app.racing);
   ClassifyVertices(app.Seifert.mesh);
+  CarryRideOver(app.ride, app.Seifert);
   RequestRedraw();
   app.smoothingRunning = false;
+}
+
+void TMainWindowModel::RideButtonClick(std::string_view sender) {
+  if (sender.starts_with("but_cam")) {
+    RidePreset(controls, sender.back() - '0');
+  } else if (sender == "but_restart") {
+    but_restartClick();
+  } else if (sender == "but_start_race") {
+    but_start_raceClick();
+  }
+  // "Pause" is read by every ride step.
+}
+
+void TMainWindowModel::but_restartClick() {
+  RideRestart(app.ride, app.Seifert, ReadRideControls(controls), RideTickCount());
+}
+
+void TMainWindowModel::but_start_raceClick() {
+  if (app.racing) {
+    app.racing = false;  // the running loop ends after its frame
+    return;
+  }
+  const auto release = [this] {
+    controls.SetChecked("but_start_race", false);
+    if (setCaption) setCaption("but_start_race", "START");
+  };
+  // A ride needs a knot line of four points or more for its spline.
+  if (const std::string problem = RideProblem(app.Seifert, controls.Position("ud_ilink"));
+      !problem.empty()) {
+    release();
+    throw RangeError(problem);
+  }
+  app.racing = true;
+  if (setCaption) setCaption("but_start_race", "STOP");
+  controls.SetChecked("but_start_race", true);
+  try {
+    app.ride.lastTick = RideTickCount();
+    Recompute();  // the scene for the ride: textures, finer tubes, crease normals
+    app.ride.speed = 0;
+    app.ride.gravity = 0;
+    // Frames need a window to draw in; without one there is nothing to ride.
+    while (app.racing && drawFrame && processEvents) {
+      app.rideControls = ReadRideControls(controls);
+      if (app.smoothingRunning) Recompute();
+      else drawFrame();
+      processEvents();
+    }
+  } catch (...) {
+    app.racing = false;
+    release();
+    throw;
+  }
+  app.racing = false;
+  release();
+  if (!app.terminating) Recompute();
 }

@@ -40,6 +40,8 @@ class TMainWindowModel {
   // Handlers that arrive with later parts of the program (smoothing, ride, export, torus
   // buttons, knot table, texture loading, window sizing).
   std::function<void(const TControlDef&)> pendingHandler;
+  // Changes a button's caption ("START" / "STOP"); the headless store has none.
+  std::function<void(std::string_view, const std::string&)> setCaption;
   // The drawing panel has created its textures; until then the texture and light boxes
   // do not recompute.
   bool texturesCreated = false;
@@ -66,6 +68,11 @@ class TMainWindowModel {
   void LayoutButtonClick(std::string_view sender);  // "" = start-up's call of "Disks 1"
   void PresetKnotClick(std::string_view sender);
   void RepulsionClick(std::string_view sender);     // "Weak" or "Strong"
+  // The ride: camera presets "1".."4", "Restart", "START"/"STOP" (a loop drawing frames
+  // until the second click), "Pause" (read by every step).
+  void RideButtonClick(std::string_view sender);
+  void but_restartClick();
+  void but_start_raceClick();
   void button22Click();                             // "Gray"
   void Button23Click();                             // "Ramp"
   void ResetViewClick();

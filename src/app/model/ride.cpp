@@ -1,6 +1,7 @@
 #include "ride.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <numbers>
 
@@ -50,6 +51,35 @@ void Turn(Vec3& a, Vec3& b, double x) {
 }
 
 }  // namespace
+
+uint32_t RideTickCount() {
+  using namespace std::chrono;
+  return static_cast<uint32_t>(
+      duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+void CarryRideOver(TRideState& ride, const TSeiffert& m) {
+  ride.speed = 0;
+  if (ride.link < 0 || ride.link >= m.nLinks || ride.link >= static_cast<int32_t>(m.links.size()))
+    return;
+  const TLinkLine& track = m.links[static_cast<size_t>(ride.link)];
+  int32_t nearest = -1;
+  double best = 0;
+  for (int32_t i = 0; i < track.nVerts; ++i) {
+    const int32_t v = track.verts[static_cast<size_t>(i)];
+    if (v < 0 || v >= m.mesh.nVerts) continue;
+    const double d = (m.mesh.verts[static_cast<size_t>(v)].pos - ride.prevPos).LengthSq();
+    if (nearest < 0 || d < best) {
+      best = d;
+      nearest = i;
+    }
+  }
+  // At the start of a segment the spline lies next to its second control vertex.
+  if (nearest >= 0) {
+    ride.index = Mod(int64_t{nearest} - 1, track.nVerts);
+    ride.frac = 0;
+  }
+}
 
 TRideControls ReadRideControls(const TControlPanel& c) {
   TRideControls r;

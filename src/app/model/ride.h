@@ -42,6 +42,12 @@ struct TRideCamera {
   std::array<double, 16> modelView{};
 };
 
+// A millisecond tick counter for the ride clock (wraps after about 49 days).
+uint32_t RideTickCount();
+
+// The car put on the refined link at the point nearest to where it was.
+void CarryRideOver(TRideState& ride, const TSeiffert& refined);
+
 // Why the ride cannot start on this model, or "" when it can: the component that "Link" names
 // must exist and have at least four vertices for the spline.
 std::string RideProblem(const TSeiffert& model, int32_t linkControl);

@@ -1,5 +1,6 @@
 #include "mainWindow.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QColorDialog>
@@ -113,6 +114,10 @@ TForm1::TForm1(TForm2& splash, Tforma& advancedWindow, QWidget* parent)
     return FromQColor(chosen);
   };
   model.pendingHandler = [this](const TControlDef& def) { PendingHandler(def); };
+  model.setCaption = [this](std::string_view name, const std::string& caption) {
+    if (auto* button = controls.As<QAbstractButton>(name))
+      button->setText(QString::fromStdString(caption));
+  };
   model.showNote = [this](const std::string& note) { ShowStatus(QString::fromStdString(note)); };
 
   statusTimer.setSingleShot(true);
@@ -139,6 +144,7 @@ TForm1::~TForm1() {
   controls.userActionGuard = nullptr;
   model.drawFrame = nullptr;
   model.pendingHandler = nullptr;
+  model.setCaption = nullptr;
   model.showNote = nullptr;
   model.chooseColor = nullptr;
   model.repaintBraidDiagram = nullptr;
@@ -284,7 +290,9 @@ void TForm1::ConnectPanel() {
   glPanel->OnResize = [this] { GLPanel1Resize(); };
   // Only the camera changes: the frame replays the scene without rebuilding it.
   const auto drag = [this](int x, int y, uint8_t buttons) {
-    if (MouseMove(app.View, x, y, buttons, glPanel->width(), glPanel->height(), UpAxis(controls)))
+    const TLookAround look{app.ride.lookH, app.ride.lookV};
+    if (MouseMove(app.View, x, y, buttons, glPanel->width(), glPanel->height(), UpAxis(controls),
+                  app.racing ? &look : nullptr))
       glPanel->Redraw();
   };
   glPanel->OnMouseDown = [this, drag](int x, int y, uint8_t buttons) {
@@ -383,7 +391,8 @@ void TForm1::CopyImage() {
 
 void TForm1::StartRide() {
   ++rideRequests;
-  ShowStatus(QStringLiteral("Ride: not available yet"));
+  model.but_restartClick();
+  model.but_start_raceClick();
 }
 
 void TForm1::ShowStatus(const QString& text) {
