@@ -1,6 +1,6 @@
 // The whole pipeline of a headless window: an optional lay-out or preset button, a braid word
 // typed with Enter, up to eight control writes, a recompute, a few smoothing iterations and a
-// Refine, then OBJ, PLY and the info JSON written to memory and read back. Resolution,
+// Refine, a few ride frames, then OBJ, PLY and the info JSON written to memory and read back. Resolution,
 // "Catm. Clark", presmoothing and the iteration count are capped so that one input runs in
 // milliseconds.
 
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/model/headlessWindow.h"
+#include "app/model/ride.h"
 #include "app/model/shapePresets.h"
 #include "cli/infoReport.h"
 #include "cli/meshExport.h"
@@ -112,6 +113,37 @@ void CheckOutputs(const TAppState& app) {
          "info JSON mesh summary differs from the mesh");
 }
 
+// The car stays on its track (segment and parameter in range) and the camera's place and axes
+// stay finite, whatever the controls and however long the frames.
+void Ride(THeadlessWindow& w, TFuzzInput& in) {
+  TRideControls c;
+  c.velocity = in.Int(-100, 100);
+  c.accelerate = in.Int(-100, 100);
+  c.roll = in.Int(-180, 180);
+  c.pitch = in.Int(-180, 180);
+  c.yaw = in.Int(-180, 180);
+  c.link = in.Int(1, 100);
+  c.paused = in.Bool();
+  const TSeiffert& m = w.app.Seifert;
+  if (!RideProblem(m, c.link).empty()) return;
+  TRideState& ride = w.app.ride;
+  uint32_t now = in.Int32();
+  RideRestart(ride, m, c, now);
+  const int frames = in.Byte() % 8;
+  for (int f = 0; f < frames; ++f) {
+    const uint32_t step = static_cast<uint32_t>(in.Int(1, 5000));
+    const TRideCamera cam = RideStep(ride, m, c, [&] { return now += step; }, in.Bool(),
+                                     Vec3(0, 0, 1));
+    const int32_t n = m.links[static_cast<size_t>(ride.link)].nVerts;
+    Expect(ride.index >= 0 && ride.index < n && ride.frac >= 0 && ride.frac <= 1,
+           "the ride left its track");
+    for (const Vec3& v : {cam.p, cam.r, cam.u, cam.f})
+      Expect(std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z),
+             "the ride camera is not finite");
+    Expect(std::isfinite(ride.speed), "the ride's speed is not finite");
+  }
+}
+
 void Run(TFuzzInput& in) {
   // Most inputs start coarse; a set top bit keeps the start resolution.
   const uint8_t button = in.Byte();
@@ -162,6 +194,8 @@ void Run(TFuzzInput& in) {
     w.controls.Click("Button6");
     CheckModel(w.app, history, "a Refine");
   }
+  // (6) a few frames of the ride with arbitrary "Race control" values and frame times.
+  if (in.Bool()) Ride(w, in);
   CheckOutputs(w.app);
 }
 
