@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cctype>
 #include <map>
 
 #include "app/model/headlessWindow.h"
 #include "app/model/readSettings.h"
+#include "app/model/ride.h"
 #include "app/model/shapePresets.h"
 #include "core/rangeError.h"
 
@@ -381,6 +383,21 @@ TEST_F(MainWindowTest, RideButtons) {
   w.controls.Click("but_cam4");
   EXPECT_EQ(Pos("ud_speed"), 10);
   EXPECT_FALSE(w.controls.Checked("cb_showsurfaces"));
+
+  // "Refine" doubles the knot line's points; the car keeps its place on it.
+  TRideState& ride = w.app.ride;
+  uint32_t now = 0;
+  for (int f = 0; f < 5; ++f)
+    RideStep(ride, w.app.Seifert, ReadRideControls(w.controls), [&] { return now += 40; },
+             false, Vec3(0, 0, 1));
+  const Vec3 before = ride.prevPos;
+  const int32_t n = w.app.Seifert.links[0].nVerts;
+  w.controls.Click("Button6");
+  ASSERT_GT(w.app.Seifert.links[0].nVerts, n);
+  const TRideCamera after = RideStep(ride, w.app.Seifert, ReadRideControls(w.controls),
+                                     [&] { return now += 1; }, false, Vec3(0, 0, 1));
+  EXPECT_LT((ride.prevPos - before).Length(), 0.05);
+  EXPECT_TRUE(std::isfinite(after.p.x));
 
   // Without a knot line to ride, START says why and springs back.
   w.app.Seifert.nLinks = 0;
