@@ -59,6 +59,11 @@ struct TSettings {
   bool useTexture = false;
   bool textureOnMesh = false;
   double alphaScale = 1.0;
+  // The surface texture's band: "Width", "Offset", "Stretch" (positions) and "Hide cracks".
+  int32_t textureWidth = 5;
+  int32_t textureOffset = 3;
+  int32_t textureStretch = 10;
+  bool textureHideCracks = false;
 };
 
 // Checks what the geometry relies on, before a pipeline run: every whole number within what its

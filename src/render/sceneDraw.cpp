@@ -6,13 +6,11 @@
 #include <span>
 #include <vector>
 
+#include "core/builtinPictures.h"
 #include "linkTube.h"
+#include "textures.h"
 
 namespace {
-
-// Texture list of the surface picture, made by the texture set-up (the sky's is 35); a list
-// that does not exist yet plays as nothing.
-constexpr unsigned kSurfaceTextureList = 34;
 
 // Colour of a table entry outside the twelve swatches: only a face kind beyond the surface's
 // own classes asks for one.
@@ -285,12 +283,10 @@ void DrawHiddenLinks(TAppState& app, int32_t ringSize) {
   glDepthMask(GL_TRUE);
 }
 
-// The textured sky around the scene; it arrives with the textures.
-void DrawSky() {}
-
 void CompileScene(TAppState& app, const TSceneInputs& in, int32_t ringSize) {
   const TSettings& s = app.Settings;
-  if ((in.skyRacing && app.racing) || (in.skyStandard && !app.racing)) DrawSky();
+  if ((in.skyRacing && app.racing) || (in.skyStandard && !app.racing))
+    DrawSky(app.Seifert.mesh, app.SkyTexture, in.backgroundBottom);
   glColor3f(1, 1, 1);
   glEnable(GL_LIGHTING);
   const float specular[4] = {Channel(in.specular, 0), Channel(in.specular, 8),
@@ -415,7 +411,8 @@ void GLPanel1GLInit(TAppState& app, int width, int height) {
   glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 1);
   glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_FASTEST);
   glEnable(GL_COLOR_MATERIAL);
-  // The surface and sky textures (lists 34 and 35) are built here once textures exist.
+  MakeTexture(RailPicture(), kSurfaceTextureList, app.SurfaceTexture);
+  MakeTexture(SkyPicture(), kSkyTextureList, app.SkyTexture);
   app.redrawDirty = true;
 }
 

@@ -11,7 +11,8 @@
 constexpr unsigned kSceneList = 1;
 
 // One-time set-up right after the context exists: lighting, depth test, texture parameters,
-// two-sided lighting; sets app.redrawDirty.
+// two-sided lighting, the built-in surface and sky textures (lists 34 and 35, records in app);
+// sets app.redrawDirty.
 void GLPanel1GLInit(TAppState& app, int width, int height);
 
 // One frame: clear, background gradient, camera and light, rebuild display list 1 when

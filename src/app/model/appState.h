@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "core/settings.h"
+#include "core/textureImage.h"
 #include "core/vec3.h"
 #include "app/model/ride.h"
 #include "knots/knotTable.h"
@@ -38,4 +39,9 @@ struct TAppState {
   double maxMove = 0;               // largest step of the last smoothing iteration
   TKnotTable KnotTable;
   int32_t recomputeCount = 0;       // pipeline runs so far (lets tests count recomputes)
+  // The surface and sky textures as last built (display lists 34 and 35). Before the drawing
+  // panel builds them, the surface record has the built-in rail picture's size, which the
+  // texture coordinates use.
+  TTextureRecord SurfaceTexture{64, 64, 64, 64, false, 1.0, 1.0};
+  TTextureRecord SkyTexture;
 };

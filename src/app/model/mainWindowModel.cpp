@@ -74,6 +74,19 @@ void TMainWindowModel::Recompute() {
   RequestRedraw();
 }
 
+void TMainWindowModel::TextureBandChanged() {
+  ReadSettings();
+  ComputeSurfaceTexCoords(app.Seifert, app.Settings, app.SurfaceTexture);
+  RequestRedraw();
+}
+
+void TMainWindowModel::TexturePictureLoaded(bool surface) {
+  ReadSettings();
+  if (surface && app.Settings.useTexture)
+    ComputeSurfaceTexCoords(app.Seifert, app.Settings, app.SurfaceTexture);
+  RequestRedraw();
+}
+
 void TMainWindowModel::WriteSplitRotation() {
   // The search's result goes back into the rotation fields without another recompute.
   app.splitGuard = true;
@@ -210,8 +223,10 @@ void TMainWindowModel::HandleEvent(const TControlDef& c) {
     case H::ed_ccsubChange:
     case H::ClickForceRedraw:
     case H::cb_showlinksClick:
-    case H::ud_twidChange:
       RequestRedraw();
+      return;
+    case H::ud_twidChange:
+      TextureBandChanged();
       return;
     case H::Edit5Change:
       // The split lay-out writes these fields itself while it runs.
@@ -403,6 +418,8 @@ void TMainWindowModel::Button6Click() {
   ++app.refineCount;
   // The Refine road classifies the vertices itself before its seam-keeping pass.
   BuildMesh(app.Seifert, app.Settings, false, app.smoothed, app.racing);
+  if (app.Settings.useTexture)
+    ComputeSurfaceTexCoords(app.Seifert, app.Settings, app.SurfaceTexture);
   ClassifyVertices(app.Seifert.mesh);
   CarryRideOver(app.ride, app.Seifert);
   RequestRedraw();

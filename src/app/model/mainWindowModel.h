@@ -55,6 +55,11 @@ class TMainWindowModel {
   void Recompute();
   // Marks the scene dirty and, unless recomputeSuspended, draws a frame.
   void RequestRedraw();
+  // "Width", "Offset" or "Stretch" of the texture changed: new texture coordinates, redraw.
+  void TextureBandChanged();
+  // A picture was loaded into the surface (surface true) or the sky texture: the surface's
+  // texture coordinates follow the new texture's size when textures are on; redraw.
+  void TexturePictureLoaded(bool surface);
   // Puts the split lay-out's rotations into ud_r1 and ud_r2 under splitGuard.
   void WriteSplitRotation();
   // Clears the smoothed state, puts `text` into ed_braid and runs tb_SliderChange.

@@ -6,6 +6,7 @@
 #include "core/checked.h"
 #include "knots/braidWord.h"
 #include "mesh/buildMesh.h"
+#include "mesh/texCoords.h"
 #include "surface/reducedFlatLayout.h"
 
 namespace {
@@ -87,6 +88,19 @@ void RunPipeline(const std::string& text, TSeiffert& model, TSettings& settings,
   const float zLast = model.Disk(model.nDisks).centre.z;
   app.ModelCentre = Vec3(0, 0, (double(zLast) + zFirst) / 2);
   if (!app.smoothed && settings.autoCenter) app.View.Centre = app.ModelCentre;
+  if (settings.useTexture) ComputeSurfaceTexCoords(model, settings, app.SurfaceTexture);
+}
+
+void ComputeSurfaceTexCoords(TSeiffert& model, const TSettings& settings,
+                             const TTextureRecord& texture) {
+  TTexCoordParams p;
+  p.width = settings.textureWidth;
+  p.offset = settings.textureOffset;
+  p.stretch = settings.textureStretch;
+  p.hideCracks = settings.textureHideCracks;
+  p.texWidth = texture.TexWidth;
+  p.texHeight = texture.TexHeight;
+  ComputeTexCoords(model.mesh, model.links, model.nLinks, p);
 }
 
 std::string PipelineNote(const TAppState& app) {

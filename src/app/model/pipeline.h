@@ -1,5 +1,5 @@
 #pragma once
-// The recompute pipeline: parse, lay out, mesh, centre.
+// The recompute pipeline: parse, lay out, mesh, centre, texture coordinates.
 
 #include <string>
 
@@ -10,6 +10,11 @@
 // Range errors of the model propagate; the model keeps the state it had reached.
 void RunPipeline(const std::string& text, TSeiffert& model, TSettings& settings, TAppState& app,
                  bool torusShow = false);
+
+// The surface picture's texture coordinates on model's mesh, from the band settings and the
+// surface texture's size.
+void ComputeSurfaceTexCoords(TSeiffert& model, const TSettings& settings,
+                             const TTextureRecord& texture);
 
 // What the user should know about the last run, or "": the "Double knot" width asked for was
 // more than the bands carry, and the knot was drawn narrower.

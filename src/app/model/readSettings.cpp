@@ -79,4 +79,8 @@ void ReadSettings(const TControlPanel& c, TAppState& app) {
   s.torusSmall = c.Position("ud_tsmall");
   s.useTexture = app.racing ? c.Checked("cb_texturemappedrace") : c.Checked("cb_texturemapped");
   s.textureOnMesh = c.Checked("cb_texonmesh");
+  s.textureWidth = c.Position("ud_twid");
+  s.textureOffset = c.Position("ud_toff");
+  s.textureStretch = c.Position("ud_tstretch");
+  s.textureHideCracks = c.Checked("cb_texhidecracks");
 }

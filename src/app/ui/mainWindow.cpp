@@ -276,6 +276,7 @@ void TForm1::ConnectPanel() {
     // Errors here are shown once the paint is over: no message box inside a paint.
     try {
       GLPanel1GLInit(app, glPanel->PixelWidth(), glPanel->PixelHeight());
+      textures.Reapply(app);
       model.texturesCreated = true;
     } catch (const std::exception& e) {
       const std::string what = e.what();
@@ -476,10 +477,23 @@ void TForm1::PendingHandler(const TControlDef& def) {
     case H::but_fullscreenClick:
       but_fullscreenClick();
       return;
+    case H::LoadPictureClick:
+      LoadPictureClick(def);
+      return;
     default:
       NotAvailable(def);
       return;
   }
+}
+
+void TForm1::LoadPictureClick(const TControlDef& def) {
+  const bool surface = def.name == "but_loadbitmap";
+  QWidget* button = controls.Widget(def.name);
+  std::optional<TRgbPicture> picture =
+      TTextureLoader::AskAndRead(button ? button->window() : this, surface);
+  if (!picture) return;
+  textures.Use(surface, std::move(*picture), glPanel, app);
+  model.TexturePictureLoaded(surface);
 }
 
 void TForm1::NotAvailable(const TControlDef& def) {

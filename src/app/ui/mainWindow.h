@@ -12,6 +12,7 @@
 #include "app/model/appState.h"
 #include "app/model/mainWindowModel.h"
 #include "qtControlPanel.h"
+#include "textureLoading.h"
 
 class QKeyEvent;
 class QLabel;
@@ -64,6 +65,7 @@ class TForm1 : public QWidget {
   void ConnectPanel();
   void PendingHandler(const TControlDef& def);
   void NotAvailable(const TControlDef& def);
+  void LoadPictureClick(const TControlDef& def);
   void GLPanel1Resize();
   void RefreshImageLabels();
   void WindowSizeEntered();
@@ -78,6 +80,7 @@ class TForm1 : public QWidget {
   TQtControlPanel controls;
   TMainWindowModel model;
   Tforma& advanced;
+  TTextureLoader textures;
 
   TGLPanel* glPanel = nullptr;
   QWidget* drawingPanel = nullptr;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/model/headlessWindow.h"
+#include "core/builtinPictures.h"
 #include "controlWidgets.h"
 #include "surface/seifert.h"
 
@@ -193,70 +194,18 @@ QImage MakeStartSplashPicture() {
   return MakeSplashPicture(w.app.Seifert, w.app.Settings.colors);
 }
 
-QImage MakeRailPicture() {
-  QImage image(64, 64, QImage::Format_RGB888);
-  QPainter p(&image);
-  p.fillRect(image.rect(), QColor(92, 84, 74));  // ballast
-  // Sleepers across the track, one every 16 rows, with a little grain.
-  for (int y = 2; y < 64; y += 16) {
-    p.fillRect(QRect(4, y, 56, 10), QColor(120, 82, 48));
-    p.fillRect(QRect(4, y + 3, 56, 1), QColor(104, 70, 40));
-    p.fillRect(QRect(4, y + 7, 56, 1), QColor(132, 92, 56));
-  }
-  // Two rails along the track, lit on one side.
-  for (int x : {14, 44}) {
-    p.fillRect(QRect(x, 0, 6, 64), QColor(150, 154, 160));
-    p.fillRect(QRect(x + 1, 0, 2, 64), QColor(214, 218, 224));
-    p.fillRect(QRect(x + 5, 0, 1, 64), QColor(96, 98, 104));
-  }
-  p.end();
+namespace {
+
+QImage PictureImage(const TRgbPicture& picture) {
+  QImage image(picture.width, picture.height, QImage::Format_RGB888);
+  for (int y = 0; y < picture.height; ++y)
+    std::copy_n(picture.rgb.data() + static_cast<size_t>(y) * picture.width * 3,
+                static_cast<size_t>(picture.width) * 3, image.scanLine(y));
   return image;
 }
 
-QImage MakeSkyPicture() {
-  QImage image(512, 256, QImage::Format_RGB888);
-  // A small smooth noise for clouds: value noise on a 16 x 8 lattice, wrapped around in x so
-  // that the dome shows no seam.
-  auto lattice = [](int i, int j) {
-    uint32_t h = static_cast<uint32_t>(i) * 374761393u + static_cast<uint32_t>(j) * 668265263u;
-    h = (h ^ (h >> 13)) * 1274126177u;
-    return ((h ^ (h >> 16)) & 0xFFFF) / 65535.0;
-  };
-  auto noise = [&](double x, double y, int period) {
-    const int i = static_cast<int>(std::floor(x)), j = static_cast<int>(std::floor(y));
-    const double fx = x - i, fy = y - j;
-    const double sx = fx * fx * (3 - 2 * fx), sy = fy * fy * (3 - 2 * fy);
-    auto at = [&](int a, int b) { return lattice(((a % period) + period) % period, b); };
-    const double top = at(i, j) + sx * (at(i + 1, j) - at(i, j));
-    const double bottom = at(i, j + 1) + sx * (at(i + 1, j + 1) - at(i, j + 1));
-    return top + sy * (bottom - top);
-  };
-  for (int y = 0; y < 256; ++y) {
-    uchar* line = image.scanLine(y);
-    for (int x = 0; x < 512; ++x) {
-      double r, g, b;
-      if (y < 128) {
-        const double t = y / 127.0;  // 0 at the zenith, 1 at the horizon
-        r = 40 + 150 * t;
-        g = 90 + 130 * t;
-        b = 190 + 55 * t;
-        const double cloud = 0.6 * noise(x / 32.0, y / 16.0, 16) +
-                             0.4 * noise(x / 16.0, y / 8.0, 32);
-        const double c = std::clamp((cloud - 0.55) * 3.0, 0.0, 1.0) * (0.4 + 0.6 * t);
-        r += (250 - r) * c;
-        g += (250 - g) * c;
-        b += (252 - b) * c;
-      } else {
-        const double t = (y - 128) / 127.0;  // 0 at the horizon, 1 at the nadir
-        const double grain = noise(x / 8.0, y / 4.0, 64) - 0.5;
-        r = 110 - 50 * t + 20 * grain;
-        g = 128 - 48 * t + 20 * grain;
-        b = 84 - 40 * t + 12 * grain;
-      }
-      line[3 * x] = static_cast<uchar>(std::clamp(r, 0.0, 255.0));
-      line[3 * x + 1] = static_cast<uchar>(std::clamp(g, 0.0, 255.0));
-      line[3 * x + 2] = static_cast<uchar>(std::clamp(b, 0.0, 255.0));
-    }
-  }
-  return image;
-}
+}  // namespace
+
+QImage MakeRailPicture() { return PictureImage(RailPicture()); }
+
+QImage MakeSkyPicture() { return PictureImage(SkyPicture()); }

@@ -18,8 +18,7 @@ QImage MakeSplashPicture(const TSeiffert& model, const std::array<uint32_t, 12>&
 // The splash of the start knot: builds it headless, as the window starts.
 QImage MakeStartSplashPicture();
 
-// 64 x 64, 24-bit: two steel rails along the picture's columns on wooden sleepers.
+// The built-in rail (64 x 64) and sky (512 x 256) pictures of core/builtinPictures.h.
 QImage MakeRailPicture();
-
-// 512 x 256, 24-bit: sky from the zenith (top row) to the horizon (middle), ground below.
 QImage MakeSkyPicture();
+

@@ -1,0 +1,36 @@
+#pragma once
+// "Load..." of the surface and the sky picture: the file dialog, reading the file as a 24-bit
+// bitmap, and the texture built in the drawing panel's context. Loaded pictures are kept, so
+// that a context made again gets them back instead of the built-in ones.
+
+#include <QString>
+
+#include <optional>
+
+#include "core/bitmapFile.h"
+
+struct TAppState;
+class QWidget;
+class TGLPanel;
+
+// Reads the file at `path` as a 24-bit bitmap. A file that cannot be opened or read is a
+// std::runtime_error naming it; one that is not a 24-bit bitmap a RangeError ("24 bit bitmap
+// expected: ...").
+TRgbPicture ReadPictureFile(const QString& path);
+
+class TTextureLoader {
+ public:
+  // Asks for a bitmap file over `owner` and reads it; none on Cancel. Errors as ReadPictureFile.
+  static std::optional<TRgbPicture> AskAndRead(QWidget* owner, bool surface);
+
+  // Keeps `picture` as the surface (surface true) or the sky picture and, when the panel has
+  // a context, builds its texture list and record now; otherwise at the panel's set-up.
+  void Use(bool surface, TRgbPicture picture, TGLPanel* panel, TAppState& app);
+
+  // Right after the panel's set-up made the built-in textures (context current): the loaded
+  // pictures replace them.
+  void Reapply(TAppState& app) const;
+
+ private:
+  std::optional<TRgbPicture> surfacePicture, skyPicture;
+};

@@ -1,0 +1,129 @@
+#include "bitmapFile.h"
+
+#include <string>
+
+#include "rangeError.h"
+
+namespace {
+
+constexpr int64_t kFileHeaderSize = 14;
+
+[[noreturn]] void Refuse(const std::string& why) {
+  throw RangeError("24 bit bitmap expected: " + why);
+}
+
+// Little-endian fields, read only after the caller made sure they lie inside the bytes.
+uint32_t U16(std::span<const uint8_t> b, int64_t at) {
+  const auto i = static_cast<size_t>(at);
+  return uint32_t{b[i]} | uint32_t{b[i + 1]} << 8;
+}
+uint32_t U32(std::span<const uint8_t> b, int64_t at) {
+  return U16(b, at) | U16(b, at + 2) << 16;
+}
+int32_t I32(std::span<const uint8_t> b, int64_t at) { return static_cast<int32_t>(U32(b, at)); }
+
+void Put16(std::vector<uint8_t>& out, uint32_t v) {
+  out.push_back(static_cast<uint8_t>(v));
+  out.push_back(static_cast<uint8_t>(v >> 8));
+}
+void Put32(std::vector<uint8_t>& out, uint32_t v) {
+  Put16(out, v & 0xFFFF);
+  Put16(out, v >> 16);
+}
+
+}  // namespace
+
+TRgbPicture ReadBitmap24(std::span<const uint8_t> bytes) {
+  const auto size = static_cast<int64_t>(bytes.size());
+  if (size < 2 || bytes[0] != 'B' || bytes[1] != 'M') Refuse("this is not a bitmap file");
+  if (size < kFileHeaderSize + 4) Refuse("the file ends inside its header");
+  const int64_t pixelOffset = U32(bytes, 10);
+  const int64_t infoSize = U32(bytes, 14);
+
+  // The header sizes writers use: the old 12-byte core header, the 40-byte info header and its
+  // longer descendants, which only add fields after the ones read here.
+  int64_t width = 0, height = 0, bitCount = 0, compression = 0;
+  if (infoSize == 12) {
+    if (size < kFileHeaderSize + 12) Refuse("the file ends inside its header");
+    width = U16(bytes, 18);
+    height = U16(bytes, 20);
+    bitCount = U16(bytes, 24);
+  } else if (infoSize == 40 || infoSize == 52 || infoSize == 56 || infoSize == 64 ||
+             infoSize == 108 || infoSize == 124) {
+    if (size < kFileHeaderSize + infoSize) Refuse("the file ends inside its header");
+    width = I32(bytes, 18);
+    height = I32(bytes, 22);
+    bitCount = U16(bytes, 28);
+    compression = U32(bytes, 30);
+  } else {
+    Refuse("unknown bitmap header size " + std::to_string(infoSize));
+  }
+
+  if (bitCount != 24) Refuse("this bitmap has " + std::to_string(bitCount) + " bits per pixel");
+  if (compression != 0) Refuse("the pixels are compressed");
+  // A negative height marks rows stored top row first; widths have no such meaning.
+  const bool topDown = height < 0;
+  if (topDown) height = -height;  // int64: the most negative 32-bit height negates safely
+  if (width <= 0 || height <= 0) Refuse("the picture has no pixels");
+  if (width > INT32_MAX / 4 || height > INT32_MAX / 4) Refuse("the picture is too large");
+
+  // Every row is padded to a multiple of four bytes; the last row's padding may be missing.
+  const int64_t rowBytes = width * 3;
+  const int64_t stride = (rowBytes + 3) / 4 * 4;
+  if (pixelOffset < kFileHeaderSize + infoSize || pixelOffset > size)
+    Refuse("the pixel data offset lies outside the file");
+  // Bounded by the file: (height - 1) * stride + rowBytes <= size < 2^63 for any height and
+  // width that passed the checks above, since both are below 2^29.
+  if ((height - 1) * stride + rowBytes > size - pixelOffset)
+    Refuse("the file ends inside the pixel rows");
+
+  TRgbPicture picture;
+  picture.width = static_cast<int32_t>(width);
+  picture.height = static_cast<int32_t>(height);
+  picture.rgb.resize(static_cast<size_t>(rowBytes * height));
+  for (int64_t y = 0; y < height; ++y) {
+    const int64_t stored = topDown ? y : height - 1 - y;
+    const uint8_t* src = bytes.data() + pixelOffset + stored * stride;
+    uint8_t* dst = picture.rgb.data() + y * rowBytes;
+    for (int64_t x = 0; x < width; ++x) {
+      // Stored blue, green, red.
+      dst[3 * x] = src[3 * x + 2];
+      dst[3 * x + 1] = src[3 * x + 1];
+      dst[3 * x + 2] = src[3 * x];
+    }
+  }
+  return picture;
+}
+
+std::vector<uint8_t> WriteBitmap24(const TRgbPicture& picture) {
+  if (picture.width <= 0 || picture.height <= 0 ||
+      picture.rgb.size() != static_cast<size_t>(picture.width) * picture.height * 3)
+    throw RangeError("a picture without pixels cannot be written as a bitmap");
+  const int64_t rowBytes = int64_t{picture.width} * 3;
+  const int64_t stride = (rowBytes + 3) / 4 * 4;
+  const int64_t total = kFileHeaderSize + 40 + stride * picture.height;
+  if (total > UINT32_MAX) throw RangeError("the picture is too large for a bitmap file");
+  std::vector<uint8_t> out;
+  out.reserve(static_cast<size_t>(total));
+  out.push_back('B');
+  out.push_back('M');
+  Put32(out, static_cast<uint32_t>(total));
+  Put32(out, 0);
+  Put32(out, kFileHeaderSize + 40);
+  Put32(out, 40);
+  Put32(out, static_cast<uint32_t>(picture.width));
+  Put32(out, static_cast<uint32_t>(picture.height));
+  Put16(out, 1);
+  Put16(out, 24);
+  for (int i = 0; i < 6; ++i) Put32(out, 0);  // no compression, sizes and palette unused
+  for (int64_t y = picture.height - 1; y >= 0; --y) {
+    const uint8_t* row = picture.rgb.data() + y * rowBytes;
+    for (int64_t x = 0; x < picture.width; ++x) {
+      out.push_back(row[3 * x + 2]);
+      out.push_back(row[3 * x + 1]);
+      out.push_back(row[3 * x]);
+    }
+    for (int64_t p = rowBytes; p < stride; ++p) out.push_back(0);
+  }
+  return out;
+}

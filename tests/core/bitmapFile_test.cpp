@@ -1,0 +1,161 @@
+// The 24-bit bitmap reader and the texture images built from what it reads.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/bitmapFile.h"
+#include "core/builtinPictures.h"
+#include "core/rangeError.h"
+#include "core/textureImage.h"
+
+namespace {
+
+// A picture whose every pixel differs from its neighbours, so that a swapped channel, a row out
+// of order or a padding byte read as a pixel shows.
+TRgbPicture Pattern(int32_t w, int32_t h) {
+  TRgbPicture p{w, h, std::vector<uint8_t>(static_cast<size_t>(w) * h * 3)};
+  for (size_t i = 0; i < p.rgb.size(); ++i) p.rgb[i] = static_cast<uint8_t>(i * 7 + i / 3);
+  return p;
+}
+
+void Set32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+  for (int k = 0; k < 4; ++k) b[at + k] = static_cast<uint8_t>(v >> (8 * k));
+}
+
+std::string Refusal(const std::vector<uint8_t>& bytes) {
+  try {
+    ReadBitmap24(bytes);
+  } catch (const RangeError& e) {
+    return e.what();
+  }
+  return "";
+}
+
+}  // namespace
+
+TEST(BitmapFile, ReadsWhatWasWrittenInEveryRowOrder) {
+  for (auto [w, h] : {std::pair{1, 1}, {2, 3}, {3, 2}, {4, 4}, {5, 7}, {64, 1}, {1, 64}}) {
+    const TRgbPicture p = Pattern(w, h);
+    const std::vector<uint8_t> bottomUp = WriteBitmap24(p);
+    EXPECT_EQ(ReadBitmap24(bottomUp).rgb, p.rgb) << w << " x " << h;
+
+    // The same rows stored top row first, marked by a negative height.
+    std::vector<uint8_t> topDown = bottomUp;
+    const size_t stride = (static_cast<size_t>(w) * 3 + 3) / 4 * 4;
+    for (int32_t y = 0; y < h; ++y)
+      std::copy_n(bottomUp.begin() + 54 + static_cast<long>((h - 1 - y) * stride), stride,
+                  topDown.begin() + 54 + static_cast<long>(y * stride));
+    Set32(topDown, 22, static_cast<uint32_t>(-h));
+    const TRgbPicture read = ReadBitmap24(topDown);
+    EXPECT_EQ(read.width, w);
+    EXPECT_EQ(read.height, h);
+    EXPECT_EQ(read.rgb, p.rgb) << w << " x " << h << " top-down";
+  }
+  // The first stored scanline of an ordinary file is the picture's bottom row; blue first.
+  std::vector<uint8_t> twoRows = WriteBitmap24(TRgbPicture{1, 2, {1, 2, 3, 4, 5, 6}});
+  EXPECT_EQ(std::vector<uint8_t>(twoRows.begin() + 54, twoRows.begin() + 57),
+            (std::vector<uint8_t>{6, 5, 4}));
+}
+
+TEST(BitmapFile, EverythingButAnIntactTwentyFourBitBitmapIsRefusedWithAMessage) {
+  const std::vector<uint8_t> good = WriteBitmap24(Pattern(5, 3));  // rows of 15 + 1 padding
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> bad;
+  auto with = [&](const std::string& what, size_t at, uint32_t v, int bytes = 4) {
+    std::vector<uint8_t> b = good;
+    for (int k = 0; k < bytes; ++k) b[at + k] = static_cast<uint8_t>(v >> (8 * k));
+    bad.emplace_back(what, b);
+  };
+  bad.emplace_back("empty", std::vector<uint8_t>{});
+  bad.emplace_back("text", std::vector<uint8_t>{'h', 'e', 'l', 'l', 'o'});
+  with("8 bits", 28, 8, 2);
+  with("32 bits", 28, 32, 2);
+  with("compressed", 30, 1);
+  with("header size 0", 14, 0);
+  with("header size 41", 14, 41);
+  with("header size huge", 14, 0xFFFFFFF0u);
+  with("width 0", 18, 0);
+  with("negative width", 18, static_cast<uint32_t>(-5));
+  with("height 0", 22, 0);
+  with("most negative height", 22, 0x80000000u);
+  with("huge width", 18, 0x7FFFFFFFu);
+  with("huge height", 22, 0x7FFFFFF0u);
+  with("offset past the end", 10, 10000);
+  with("offset inside the header", 10, 20);
+  with("offset near 4 GB", 10, 0xFFFFFFFFu);
+  // Every cut of the file except the last row's padding byte.
+  for (size_t n = 0; n + 1 < good.size(); ++n)
+    bad.emplace_back("cut at " + std::to_string(n), std::vector<uint8_t>(good.begin(), good.begin() + n));
+
+  for (const auto& [what, bytes] : bad) {
+    const std::string message = Refusal(bytes);
+    EXPECT_EQ(message.rfind("24 bit bitmap expected", 0), 0u) << what << ": \"" << message << "\"";
+  }
+  // The last row's padding may be missing.
+  EXPECT_EQ(ReadBitmap24(std::vector<uint8_t>(good.begin(), good.end() - 1)).rgb, Pattern(5, 3).rgb);
+}
+
+TEST(TextureImage, ThreeHundredByTwoHundredFillsTheCornerOfFiveTwelveByTwoFiftySix) {
+  const TRgbPicture p = Pattern(300, 200);
+  const TTextureImage t = BuildTextureImage(p, 16384);
+  EXPECT_EQ(t.record.TexWidth, 512);
+  EXPECT_EQ(t.record.TexHeight, 256);
+  EXPECT_DOUBLE_EQ(t.record.SMax, 300.0 / 512);
+  EXPECT_DOUBLE_EQ(t.record.TMax, 200.0 / 256);
+  EXPECT_TRUE(t.record.Loaded);
+  ASSERT_EQ(t.rgba.size(), 512u * 256 * 4);
+  for (int y : {0, 1, 199})
+    for (int x : {0, 17, 299}) {
+      const uint8_t* texel = &t.rgba[(static_cast<size_t>(y) * 512 + x) * 4];
+      const uint8_t* pixel = &p.rgb[(static_cast<size_t>(y) * 300 + x) * 3];
+      EXPECT_EQ(std::vector<uint8_t>(texel, texel + 4),
+                (std::vector<uint8_t>{pixel[0], pixel[1], pixel[2], 255}))
+          << x << ", " << y;
+    }
+  // Outside the picture: opaque white, not what an earlier picture left.
+  for (size_t i : {size_t{300 * 4}, (size_t{200} * 512 + 5) * 4})
+    EXPECT_EQ(std::vector<uint8_t>(&t.rgba[i], &t.rgba[i] + 4), (std::vector<uint8_t>(4, 255)));
+}
+
+TEST(TextureImage, EverySizeGetsPowerOfTwoSidesThatHoldTheScaledPicture) {
+  const std::vector<int32_t> sides = {1, 2, 3, 63, 64, 65, 300, 1000, 1024, 1025, 4000,
+                                      65536, 1 << 20, (1 << 20) + 1, 5000000, 1 << 29};
+  for (int32_t maxSide : {64, 8192, 16384})
+    for (int32_t w : sides)
+      for (int32_t h : sides) {
+        int32_t tw = 0, th = 0;
+        TextureSize(w, h, maxSide, tw, th);
+        const std::string at = std::to_string(w) + " x " + std::to_string(h);
+        ASSERT_TRUE(tw >= 1 && (tw & (tw - 1)) == 0 && th >= 1 && (th & (th - 1)) == 0) << at;
+        EXPECT_LE(int64_t{tw} * th, kMaxTexels) << at;
+        EXPECT_LE(tw, maxSide) << at;
+        EXPECT_LE(th, maxSide) << at;
+      }
+  // Scaled down rather than cut: each texel is the mean of the block of pixels it covers.
+  TRgbPicture wide{3000, 2, std::vector<uint8_t>(3000 * 2 * 3)};
+  for (size_t i = 0; i < wide.rgb.size(); i += 3) wide.rgb[i] = (i / 3) % 2 ? 200 : 100;
+  const TTextureImage t = BuildTextureImage(wide, 1024);
+  EXPECT_EQ(t.record.TexWidth, 1024);
+  EXPECT_EQ(t.record.Width, 750);  // 3000 pixels in blocks of 4
+  EXPECT_EQ(t.record.Height, 2);
+  EXPECT_DOUBLE_EQ(t.record.SMax, 750.0 / 1024);
+  EXPECT_EQ(t.rgba[0], 150);
+  EXPECT_EQ(t.rgba[749 * 4], 150);
+  EXPECT_EQ(t.rgba[750 * 4], 255);
+}
+
+TEST(TextureImage, BuiltInPicturesHaveTheirSizesAndWhiteRailMargins) {
+  const TRgbPicture rail = RailPicture(), sky = SkyPicture();
+  EXPECT_EQ(std::pair(rail.width, rail.height), std::pair(64, 64));
+  EXPECT_EQ(std::pair(sky.width, sky.height), std::pair(512, 256));
+  EXPECT_EQ(rail.rgb.size(), 64u * 64 * 3);
+  EXPECT_EQ(sky.rgb.size(), 512u * 256 * 3);
+  // The texture's edge columns colour the surface outside the band; white leaves it alone.
+  for (int y = 0; y < 64; ++y)
+    for (int x : {0, 63})
+      for (int c = 0; c < 3; ++c) EXPECT_EQ(rail.rgb[(y * 64 + x) * 3 + c], 255);
+  // Both survive a round trip through a bitmap file.
+  EXPECT_EQ(ReadBitmap24(WriteBitmap24(sky)).rgb, sky.rgb);
+}

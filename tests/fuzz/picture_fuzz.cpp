@@ -1,0 +1,68 @@
+// Any bytes as a texture picture file: the 24-bit bitmap reader, then the texture image built
+// from what it read. Nothing may read outside the input; what is refused is refused with a
+// message; what is read has all its pixels and gets power-of-two texture sides holding it.
+
+#include <span>
+
+#include "core/bitmapFile.h"
+#include "core/textureImage.h"
+#include "fuzzSupport.h"
+
+namespace {
+
+bool PowerOfTwo(int64_t n) { return n >= 1 && (n & (n - 1)) == 0; }
+
+void CheckSides(int32_t w, int32_t h, int32_t maxSide, const std::string& what) {
+  int32_t tw = 0, th = 0;
+  TextureSize(w, h, maxSide, tw, th);
+  Expect(PowerOfTwo(tw) && PowerOfTwo(th), what + ": texture sides not powers of two");
+  Expect(int64_t{tw} * th <= kMaxTexels, what + ": texture larger than the texel buffer");
+  Expect(tw <= std::max(1, maxSide) && th <= std::max(1, maxSide),
+         what + ": texture side above the driver's limit");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // The driver's largest side, as small as the smallest a driver may have or as large as most.
+  static constexpr int32_t kMaxSides[] = {64, 1024, 16384};
+  const int32_t maxSide = kMaxSides[size % 3];
+
+  // The sizing alone, on the header's width and height fields taken as they stand (negative,
+  // zero or huge), which the reader would refuse before any texture is sized.
+  if (size >= 26) {
+    const auto field = [&](size_t at) {
+      return static_cast<int32_t>(uint32_t{data[at]} | uint32_t{data[at + 1]} << 8 |
+                                  uint32_t{data[at + 2]} << 16 | uint32_t{data[at + 3]} << 24);
+    };
+    CheckSides(field(18), field(22), maxSide, "header fields");
+  }
+
+  TRgbPicture picture;
+  try {
+    picture = ReadBitmap24(std::span(data, size));
+  } catch (const std::exception& e) {
+    ExpectDeliberate(e);
+    Expect(std::string_view(e.what()).starts_with("24 bit bitmap expected"),
+           std::string("a refusal without the bitmap message: ") + e.what());
+    return 0;
+  }
+  Expect(picture.width > 0 && picture.height > 0, "a picture without pixels was read");
+  Expect(picture.rgb.size() == static_cast<size_t>(picture.width) * picture.height * 3,
+         "the pixels read are not width x height x 3 bytes");
+  Expect(picture.rgb.size() <= size, "more pixel bytes than the file holds");
+
+  const TTextureImage image = BuildTextureImage(picture, maxSide);
+  const TTextureRecord& r = image.record;
+  const std::string what = std::to_string(picture.width) + " x " + std::to_string(picture.height);
+  CheckSides(picture.width, picture.height, maxSide, what);
+  Expect(r.Loaded, what + ": texture not marked loaded");
+  Expect(r.Width >= 1 && r.Width <= r.TexWidth && r.Height >= 1 && r.Height <= r.TexHeight,
+         what + ": the scaled picture does not fit its texture");
+  Expect(r.Width <= picture.width && r.Height <= picture.height, what + ": the picture grew");
+  Expect(image.rgba.size() == static_cast<size_t>(r.TexWidth) * r.TexHeight * 4,
+         what + ": texel buffer of the wrong size");
+  Expect(r.SMax > 0 && r.SMax <= 1 && r.TMax > 0 && r.TMax <= 1,
+         what + ": picture size outside the texture coordinates 0..1");
+  return 0;
+}

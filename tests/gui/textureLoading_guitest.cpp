@@ -1,0 +1,99 @@
+// "Load..." of the surface and the sky picture through the file dialog: a 24-bit bitmap
+// becomes the texture; a file that is no 24-bit bitmap or cannot be read is a message box and
+// the textures stay as they were.
+
+#include <QAbstractButton>
+#include <QFile>
+#include <QFileDialog>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+#include "app/ui/textureLoading.h"
+#include "core/bitmapFile.h"
+#include "guiHelpers.h"
+
+namespace {
+
+void WriteFile(const QString& path, const std::vector<uint8_t>& bytes) {
+  QFile f(path);
+  QVERIFY(f.open(QIODevice::WriteOnly));
+  f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+}
+
+}  // namespace
+
+class TestTextureLoading : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void loadButtonsTakeBitmapsAndRefuseEverythingElse() {
+    QTemporaryDir dir;
+    const TRgbPicture picture{300, 200, std::vector<uint8_t>(300 * 200 * 3, 120)};
+    std::vector<uint8_t> good = WriteBitmap24(picture), eightBit = good;
+    eightBit[28] = 8;
+    WriteFile(dir.filePath("good.bmp"), good);
+    WriteFile(dir.filePath("eight.bmp"), eightBit);
+    WriteFile(dir.filePath("text.bmp"), {'h', 'e', 'l', 'l', 'o'});
+
+    std::unique_ptr<TDesktop> d = OpenDesktop();
+    QVERIFY(d);
+    QTRY_VERIFY(d->main.GLPanel1()->Active());
+    TQtControlPanel& c = d->main.Controls();
+    TAppState& app = d->main.App();
+    c.SetChecked("cb_texturemapped", true);
+    QCOMPARE(app.SurfaceTexture.TexWidth, 64);
+
+    QString chosen;
+    TDialogAnswerer<QFileDialog> files([&](QFileDialog* dialog) {
+      if (chosen.isEmpty()) {
+        dialog->reject();
+      } else {
+        dialog->selectFile(chosen);
+        static_cast<QDialog*>(dialog)->accept();
+      }
+    });
+    TMessageBoxCloser boxes;
+    const auto load = [&](const char* button, const QString& file) {
+      chosen = file.isEmpty() ? QString() : dir.filePath(file);
+      static_cast<QAbstractButton*>(c.Widget(button))->click();
+    };
+
+    load("but_loadbitmap", "good.bmp");
+    QCOMPARE(boxes.Answered(), 0);
+    QCOMPARE(app.SurfaceTexture.TexWidth, 512);
+    QCOMPARE(app.SurfaceTexture.TexHeight, 256);
+    // The coordinates follow the new texture's aspect: 2 along the link per unit of 1 before.
+    const TSeiffert& m = app.Seifert;
+    const TVertex& a = m.mesh.verts[m.links[0].verts[0]];
+    const TVertex& b = m.mesh.verts[m.links[0].verts[1]];
+    QVERIFY(std::abs(b.texU - a.texU - 40 * (b.pos - a.pos).Length()) < 1e-6);
+
+    load("Button26", "good.bmp");
+    QCOMPARE(app.SkyTexture.TexWidth, 512);
+    QCOMPARE(app.SkyTexture.SMax, 300.0 / 512);
+
+    for (const char* bad : {"eight.bmp", "text.bmp"}) {
+      const int before = boxes.Answered();
+      load("but_loadbitmap", bad);
+      QTRY_COMPARE(boxes.Answered(), before + 1);
+      QVERIFY2(boxes.LastText().startsWith("24 bit bitmap expected"), qPrintable(boxes.LastText()));
+      QCOMPARE(app.SurfaceTexture.TexWidth, 512);
+    }
+    load("but_loadbitmap", "");  // Cancel: nothing happens
+    QCOMPARE(app.SurfaceTexture.TexWidth, 512);
+    QCOMPARE(files.Answered(), 5);
+
+    // A file the dialog offered but that went away (or cannot be read) names itself.
+    try {
+      ReadPictureFile(dir.filePath("missing.bmp"));
+      QFAIL("a missing file was read");
+    } catch (const std::runtime_error& e) {
+      QVERIFY2(QString(e.what()).startsWith("Cannot open"), e.what());
+    }
+  }
+};
+
+QTEST_MAIN(TestTextureLoading)
+#include "textureLoading_guitest.moc"
