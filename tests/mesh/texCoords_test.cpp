@@ -147,9 +147,13 @@ TEST(TexCoords, EveryBandSettingGivesFiniteCoordinatesAndCracksHideOnlyWhenAsked
             }
             // Width 0: no band anywhere. Otherwise the seam where a link's coordinate starts
             // again is hidden exactly when asked (a long link wraps by more than 10).
-            if (width == 0) EXPECT_EQ(hidden, m.mesh.nVerts);
-            else if (!hide) EXPECT_EQ(hidden, 0);
-            else if (stretch <= 10 && tw == 64) EXPECT_GT(hidden, 0) << width << " " << stretch;
+            if (width == 0) {
+              EXPECT_EQ(hidden, m.mesh.nVerts);
+            } else if (!hide) {
+              EXPECT_EQ(hidden, 0);
+            } else if (stretch <= 10 && tw == 64) {
+              EXPECT_GT(hidden, 0) << width << " " << stretch;
+            }
           }
 }
 

@@ -86,7 +86,9 @@ TEST_F(Textures, SkyAndTexturedSurfaceDrawWithoutErrorsInBothShadings) {
     const TImage textured = Frame();
     // Flat shading takes (texU, texV) as (s, t): s along the link clamps to the rail
     // picture's white edge nearly everywhere, so only smooth shading shows the band.
-    if (smooth) EXPECT_GT(Differences(bare, textured), 200) << "no picture shown";
+    if (smooth) {
+      EXPECT_GT(Differences(bare, textured), 200) << "no picture shown";
+    }
     w.controls.SetChecked("cb_texonmesh", true);
     Frame();
     w.controls.SetChecked("cb_texonmesh", false);
