@@ -121,6 +121,13 @@ TImageFormat ImageFormatFromName(const std::string& path) {
                    "': the name must end in .png, .jpg or .bmp");
 }
 
+TImageFormat ImageFormatOr(const std::string& path, TImageFormat fallback) {
+  const std::string ext = LowerExtension(path);
+  if (ext == "bmp" || ext == "jpg" || ext == "jpeg" || ext == "png")
+    return ImageFormatFromName(path);
+  return fallback;
+}
+
 void WriteBmp(const TRgbImage& image, const std::string& path) {
   CheckImage(image);
   const size_t rowBytes = (static_cast<size_t>(image.width) * 3 + 3) / 4 * 4;

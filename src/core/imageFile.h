@@ -12,6 +12,8 @@ enum class TImageFormat : uint8_t { kBmp, kJpeg, kPng };
 
 // By the file name's extension (.bmp, .jpg/.jpeg, .png, any case); RangeError otherwise.
 TImageFormat ImageFormatFromName(const std::string& path);
+// The same, but `fallback` for a name without one of those extensions.
+TImageFormat ImageFormatOr(const std::string& path, TImageFormat fallback);
 
 // 24-bit, rows from the bottom, each padded to 4 bytes.
 void WriteBmp(const TRgbImage& image, const std::string& path);
