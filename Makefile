@@ -69,6 +69,7 @@ fuzz: deps
 bench: build
 	@$(BUILD_DIR)/bench/veltrane_bench --benchmark_min_time=2
 	@$(BUILD_DIR)/bench/veltrane_glbench --benchmark_min_time=2
+	@$(BUILD_DIR)/bench/veltrane_export_bench
 
 clean:
 	@rm -rf $(BUILD_DIR)
