@@ -169,8 +169,10 @@ void ExportReadSize(int w, int h, int32_t scale, int32_t& readW, int32_t& readH)
   if (readW == 0 || readH == 0)
     throw RangeError("the drawing panel is " + std::to_string(w) + " x " + std::to_string(h) +
                      " pixels; an image needs at least 4 x 4");
+  CheckRange("\"Scale\"", scale, 1, 100);
   const int64_t iw = int64_t{readW} * scale, ih = int64_t{readH} * scale;
-  if (iw * ih > kMaxExportPixels || iw > kMaxExportSide || ih > kMaxExportSide)
+  // The sides first: their product could overflow.
+  if (iw > kMaxExportSide || ih > kMaxExportSide || iw * ih > kMaxExportPixels)
     throw RangeError("the image would be " + std::to_string(iw) + " x " + std::to_string(ih) +
                      " pixels; an image can have at most " +
                      std::to_string(kMaxExportPixels / 1'000'000) + " million pixels and " +
