@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -126,6 +127,9 @@ TForm1::TForm1(TForm2& splash, Tforma& advancedWindow, QWidget* parent)
     if (auto* button = controls.As<QAbstractButton>(name))
       button->setText(QString::fromStdString(caption));
   };
+  // Another format: the save dialog no longer starts at the last file of the old one.
+  if (auto* jpg = qobject_cast<QCheckBox*>(controls.Widget("cb_jpg")))
+    connect(jpg, &QCheckBox::clicked, this, [this] { lastSaveName.clear(); });
   model.showNote = [this](const std::string& note) { ShowStatus(QString::fromStdString(note)); };
 
   statusTimer.setSingleShot(true);
