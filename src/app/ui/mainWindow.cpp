@@ -472,21 +472,25 @@ void TForm1::but_save_picClick(std::string_view sender) {
     glPanel->Redraw();
     glPanel->update();
   };
-  hooks.pump = [this] {
+  const int panelW = glPanel->PixelWidth(), panelH = glPanel->PixelHeight();
+  bool resized = false;
+  hooks.pump = [this, panelW, panelH, &resized] {
     QCoreApplication::processEvents();
-    // The pumped events may have closed the window or lost the context.
+    // The pumped events may have closed the window or lost the context; a panel of another
+    // size would mix two views in one picture.
+    resized = glPanel->PixelWidth() != panelW || glPanel->PixelHeight() != panelH;
     if (!app.terminating && glPanel->Active()) glPanel->makeCurrent();
-    return app.exportCancel || app.terminating || !glPanel->Active();
+    return app.exportCancel || app.terminating || !glPanel->Active() || resized;
   };
   hooks.progress = [this](int64_t done, int64_t total) {
     if (done % 6 == 0 || done == total)
       ShowStatus(QStringLiteral("Rendering %1 of %2").arg(done).arg(total));
   };
   const TExportSettings settings = ReadExportSettings(controls);
-  const std::optional<TRgbImage> image =
-      RenderImage(settings, glPanel->PixelWidth(), glPanel->PixelHeight(), hooks);
+  const std::optional<TRgbImage> image = RenderImage(settings, panelW, panelH, hooks);
   if (!image) {
-    ShowStatus(QStringLiteral("Image export cancelled"));
+    ShowStatus(resized ? QStringLiteral("Image export stopped: the drawing panel changed size")
+                       : QStringLiteral("Image export cancelled"));
     return;
   }
   if (copy) {
