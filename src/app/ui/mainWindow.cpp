@@ -445,20 +445,25 @@ void TForm1::but_save_picClick(std::string_view sender) {
   auto* button = qobject_cast<QPushButton*>(controls.Widget(sender));
   const QString caption = button ? button->text() : QString();
   // Every way out leaves the window as it was: no tiling, the old caption, frames shown.
+  // A running ride holds still while its view is exported.
+  const bool pausedRide = app.racing && !controls.Checked("but_pause");
   struct TRestore {
     TForm1& form;
     QPushButton* button;
     QString caption;
+    bool pausedRide;
     ~TRestore() {
       form.exportTile = TExportTile{};
       form.exportBusy = false;
       form.glPanel->SwapBB = true;
       if (button) button->setText(caption);
+      if (pausedRide) form.controls.SetChecked("but_pause", false);
       if (!form.app.terminating) form.glPanel->Redraw();
     }
-  } restore{*this, button, caption};
+  } restore{*this, button, caption, pausedRide};
   exportBusy = true;
   app.exportCancel = false;
+  if (pausedRide) controls.SetChecked("but_pause", true);
   model.RequestRedraw();
   if (button)
     button->setText(!copy && format == TImageFormat::kBmp ? QStringLiteral("CANCEL")
