@@ -48,7 +48,7 @@ test-sanitize: deps
 # Not part of `make test`, which only replays the committed corpus.
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS = braid controls cli pipeline picture
+FUZZ_TARGETS = braid controls cli pipeline picture exportSettings
 
 fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -71,6 +71,7 @@ fuzz: deps
 bench: build
 	@$(BUILD_DIR)/bench/veltrane_bench --benchmark_min_time=2
 	@$(BUILD_DIR)/bench/veltrane_glbench --benchmark_min_time=2
+	@$(BUILD_DIR)/bench/veltrane_export_bench
 
 clean:
 	@rm -rf $(BUILD_DIR)

@@ -7,7 +7,7 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev libqt6opengl6-dev
   libgl-dev libegl-dev libgl1-mesa-dri
-  libjpeg62-turbo-dev
+  libjpeg62-turbo-dev libpng-dev imagemagick
   libcli11-dev nlohmann-json3-dev
   libgtest-dev libbenchmark-dev xvfb xauth assimp-utils
   clang libclang-rt-14-dev

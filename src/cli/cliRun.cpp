@@ -14,6 +14,9 @@
 #include "mesh/buildMesh.h"
 #include "infoReport.h"
 #include "meshExport.h"
+#include "imageRender.h"
+#include "core/exportFilter.h"
+#include "core/imageFile.h"
 
 namespace {
 
@@ -31,6 +34,10 @@ struct TCliOptions {
   int32_t smooth = 0;  // smoothing iterations after the recompute, 0 = none
   int32_t refine = 0;  // "Refine" steps after the smoothing
   bool quiet = false;  // no progress display
+  // render: the panel's size and the image controls, each only when given.
+  int32_t width = 540, height = 540;
+  std::vector<std::pair<std::string, int32_t>> imagePositions;  // up-down name, value
+  std::string filter;
 };
 
 // Smoothing progress on a terminal, once a run has taken more than a second.
@@ -199,12 +206,45 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   CLI::App* mesh = app.add_subcommand("mesh", "write the surface mesh as OBJ or PLY");
   AddCommonOptions(*mesh, o);
   mesh->add_option("-o,--output", o.output, "FILE.obj or FILE.ply")->required();
+  CLI::App* render = app.add_subcommand("render", "export the view as a picture, as \"Save image\"");
+  AddCommonOptions(*render, o);
+  render->add_option("-o,--output", o.output, "FILE.png, FILE.jpg or FILE.bmp")->required();
+  render->add_option("--width", o.width, "W: drawing panel width in pixels (540)")
+      ->check(WholeNumber())->check(CLI::Range(4, 16384));
+  render->add_option("--height", o.height, "H: drawing panel height in pixels (540)")
+      ->check(WholeNumber())->check(CLI::Range(4, 16384));
+  render->add_option("--filter", o.filter, "Box, Quadratic, B-spline, Mitchell or Lanczos (Box)");
+  struct TImageOption {
+    const char* flag;
+    const char* control;
+    int32_t lo, hi;
+    const char* help;
+  };
+  static const TImageOption kImageOptions[] = {
+      {"--scale", "ud_imgscale", 1, 100, "N: \"Scale\", N x N tiles (1)"},
+      {"--antialias", "ud_antialias", 1, 100, "A: \"Anti-alias\", A x A samples a pixel (5)"},
+      {"--blur", "ud_blur", 0, 1000, "P: \"Blur\", percent of the filter footprint (100)"},
+      {"--jitter", "ud_jitter", 0, 1000, "P: \"Jitter\", percent of a sample's cell (100)"},
+      {"--seed", "ud_seed", 0, 1000, "S: \"Seed\" of the sample jitter (0)"},
+      {"--quality", "ud_jpqual", 1, 100, "Q: \"JPG qual\" (90)"},
+  };
+  for (const TImageOption& option : kImageOptions)
+    render
+        ->add_option_function<int32_t>(
+            option.flag,
+            [&o, control = option.control](const int32_t& value) {
+              o.imagePositions.emplace_back(control, value);
+            },
+            option.help)
+        ->check(WholeNumber())
+        ->check(CLI::Range(option.lo, option.hi));
   CLI::App* table = app.add_subcommand("table", "list the built-in knot table");
   table->add_flag("--json", o.json, "print JSON");
 
   if (!args.empty() && !args[0].empty() && args[0][0] != '-' && args[0] != "info" &&
-      args[0] != "mesh" && args[0] != "table")
-    throw TCliError("there is no command '" + args[0] + "'; the commands are info, mesh and table");
+      args[0] != "mesh" && args[0] != "render" && args[0] != "table")
+    throw TCliError("there is no command '" + args[0] +
+                    "'; the commands are info, mesh, render and table");
   // CLI11 takes its arguments last first.
   std::vector<std::string> reversed(args.rbegin(), args.rend());
   try {
@@ -213,7 +253,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     const int code = app.exit(e, out, err);
     return code == 0 ? 0 : 2;
   }
-  for (const CLI::App* sub : {info, mesh, table}) {
+  for (const CLI::App* sub : {info, mesh, render, table}) {
     if (!sub->parsed() || sub->remaining().empty()) continue;
     std::string extra;
     for (const std::string& a : sub->remaining()) extra += (extra.empty() ? "" : " ") + a;
@@ -225,7 +265,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     WriteTable(knots, o.json, out);
     return 0;
   }
-  CLI::App* chosen = info->parsed() ? info : mesh;
+  CLI::App* chosen = info->parsed() ? info : mesh->parsed() ? mesh : render;
   o.command = chosen->get_name();
   o.braidGiven = chosen->count("BRAID") > 0;
 
@@ -241,6 +281,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     SplitAssignment(s, name, value);
     if (!FindControl(name)) throw TCliError("--set: there is no control named '" + name + "'");
   }
+  if (o.command == "render") {
+    ImageFormatFromName(o.output);
+    if (!o.filter.empty()) FilterKindFromName(o.filter);
+  }
 
   auto w = std::make_unique<THeadlessWindow>();
   try {
@@ -249,6 +293,12 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 
     if (o.command == "mesh") {
       WriteMeshFile(w->app, o.output);
+    } else if (o.command == "render") {
+      // After --set, as the export reads the controls as they stand when it starts.
+      for (const auto& [control, value] : o.imagePositions) w->controls.SetPosition(control, value);
+      if (!o.filter.empty())
+        w->controls.SetItemIndex("cb_filter", static_cast<int32_t>(FilterKindFromName(o.filter)));
+      RenderImageFile(*w, o.width, o.height, o.output);
     } else if (o.json) {
       out << InfoJson(w->app).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
     } else {

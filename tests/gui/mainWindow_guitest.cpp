@@ -233,9 +233,9 @@ class TestMainWindow : public QObject {
 
   void laterFeaturesSayNotAvailableYet() {
     TMessageBoxCloser closer;
-    Click("but_save");
+    Click("but_swap_torus");
     QCOMPARE(closer.Answered(), 1);
-    QVERIFY(closer.LastText().contains(QStringLiteral("Save image")));
+    QVERIFY(closer.LastText().contains(QStringLiteral("Swap")));
     // Focal length: typing and Enter both redraw.
     const int64_t frames = Main().GLPanel1()->FramesDrawn();
     Enter("ud_foc_length");

@@ -2,6 +2,12 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QImage>
+#include <QPushButton>
 #include <QCloseEvent>
 #include <QColorDialog>
 #include <QHBoxLayout>
@@ -24,7 +30,10 @@
 
 #include "advancedOptions.h"
 #include "braidDiagramView.h"
+#include "app/model/exportControls.h"
 #include "app/model/readSceneInputs.h"
+#include "core/imageFile.h"
+#include "render/imageExport.h"
 #include "controlLayout.h"
 #include "controlWidgets.h"
 #include "core/rangeError.h"
@@ -118,6 +127,9 @@ TForm1::TForm1(TForm2& splash, Tforma& advancedWindow, QWidget* parent)
     if (auto* button = controls.As<QAbstractButton>(name))
       button->setText(QString::fromStdString(caption));
   };
+  // Another format: the save dialog no longer starts at the last file of the old one.
+  if (auto* jpg = qobject_cast<QCheckBox*>(controls.Widget("cb_jpg")))
+    connect(jpg, &QCheckBox::clicked, this, [this] { lastSaveName.clear(); });
   model.showNote = [this](const std::string& note) { ShowStatus(QString::fromStdString(note)); };
 
   statusTimer.setSingleShot(true);
@@ -329,7 +341,9 @@ void TForm1::Frame() {
   // A frame runs inside a paint: whatever it throws ends the frame quietly and is noted in the
   // bottom bar.
   try {
-    GLPanel1Redraw(app, ReadSceneInputs(controls), glPanel->PixelWidth(), glPanel->PixelHeight(),
+    TSceneInputs in = ReadSceneInputs(controls);
+    in.tile = exportTile;
+    GLPanel1Redraw(app, in, glPanel->PixelWidth(), glPanel->PixelHeight(),
                    [this] { model.ReadSettings(); });
   } catch (const std::exception& e) {
     app.redrawDirty = false;
@@ -387,7 +401,112 @@ void TForm1::ShowControls() {
 
 void TForm1::CopyImage() {
   ++copyImageRequests;
-  ShowStatus(QStringLiteral("Copy image: not available yet"));
+  but_save_picClick("but_copy");
+}
+
+void TForm1::but_save_picClick(std::string_view sender) {
+  // The button reads "Cancel" while its export runs: a second click stops it.
+  if (exportBusy) {
+    app.exportCancel = true;
+    return;
+  }
+  if (!glPanel || !glPanel->Active())
+    throw std::runtime_error("There is no OpenGL drawing panel to render the image with.");
+  const bool copy = sender == "but_copy";
+  const QString jpegFilter = QStringLiteral("JPEG images (*.jpg)");
+  const QString bmpFilter = QStringLiteral("Windows bitmap images (*.bmp)");
+  const QString pngFilter = QStringLiteral("PNG images (*.png)");
+  std::string path;
+  TImageFormat format = TImageFormat::kJpeg;
+  if (!copy) {
+    const QString filters = jpegFilter + ";;" + bmpFilter + ";;" + pngFilter;
+    QString filter = controls.Checked("cb_jpg") ? jpegFilter : bmpFilter;
+    const QString chosen =
+        askSaveFileName ? askSaveFileName(filters, filter)
+                        : QFileDialog::getSaveFileName(this, QStringLiteral("Save image"),
+                                                       lastSaveName, filters, &filter,
+                                                       QFileDialog::DontConfirmOverwrite);
+    if (chosen.isEmpty()) return;
+    const TImageFormat chosenFormat = filter == bmpFilter   ? TImageFormat::kBmp
+                                      : filter == pngFilter ? TImageFormat::kPng
+                                                            : TImageFormat::kJpeg;
+    const char* extension = chosenFormat == TImageFormat::kBmp   ? "bmp"
+                            : chosenFormat == TImageFormat::kPng ? "png"
+                                                                 : "jpg";
+    path = WithDefaultExtension(chosen.toStdString(), extension);
+    // A name of its own with a known extension says the format; any other keeps the filter's.
+    format = ImageFormatOr(path, chosenFormat);
+    lastSaveName = QString::fromStdString(path);
+    if (QFileInfo::exists(lastSaveName) &&
+        !model.askYesCancel("File " + path + " already exists. Overwrite?"))
+      return;
+  }
+
+  auto* button = qobject_cast<QPushButton*>(controls.Widget(sender));
+  const QString caption = button ? button->text() : QString();
+  // Every way out leaves the window as it was: no tiling, the old caption, frames shown.
+  // A running ride holds still while its view is exported.
+  const bool pausedRide = app.racing && !controls.Checked("but_pause");
+  struct TRestore {
+    TForm1& form;
+    QPushButton* button;
+    QString caption;
+    bool pausedRide;
+    ~TRestore() {
+      form.exportTile = TExportTile{};
+      form.exportBusy = false;
+      form.glPanel->SwapBB = true;
+      if (button) button->setText(caption);
+      if (pausedRide) form.controls.SetChecked("but_pause", false);
+      if (!form.app.terminating) form.glPanel->Redraw();
+    }
+  } restore{*this, button, caption, pausedRide};
+  exportBusy = true;
+  app.exportCancel = false;
+  if (pausedRide) controls.SetChecked("but_pause", true);
+  model.RequestRedraw();
+  if (button)
+    button->setText(!copy && format == TImageFormat::kBmp ? QStringLiteral("CANCEL")
+                                                          : QStringLiteral("Cancel"));
+
+  TImageExportHooks hooks;
+  hooks.drawFrame = [this](const TExportTile& tile) {
+    exportTile = tile;
+    // Drawn into the panel's buffer and read back from there, then shown at the next paint.
+    glPanel->SwapBB = false;
+    glPanel->Redraw();
+    glPanel->update();
+  };
+  const int panelW = glPanel->PixelWidth(), panelH = glPanel->PixelHeight();
+  bool resized = false;
+  hooks.pump = [this, panelW, panelH, &resized] {
+    QCoreApplication::processEvents();
+    // The pumped events may have closed the window or lost the context; a panel of another
+    // size would mix two views in one picture.
+    resized = glPanel->PixelWidth() != panelW || glPanel->PixelHeight() != panelH;
+    if (!app.terminating && glPanel->Active()) glPanel->makeCurrent();
+    return app.exportCancel || app.terminating || !glPanel->Active() || resized;
+  };
+  hooks.progress = [this](int64_t done, int64_t total) {
+    if (done % 6 == 0 || done == total)
+      ShowStatus(QStringLiteral("Rendering %1 of %2").arg(done).arg(total));
+  };
+  const TExportSettings settings = ReadExportSettings(controls);
+  const std::optional<TRgbImage> image = RenderImage(settings, panelW, panelH, hooks);
+  if (!image) {
+    ShowStatus(resized ? QStringLiteral("Image export stopped: the drawing panel changed size")
+                       : QStringLiteral("Image export cancelled"));
+    return;
+  }
+  if (copy) {
+    const QImage picture(image->rgb.data(), image->width, image->height, image->width * 3,
+                         QImage::Format_RGB888);
+    QGuiApplication::clipboard()->setImage(picture.copy());
+    ShowStatus(QStringLiteral("Image copied: %1 x %2").arg(image->width).arg(image->height));
+    return;
+  }
+  WriteImageFile(*image, path, format, controls.Position("ud_jpqual"));
+  ShowStatus(QStringLiteral("Image saved: ") + QString::fromStdString(path));
 }
 
 void TForm1::StartRide() {
@@ -479,6 +598,9 @@ void TForm1::PendingHandler(const TControlDef& def) {
       return;
     case H::LoadPictureClick:
       LoadPictureClick(def);
+      return;
+    case H::but_save_picClick:
+      but_save_picClick(def.name);
       return;
     default:
       NotAvailable(def);

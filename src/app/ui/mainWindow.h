@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <string_view>
 
 #include "app/model/appState.h"
 #include "app/model/mainWindowModel.h"
@@ -51,6 +52,12 @@ class TForm1 : public QWidget {
   // The note in the bottom bar (what the last key command or a failed frame said).
   QString StatusText() const;
 
+  // The save dialog; tests answer it themselves. Returns the chosen name (empty: cancelled)
+  // and sets `filter` to the chosen one of `filters`.
+  std::function<QString(const QString& filters, QString& filter)> askSaveFileName;
+  // An image export is running.
+  bool ExportBusy() const { return exportBusy; }
+
   // What closing the window does after clearing the loop flags; ends the program by default.
   std::function<void()> quitRequest;
 
@@ -70,6 +77,7 @@ class TForm1 : public QWidget {
   void RefreshImageLabels();
   void WindowSizeEntered();
   void CopyImage();
+  void but_save_picClick(std::string_view sender);
   void StartRide();
   void ShowStatus(const QString& text);
   void Frame();
@@ -92,5 +100,9 @@ class TForm1 : public QWidget {
   QLabel* status = nullptr;
   QTimer statusTimer;
   int copyImageRequests = 0;
+  // The export's tile and sample state, read by every frame; no tiling outside an export.
+  TExportTile exportTile;
+  bool exportBusy = false;
+  QString lastSaveName;  // the save dialog starts there
   int rideRequests = 0;
 };

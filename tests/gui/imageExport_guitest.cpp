@@ -1,0 +1,96 @@
+// "Save image" and "Copy image" in the window: what the command line renders, the caption
+// while an export runs, and a second click that cancels.
+
+#include <QClipboard>
+#include <QImage>
+#include <QProcess>
+#include <QPushButton>
+#include <QtTest>
+
+#include <memory>
+
+#include "fileHelpers.h"
+#include "guiHelpers.h"
+
+class TestImageExport : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<TDesktop> d;
+  TForm1& Main() { return d->main; }
+  TQtControlPanel& C() { return d->main.Controls(); }
+  QPushButton* Button(const char* name) { return C().As<QPushButton>(name); }
+
+  // Answers the save dialog with `path` and filter number `filter` (JPEG, bitmap, PNG).
+  void AnswerSaveWith(const QString& path, int filter) {
+    Main().askSaveFileName = [path, filter](const QString& filters, QString& chosen) {
+      chosen = filters.split(QStringLiteral(";;")).at(filter);
+      return path;
+    };
+  }
+
+ private slots:
+  void init() {
+    d = OpenDesktop();
+    QVERIFY(d);
+    QVERIFY(Main().GLPanel1());
+    QTRY_VERIFY(Main().GLPanel1()->Active());
+    Main().Model().askYesCancel = [](const std::string&) { return true; };
+  }
+  void cleanup() { d.reset(); }
+
+  void savedImageEqualsTheCommandLinesRender() {
+    TTempFolder folder;
+    C().SetPosition("ud_imgscale", 2);
+    AnswerSaveWith(QString::fromStdString(folder / "window"), 2);
+    QTest::mouseClick(Button("but_save"), Qt::LeftButton);
+    const QImage window(QString::fromStdString(folder / "window.png"));
+    QVERIFY(!window.isNull());
+    const int panelW = Main().GLPanel1()->PixelWidth(), panelH = Main().GLPanel1()->PixelHeight();
+    QCOMPARE(window.size(), QSize(panelW / 4 * 4 * 2, panelH / 4 * 4 * 2));
+    QCOMPARE(Button("but_save")->text(), QStringLiteral("Save image"));
+
+    QProcess cli;
+    cli.start(QStringLiteral(VELTRANE_CLI),
+              {"render", "--width", QString::number(panelW), "--height", QString::number(panelH),
+               "--scale", "2", "-o", QString::fromStdString(folder / "cli.png")});
+    QVERIFY(cli.waitForFinished(120000));
+    QCOMPARE(cli.exitCode(), 0);
+    const QImage headless(QString::fromStdString(folder / "cli.png"));
+    QCOMPARE(headless.size(), window.size());
+    int worst = 0;
+    for (int y = 0; y < window.height(); ++y)
+      for (int x = 0; x < window.width(); ++x) {
+        const QRgb a = window.pixel(x, y), b = headless.pixel(x, y);
+        worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                          std::abs(qBlue(a) - qBlue(b))});
+      }
+    QVERIFY2(worst <= 1, qPrintable(QStringLiteral("differs by %1 levels").arg(worst)));
+
+    // "Copy image" puts the same size on the clipboard.
+    QTest::mouseClick(Button("but_copy"), Qt::LeftButton);
+    QCOMPARE(QApplication::clipboard()->image().size(), window.size());
+  }
+
+  void secondClickCancelsAndLeavesTheOldFile() {
+    TTempFolder folder;
+    PutFile(folder / "old.bmp", "old");
+    C().SetPosition("ud_antialias", 20);  // 400 renderings: long enough to click into
+    AnswerSaveWith(QString::fromStdString(folder / "old.bmp"), 1);
+    QString captionWhileBusy;
+    QTimer::singleShot(50, this, [&] {
+      captionWhileBusy = Button("but_save")->text();
+      QTest::mouseClick(Button("but_save"), Qt::LeftButton);
+    });
+    QTest::mouseClick(Button("but_save"), Qt::LeftButton);
+    QCOMPARE(captionWhileBusy, QStringLiteral("CANCEL"));
+    QVERIFY(!Main().ExportBusy());
+    QCOMPARE(Button("but_save")->text(), QStringLiteral("Save image"));
+    QCOMPARE(ReadFile(folder / "old.bmp"), std::string("old"));
+    QCOMPARE(Entries(folder.path), std::set<std::string>{"old.bmp"});
+    QCOMPARE(Main().GLPanel1()->SwapBB, true);
+  }
+};
+
+QTEST_MAIN(TestImageExport)
+#include "imageExport_guitest.moc"

@@ -1,0 +1,111 @@
+// The image export through the real frame in a surfaceless EGL context.
+
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "app/model/exportControls.h"
+#include "app/model/headlessWindow.h"
+#include "app/model/readSceneInputs.h"
+#include "cli/imageRender.h"
+#include "fileHelpers.h"
+#include "render/imageExport.h"
+#include "render/offscreenContext.h"
+#include "render/sceneDraw.h"
+
+namespace {
+
+// A panel whose sides are not multiples of 4, with a gradient behind the knot so that every
+// row differs.
+constexpr int kW = 203, kH = 150;
+
+class ImageExport : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    try {
+      gl = std::make_unique<TOffscreenContext>(kW, kH);
+    } catch (const std::exception& e) {
+      FAIL() << "no surfaceless EGL context for the drawing tests: " << e.what();
+    }
+    w.window.StartUp();
+    w.controls.SetColor("sh_background2", 0x205080);
+    in = ReadSceneInputs(w.controls);
+    GLPanel1GLInit(w.app, kW, kH);
+    hooks.drawFrame = [this](const TExportTile& tile) {
+      TSceneInputs framed = in;
+      framed.tile = tile;
+      ++frames;
+      GLPanel1Redraw(w.app, framed, kW, kH, [this] { w.window.ReadSettings(); });
+    };
+  }
+
+  std::unique_ptr<TOffscreenContext> gl;
+  THeadlessWindow w;
+  TSceneInputs in;
+  TImageExportHooks hooks;
+  int frames = 0;
+};
+
+TEST_F(ImageExport, OneSampleBoxIsTheWindowCroppedToMultiplesOfFour) {
+  hooks.drawFrame(TExportTile{});
+  const std::vector<uint8_t> window = gl->ReadPixels();  // top row first
+  TExportSettings s;
+  s.antialias = 1;
+  s.jitter = 0;
+  const std::optional<TRgbImage> image = RenderImage(s, kW, kH, hooks);
+  ASSERT_TRUE(image);
+  ASSERT_EQ(image->width, 200);
+  ASSERT_EQ(image->height, 148);
+  // The read-back starts at the bottom-left corner: the window's two top rows are cut.
+  for (int y = 0; y < 148; ++y)
+    for (int x = 0; x < 200; ++x)
+      for (int c = 0; c < 3; ++c)
+        ASSERT_EQ(image->rgb[(size_t(y) * 200 + x) * 3 + c],
+                  window[(size_t(y + kH - 148) * kW + x) * 3 + c])
+            << "pixel " << x << "," << y;
+}
+
+TEST_F(ImageExport, CancelledExportLeavesNoFileAndTheOldOneAsItWas) {
+  TTempFolder folder;
+  PutFile(folder / "old.png", "old");
+  int pumps = 0;
+  hooks.pump = [&] { return ++pumps == 2; };
+  TExportSettings s;
+  s.scale = 2;
+  for (const char* name : {"old.png", "new.bmp", "new.jpg"}) {
+    pumps = 0;
+    frames = 0;
+    EXPECT_FALSE(ExportImageFile(s, kW, kH, hooks, folder / name, 90));
+    EXPECT_EQ(frames, 12) << "the export stops at the second pump, after 12 renderings";
+  }
+  EXPECT_EQ(ReadFile(folder / "old.png"), "old");
+  EXPECT_EQ(Entries(folder.path), std::set<std::string>{"old.png"});
+}
+
+// The command line draws what the same export of a window draws: same scene code, same
+// filter, same panel size.
+TEST_F(ImageExport, CommandLineRenderEqualsTheWindowsExport) {
+  w.controls.SetPosition("ud_imgscale", 2);
+  w.controls.SetPosition("ud_antialias", 2);
+  w.controls.SetItemIndex("cb_filter", 3);  // Mitchell
+  const std::optional<TRgbImage> here =
+      RenderImage(ReadExportSettings(w.controls), kW, kH, hooks);
+  ASSERT_TRUE(here);
+  THeadlessWindow other;
+  other.window.StartUp();
+  other.controls.SetColor("sh_background2", 0x205080);
+  other.controls.SetPosition("ud_imgscale", 2);
+  other.controls.SetPosition("ud_antialias", 2);
+  other.controls.SetItemIndex("cb_filter", 3);
+  const TRgbImage there = RenderHeadless(other, kW, kH);
+  ASSERT_EQ(there.width, here->width);
+  ASSERT_EQ(there.height, here->height);
+  int worst = 0;
+  for (size_t i = 0; i < there.rgb.size(); ++i)
+    worst = std::max(worst, std::abs(int(there.rgb[i]) - int(here->rgb[i])));
+  EXPECT_LE(worst, 1);
+}
+
+}  // namespace
