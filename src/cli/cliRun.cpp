@@ -4,7 +4,10 @@
 #include <chrono>
 #include <map>
 #include <memory>
+#include <filesystem>
+#include <iomanip>
 #include <new>
+#include <sstream>
 
 #include "app/model/controlTable.h"
 #include "knots/knotTable.h"
@@ -146,6 +149,64 @@ void WriteTable(const TKnotTable& table, bool json, std::ostream& out) {
   }
 }
 
+// The export of a window whose options are applied, into `file`.
+void Render(const TCliOptions& o, THeadlessWindow& w, const std::string& file) {
+  // After --set, as the export reads the controls as they stand when it starts.
+  for (const auto& [control, value] : o.imagePositions) w.controls.SetPosition(control, value);
+  if (!o.filter.empty())
+    w.controls.SetItemIndex("cb_filter", static_cast<int32_t>(FilterKindFromName(o.filter)));
+  RenderImageFile(w, o.width, o.height, file);
+}
+
+void Apply(const TCliOptions& o, THeadlessWindow& w, std::ostream& err, bool errIsTerminal);
+
+// render --knot all -o DIR/: one picture per table row, DIR/NAME.png (or the extension the
+// output names, DIR/.jpg); a knot that fails is reported and the rest go on.
+int RenderWholeTable(TCliOptions o, std::ostream& out, std::ostream& err, bool errIsTerminal) {
+  namespace fs = std::filesystem;
+  const fs::path target(o.output);
+  std::string extension = ".png";
+  fs::path dir = target;
+  if (!o.output.empty() && o.output.back() != '/' && !fs::is_directory(target)) {
+    if (target.stem().empty() || target.stem() == ".") {
+      dir = target.parent_path();
+      extension = target.extension().string();
+    } else {
+      throw TCliError("--knot all writes one picture per knot: -o must name a folder, e.g. out/");
+    }
+  }
+  if (dir.empty()) dir = ".";
+  if (!fs::is_directory(dir)) throw TCliError("-o: there is no folder '" + dir.string() + "'");
+  ImageFormatFromName("x" + extension);
+  if (!o.filter.empty()) FilterKindFromName(o.filter);
+
+  TKnotTable table;
+  FillKnotTable(table);
+  int32_t failed = 0;
+  for (int32_t row = 1; row <= table.count; ++row) {
+    const std::string& name = table.Row(row).name;
+    if (errIsTerminal && !o.quiet)
+      err << "\r[" << std::setw(3) << row << '/' << table.count << "] " << name << "     "
+          << std::flush;
+    try {
+      THeadlessWindow w;
+      w.window.StartUp();
+      o.knot = name;
+      std::ostringstream quietErr;
+      Apply(o, w, quietErr, false);
+      Render(o, w, (dir / (name + extension)).string());
+    } catch (const std::exception& e) {
+      ++failed;
+      err << (errIsTerminal && !o.quiet ? "\n" : "") << "veltrane-cli: " << name << ": "
+          << e.what() << '\n';
+    }
+  }
+  if (errIsTerminal && !o.quiet) err << '\n';
+  out << (table.count - failed) << " of " << table.count << " knots rendered into "
+      << dir.string() << (failed ? ", " + std::to_string(failed) + " failed" : "") << '\n';
+  return failed ? 2 : 0;
+}
+
 // Steps (2) to (5) on a window in its start state.
 void Apply(const TCliOptions& o, THeadlessWindow& w, std::ostream& err, bool errIsTerminal) {
   // Nobody is there to answer the window's questions: the run goes on, and says so.
@@ -281,6 +342,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     SplitAssignment(s, name, value);
     if (!FindControl(name)) throw TCliError("--set: there is no control named '" + name + "'");
   }
+  if (o.command == "render" && o.knot == "all") return RenderWholeTable(o, out, err, errIsTerminal);
   if (o.command == "render") {
     ImageFormatFromName(o.output);
     if (!o.filter.empty()) FilterKindFromName(o.filter);
@@ -294,11 +356,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (o.command == "mesh") {
       WriteMeshFile(w->app, o.output);
     } else if (o.command == "render") {
-      // After --set, as the export reads the controls as they stand when it starts.
-      for (const auto& [control, value] : o.imagePositions) w->controls.SetPosition(control, value);
-      if (!o.filter.empty())
-        w->controls.SetItemIndex("cb_filter", static_cast<int32_t>(FilterKindFromName(o.filter)));
-      RenderImageFile(*w, o.width, o.height, o.output);
+      Render(o, *w, o.output);
     } else if (o.json) {
       out << InfoJson(w->app).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
     } else {
