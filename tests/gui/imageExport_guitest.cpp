@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QPushButton>
+#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -70,6 +71,26 @@ class TestImageExport : public QObject {
     // "Copy image" puts the same size on the clipboard.
     QTest::mouseClick(Button("but_copy"), Qt::LeftButton);
     QCOMPARE(QApplication::clipboard()->image().size(), window.size());
+  }
+
+  // An export during the ride holds the car ("Pause" down) and lets it go afterwards.
+  void anExportDuringTheRidePausesIt() {
+    QPushButton* start = Button("but_start_race");
+    bool pausedWhileExporting = false, pausedAfter = true, ridingAfter = false;
+    QTimer::singleShot(300, [&] {
+      // Runs inside the ride's loop; the export pumps messages every sixth rendering.
+      QTimer::singleShot(0, [&] { pausedWhileExporting = C().Checked("but_pause"); });
+      QTest::mouseClick(Button("but_copy"), Qt::LeftButton);
+      pausedAfter = C().Checked("but_pause");
+      ridingAfter = Main().App().racing;
+      start->click();
+    });
+    QTest::mouseClick(start, Qt::LeftButton);
+    QVERIFY(pausedWhileExporting);
+    QVERIFY(!pausedAfter);
+    QVERIFY(ridingAfter);
+    QVERIFY(!Main().App().racing);
+    QVERIFY(!QApplication::clipboard()->image().isNull());
   }
 
   void secondClickCancelsAndLeavesTheOldFile() {
