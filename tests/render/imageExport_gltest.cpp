@@ -13,6 +13,7 @@
 #include "fileHelpers.h"
 #include "render/imageExport.h"
 #include "render/offscreenContext.h"
+#include "renderSupport.h"
 #include "render/sceneDraw.h"
 
 namespace {
@@ -24,15 +25,9 @@ constexpr int kW = 203, kH = 150;
 class ImageExport : public ::testing::Test {
  protected:
   void SetUp() override {
-    try {
-      gl = std::make_unique<TOffscreenContext>(kW, kH);
-    } catch (const std::exception& e) {
-      FAIL() << "no surfaceless EGL context for the drawing tests: " << e.what();
-    }
-    w.window.StartUp();
+    if (const std::string why = OpenGlWindow(gl, w, in, kW, kH); !why.empty()) FAIL() << why;
     w.controls.SetColor("sh_background2", 0x205080);
     in = ReadSceneInputs(w.controls);
-    GLPanel1GLInit(w.app, kW, kH);
     hooks.drawFrame = [this](const TExportTile& tile) {
       TSceneInputs framed = in;
       framed.tile = tile;

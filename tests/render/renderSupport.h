@@ -4,7 +4,15 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstdint>
+#include <exception>
+#include <memory>
+#include <string>
 #include <vector>
+
+#include "app/model/headlessWindow.h"
+#include "app/model/readSceneInputs.h"
+#include "render/offscreenContext.h"
+#include "render/sceneDraw.h"
 
 struct TRgb {
   int r = 0, g = 0, b = 0;
@@ -42,4 +50,19 @@ inline bool IsShadeOf(const TRgb& p, uint32_t color) {
     return std::abs(channel - expected) <= 2 + 0.5 * component / weakest;
   };
   return fits(p.r, c.r) && fits(p.g, c.g) && fits(p.b, c.b);
+}
+
+// A window in its start state drawing into a new surfaceless EGL context of width x height,
+// its scene inputs read and the GL set-up done. Returns why not, or "".
+inline std::string OpenGlWindow(std::unique_ptr<TOffscreenContext>& gl, THeadlessWindow& w,
+                                TSceneInputs& in, int width, int height) {
+  try {
+    gl = std::make_unique<TOffscreenContext>(width, height);
+  } catch (const std::exception& e) {
+    return std::string("no surfaceless EGL context for the drawing tests: ") + e.what();
+  }
+  w.window.StartUp();
+  in = ReadSceneInputs(w.controls);
+  GLPanel1GLInit(w.app, width, height);
+  return "";
 }

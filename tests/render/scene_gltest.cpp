@@ -32,14 +32,7 @@ const TRgb kSilver{192, 192, 192};
 class SceneDraw : public ::testing::Test {
  protected:
   void SetUp() override {
-    try {
-      gl = std::make_unique<TOffscreenContext>(kW, kH);
-    } catch (const std::exception& e) {
-      FAIL() << "no surfaceless EGL context for the drawing tests: " << e.what();
-    }
-    w.window.StartUp();
-    in = ReadSceneInputs(w.controls);
-    GLPanel1GLInit(w.app, kW, kH);
+    if (const std::string why = OpenGlWindow(gl, w, in, kW, kH); !why.empty()) FAIL() << why;
   }
 
   TImage Frame() {
