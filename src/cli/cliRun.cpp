@@ -160,24 +160,15 @@ void Render(const TCliOptions& o, THeadlessWindow& w, const std::string& file) {
 
 void Apply(const TCliOptions& o, THeadlessWindow& w, std::ostream& err, bool errIsTerminal);
 
-// render --knot all -o DIR/: one picture per table row, DIR/NAME.png (or the extension the
-// output names, DIR/.jpg); a knot that fails is reported and the rest go on.
+// render --knot all -o DIR/: one picture per table row, DIR/NAME.png; a knot that fails is
+// reported and the rest go on.
 int RenderWholeTable(TCliOptions o, std::ostream& out, std::ostream& err, bool errIsTerminal) {
   namespace fs = std::filesystem;
-  const fs::path target(o.output);
-  std::string extension = ".png";
-  fs::path dir = target;
-  if (!o.output.empty() && o.output.back() != '/' && !fs::is_directory(target)) {
-    if (target.stem().empty() || target.stem() == ".") {
-      dir = target.parent_path();
-      extension = target.extension().string();
-    } else {
-      throw TCliError("--knot all writes one picture per knot: -o must name a folder, e.g. out/");
-    }
-  }
-  if (dir.empty()) dir = ".";
+  const fs::path dir = o.output.empty() ? fs::path(".") : fs::path(o.output);
+  if (!o.output.empty() && o.output.back() != '/' && !fs::is_directory(dir))
+    throw TCliError("--knot all writes one picture per knot: -o must name a folder, e.g. out/");
   if (!fs::is_directory(dir)) throw TCliError("-o: there is no folder '" + dir.string() + "'");
-  ImageFormatFromName("x" + extension);
+  const std::string extension = ".png";
   if (!o.filter.empty()) FilterKindFromName(o.filter);
 
   TKnotTable table;

@@ -27,13 +27,6 @@ void TickRideClock(TRideState& ride) {
   ride.lastTick = ride.nowTick = RideTickCount();
 }
 
-Vec3 UpVector(TUpAxis up) {
-  switch (up) {
-    case TUpAxis::kX: return Vec3(-1, 0, 0);
-    case TUpAxis::kY: return Vec3(0, -1, 0);
-    default: return Vec3(0, 0, 1);
-  }
-}
 
 float Channel(uint32_t color, int shift) {
   return static_cast<float>((color >> shift) & 0xFF) / 255;

@@ -125,6 +125,14 @@ void MouseDown(TView& view, int x, int y, uint8_t buttons) {
   else view.DragMode = 0;
 }
 
+Vec3 UpVector(TUpAxis up) {
+  switch (up) {
+    case TUpAxis::kX: return Vec3(-1, 0, 0);
+    case TUpAxis::kY: return Vec3(0, -1, 0);
+    default: return Vec3(0, 0, 1);
+  }
+}
+
 bool MouseMove(TView& view, int x, int y, uint8_t buttons, int w, int h, TUpAxis up,
                const TLookAround* look) {
   if (view.DragMode == 0) return false;
@@ -135,14 +143,11 @@ bool MouseMove(TView& view, int x, int y, uint8_t buttons, int w, int h, TUpAxis
   }
   const int dx = x - view.LastX;
   const int dy = y - view.LastY;
-  if (look) {
-    look->h += 250.0 * dx / w;
-    look->v += 250.0 * dy / w;
-    view.LastX = x;
-    view.LastY = y;
-    return true;
-  }
-  switch (view.DragMode) {
+  switch (look ? 0 : view.DragMode) {
+    case 0:  // riding: only the look-around turns
+      look->h += 250.0 * dx / w;
+      look->v += 250.0 * dy / w;
+      break;
     case 1:  // rotate, one degree per pixel; never exactly along the up axis
       view.Yaw -= dx;
       view.Pitch -= dy;
@@ -161,8 +166,7 @@ bool MouseMove(TView& view, int x, int y, uint8_t buttons, int w, int h, TUpAxis
       Vec3 u(0, 0, 1);
       if (std::fabs(z.x) < 0.1 && std::fabs(z.y) < 0.1 && std::fabs(z.z - 1) < 0.1)
         u = Vec3(mv[1], mv[5], mv[9]);  // looking straight down: the screen's own up
-      if (up == TUpAxis::kX) u = Vec3(-1, 0, 0);
-      else if (up == TUpAxis::kY) u = Vec3(0, -1, 0);
+      if (up != TUpAxis::kZ) u = UpVector(up);
       const Vec3 right = z.Cross(u);
       const Vec3 upward = z.Cross(right);
       view.Centre += (dx * right - dy * upward) * (view.Size / w);

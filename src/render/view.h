@@ -37,6 +37,9 @@ void ComputeProjection(TView& view, int w, int h, const TSceneInputs& in, bool r
 // Distance from Centre, turned by Pitch and Yaw; the chosen world axis points up on the screen.
 std::array<double, 16> OrbitModelView(const TView& view, TUpAxis up);
 
+// The world direction that points up on the screen for the chosen axis.
+Vec3 UpVector(TUpAxis up);
+
 // Light 0's position (x, y, z, w) for a camera at distance d: in eye coordinates, or in world
 // coordinates when the light is fixed to the world.
 std::array<float, 4> LightPosition(const TSceneInputs& in, double d);
