@@ -32,6 +32,7 @@ struct TCliOptions {
   std::vector<std::string> sets;
   std::string knot;
   std::string torus;
+  int32_t torusBig = 0, torusSmall = 0;  // from --torus; 0 = no torus
   bool json = false;
   std::string output;
   int32_t smooth = 0;  // smoothing iterations after the recompute, 0 = none
@@ -160,6 +161,23 @@ void Render(const TCliOptions& o, THeadlessWindow& w, const std::string& file) {
 
 void Apply(const TCliOptions& o, THeadlessWindow& w, std::ostream& err, bool errIsTerminal);
 
+// "B,S": the windings about the torus's axis and about its tube, each 1..20.
+void ParseTorus(const std::string& text, int32_t& big, int32_t& small) {
+  const auto whole = [&](const std::string& part) {
+    if (part.empty() || part.size() > 2 || part.find_first_not_of("0123456789") != std::string::npos)
+      return 0;
+    return std::stoi(part);
+  };
+  const size_t comma = text.find(',');
+  if (comma != std::string::npos) {
+    big = whole(text.substr(0, comma));
+    small = whole(text.substr(comma + 1));
+  }
+  if (comma == std::string::npos || big < 1 || big > 20 || small < 1 || small > 20)
+    throw TCliError("--torus: expected B,S with two whole numbers 1..20 (windings about the "
+                    "axis and about the tube), e.g. 2,3; got '" + text + "'");
+}
+
 // render --knot all -o DIR/: one picture per table row, DIR/NAME.png; a knot that fails is
 // reported and the rest go on.
 int RenderWholeTable(TCliOptions o, std::ostream& out, std::ostream& err, bool errIsTerminal) {
@@ -228,6 +246,11 @@ void Apply(const TCliOptions& o, THeadlessWindow& w, std::ostream& err, bool err
     const int32_t row = w.app.KnotTable.Find(o.knot);
     if (row == 0) throw TCliError("--knot: the knot table has no knot named '" + o.knot + "'");
     w.window.ChooseKnot(row);
+  }
+  if (o.torusBig > 0) {
+    w.controls.SetPosition("ud_tbig", o.torusBig);
+    w.controls.SetPosition("ud_tsmall", o.torusSmall);
+    w.controls.SetChecked("cb_torus", true);
   }
   for (const std::string& s : o.sets) {
     std::string name, value;
@@ -321,7 +344,12 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   o.command = chosen->get_name();
   o.braidGiven = chosen->count("BRAID") > 0;
 
-  if (chosen->count("--torus") > 0) throw TCliError("--torus: torus knots are not available yet");
+  if (chosen->count("--torus") > 0) {
+    ParseTorus(o.torus, o.torusBig, o.torusSmall);
+    if (o.braidGiven || !o.knot.empty())
+      throw TCliError("--torus shows a torus knot instead of a braid: give a braid word, --knot "
+                      "or --torus, not several");
+  }
   // An empty caption or name chooses nothing; it is a mistake, as an empty --layout is.
   if (chosen->count("--preset") > 0 && o.preset.empty())
     throw TCliError("--preset needs a button caption, e.g. \"Trefoil\"");

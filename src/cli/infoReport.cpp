@@ -66,6 +66,9 @@ Json InfoJson(const TAppState& app) {
   j["nCross"] = m.nCross;
   j["nStrands"] = m.nStrands;
   j["layout"] = app.Settings.layout;
+  j["torus"] = app.torusShown
+                   ? Json{{"big", app.Settings.torusBig}, {"small", app.Settings.torusSmall}}
+                   : Json();
   j["nDisks"] = m.nDisks;
   j["nTubes"] = m.nTubes;
 
@@ -115,10 +118,15 @@ Json InfoJson(const TAppState& app) {
 void WriteInfoText(const TAppState& app, std::ostream& out) {
   const TSeiffert& m = app.Seifert;
   const TMeshSummary s = SummariseMesh(m.mesh);
-  out << "braid \"" << PrintableText(m.text) << "\": " << m.nCross << " crossings on "
-      << m.nStrands << " strands\n";
-  out << "lay-out: " << LayoutName(app.Settings.layout) << " (" << int(app.Settings.layout)
-      << "), " << m.nDisks << " disks, " << m.nTubes << " bands\n";
+  if (app.torusShown) {
+    out << "torus knot: " << app.Settings.torusBig << " turns about the axis, "
+        << app.Settings.torusSmall << " about the tube\n";
+  } else {
+    out << "braid \"" << PrintableText(m.text) << "\": " << m.nCross << " crossings on "
+        << m.nStrands << " strands\n";
+    out << "lay-out: " << LayoutName(app.Settings.layout) << " (" << int(app.Settings.layout)
+        << "), " << m.nDisks << " disks, " << m.nTubes << " bands\n";
+  }
   out << "mesh: " << m.mesh.nVerts << " vertices (" << s.usedVerts << " used), "
       << m.mesh.nFaces << " faces (by kind " << s.facesByKind[0] << "/" << s.facesByKind[1]
       << "/" << s.facesByKind[2] << "), " << s.faceEdges << " edges, " << s.openEdges

@@ -57,6 +57,15 @@ std::string Lower(std::string s) {
   return s;
 }
 
+// What the mesh shows, for the file's comment line.
+std::string Source(const TAppState& app) {
+  if (app.torusShown)
+    return "the torus knot " + std::to_string(app.Settings.torusBig) + "," +
+           std::to_string(app.Settings.torusSmall);
+  return "\"" + PrintableText(app.Seifert.text) + "\", lay-out " +
+         std::to_string(int(app.Settings.layout));
+}
+
 }  // namespace
 
 uint32_t FaceColor(const TSettings& settings, int32_t kind) {
@@ -73,8 +82,7 @@ void WriteObj(const TAppState& app, std::ostream& out) {
   const int32_t nFaces = FaceCount(mesh);
   const auto links = ValidLinks(m);
 
-  out << "# veltrane-cli mesh of \"" << PrintableText(m.text) << "\", lay-out "
-      << int(app.Settings.layout) << "\n# " << nVerts << " vertices, " << nFaces << " faces, "
+  out << "# veltrane-cli mesh of " << Source(app) << "\n# " << nVerts << " vertices, " << nFaces << " faces, "
       << links.size() << " link lines\n";
   for (int32_t i = 0; i < nVerts; ++i) {
     out << "v ";
@@ -120,8 +128,7 @@ void WritePly(const TAppState& app, std::ostream& out) {
   for (const TLinkLine* l : links) nLinkEdges += LinkLength(*l);
 
   out << "ply\nformat ascii 1.0\n"
-      << "comment veltrane-cli mesh of \"" << PrintableText(m.text) << "\", lay-out "
-      << int(app.Settings.layout) << "\n"
+      << "comment veltrane-cli mesh of " << Source(app) << "\n"
       << "element vertex " << nVerts << "\n"
       << "property float x\nproperty float y\nproperty float z\n"
       << "element face " << nValidFaces << "\n"

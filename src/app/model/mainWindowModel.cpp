@@ -12,6 +12,13 @@
 #include "render/view.h"
 #include "shapePresets.h"
 
+namespace {
+
+const char* const kTorusAsBuilt =
+    "The torus is shown as built: \"Smooth\" and \"Refine\" work on braid surfaces";
+
+}  // namespace
+
 const uint32_t kStartSwatchColors[12] = {
     Rgb(240, 200, 150), Rgb(200, 120, 33), Rgb(200, 120, 33),  Rgb(240, 200, 150),
     Rgb(100, 100, 250), Rgb(150, 150, 250), Rgb(252, 225, 118), Rgb(120, 231, 250),
@@ -194,6 +201,19 @@ void TMainWindowModel::Button23Click() {
   Recompute();
 }
 
+void TMainWindowModel::TorusButtonClick(std::string_view sender) {
+  app.recomputeSuspended = true;
+  if (sender == "but_swap_torus") {
+    const int32_t big = controls.Position("ud_tbig");
+    controls.SetPosition("ud_tbig", controls.Position("ud_tsmall"));
+    controls.SetPosition("ud_tsmall", big);
+  } else {
+    controls.SetChecked("cb_shmat1", sender == "but_show_torus");
+  }
+  app.recomputeSuspended = false;
+  Recompute();
+}
+
 void TMainWindowModel::ResetViewClick() {
   ResetView(app.View, app.ModelCentre);
   Recompute();
@@ -281,9 +301,11 @@ void TMainWindowModel::HandleEvent(const TControlDef& c) {
     case H::RideButtonClick:
       RideButtonClick(c.name);
       return;
+    case H::TorusButtonClick:
+      TorusButtonClick(c.name);
+      return;
     case H::ud_imgscaleChange:
     case H::DumpHolesClick:
-    case H::TorusButtonClick:
     case H::but_save_picClick:
     case H::but_advancedClick:
     case H::but_fullscreenClick:
@@ -336,6 +358,12 @@ void TMainWindowModel::but_sestartClick() {
   // A second click stops the run in progress; the loop notices after its iteration.
   if (app.smoothingRunning) {
     app.smoothingRunning = false;
+    return;
+  }
+  if (controls.Checked("cb_torus")) {
+    // The torus is rebuilt from its windings at every recompute; smoothing would be undone.
+    controls.SetChecked("but_sestart", false);
+    if (showNote) showNote(kTorusAsBuilt);
     return;
   }
   if (app.firstSmooth) {
@@ -411,7 +439,10 @@ int32_t TMainWindowModel::RunSmoothing() {
 }
 
 void TMainWindowModel::Button6Click() {
-  if (controls.Checked("cb_torus")) return;
+  if (controls.Checked("cb_torus")) {
+    if (showNote) showNote(kTorusAsBuilt);
+    return;
+  }
   if (app.Seifert.mesh.nVerts >= 10001 && !AskYesCancel("Trying to refine a fine mesh. Sure?"))
     return;
   app.meanEdge *= 0.5;

@@ -81,6 +81,7 @@ class TMainWindowModel {
   void button22Click();                             // "Gray"
   void Button23Click();                             // "Ramp"
   void ResetViewClick();
+  void TorusButtonClick(std::string_view sender);   // "Swap", "Torus", "Band"
   // The colour dialog of a swatch was answered with OK.
   void ColorChosen(std::string_view swatch, uint32_t color);
 

@@ -5,6 +5,7 @@
 
 #include "core/checked.h"
 #include "knots/braidWord.h"
+#include "knots/torusKnot.h"
 #include "mesh/buildMesh.h"
 #include "mesh/texCoords.h"
 #include "surface/reducedFlatLayout.h"
@@ -61,8 +62,15 @@ void RunPipeline(const std::string& text, TSeiffert& model, TSettings& settings,
                  bool torusShow) {
   CheckSettings(settings);
   ++app.recomputeCount;
+  app.torusShown = torusShow;
   if (torusShow) {
-    // Torus knots arrive with their own builder; until then the braid road runs.
+    BuildTorusKnot(model, settings);
+    settings.tJoints = false;
+    // The torus replaced the mesh that smoothing worked on; the next braid is built anew.
+    app.smoothed = false;
+    app.ModelCentre = Vec3(0, 0, 0);
+    if (settings.autoCenter) app.View.Centre = app.ModelCentre;
+    return;
   }
   model.text = text;
 

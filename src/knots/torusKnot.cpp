@@ -1,0 +1,101 @@
+#include "torusKnot.h"
+
+#include <cmath>
+#include <numbers>
+
+#include "core/checked.h"
+#include "core/rangeError.h"
+
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+
+}  // namespace
+
+void BuildTorusKnot(TSeiffert& model, const TSettings& s) {
+  if (s.torusBig < 1 || s.torusBig > 20 || s.torusSmall < 1 || s.torusSmall > 20)
+    throw RangeError("torus windings run 1..20");
+  const int32_t big = s.torusBig, small = s.torusSmall, res = s.resolution;
+  if (res < 1) throw RangeError("the torus needs a resolution of at least 1");
+  const double bigR = s.diskDiameter, tubeR = s.bandWidth;
+
+  // Small windings still give a smooth torus: double until one side has 8 samples a unit.
+  int32_t n1 = CheckedMul(small, res), n2 = CheckedMul(big, res);
+  const int32_t enough = CheckedMul(8, res);
+  while (n1 < enough && n2 < enough) {
+    n1 = CheckedMul(2, n1);
+    n2 = CheckedMul(2, n2);
+  }
+  const bool band = small % 2 == 1 && big == 2;
+  const int32_t torusCount = CheckedMul(n1, n2);
+  const int32_t bandVerts = band ? CheckedMul(2, CheckedAdd(n1, 1)) : 0;
+  const int32_t nVerts = CheckedAdd(torusCount, bandVerts);
+
+  TMesh& mesh = model.mesh;
+  // Fresh records: nothing of the braid mesh (texture state, classes) may carry over.
+  mesh.verts.assign(static_cast<size_t>(nVerts), TVertex{});
+  mesh.faces.assign(static_cast<size_t>(nVerts), TFace{});  // the mesh keeps both the same size
+  mesh.edges.clear();
+  mesh.nVerts = mesh.nFaces = mesh.nEdges = 0;
+  const auto at = [n1, n2](int32_t row, int32_t col) { return Mod(row, n1) * n2 + Mod(col, n2); };
+
+  for (int32_t t = 0; t < n1; ++t) {
+    const double u = 2 * kPi * t / n1 + kPi / 2;
+    for (int32_t c = 0; c < n2; ++c) {
+      const double a = 2 * kPi * c / n2;
+      TVertex& v = mesh.verts[static_cast<size_t>(t) * n2 + c];
+      const double ring = bigR + tubeR * std::cos(a);
+      v.pos = Vec3(ring * std::cos(u), ring * std::sin(u), tubeR * std::sin(a));
+      v.normal = (-Vec3(std::cos(a) * std::cos(u), std::cos(a) * std::sin(u), std::sin(a)))
+                     .Normalised();
+      v.knotClass = 0;
+    }
+  }
+  mesh.nVerts = torusCount;
+  for (int32_t t = 0; t < n1; ++t)
+    for (int32_t c = 0; c < n2; ++c)
+      AddFace(mesh, at(t, c), at(t, c + 1), at(t + 1, c + 1), at(t + 1, c), 0);
+
+  if (band) {
+    // A strip across the tube that follows the knot: each pair is a knot point and the point
+    // opposite it on the tube; after N1 steps the pair comes back exchanged.
+    const int32_t half = n2 / 2, start = n1 / (big * small);
+    for (int32_t k = 0; k <= n1; ++k) {
+      const int32_t row = (start + k) % n1, col = (start + k) % n2;
+      TVertex& a = mesh.verts[static_cast<size_t>(torusCount + 2 * k)];
+      TVertex& b = mesh.verts[static_cast<size_t>(torusCount + 2 * k + 1)];
+      a = mesh.verts[static_cast<size_t>(at(row, col))];
+      b = mesh.verts[static_cast<size_t>(at(row, col + half))];
+      const Vec3 d1 = mesh.verts[static_cast<size_t>(at(row + 1, col + 1))].pos - a.pos;
+      const Vec3 d2 = a.pos - b.pos;
+      a.normal = b.normal = d2.Cross(d1).Normalised();
+    }
+    for (int32_t k = 0; k < n1; ++k) {
+      const int32_t v = torusCount + 2 * k;
+      AddFace(mesh, v, v + 1, v + 3, v + 2, 1);
+    }
+    mesh.nVerts = nVerts;
+  }
+
+  // The knot: one step along both directions at a time, until the walk is home again.
+  model.nLinks = 1;
+  model.links.assign(1, TLinkLine{});
+  TLinkLine& link = model.links[0];
+  link.verts.reserve(static_cast<size_t>(nVerts));
+  int32_t row = 0, col = 0;
+  do {
+    link.verts.push_back(at(row, col));
+    row = (row + 1) % n1;
+    col = (col + 1) % n2;
+  } while (row != 0 || col != 0);
+  link.nVerts = static_cast<int32_t>(link.verts.size());
+
+  // The lay-out and edges of the braid belong to a mesh that is gone; smoothing, seam shading
+  // and the texture pass must not follow them into this one. The torus needs no edges: its
+  // two kinds share no vertex, so there is no seam to shade.
+  ResizeLayout(model, 0, 0);
+  model.knotWidth = 0;
+  mesh.fans.clear();
+  ClassifyVertices(mesh);
+  ComputeFaceNormals(mesh);
+}
