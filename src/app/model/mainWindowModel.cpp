@@ -11,6 +11,7 @@
 #include "readSettings.h"
 #include "render/view.h"
 #include "shapePresets.h"
+#include "surface/holeDump.h"
 
 const uint32_t kStartSwatchColors[12] = {
     Rgb(240, 200, 150), Rgb(200, 120, 33), Rgb(200, 120, 33),  Rgb(240, 200, 150),
@@ -281,8 +282,10 @@ void TMainWindowModel::HandleEvent(const TControlDef& c) {
     case H::RideButtonClick:
       RideButtonClick(c.name);
       return;
-    case H::ud_imgscaleChange:
     case H::DumpHolesClick:
+      DumpHolesClick();
+      return;
+    case H::ud_imgscaleChange:
     case H::TorusButtonClick:
     case H::but_save_picClick:
     case H::but_advancedClick:
@@ -291,6 +294,11 @@ void TMainWindowModel::HandleEvent(const TControlDef& c) {
       if (pendingHandler) pendingHandler(c);
       return;
   }
+}
+
+void TMainWindowModel::DumpHolesClick() {
+  // The hidden report goes to the current folder; a write failure reaches the handler's guard.
+  DumpHoles(kHoleDumpFile);
 }
 
 void TMainWindowModel::cb_knottableChange() {

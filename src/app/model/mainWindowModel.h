@@ -80,6 +80,7 @@ class TMainWindowModel {
   void but_start_raceClick();
   void button22Click();                             // "Gray"
   void Button23Click();                             // "Ramp"
+  void DumpHolesClick();                            // hidden "Dump holes": writes aaa.txt
   void ResetViewClick();
   // The colour dialog of a swatch was answered with OK.
   void ColorChosen(std::string_view swatch, uint32_t color);
