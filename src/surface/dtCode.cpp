@@ -71,7 +71,7 @@ class TDiagram {
   }
 };
 
-// Step 1: the numbers of the code, its last character (the closing bracket) left out.
+// The numbers of the code, its last character (the closing bracket) left out.
 std::vector<int64_t> ParseDT(const std::string& code) {
   std::vector<int64_t> numbers;
   bool negative = false;
@@ -98,7 +98,7 @@ std::vector<int64_t> ParseDT(const std::string& code) {
   return numbers;
 }
 
-// Steps 2 and 3: one crossing per pair of positions, the edges between consecutive positions
+// The diagram: one crossing per pair of positions, the edges between consecutive positions
 // (searching around the diagram drawn so far where the direct arm would cross it), and the
 // orientation along the knot.
 TDiagram BuildDiagram(const std::string& code) {
@@ -155,7 +155,7 @@ TDiagram BuildDiagram(const std::string& code) {
   return d;
 }
 
-// Step 6, for every crossing in the list.
+// Crossing signs from the orientation at arm 1 (or 3), reversed on mirrored crossings.
 void SetSigns(TDiagram& d) {
   for (TCrossing& c : d.crossings) {
     const int32_t p = 4 * (c.id - 1) + (c.arms[1].out ? 1 : 3);
@@ -164,6 +164,8 @@ void SetSigns(TDiagram& d) {
   }
 }
 
+// One step along a Seifert circle: an outgoing arm turns back one place at the far end of its
+// edge, an incoming one crosses the edge beside it.
 int32_t Step(TDiagram& d, int32_t x, bool o) {
   return o ? TDiagram::Rot(d.Link(x), -1) : d.Link(TDiagram::Rot(x, 1));
 }
@@ -204,7 +206,7 @@ void Swap(TDiagram& d, int32_t a) {
   Carry(d, lb1, lb3);
 }
 
-// Step 4. Returns when every circle is found or after the last allowed Swap move.
+// Seifert circles. Returns when every circle is found or after the last allowed Swap move.
 void FindSeifertCircles(TDiagram& d) {
   for (TCrossing& c : d.crossings)
     for (TArm& arm : c.arms) arm.label = -2;
@@ -220,7 +222,7 @@ void FindSeifertCircles(TDiagram& d) {
   }
   int32_t disks = 0, swaps = 0;
   while (swaps < kMaxSwapMoves) {
-    // a: the seed whose walk meets the fewest arms of the other orientation, then the shortest.
+    // The seed whose walk meets the fewest arms of the other orientation, then the shortest.
     int32_t seed = kNoArm;
     int64_t bestDiffer = 0, bestLength = 0;
     for (int32_t a = 0; a < d.ArmCount(); ++a) {
@@ -241,7 +243,7 @@ void FindSeifertCircles(TDiagram& d) {
     }
     if (seed == kNoArm) return;
 
-    // b: the first arm against the seed's orientation is swapped, and the search starts again.
+    // The first arm against the seed's orientation is swapped, and the search starts again.
     const bool o = d.Arm(seed).out;
     int32_t x = seed;
     int64_t steps = 0;
@@ -258,7 +260,9 @@ void FindSeifertCircles(TDiagram& d) {
     } while (x != seed);
     if (swapped) continue;
 
-    // c: a coherent circle; its arcs get its number, the arms beside them face arms.
+    // A coherent circle: its arcs get its number, the arms beside them face arms. A later
+    // circle may take an arm back to a seed, so the count of circles is bounded as well.
+    if (disks >= d.ArmCount()) throw RangeError("the DT diagram's Seifert circles do not end");
     ++disks;
     steps = 0;
     do {
@@ -275,7 +279,7 @@ void FindSeifertCircles(TDiagram& d) {
 
 int32_t FaceStep(TDiagram& d, int32_t x) { return TDiagram::Rot(d.Link(x), -1); }
 
-// Step 5; returns the number of faces.
+// Numbers the faces through the arms labelled 0; returns the number of faces.
 int32_t NumberFaces(TDiagram& d) {
   int32_t faces = 0;
   for (int32_t a = 0; a < d.ArmCount(); ++a) {
@@ -294,7 +298,7 @@ int32_t NumberFaces(TDiagram& d) {
   return faces;
 }
 
-// Step 7: a circle of more than three arcs gets a new crossing N that cuts off a three-arc
+// The three-sided treatment: a circle of more than three arcs gets a new crossing N that cuts off a three-arc
 // part, and the rest is split again until every piece has at most three arcs.
 void Split(TDiagram& d, int32_t a, int32_t& nextLabel) {
   for (int32_t depth = 0;; ++depth) {
@@ -354,7 +358,7 @@ int32_t HolesFromDT(const std::string& code, bool threeSided, THoleTable& table)
   SetSigns(d);
   if (threeSided) SplitCircles(d);
 
-  // Step 8: the largest face (the first on ties) is the outside, label 0; later faces move down.
+  // The largest face (the first on ties) is the outside, label 0; later faces move down.
   int32_t outside = 0, outsideSize = 0;
   for (int32_t f = 1; f <= faces; ++f) {
     int32_t first = kNoArm;
@@ -379,7 +383,7 @@ int32_t HolesFromDT(const std::string& code, bool threeSided, THoleTable& table)
     }
   const int32_t nHoles = std::max(faces - 1, 0);
 
-  // Step 9: each face's border, walked from its first arm, across each crossing to the face
+  // Each face's border, walked from its first arm, across each crossing to the face
   // opposite, with that crossing's sign as the twist.
   table = THoleTable{};
   table.nHoles = nHoles;
@@ -400,7 +404,7 @@ int32_t HolesFromDT(const std::string& code, bool threeSided, THoleTable& table)
     SetHoleBorder(hole, -label, entries);
   }
 
-  // Step 10: records by entry count, largest first, and the neighbours renumbered to match.
+  // Records by entry count, largest first, and the neighbours renumbered to match.
   std::array<int32_t, kMaxHoles + 1> place{};
   for (int32_t h = 0; h <= kMaxHoles; ++h) place[static_cast<size_t>(h)] = h;
   std::array<int32_t, kMaxHoles + 1> at = place;  // at[p]: the old number of the record at p
