@@ -11,6 +11,7 @@
 
 #include "app/model/controlTable.h"
 #include "knots/knotTable.h"
+#include "surface/holeDump.h"
 #include "controlValues.h"
 #include "app/model/headlessWindow.h"
 #include "app/model/pipeline.h"
@@ -315,11 +316,15 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         ->check(CLI::Range(option.lo, option.hi));
   CLI::App* table = app.add_subcommand("table", "list the built-in knot table");
   table->add_flag("--json", o.json, "print JSON");
+  std::string dumpFile = kHoleDumpFile;
+  CLI::App* dumpHoles = app.add_subcommand(
+      "dump-holes", "write the hole report of the knot table's DT codes, as \"Dump holes\"");
+  dumpHoles->add_option("-o,--output", dumpFile, "FILE (aaa.txt)");
 
   if (!args.empty() && !args[0].empty() && args[0][0] != '-' && args[0] != "info" &&
-      args[0] != "mesh" && args[0] != "render" && args[0] != "table")
+      args[0] != "mesh" && args[0] != "render" && args[0] != "table" && args[0] != "dump-holes")
     throw TCliError("there is no command '" + args[0] +
-                    "'; the commands are info, mesh, render and table");
+                    "'; the commands are info, mesh, render, table and dump-holes");
   // CLI11 takes its arguments last first.
   std::vector<std::string> reversed(args.rbegin(), args.rend());
   try {
@@ -328,7 +333,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     const int code = app.exit(e, out, err);
     return code == 0 ? 0 : 2;
   }
-  for (const CLI::App* sub : {info, mesh, render, table}) {
+  for (const CLI::App* sub : {info, mesh, render, table, dumpHoles}) {
     if (!sub->parsed() || sub->remaining().empty()) continue;
     std::string extra;
     for (const std::string& a : sub->remaining()) extra += (extra.empty() ? "" : " ") + a;
@@ -338,6 +343,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     TKnotTable knots;
     FillKnotTable(knots);
     WriteTable(knots, o.json, out);
+    return 0;
+  }
+  if (dumpHoles->parsed()) {
+    DumpHoles(dumpFile);
     return 0;
   }
   CLI::App* chosen = info->parsed() ? info : mesh->parsed() ? mesh : render;

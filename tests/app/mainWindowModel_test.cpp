@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <cctype>
 #include <map>
 
@@ -13,6 +14,8 @@
 #include "app/model/ride.h"
 #include "app/model/shapePresets.h"
 #include "core/rangeError.h"
+#include "fileHelpers.h"
+#include "surface/holeDump.h"
 
 namespace {
 
@@ -404,4 +407,19 @@ TEST_F(MainWindowTest, RideButtons) {
   EXPECT_THROW(w.controls.Click("but_start_race"), RangeError);
   EXPECT_FALSE(w.controls.Checked("but_start_race"));
   EXPECT_FALSE(w.app.racing);
+}
+
+TEST_F(MainWindowTest, HiddenDumpHolesButtonWritesTheReportHere) {
+  const TTempFolder folder;
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(folder.path);
+  bool forwarded = false;
+  w.window.pendingHandler = [&](const TControlDef&) { forwarded = true; };
+  w.controls.Click("Button2");
+  // A folder that cannot take the file: the error reaches the handler's caller.
+  std::filesystem::current_path("/proc");
+  EXPECT_THROW(w.controls.Click("Button2"), std::runtime_error);
+  std::filesystem::current_path(before);
+  EXPECT_FALSE(forwarded);
+  EXPECT_EQ(ReadFile(folder / "aaa.txt"), HoleDumpText().text);
 }

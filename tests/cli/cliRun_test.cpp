@@ -14,6 +14,8 @@
 
 #include "cli/cliRun.h"
 #include "cliTestRun.h"
+#include "fileHelpers.h"
+#include "surface/holeDump.h"
 
 namespace {
 
@@ -239,6 +241,27 @@ TEST(Cli, KnotTableRowsAndTheTableListing) {
   ASSERT_EQ(rows.size(), 249u);
   EXPECT_EQ(rows[248]["name"], "10_165");
   EXPECT_EQ(rows[248]["dtCode"], "[6;8;14;18;16;4;-20;10;2;-12]");
+}
+
+TEST(Cli, DumpHolesWritesTheReport) {
+  const std::string expected = HoleDumpText().text;
+  const std::string path = TempPath("holes.txt");
+  ASSERT_EQ(Cli({"dump-holes", "-o", path}).status, 0);
+  EXPECT_EQ(ReadFile(path), expected);
+  std::filesystem::remove(path);
+
+  // Without -o, "aaa.txt" in the current folder, as the window's hidden button writes it.
+  const TTempFolder folder;
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(folder.path);
+  const TRun r = Cli({"dump-holes"});
+  std::filesystem::current_path(before);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadFile(folder / "aaa.txt"), expected);
+
+  const TRun failed = Cli({"dump-holes", "-o", "/nonexistent-dir/aaa.txt"});
+  EXPECT_EQ(failed.status, 2);
+  EXPECT_NE(failed.err.find("/nonexistent-dir/aaa.txt"), std::string::npos) << failed.err;
 }
 
 TEST(Cli, SmoothAndRefineHeadless) {

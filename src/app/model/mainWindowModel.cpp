@@ -11,6 +11,7 @@
 #include "readSettings.h"
 #include "render/view.h"
 #include "shapePresets.h"
+#include "surface/holeDump.h"
 
 namespace {
 
@@ -304,8 +305,10 @@ void TMainWindowModel::HandleEvent(const TControlDef& c) {
     case H::TorusButtonClick:
       TorusButtonClick(c.name);
       return;
-    case H::ud_imgscaleChange:
     case H::DumpHolesClick:
+      DumpHolesClick();
+      return;
+    case H::ud_imgscaleChange:
     case H::but_save_picClick:
     case H::but_advancedClick:
     case H::but_fullscreenClick:
@@ -313,6 +316,11 @@ void TMainWindowModel::HandleEvent(const TControlDef& c) {
       if (pendingHandler) pendingHandler(c);
       return;
   }
+}
+
+void TMainWindowModel::DumpHolesClick() {
+  // The hidden report goes to the current folder; a write failure reaches the handler's guard.
+  DumpHoles(kHoleDumpFile);
 }
 
 void TMainWindowModel::cb_knottableChange() {

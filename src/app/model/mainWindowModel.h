@@ -80,6 +80,7 @@ class TMainWindowModel {
   void but_start_raceClick();
   void button22Click();                             // "Gray"
   void Button23Click();                             // "Ramp"
+  void DumpHolesClick();                            // hidden "Dump holes": writes aaa.txt
   void ResetViewClick();
   void TorusButtonClick(std::string_view sender);   // "Swap", "Torus", "Band"
   // The colour dialog of a swatch was answered with OK.
