@@ -200,6 +200,7 @@ int RenderWholeTable(TCliOptions o, std::ostream& out, std::ostream& err, bool e
           << std::flush;
     try {
       THeadlessWindow w;
+      w.window.meshesDeferred = true;
       w.window.StartUp();
       o.knot = name;
       std::ostringstream quietErr;
@@ -258,6 +259,8 @@ void Apply(const TCliOptions& o, THeadlessWindow& w, std::ostream& err, bool err
     SplitAssignment(s, name, value);
     ApplySetting(w, name, value, err);
   }
+  // The steps before only needed the lay-out; this recompute builds the mesh.
+  w.window.meshesDeferred = false;
   w.window.Recompute();
   if (const std::string note = PipelineNote(w.app); !note.empty())
     err << "warning: " << note << '\n';
@@ -378,6 +381,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 
   auto w = std::make_unique<THeadlessWindow>();
   try {
+    w->window.meshesDeferred = true;  // Apply builds the one mesh the command shows
     w->window.StartUp();
     Apply(o, *w, err, errIsTerminal);
 

@@ -415,6 +415,7 @@ int32_t HolesFromDT(const std::string& code, bool threeSided, THoleTable& table)
         std::swap(at[static_cast<size_t>(i)], at[static_cast<size_t>(j)]);
       }
   for (int32_t p = 0; p <= nHoles; ++p) place[static_cast<size_t>(at[static_cast<size_t>(p)])] = p;
+  table.outside = place[0];  // the sort may move the outside away from record 0
   for (int32_t h = 0; h <= nHoles; ++h) {
     THole& hole = table.Hole(h);
     hole.id = h;

@@ -611,8 +611,8 @@ int32_t LayoutFromHoles(TSeiffert& model, const TSettings& settings, THoleTable&
 }
 
 void LayoutReducedFlat(TSeiffert& model, const TSettings& settings) {
-  // Code 3 ("Flat DT") will take its holes from the chosen table knot's DT code; for now it
-  // runs this braid road too.
+  // "Flat DT" with a chosen table knot takes its holes from the knot's code instead (see the
+  // pipeline); every other use starts from the braid.
   THoleTable table;
   HolesFromBraid(model, table);
   LayoutFromHoles(model, settings, table);

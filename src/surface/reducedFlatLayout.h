@@ -29,6 +29,7 @@ struct THole {
 
 struct THoleTable {
   int32_t nHoles = 0;
+  int32_t outside = 0;  // the record that stands for the outside (0 unless a sort moved it)
   std::array<THole, kMaxHoles + 1> holes{};
 
   // Record 0..20; a RangeError outside.
@@ -52,6 +53,18 @@ void SetHoleBorder(THole& hole, int32_t holeNumber, const std::vector<THoleBorde
 // each one's border list; every id is the hole's own number. More than 99 crossings or strands,
 // or more than 20 holes, is a RangeError.
 void HolesFromBraid(const TSeiffert& model, THoleTable& table);
+
+// Gives the outside record 0 again after a sort moved it to table.outside: the two records
+// trade places and every neighbour number follows them.
+void OutsideToRecordZero(THoleTable& table);
+
+// Splits the neighbours of every hole with two or three border entries, all of them holes, until
+// it has four: a neighbour a keeps the half of its border that faces the hole, a new hole takes
+// the other half, and a twist-free border joins the two. Every hole, old or new, keeps its own
+// number as `id`, which is what the placement grid shows and what the bands look corners up by.
+// More than 20 holes or border entries is a RangeError, as is a border that does not list the
+// hole it faces.
+void SplitHoles(THoleTable& table);
 
 // Lays the holes of a filled table (nHoles, and count, neighbour, twist, id of records
 // 0..nHoles) out on the placement grid and fills nDisks, nTubes, disks and tubes of the model

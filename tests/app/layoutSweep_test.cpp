@@ -129,3 +129,36 @@ TEST(LayoutSweep, TJointsHoldOnlyForReducedFlatLayoutsWithThreeEndedDisks) {
   RunPipeline("", app.Seifert, s, app);  // one disk without bands is no junction
   EXPECT_FALSE(s.tJoints);
 }
+
+TEST(LayoutSweep, FlatDtShowsTheKnotCodesSurfaceWholeOrFallsBack) {
+  TKnotTable table;
+  FillKnotTable(table);
+  int fromCode = 0;
+  for (bool tJoints : {false, true}) {
+    for (int32_t row = 1; row <= table.count; ++row) {
+      SCOPED_TRACE(table.Row(row).name + (tJoints ? ", T-joints" : ""));
+      TAppState app;
+      FillKnotTable(app.KnotTable);
+      app.selectedKnotRow = row;
+      TSettings s = StartSettings();
+      s.layout = kLayoutFlatDt;
+      s.tJoints = tJoints;
+      RunPipeline(table.Row(row).braid, app.Seifert, s, app);
+      const TSeiffert& m = app.Seifert;
+      const TTopology t = Topology(m.mesh);
+      ASSERT_EQ(t.openEdges, 0);
+      ASSERT_EQ(t.overfullEdges, 0);
+      ASSERT_EQ(t.Euler(), 2L * (m.nDisks - m.nTubes));
+      ASSERT_EQ(m.nLinks, 1);
+      if (!app.layoutNote.empty()) {
+        ASSERT_NE(PipelineNote(app).find("the flat lay-out is shown"), std::string::npos);
+        continue;
+      }
+      // One boundary curve on a planar graph of disks and bands: genus = holes / 2.
+      ASSERT_EQ((m.nTubes - m.nDisks + 1) % 2, 0);
+      ++fromCode;
+    }
+  }
+  // A regression in the code road shows as fewer knots drawn from their codes (346 of 498).
+  EXPECT_GE(fromCode, 340);
+}

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <filesystem>
 #include <cctype>
+#include <functional>
+#include <vector>
 #include <map>
 
 #include "app/model/headlessWindow.h"
@@ -422,4 +424,42 @@ TEST_F(MainWindowTest, HiddenDumpHolesButtonWritesTheReportHere) {
   std::filesystem::current_path(before);
   EXPECT_FALSE(forwarded);
   EXPECT_EQ(ReadFile(folder / "aaa.txt"), HoleDumpText().text);
+}
+
+TEST(MainWindowDeferred, MeshesDeferredUntilTheLastRecomputeGiveTheSameSurface) {
+  // Each case: the clicks a command-line run makes before its one mesh build.
+  const std::vector<std::function<void(THeadlessWindow&)>> cases = {
+      [](THeadlessWindow& w) { w.window.ChooseKnot(w.app.KnotTable.Find("5_2")); },
+      [](THeadlessWindow& w) {
+        w.controls.Click("rb_split");
+        w.controls.SetChecked("cb_autotwist", true);
+        w.window.ChooseKnot(w.app.KnotTable.Find("6_2"));
+      },
+      [](THeadlessWindow& w) {
+        w.controls.Click("but_tubes");
+        w.controls.SetPosition("ud_ccsub", 2);
+      },
+      [](THeadlessWindow& w) {
+        w.controls.Click("rb_flatdt");
+        w.window.ChooseKnot(w.app.KnotTable.Find("7_4"));
+      },
+  };
+  for (size_t i = 0; i < cases.size(); ++i) {
+    SCOPED_TRACE(i);
+    THeadlessWindow now, later;
+    later.window.meshesDeferred = true;
+    for (THeadlessWindow* w : {&now, &later}) {
+      w->window.StartUp();
+      cases[i](*w);
+    }
+    EXPECT_EQ(later.app.Seifert.mesh.nFaces, 0);  // nothing built yet
+    later.window.meshesDeferred = false;
+    for (THeadlessWindow* w : {&now, &later}) w->window.Recompute();
+    const TMesh &a = now.app.Seifert.mesh, &b = later.app.Seifert.mesh;
+    ASSERT_EQ(a.nVerts, b.nVerts);
+    ASSERT_EQ(a.nFaces, b.nFaces);
+    for (int32_t v = 0; v < a.nVerts; ++v) ASSERT_EQ(a.verts[v].pos, b.verts[v].pos);
+    EXPECT_EQ(now.app.View.Centre, later.app.View.Centre);
+    EXPECT_EQ(now.app.Seifert.nLinks, later.app.Seifert.nLinks);
+  }
 }

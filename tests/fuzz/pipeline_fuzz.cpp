@@ -1,8 +1,8 @@
 // The whole pipeline of a headless window: an optional lay-out or preset button, a braid word
-// typed with Enter, up to eight control writes, a recompute, a few smoothing iterations and a
-// Refine, a few ride frames, then OBJ, PLY and the info JSON written to memory and read back. Resolution,
-// "Catm. Clark", presmoothing and the iteration count are capped so that one input runs in
-// milliseconds.
+// typed with Enter or a knot-table row, up to eight control writes, a recompute, a few
+// smoothing iterations and a Refine, a few ride frames, then OBJ, PLY and the info JSON written
+// to memory and read back. Resolution, "Catm. Clark", presmoothing and the iteration count are
+// capped so that one input runs in milliseconds.
 
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -159,10 +159,13 @@ void Run(TFuzzInput& in) {
     const auto knots = PresetKnots();
     w.controls.Click(knots[in.Byte() % knots.size()].name);
   }
-  // (2) a word typed and confirmed with Enter.
+  // (2) a word typed and confirmed with Enter, or a knot-table row ("Flat DT" lays that out
+  // from the row's knot code).
   if (in.Bool()) {
     w.controls.SetText("ed_braid", Word(in));
     w.window.BraidEntered();
+  } else if (in.Bool()) {
+    w.window.ChooseKnot(1 + in.Byte() % w.app.KnotTable.count);
   }
   // (3) up to eight control writes, then the recompute: a fresh build.
   const int writes = in.Byte() % 9;

@@ -70,7 +70,7 @@ void TMainWindowModel::Recompute() {
                        controls.Position("ud_r2")};
   try {
     RunPipeline(controls.Text("ed_braid"), app.Seifert, app.Settings, app,
-                controls.Checked("cb_torus"));
+                controls.Checked("cb_torus"), !meshesDeferred);
   } catch (...) {
     WriteSplitRotation();
     throw;

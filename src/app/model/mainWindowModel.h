@@ -45,6 +45,9 @@ class TMainWindowModel {
   // The drawing panel has created its textures; until then the texture and light boxes
   // do not recompute.
   bool texturesCreated = false;
+  // While set, recomputes lay the surface out (handlers read the lay-out and the model centre)
+  // but build no mesh: for a caller that shows only the state its last recompute leaves.
+  bool meshesDeferred = false;
 
   // The value steps of the window's creation, ending with two recomputes.
   void StartUp();

@@ -8,6 +8,7 @@
 #include "knots/torusKnot.h"
 #include "mesh/buildMesh.h"
 #include "mesh/texCoords.h"
+#include "surface/dtCode.h"
 #include "surface/reducedFlatLayout.h"
 
 namespace {
@@ -29,8 +30,41 @@ bool Complete(const TSeiffert& model, const THoleTable& holes, int32_t placed) {
   return true;
 }
 
-// The lay-out the radio buttons chose, for a braid with crossings.
-void LayOut(TSeiffert& model, TSettings& settings, TAppState& app) {
+// The knot-table row whose knot code "Flat DT" lays out: the chosen row, while the word is
+// still that row's braid (a typed word or a preset replaces the knot).
+const TKnotEntry* CodeKnot(const TAppState& app, const std::string& text, uint8_t layout) {
+  if (layout != kLayoutFlatDt || app.selectedKnotRow < 1 ||
+      app.selectedKnotRow > app.KnotTable.count)
+    return nullptr;
+  const TKnotEntry& row = app.KnotTable.Row(app.selectedKnotRow);
+  return row.braid == text ? &row : nullptr;
+}
+
+// The holes of the knot's code, with the outside as record 0 and the split neighbours, laid
+// out; false (and the reason in app.layoutNote) when the code's surface cannot be laid out.
+bool LayOutFromCode(TSeiffert& model, const TSettings& settings, TAppState& app,
+                    const TKnotEntry& knot) {
+  THoleTable holes;
+  int32_t placed = 0;
+  try {
+    HolesFromDT(knot.dtCode, true, holes);
+    OutsideToRecordZero(holes);
+    SplitHoles(holes);
+    placed = LayoutFromHoles(model, settings, holes);
+  } catch (const RangeError& e) {
+    app.layoutNote = e.what();
+    return false;
+  }
+  if (!LayoutUsable(model, settings) || !Complete(model, holes, placed)) {
+    app.layoutNote = "not every hole of the knot code found its place on the grid";
+    return false;
+  }
+  return true;
+}
+
+// The lay-out the radio buttons chose, for a braid with crossings. True when the surface came
+// from a knot code, which the mesh must still confirm.
+bool LayOut(TSeiffert& model, TSettings& settings, TAppState& app, const TKnotEntry* codeKnot) {
   switch (settings.layout) {
     case kLayoutStacked:
       LayoutStacked(model, settings);
@@ -42,24 +76,63 @@ void LayOut(TSeiffert& model, TSettings& settings, TAppState& app) {
       LayoutFlat(model, settings);
       break;
     default: {
-      // "Flat DT" takes its holes from the braid too until knot codes are read.
+      if (codeKnot) {
+        if (LayOutFromCode(model, settings, app, *codeKnot)) {
+          settings.tJoints = settings.tJoints && AllDisksThreeEnds(model);
+          return true;
+        }
+        LayoutFlat(model, settings);
+        break;
+      }
       THoleTable holes;
       HolesFromBraid(model, holes);
       const int32_t placed = LayoutFromHoles(model, settings, holes);
       if (!LayoutUsable(model, settings) || !Complete(model, holes, placed))
         LayoutFlat(model, settings);
       settings.tJoints = settings.tJoints && AllDisksThreeEnds(model);
-      return;
+      return false;
     }
   }
   // T-joints need a reduced flat lay-out in which every disk has three ends.
   settings.tJoints = false;
+  return false;
+}
+
+// Half way up the stack of disks: the first and the last disk's heights.
+Vec3 LayoutCentre(const TSeiffert& model) {
+  const float zFirst = model.Disk(1).centre.z;
+  const float zLast = model.Disk(model.nDisks).centre.z;
+  return Vec3(0, 0, (double(zLast) + zFirst) / 2);
+}
+
+void PostProcess(TSeiffert& model, const TSettings& settings) {
+  if (settings.reduce) ReduceTwists(model);
+  if (settings.multiTwist) {
+    while (MergeTwoBandDisks(model)) {
+    }
+    for (int32_t d = 1; d <= model.nDisks; ++d) ReslotEnds(model, d);
+  }
+}
+
+// Whether the mesh of a surface from a knot code bounds the knot: closed (every edge has two
+// faces, so there are exactly twice as many edges as quads) and one boundary curve, two with
+// the knot band.
+std::string CodeSurfaceProblem(const TSeiffert& model) {
+  const TMesh& mesh = model.mesh;
+  bool closed = mesh.nFaces > 0 && int64_t{mesh.nEdges} == 2 * int64_t{mesh.nFaces};
+  for (int32_t e = 0; closed && e < mesh.nEdges; ++e) closed = mesh.edges[e].f2 != kNone;
+  if (!closed) return "the surface from the knot code is not closed";
+  const int32_t curves = model.knotWidth > 0 ? 2 : 1;
+  if (model.nLinks != curves)
+    return "the surface from the knot code has " + std::to_string(model.nLinks / curves) +
+           " boundary curves, not the one knot";
+  return "";
 }
 
 }  // namespace
 
 void RunPipeline(const std::string& text, TSeiffert& model, TSettings& settings, TAppState& app,
-                 bool torusShow) {
+                 bool torusShow, bool buildMesh) {
   CheckSettings(settings);
   ++app.recomputeCount;
   app.torusShown = torusShow;
@@ -74,27 +147,37 @@ void RunPipeline(const std::string& text, TSeiffert& model, TSettings& settings,
   }
   model.text = text;
 
+  bool fromCode = false;
   if (!app.smoothed) {
+    app.layoutNote.clear();
     ParseBraidWord(text, model.gen, model.power, model.nStrands, model.nCross);
     if (model.nCross == 0) {
       LayoutTrivial(model, settings);
       settings.tJoints = false;  // a disk without bands is no junction
     } else {
-      LayOut(model, settings, app);
+      fromCode = LayOut(model, settings, app, CodeKnot(app, text, settings.layout));
     }
-    if (settings.reduce) ReduceTwists(model);
-    if (settings.multiTwist) {
-      while (MergeTwoBandDisks(model)) {
-      }
-      for (int32_t d = 1; d <= model.nDisks; ++d) ReslotEnds(model, d);
+    PostProcess(model, settings);
+  }
+
+  if (!buildMesh) {
+    app.ModelCentre = LayoutCentre(model);
+    if (!app.smoothed && settings.autoCenter) app.View.Centre = app.ModelCentre;
+    return;
+  }
+  BuildMesh(model, settings, true, app.smoothed, app.racing);
+  if (fromCode) {
+    // A surface from the knot code that does not bound the knot is never shown.
+    app.layoutNote = CodeSurfaceProblem(model);
+    if (!app.layoutNote.empty()) {
+      LayoutFlat(model, settings);
+      settings.tJoints = false;
+      PostProcess(model, settings);
+      BuildMesh(model, settings, true, app.smoothed, app.racing);
     }
   }
 
-  BuildMesh(model, settings, true, app.smoothed, app.racing);
-
-  const float zFirst = model.Disk(1).centre.z;
-  const float zLast = model.Disk(model.nDisks).centre.z;
-  app.ModelCentre = Vec3(0, 0, (double(zLast) + zFirst) / 2);
+  app.ModelCentre = LayoutCentre(model);
   if (!app.smoothed && settings.autoCenter) app.View.Centre = app.ModelCentre;
   if (settings.useTexture) ComputeSurfaceTexCoords(model, settings, app.SurfaceTexture);
 }
@@ -112,6 +195,8 @@ void ComputeSurfaceTexCoords(TSeiffert& model, const TSettings& settings,
 }
 
 std::string PipelineNote(const TAppState& app) {
+  if (!app.layoutNote.empty())
+    return "\"Flat DT\": " + app.layoutNote + "; the flat lay-out is shown";
   if (app.Settings.knotWidth <= app.Seifert.knotWidth) return "";
   return "\"Double knot, width:\" " + std::to_string(app.Settings.knotWidth) +
          " is more than the bands carry at this resolution; the knot is drawn " +
