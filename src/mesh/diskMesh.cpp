@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <vector>
 
 #include "buildMesh.h"
 #include "core/checked.h"
@@ -83,12 +84,29 @@ void MeshDisk(TSeiffert& model, int32_t di, const TSettings& s) {
       d.grid[y][x] = (pole && x > 0) ? d.grid[y][0] : AddVertex(mesh, Vec3(), s.smoothDisks);
   }
 
+  // The disk's vertices are numbered consecutively from its first pole. The warp around the
+  // band holes places most of them; only those it does not reach (all of them without bands,
+  // the columns past the reduced mesh's) take the plain ellipsoid point, which spares the
+  // trigonometry of a pass that would be overwritten.
+  const int32_t first = d.grid[0][0];
+  std::vector<uint8_t> warped(static_cast<size_t>(mesh.nVerts - first), 0);
   auto place = [&](int32_t col, int32_t row, double x, double y) {
-    mesh.verts[d.grid[row][col]].pos = PlainPoint(d, f, nSlots, x, y);
+    const int32_t v = d.grid[row][col];
+    mesh.verts[v].pos = PlainPoint(d, f, nSlots, x, y);
+    warped[static_cast<size_t>(v - first)] = 1;
   };
-  for (int32_t y = 0; y < nRings; ++y)
-    for (int32_t x = 0; x < nSlots; ++x) place(x, y, x, y);
-  if (d.nEnds == 0) return;
+  const auto placeTheRest = [&] {
+    for (int32_t y = 0; y < nRings; ++y)
+      for (int32_t x = 0; x < nSlots; ++x) {
+        const int32_t v = d.grid[y][x];
+        if (!warped[static_cast<size_t>(v - first)])
+          mesh.verts[v].pos = PlainPoint(d, f, nSlots, x, y);
+      }
+  };
+  if (d.nEnds == 0) {
+    placeTheRest();
+    return;
+  }
 
   const int32_t nEnds = d.nEnds;
   const bool reduced = s.reducedMesh;
@@ -167,6 +185,7 @@ void MeshDisk(TSeiffert& model, int32_t di, const TSettings& s) {
       }
     }
   }
+  placeTheRest();
 
   if (reduced) {
     d.nSlots = M;

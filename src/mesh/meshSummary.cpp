@@ -19,36 +19,52 @@ bool ValidVertex(const TMesh& mesh, int64_t v) { return v >= 0 && v < VertexCoun
 TMeshSummary SummariseMesh(const TMesh& mesh) {
   TMeshSummary s;
   const int32_t nFaces = FaceCount(mesh);
-  std::vector<bool> used(static_cast<size_t>(VertexCount(mesh)), false);
-  std::vector<std::pair<int32_t, int32_t>> sides;
-  sides.reserve(static_cast<size_t>(nFaces) * 4);
-
+  const size_t nVerts = static_cast<size_t>(VertexCount(mesh));
+  std::vector<bool> used(nVerts, false);
+  // Face sides filed by their lower vertex (a counting sort), so that equal sides meet in one
+  // small bucket: linear in the mesh rather than a sort of every side.
+  std::vector<int32_t> start(nVerts + 1, 0);
+  const auto eachSide = [&](auto&& visit) {
+    for (int32_t f = 0; f < nFaces; ++f) {
+      const TFace& face = mesh.faces[static_cast<size_t>(f)];
+      for (int k = 0; k < 4; ++k) {
+        const int32_t a = face.v[k], b = face.v[(k + 1) % 4];
+        if (!ValidVertex(mesh, a) || !ValidVertex(mesh, b) || a == b) continue;
+        visit(std::min(a, b), std::max(a, b));
+      }
+    }
+  };
   for (int32_t f = 0; f < nFaces; ++f) {
     const TFace& face = mesh.faces[static_cast<size_t>(f)];
     if (face.kind >= 0 && face.kind < 3) ++s.facesByKind[static_cast<size_t>(face.kind)];
-    for (int k = 0; k < 4; ++k) {
-      const int32_t a = face.v[k];
-      const int32_t b = face.v[(k + 1) % 4];
-      if (!ValidVertex(mesh, a)) {
+    for (const int32_t a : face.v) {
+      if (ValidVertex(mesh, a))
+        used[static_cast<size_t>(a)] = true;
+      else
         ++s.badCorners;
-        continue;
-      }
-      used[static_cast<size_t>(a)] = true;
-      if (!ValidVertex(mesh, b) || a == b) continue;
-      sides.emplace_back(std::min(a, b), std::max(a, b));
     }
   }
   s.usedVerts = std::count(used.begin(), used.end(), true);
 
-  // Equal sides lie next to each other once sorted; a run's length is its face count.
-  std::sort(sides.begin(), sides.end());
-  for (size_t i = 0; i < sides.size();) {
-    size_t j = i;
-    while (j < sides.size() && sides[j] == sides[i]) ++j;
-    ++s.faceEdges;
-    if (j - i == 1) ++s.openEdges;
-    if (j - i > 2) ++s.nonManifoldEdges;
-    i = j;
+  eachSide([&](int32_t a, int32_t) { ++start[static_cast<size_t>(a) + 1]; });
+  for (size_t v = 0; v < nVerts; ++v) start[v + 1] += start[v];
+  std::vector<int32_t> fill(start.begin(), start.end() - 1);
+  std::vector<int32_t> other(static_cast<size_t>(start[nVerts]));
+  eachSide([&](int32_t a, int32_t b) { other[static_cast<size_t>(fill[a]++)] = b; });
+
+  // Within a bucket equal sides lie next to each other once sorted; a run's length is its face
+  // count.
+  for (size_t v = 0; v < nVerts; ++v) {
+    const auto first = other.begin() + start[v], last = other.begin() + start[v + 1];
+    std::sort(first, last);
+    for (auto i = first; i != last;) {
+      auto j = i;
+      while (j != last && *j == *i) ++j;
+      ++s.faceEdges;
+      if (j - i == 1) ++s.openEdges;
+      if (j - i > 2) ++s.nonManifoldEdges;
+      i = j;
+    }
   }
   return s;
 }
