@@ -116,6 +116,26 @@ void BM_HolesFromDT(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_HolesFromDT)->Unit(benchmark::kMicrosecond);
+// The whole table at start settings in one model, as a window that steps through the knot
+// table recomputes it: storage is reused from knot to knot.
+void BM_PipelineTableOneModel(benchmark::State& state) {
+  TKnotTable table;
+  FillKnotTable(table);
+  const TSettings start = StartSettings();
+  TAppState app;
+  int64_t verts = 0;
+  for (auto _ : state) {
+    verts = 0;
+    for (int32_t row = 1; row <= table.count; ++row) {
+      TSettings s = start;
+      RunPipeline(table.Row(row).braid, app.Seifert, s, app);
+      verts += app.Seifert.mesh.nVerts;
+    }
+  }
+  state.counters["verts"] = static_cast<double>(verts);
+}
+
+BENCHMARK(BM_PipelineTableOneModel)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PipelineTableLayout)
     ->ArgsProduct({{0, 1, 2, 4}, {0}})
     ->Args({2, 1})

@@ -197,7 +197,7 @@ void ClassifiedPass(TMesh& mesh, bool refine) {
 // BuildMesh's steps; `size` is the vertex count of the mesh being built, for the message when
 // an allocation fails.
 void BuildSteps(TSeiffert& model, TSettings s, bool full, bool smoothed, bool racing,
-                int64_t& size) {
+                int64_t& size, const TMeshSizeHook& sizeHook) {
   TMesh& mesh = model.mesh;
   if (smoothed && full) {
     TraceLinks(model, s.minLinkSeg);
@@ -211,6 +211,7 @@ void BuildSteps(TSeiffert& model, TSettings s, bool full, bool smoothed, bool ra
     const int64_t memory = PhysicalMemoryBytes(), limit = MeshCapacityLimit(memory);
     if (need > limit) throw RangeError(MeshTooLargeMessage(need, OverLimit(limit, memory)));
     size = need;
+    if (sizeHook) sizeHook(need);
     PrepareRefine(mesh);
     ClassifiedPass(mesh, true);
     BuildEdges(mesh);
@@ -226,6 +227,7 @@ void BuildSteps(TSeiffert& model, TSettings s, bool full, bool smoothed, bool ra
   SetGridSizes(model, s);
   const int64_t capacity = MeshCapacity(model, s);
   size = capacity;
+  if (sizeHook) sizeHook(capacity);
   // Clear and refill rather than replace: a recompute of the same knot reuses the storage.
   mesh.verts.clear();
   mesh.faces.clear();
@@ -257,10 +259,11 @@ void BuildSteps(TSeiffert& model, TSettings s, bool full, bool smoothed, bool ra
 
 }  // namespace
 
-void BuildMesh(TSeiffert& model, TSettings settings, bool full, bool smoothed, bool racing) {
+void BuildMesh(TSeiffert& model, TSettings settings, bool full, bool smoothed, bool racing,
+               const TMeshSizeHook& sizeHook) {
   int64_t size = model.mesh.nVerts;
   try {
-    BuildSteps(model, settings, full, smoothed, racing, size);
+    BuildSteps(model, settings, full, smoothed, racing, size, sizeHook);
   } catch (const std::bad_alloc&) {
     // The estimate fits the machine, but the memory free now does not hold it.
     throw RangeError(MeshTooLargeMessage(size, "more than the free memory holds"));

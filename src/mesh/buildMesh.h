@@ -2,6 +2,7 @@
 // Turns the surface lay-out into the closed quad mesh whose seams are the knot.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "core/settings.h"
@@ -27,10 +28,14 @@ int64_t MeshCapacityLimit(int64_t memoryBytes);
 // make it smaller.
 std::string MeshTooLargeMessage(int64_t vertices, const std::string& reason);
 
+// Told the vertex storage a build or Refine step is about to fill, before it starts: long work
+// can be announced.
+using TMeshSizeHook = std::function<void(int64_t vertices)>;
+
 // full: a build from the lay-out (or, when smoothed, a refresh of the normals only);
 // not full: one Refine step on the current mesh. racing turns on the crease normals.
 void BuildMesh(TSeiffert& model, TSettings settings, bool full, bool smoothed,
-               bool racing = false);
+               bool racing = false, const TMeshSizeHook& sizeHook = nullptr);
 
 // The pieces of the build road, in the order the driver runs them.
 void SetGridSizes(TSeiffert& model, const TSettings& settings);

@@ -463,3 +463,15 @@ TEST(MainWindowDeferred, MeshesDeferredUntilTheLastRecomputeGiveTheSameSurface) 
     EXPECT_EQ(now.app.Seifert.nLinks, later.app.Seifert.nLinks);
   }
 }
+
+TEST_F(MainWindowTest, LargeBuildsShowTheBusyStateWhileTheyRun) {
+  std::vector<bool> calls;
+  w.window.showBusy = [&](bool on) { calls.push_back(on); };
+  w.controls.SetPosition("ud_ccsub", 3);  // 129,030 vertices: quick enough
+  EXPECT_TRUE(calls.empty());
+  w.controls.Click("Button6");  // a Refine to half a million
+  EXPECT_EQ(calls, (std::vector<bool>{true, false}));
+  calls.clear();
+  w.controls.SetPosition("ud_ccsub", 4);
+  EXPECT_EQ(calls, (std::vector<bool>{true, false}));
+}

@@ -18,6 +18,34 @@ namespace {
 const char* const kTorusAsBuilt =
     "The torus is shown as built: \"Smooth\" and \"Refine\" work on braid surfaces";
 
+// Builds of this many vertices or more take a noticeable time (about 0.3 s on a slow machine).
+constexpr int64_t kLongBuildVertices = 200'000;
+
+// While alive, a mesh build that turns out large shows the busy state; it is taken back when
+// the build ends, however it ends.
+class TBusyWhileLarge {
+ public:
+  TBusyWhileLarge(TAppState& app, const std::function<void(bool)>& show) : app(app), show(show) {
+    app.meshSizeHook = [this](int64_t vertices) {
+      if (vertices >= kLongBuildVertices && !shown && this->show) {
+        this->show(true);
+        shown = true;
+      }
+    };
+  }
+  ~TBusyWhileLarge() {
+    app.meshSizeHook = nullptr;
+    if (shown) show(false);
+  }
+  TBusyWhileLarge(const TBusyWhileLarge&) = delete;
+  TBusyWhileLarge& operator=(const TBusyWhileLarge&) = delete;
+
+ private:
+  TAppState& app;
+  const std::function<void(bool)>& show;
+  bool shown = false;
+};
+
 }  // namespace
 
 const uint32_t kStartSwatchColors[12] = {
@@ -69,6 +97,7 @@ void TMainWindowModel::Recompute() {
   app.splitRotation = {controls.Checked("cb_autotwist"), controls.Position("ud_r1"),
                        controls.Position("ud_r2")};
   try {
+    const TBusyWhileLarge busy(app, showBusy);
     RunPipeline(controls.Text("ed_braid"), app.Seifert, app.Settings, app,
                 controls.Checked("cb_torus"), !meshesDeferred);
   } catch (...) {
@@ -456,7 +485,10 @@ void TMainWindowModel::Button6Click() {
   app.meanEdge *= 0.5;
   ++app.refineCount;
   // The Refine road classifies the vertices itself before its seam-keeping pass.
-  BuildMesh(app.Seifert, app.Settings, false, app.smoothed, app.racing);
+  {
+    const TBusyWhileLarge busy(app, showBusy);
+    BuildMesh(app.Seifert, app.Settings, false, app.smoothed, app.racing, app.meshSizeHook);
+  }
   if (app.Settings.useTexture)
     ComputeSurfaceTexCoords(app.Seifert, app.Settings, app.SurfaceTexture);
   ClassifyVertices(app.Seifert.mesh);

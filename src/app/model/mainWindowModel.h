@@ -37,6 +37,8 @@ class TMainWindowModel {
   std::function<bool(const std::string&)> askYesCancel;
   // A short note for the user that needs no answer (the window's bottom bar).
   std::function<void(const std::string&)> showNote;
+  // Long work starts (true: a busy cursor and a word in the status bar) or ends (false).
+  std::function<void(bool)> showBusy;
   // Handlers that arrive with later parts of the program (smoothing, ride, export, torus
   // buttons, knot table, texture loading, window sizing).
   std::function<void(const TControlDef&)> pendingHandler;

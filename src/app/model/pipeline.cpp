@@ -165,7 +165,7 @@ void RunPipeline(const std::string& text, TSeiffert& model, TSettings& settings,
     if (!app.smoothed && settings.autoCenter) app.View.Centre = app.ModelCentre;
     return;
   }
-  BuildMesh(model, settings, true, app.smoothed, app.racing);
+  BuildMesh(model, settings, true, app.smoothed, app.racing, app.meshSizeHook);
   if (fromCode) {
     // A surface from the knot code that does not bound the knot is never shown.
     app.layoutNote = CodeSurfaceProblem(model);
@@ -173,7 +173,7 @@ void RunPipeline(const std::string& text, TSeiffert& model, TSettings& settings,
       LayoutFlat(model, settings);
       settings.tJoints = false;
       PostProcess(model, settings);
-      BuildMesh(model, settings, true, app.smoothed, app.racing);
+      BuildMesh(model, settings, true, app.smoothed, app.racing, app.meshSizeHook);
     }
   }
 

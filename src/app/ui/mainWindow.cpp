@@ -131,6 +131,7 @@ TForm1::TForm1(TForm2& splash, Tforma& advancedWindow, QWidget* parent)
   if (auto* jpg = qobject_cast<QCheckBox*>(controls.Widget("cb_jpg")))
     connect(jpg, &QCheckBox::clicked, this, [this] { lastSaveName.clear(); });
   model.showNote = [this](const std::string& note) { ShowStatus(QString::fromStdString(note)); };
+  model.showBusy = [this](bool on) { ShowBusy(on); };
 
   statusTimer.setSingleShot(true);
   statusTimer.setInterval(6000);
@@ -158,6 +159,7 @@ TForm1::~TForm1() {
   model.pendingHandler = nullptr;
   model.setCaption = nullptr;
   model.showNote = nullptr;
+  model.showBusy = nullptr;
   model.chooseColor = nullptr;
   model.repaintBraidDiagram = nullptr;
   model.processEvents = nullptr;
@@ -519,6 +521,18 @@ void TForm1::ShowStatus(const QString& text) {
   status->setText(text);
   status->setToolTip(text);
   statusTimer.start();
+}
+
+void TForm1::ShowBusy(bool on) {
+  static const QString kBuilding = QStringLiteral("Building mesh\u2026");
+  if (on) {
+    QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    status->setText(kBuilding);
+    status->repaint();  // the event loop does not run until the build is done
+    return;
+  }
+  QGuiApplication::restoreOverrideCursor();
+  if (status->text() == kBuilding) status->clear();
 }
 
 QString TForm1::StatusText() const { return status->text(); }

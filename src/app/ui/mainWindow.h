@@ -80,6 +80,8 @@ class TForm1 : public QWidget {
   void but_save_picClick(std::string_view sender);
   void StartRide();
   void ShowStatus(const QString& text);
+  // A busy cursor and "Building mesh…" while a large build runs.
+  void ShowBusy(bool on);
   void Frame();
   void ReportNoOpenGL(const QString& why);
 
