@@ -43,7 +43,6 @@ void Widen(double& maxMove, double step) {
   if (!(step <= maxMove)) maxMove = step;
 }
 
-
 // ---- Repulsion --------------------------------------------------------------------------
 
 // Knot vertices in array order, one array per coordinate, so that the pair loop reads plain
@@ -324,7 +323,7 @@ void AddRepulsion(std::vector<TVertex>& V, int32_t nVerts, const TSmoothingParam
   int32_t w = 1;
   for (size_t i = 0; i < targets.size() && w < nWorkers; ++i) {
     done += targets[i].end;
-    while (w < nWorkers && done * nWorkers >= pairs * w) cut[w++] = i + 1;
+    while (w < nWorkers && double(done) * nWorkers >= double(pairs) * w) cut[w++] = i + 1;
   }
   std::vector<std::thread> threads;
   threads.reserve(nWorkers);
@@ -389,7 +388,8 @@ class TSegmentGrid {
       if (line.nVerts < 0 || static_cast<size_t>(line.nVerts) > line.verts.size()) return false;
       nSeg += line.nVerts;
     }
-    if (nSeg == 0 || nSeg > (int64_t{1} << 28)) return false;
+    // Each segment goes under at most 8 cells; the counts stay far inside int32_t.
+    if (nSeg == 0 || nSeg > (int64_t{1} << 24)) return false;
     if (!(collisionDist >= 0) || !std::isfinite(collisionDist) || !std::isfinite(maxStep))
       return false;
 
