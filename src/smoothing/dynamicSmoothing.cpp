@@ -2,7 +2,18 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <system_error>
+#include <thread>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#if defined(__GNUC__) && defined(__x86_64__)
+#include <immintrin.h>
+#define VELTRANE_AVX2 1
+#endif
 
 namespace {
 
@@ -31,6 +42,485 @@ bool Finite(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && 
 void Widen(double& maxMove, double step) {
   if (!(step <= maxMove)) maxMove = step;
 }
+
+// ---- Repulsion --------------------------------------------------------------------------
+
+// Knot vertices in array order, one array per coordinate, so that the pair loop reads plain
+// floats in a row.
+struct TKnotPoints {
+  std::vector<int32_t> vertex;
+  std::vector<float> x, y, z;
+};
+
+// A vertex that feels the repulsion: the knot vertices it is paired with are the knot points
+// [0, end), without its own slot `self` when it is on the knot itself.
+struct TRepelled {
+  int32_t vertex;
+  int32_t self;  // its place among the knot points, or -1 for a surface vertex
+  int32_t end;
+};
+
+// Each target's sum runs in kLanes partial sums, whatever the vector width, and is carried
+// in double every kBlock points: the result is the same with 4- or 8-float vectors and for
+// every split of the targets over threads, and float rounding does not pile up over long sums.
+constexpr int32_t kLanes = 8;
+constexpr int32_t kBlock = 256;
+
+// Below this many pairs a second thread costs more than it saves.
+constexpr int64_t kPairsPerThread = 1000000;
+constexpr int32_t kMaxWorkers = 16;
+
+template <int N>
+inline float PowN(float x) {
+  if constexpr (N == 1) {
+    return x;
+  } else {
+    return PowN<N - 1>(x) * x;
+  }
+}
+
+// The weight of one pair, d x weight being its force: (c / L)^N / L for L > minDist, else 0.
+template <int N>
+inline float PairWeight(float dx, float dy, float dz, float c, float minDist) {
+  const float len = std::sqrt(dx * dx + dy * dy + dz * dz);
+  const float inv = 1.0f / len;
+  const float w = PowN<N>(c * inv) * inv;
+  return len > minDist ? w : 0.0f;
+}
+
+// The pairs with the points [s, e) in whole rows of kLanes, point s + l into lane l; returns
+// where the rows end. Each lane does exactly the operations of PairWeight, so every version
+// gives the same sums.
+template <int N>
+int32_t RepelRows(const float* kx, const float* ky, const float* kz, int32_t s, int32_t e,
+                  float tx, float ty, float tz, float c, float minDist, float* ax, float* ay,
+                  float* az) {
+#if defined(__SSE2__)
+  static_assert(kLanes == 8);
+  const __m128 vtx = _mm_set1_ps(tx), vty = _mm_set1_ps(ty), vtz = _mm_set1_ps(tz);
+  const __m128 vc = _mm_set1_ps(c), vmin = _mm_set1_ps(minDist), one = _mm_set1_ps(1.0f);
+  __m128 sx[2] = {_mm_setzero_ps(), _mm_setzero_ps()}, sy[2] = {sx[0], sx[0]},
+         sz[2] = {sx[0], sx[0]};
+  for (; s + kLanes <= e; s += kLanes) {
+    for (int h = 0; h < 2; ++h) {
+      const __m128 dx = _mm_sub_ps(vtx, _mm_loadu_ps(kx + s + 4 * h));
+      const __m128 dy = _mm_sub_ps(vty, _mm_loadu_ps(ky + s + 4 * h));
+      const __m128 dz = _mm_sub_ps(vtz, _mm_loadu_ps(kz + s + 4 * h));
+      const __m128 len = _mm_sqrt_ps(
+          _mm_add_ps(_mm_add_ps(_mm_mul_ps(dx, dx), _mm_mul_ps(dy, dy)), _mm_mul_ps(dz, dz)));
+      const __m128 inv = _mm_div_ps(one, len);
+      const __m128 q = _mm_mul_ps(vc, inv);
+      __m128 w = q;
+      for (int i = 1; i < N; ++i) w = _mm_mul_ps(w, q);
+      w = _mm_and_ps(_mm_mul_ps(w, inv), _mm_cmpgt_ps(len, vmin));
+      sx[h] = _mm_add_ps(sx[h], _mm_mul_ps(dx, w));
+      sy[h] = _mm_add_ps(sy[h], _mm_mul_ps(dy, w));
+      sz[h] = _mm_add_ps(sz[h], _mm_mul_ps(dz, w));
+    }
+  }
+  for (int h = 0; h < 2; ++h) {
+    _mm_storeu_ps(ax + 4 * h, sx[h]);
+    _mm_storeu_ps(ay + 4 * h, sy[h]);
+    _mm_storeu_ps(az + 4 * h, sz[h]);
+  }
+#else
+  for (; s + kLanes <= e; s += kLanes)
+    for (int32_t l = 0; l < kLanes; ++l) {
+      const float dx = tx - kx[s + l], dy = ty - ky[s + l], dz = tz - kz[s + l];
+      const float w = PairWeight<N>(dx, dy, dz, c, minDist);
+      ax[l] += dx * w;
+      ay[l] += dy * w;
+      az[l] += dz * w;
+    }
+#endif
+  return s;
+}
+
+#if defined(VELTRANE_AVX2)
+// RepelRows on processors with 8-float vectors: the same lanes in one register.
+template <int N>
+__attribute__((target("avx2"))) int32_t RepelRowsAvx2(const float* kx, const float* ky,
+                                                      const float* kz, int32_t s, int32_t e,
+                                                      float tx, float ty, float tz, float c,
+                                                      float minDist, float* ax, float* ay,
+                                                      float* az) {
+  static_assert(kLanes == 8);
+  const __m256 vtx = _mm256_set1_ps(tx), vty = _mm256_set1_ps(ty), vtz = _mm256_set1_ps(tz);
+  const __m256 vc = _mm256_set1_ps(c), vmin = _mm256_set1_ps(minDist);
+  const __m256 one = _mm256_set1_ps(1.0f);
+  __m256 sx = _mm256_setzero_ps(), sy = sx, sz = sx;
+  for (; s + kLanes <= e; s += kLanes) {
+    const __m256 dx = _mm256_sub_ps(vtx, _mm256_loadu_ps(kx + s));
+    const __m256 dy = _mm256_sub_ps(vty, _mm256_loadu_ps(ky + s));
+    const __m256 dz = _mm256_sub_ps(vtz, _mm256_loadu_ps(kz + s));
+    const __m256 len = _mm256_sqrt_ps(_mm256_add_ps(
+        _mm256_add_ps(_mm256_mul_ps(dx, dx), _mm256_mul_ps(dy, dy)), _mm256_mul_ps(dz, dz)));
+    const __m256 inv = _mm256_div_ps(one, len);
+    const __m256 q = _mm256_mul_ps(vc, inv);
+    __m256 w = q;
+    for (int i = 1; i < N; ++i) w = _mm256_mul_ps(w, q);
+    w = _mm256_and_ps(_mm256_mul_ps(w, inv), _mm256_cmp_ps(len, vmin, _CMP_GT_OQ));
+    sx = _mm256_add_ps(sx, _mm256_mul_ps(dx, w));
+    sy = _mm256_add_ps(sy, _mm256_mul_ps(dy, w));
+    sz = _mm256_add_ps(sz, _mm256_mul_ps(dz, w));
+  }
+  _mm256_storeu_ps(ax, sx);
+  _mm256_storeu_ps(ay, sy);
+  _mm256_storeu_ps(az, sz);
+  return s;
+}
+
+bool HasAvx2() {
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has;
+}
+#endif
+
+// Adds to sum, over the knot points s in [s0, s1), d x (c / L)^N / L with d = t - point s and
+// L = |d|; pairs at or below minDist give nothing. With c = lengthScale x repulsion^(1/N) this
+// is repulsion x (L / lengthScale)^-N x d / L, the force law, without an intermediate power
+// that leaves the float range before the force does. Point s goes to lane (s - b) mod kLanes
+// of its block b.
+template <int N>
+void RepelRange(const TKnotPoints& k, int32_t s0, int32_t s1, float tx, float ty, float tz,
+                float c, float minDist, double sum[3]) {
+  const float* kx = k.x.data();
+  const float* ky = k.y.data();
+  const float* kz = k.z.data();
+  for (int32_t b = s0; b < s1; b += kBlock) {
+    const int32_t e = std::min(b + kBlock, s1);
+    float ax[kLanes] = {}, ay[kLanes] = {}, az[kLanes] = {};
+#if defined(VELTRANE_AVX2)
+    int32_t s = HasAvx2()
+                    ? RepelRowsAvx2<N>(kx, ky, kz, b, e, tx, ty, tz, c, minDist, ax, ay, az)
+                    : RepelRows<N>(kx, ky, kz, b, e, tx, ty, tz, c, minDist, ax, ay, az);
+#else
+    int32_t s = RepelRows<N>(kx, ky, kz, b, e, tx, ty, tz, c, minDist, ax, ay, az);
+#endif
+    for (int32_t l = 0; s < e; ++s, ++l) {
+      const float dx = tx - kx[s], dy = ty - ky[s], dz = tz - kz[s];
+      const float w = PairWeight<N>(dx, dy, dz, c, minDist);
+      ax[l] += dx * w;
+      ay[l] += dy * w;
+      az[l] += dz * w;
+    }
+    for (int32_t l = 0; l < kLanes; ++l) {
+      sum[0] += ax[l];
+      sum[1] += ay[l];
+      sum[2] += az[l];
+    }
+  }
+}
+
+// The same for exponents the controls do not give, pair by pair in double.
+void RepelRangeAnyPower(const TKnotPoints& k, int32_t s0, int32_t s1, const Vec3& t,
+                        const TPairForces& f, double lengthScale, double sum[3]) {
+  for (int32_t s = s0; s < s1; ++s) {
+    const Vec3 d = t - Vec3(k.x[s], k.y[s], k.z[s]);
+    const double len = d.Length();
+    if (!(len > f.minDist)) continue;
+    const double force = f.repulsion * IntPow(len / lengthScale, -(2 + f.alpha)) / len;
+    sum[0] += d.x * force;
+    sum[1] += d.y * force;
+    sum[2] += d.z * force;
+  }
+}
+
+// Everything one pair set needs in the pair loop.
+struct TRepulsionLaw {
+  int32_t power;  // 2 + alpha
+  float c, minDist;
+  const TPairForces* forces;
+};
+
+TRepulsionLaw MakeLaw(const TPairForces& f, double lengthScale) {
+  TRepulsionLaw law;
+  law.power = 2 + f.alpha;
+  law.forces = &f;
+  law.minDist = static_cast<float>(f.minDist);
+  law.c = law.power > 0 ? static_cast<float>(lengthScale * std::pow(f.repulsion, 1.0 / law.power))
+                        : 0.0f;
+  return law;
+}
+
+void Repel(const TKnotPoints& k, int32_t s0, int32_t s1, const Vec3& t, const TRepulsionLaw& law,
+           double lengthScale, double sum[3]) {
+  if (s0 >= s1) return;
+  switch (law.power) {
+    case 2: return RepelRange<2>(k, s0, s1, t.x, t.y, t.z, law.c, law.minDist, sum);
+    case 3: return RepelRange<3>(k, s0, s1, t.x, t.y, t.z, law.c, law.minDist, sum);
+    case 4: return RepelRange<4>(k, s0, s1, t.x, t.y, t.z, law.c, law.minDist, sum);
+    case 5: return RepelRange<5>(k, s0, s1, t.x, t.y, t.z, law.c, law.minDist, sum);
+    case 6: return RepelRange<6>(k, s0, s1, t.x, t.y, t.z, law.c, law.minDist, sum);
+    case 7: return RepelRange<7>(k, s0, s1, t.x, t.y, t.z, law.c, law.minDist, sum);
+    case 8: return RepelRange<8>(k, s0, s1, t.x, t.y, t.z, law.c, law.minDist, sum);
+    default: return RepelRangeAnyPower(k, s0, s1, t, *law.forces, lengthScale, sum);
+  }
+}
+
+int32_t WorkerCount(int32_t asked, int64_t pairs, size_t targets) {
+  int64_t n = asked;
+  if (n <= 0) {
+    n = std::max<int64_t>(1, std::thread::hardware_concurrency());
+    n = std::min<int64_t>(n, pairs / kPairsPerThread + 1);
+  }
+  n = std::min<int64_t>({n, kMaxWorkers, static_cast<int64_t>(targets)});
+  return static_cast<int32_t>(std::max<int64_t>(n, 1));
+}
+
+// Every knot vertex pushes every later vertex, and a later knot vertex pushes it back: as a
+// sum per vertex, a knot vertex feels every other knot vertex, a surface vertex the knot
+// vertices before it. Each vertex's sum is made by one thread in a fixed order, so the result
+// does not depend on the number of threads.
+void AddRepulsion(std::vector<TVertex>& V, int32_t nVerts, const TSmoothingParams& P) {
+  const bool knotOn = P.knot.repulsion > 0, otherOn = P.other.repulsion > 0;
+  TKnotPoints k;
+  std::vector<TRepelled> targets;
+  for (int32_t i = 0; i < nVerts; ++i) {
+    const TVertex& v = V[i];
+    if (v.tag == -2) continue;
+    const int32_t before = static_cast<int32_t>(k.vertex.size());
+    if (IsKnot(v)) {
+      k.vertex.push_back(i);
+      k.x.push_back(v.pos.x);
+      k.y.push_back(v.pos.y);
+      k.z.push_back(v.pos.z);
+      if (knotOn) targets.push_back({i, before, 0});
+    } else if (otherOn && before > 0) {
+      targets.push_back({i, -1, before});
+    }
+  }
+  const int32_t nKnot = static_cast<int32_t>(k.vertex.size());
+  int64_t pairs = 0;
+  for (TRepelled& t : targets) {
+    if (t.self >= 0) t.end = nKnot;
+    pairs += t.end;
+  }
+  if (targets.empty()) return;
+
+  const TRepulsionLaw knotLaw = MakeLaw(P.knot, P.lengthScale);
+  const TRepulsionLaw otherLaw = MakeLaw(P.other, P.lengthScale);
+  std::vector<double> sums(3 * targets.size(), 0.0);
+  const auto work = [&](size_t from, size_t to) {
+    for (size_t i = from; i < to; ++i) {
+      const TRepelled& t = targets[i];
+      const Vec3 pos = V[t.vertex].pos;
+      double* sum = &sums[3 * i];
+      if (t.self >= 0) {
+        Repel(k, 0, t.self, pos, knotLaw, P.lengthScale, sum);
+        Repel(k, t.self + 1, t.end, pos, knotLaw, P.lengthScale, sum);
+      } else {
+        Repel(k, 0, t.end, pos, otherLaw, P.lengthScale, sum);
+      }
+    }
+  };
+
+  // Contiguous runs of targets with about equal numbers of pairs.
+  const int32_t nWorkers = WorkerCount(P.workers, pairs, targets.size());
+  std::vector<size_t> cut(nWorkers + 1, targets.size());
+  cut[0] = 0;
+  int64_t done = 0;
+  int32_t w = 1;
+  for (size_t i = 0; i < targets.size() && w < nWorkers; ++i) {
+    done += targets[i].end;
+    while (w < nWorkers && double(done) * nWorkers >= double(pairs) * w) cut[w++] = i + 1;
+  }
+  std::vector<std::thread> threads;
+  threads.reserve(nWorkers);
+  for (int32_t i = 1; i < nWorkers; ++i) {
+    try {
+      threads.emplace_back(work, cut[i], cut[i + 1]);
+    } catch (const std::system_error&) {
+      work(cut[i], cut[i + 1]);  // no thread to be had: the same work, here
+    }
+  }
+  work(cut[0], cut[1]);
+  for (std::thread& t : threads) t.join();
+
+  for (size_t i = 0; i < targets.size(); ++i) {
+    TVertex& v = V[targets[i].vertex];
+    v.temp += Vec3(sums[3 * i], sums[3 * i + 1], sums[3 * i + 2]);
+  }
+}
+
+// ---- Collision test ---------------------------------------------------------------------
+
+// Whether moving a knot vertex (position j of link l) to c, between its neighbours p and q,
+// brings one of its two segments too close to a link segment that is not next to it.
+bool TooCloseToSegment(const TSeiffert& model, const std::vector<TVertex>& V, int32_t l,
+                       int32_t j, int32_t k, int32_t m, const Vec3& p, const Vec3& q,
+                       const Vec3& c, double collisionDist) {
+  const int32_t nk = model.links[k].nVerts;
+  if (k == l) {
+    const int32_t gap = std::abs(m - j);
+    if (gap < 5 || nk - gap < 5) return false;
+  }
+  const std::vector<int32_t>& other = model.links[k].verts;
+  const Vec3& a = V[other[m]].pos;
+  const Vec3& b = V[other[(m + 1) % nk]].pos;
+  return SegmentsTooClose(p, c, a, b, collisionDist) || SegmentsTooClose(q, c, a, b, collisionDist);
+}
+
+// The collision test against every link segment.
+bool ScanBlocks(const TSeiffert& model, const std::vector<TVertex>& V, int32_t l, int32_t j,
+                const Vec3& p, const Vec3& q, const Vec3& c, double collisionDist) {
+  for (int32_t k = 0; k < model.nLinks; ++k)
+    for (int32_t m = 0; m < model.links[k].nVerts; ++m)
+      if (TooCloseToSegment(model, V, l, j, k, m, p, q, c, collisionDist)) return true;
+  return false;
+}
+
+// The link segments filed under the cells of a uniform grid, so that a move is tested only
+// against the segments near it. The grid is built once per iteration from the positions at its
+// start: a segment is filed under every cell its box touches once grown by how far its ends may
+// move in the iteration, so a segment that can come within the collision distance of a move is
+// always found, and the test refuses exactly the moves the scan over all segments refuses.
+class TSegmentGrid {
+ public:
+  // False when the grid cannot serve (a non-finite position or distance, a bad index): the
+  // caller then scans every segment.
+  bool Build(const TSeiffert& model, const std::vector<TVertex>& V, double maxStep,
+             double collisionDist) {
+    const int64_t nVertsRoom = static_cast<int64_t>(V.size());
+    int64_t nSeg = 0;
+    for (int32_t l = 0; l < model.nLinks; ++l) {
+      const TLinkLine& line = model.links[l];
+      if (line.nVerts < 0 || static_cast<size_t>(line.nVerts) > line.verts.size()) return false;
+      nSeg += line.nVerts;
+    }
+    // Each segment goes under at most 8 cells; the counts stay far inside int32_t.
+    if (nSeg == 0 || nSeg > (int64_t{1} << 24)) return false;
+    if (!(collisionDist >= 0) || !std::isfinite(collisionDist) || !std::isfinite(maxStep))
+      return false;
+
+    // Bounds of the knot, the longest segment, and how often a vertex comes in the links (it
+    // moves once for each).
+    std::vector<int32_t> uses(V.size(), 0);
+    double lo[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL}, hi[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+    double longest = 0, largest = 0;
+    int32_t mostUses = 0;
+    segLink.clear();
+    segPos.clear();
+    segLink.reserve(nSeg);
+    segPos.reserve(nSeg);
+    for (int32_t l = 0; l < model.nLinks; ++l) {
+      const TLinkLine& line = model.links[l];
+      for (int32_t m = 0; m < line.nVerts; ++m) {
+        const int32_t a = line.verts[m], b = line.verts[(m + 1) % line.nVerts];
+        if (a < 0 || a >= nVertsRoom || b < 0 || b >= nVertsRoom) return false;
+        mostUses = std::max(mostUses, ++uses[a]);
+        const Vec3& pa = V[a].pos;
+        const Vec3& pb = V[b].pos;
+        if (!Finite(pa)) return false;
+        const double ca[3] = {pa.x, pa.y, pa.z}, cb[3] = {pb.x, pb.y, pb.z};
+        for (int k = 0; k < 3; ++k) {
+          lo[k] = std::min(lo[k], ca[k]);
+          hi[k] = std::max(hi[k], ca[k]);
+          longest = std::max(longest, std::abs(cb[k] - ca[k]));
+          largest = std::max(largest, std::abs(ca[k]));
+        }
+        segLink.push_back(l);
+        segPos.push_back(m);
+      }
+    }
+    // Margins: the ends' movement, plus room for the rounding of float positions and of the
+    // box arithmetic.
+    const double slack = 1e-5 * (largest + std::abs(maxStep) * mostUses + collisionDist) + 1e-30;
+    grow = std::abs(maxStep) * mostUses + slack;
+    reach = collisionDist + slack;
+    double cell = longest + 2 * grow + 2 * reach;
+    if (!(cell > 0) || !std::isfinite(cell)) return false;
+    // No more cells than a few per segment: the knot is a curve, most of its box is empty.
+    const double cellLimit = 4.0 * double(nSeg) + 64;
+    for (;;) {
+      double count = 1;
+      for (int k = 0; k < 3; ++k) {
+        origin[k] = lo[k] - grow;
+        count *= std::floor((hi[k] + grow - origin[k]) / cell) + 1;
+      }
+      if (count <= cellLimit) break;
+      cell *= 1.5;
+    }
+    invCell = 1 / cell;
+    for (int k = 0; k < 3; ++k)
+      size[k] = static_cast<int32_t>(std::floor((hi[k] + grow - origin[k]) * invCell)) + 1;
+
+    // File every segment under its cells: count, then place.
+    start.assign(static_cast<size_t>(size[0]) * size[1] * size[2] + 1, 0);
+    ForEachSegmentCell(model, V, nSeg, [&](int32_t, size_t at) { ++start[at + 1]; });
+    for (size_t i = 1; i < start.size(); ++i) start[i] += start[i - 1];
+    items.assign(start.back(), 0);
+    std::vector<int32_t> next(start.begin(), start.end() - 1);
+    ForEachSegmentCell(model, V, nSeg, [&](int32_t s, size_t at) { items[next[at]++] = s; });
+    seen.assign(nSeg, -1);
+    query = 0;
+    return true;
+  }
+
+  // The collision test of ScanBlocks, over the segments filed near the move.
+  bool Blocks(const TSeiffert& model, const std::vector<TVertex>& V, int32_t l, int32_t j,
+              const Vec3& p, const Vec3& q, const Vec3& c, double collisionDist) {
+    int32_t c0[3], c1[3];
+    const double a[3] = {p.x, p.y, p.z}, b[3] = {q.x, q.y, q.z}, e[3] = {c.x, c.y, c.z};
+    for (int k = 0; k < 3; ++k) {
+      c0[k] = Cell(std::min({a[k], b[k], e[k]}) - reach, k);
+      c1[k] = Cell(std::max({a[k], b[k], e[k]}) + reach, k);
+    }
+    ++query;
+    for (int32_t z = c0[2]; z <= c1[2]; ++z)
+      for (int32_t y = c0[1]; y <= c1[1]; ++y)
+        for (int32_t x = c0[0]; x <= c1[0]; ++x) {
+          const size_t at = CellIndex(x, y, z);
+          for (int32_t i = start[at]; i < start[at + 1]; ++i) {
+            const int32_t s = items[i];
+            if (seen[s] == query) continue;
+            seen[s] = query;
+            if (TooCloseToSegment(model, V, l, j, segLink[s], segPos[s], p, q, c, collisionDist))
+              return true;
+          }
+        }
+    return false;
+  }
+
+ private:
+  int32_t Cell(double v, int k) const {
+    const double i = std::floor((v - origin[k]) * invCell);
+    return static_cast<int32_t>(std::clamp(i, 0.0, double(size[k] - 1)));
+  }
+  size_t CellIndex(int32_t x, int32_t y, int32_t z) const {
+    return (static_cast<size_t>(z) * size[1] + y) * size[0] + x;
+  }
+  template <class F>
+  void ForEachSegmentCell(const TSeiffert& model, const std::vector<TVertex>& V, int64_t nSeg,
+                          F&& f) const {
+    for (int32_t s = 0; s < static_cast<int32_t>(nSeg); ++s) {
+      int32_t c0[3], c1[3];
+      SegmentCells(model, V, s, c0, c1);
+      for (int32_t z = c0[2]; z <= c1[2]; ++z)
+        for (int32_t y = c0[1]; y <= c1[1]; ++y)
+          for (int32_t x = c0[0]; x <= c1[0]; ++x) f(s, CellIndex(x, y, z));
+    }
+  }
+  void SegmentCells(const TSeiffert& model, const std::vector<TVertex>& V, int32_t s,
+                    int32_t c0[3], int32_t c1[3]) const {
+    const TLinkLine& line = model.links[segLink[s]];
+    const Vec3& pa = V[line.verts[segPos[s]]].pos;
+    const Vec3& pb = V[line.verts[(segPos[s] + 1) % line.nVerts]].pos;
+    const double a[3] = {pa.x, pa.y, pa.z}, b[3] = {pb.x, pb.y, pb.z};
+    for (int k = 0; k < 3; ++k) {
+      c0[k] = Cell(std::min(a[k], b[k]) - grow, k);
+      c1[k] = Cell(std::max(a[k], b[k]) + grow, k);
+    }
+  }
+
+  double origin[3] = {0, 0, 0};
+  double invCell = 1, grow = 0, reach = 0;
+  int32_t size[3] = {1, 1, 1};
+  std::vector<int32_t> start, items;    // the segments of cell i: items[start[i] .. start[i + 1])
+  std::vector<int32_t> segLink, segPos;  // segment s: link and position of its first end
+  std::vector<int32_t> seen;             // the last query that met segment s
+  int32_t query = 0;
+};
 
 }  // namespace
 
@@ -165,25 +655,7 @@ double SmoothStep(TSeiffert& model, const TSmoothingParams& P, TNoise& noise) {
 
   // Repulsion of every knot vertex against every later vertex. Isolated vertices (tag -2)
   // neither move nor push the knot, so they are left out.
-  if (P.knot.repulsion > 0 || P.other.repulsion > 0) {
-    for (int32_t i = 0; i < nVerts; ++i) {
-      if (!IsKnot(V[i])) continue;
-      TVertex& vi = V[i];
-      for (int32_t j = i + 1; j < nVerts; ++j) {
-        TVertex& vj = V[j];
-        if (vj.tag == -2) continue;
-        const bool knotPair = IsKnot(vj);
-        const TPairForces& f = knotPair ? P.knot : P.other;
-        if (!(f.repulsion > 0)) continue;
-        const Vec3 d = vi.pos - vj.pos;
-        const double L = d.Length();
-        if (!(L > f.minDist)) continue;
-        const Vec3 force = d * (f.repulsion * IntPow(L / P.lengthScale, -(2 + f.alpha)) / L);
-        if (knotPair) vi.temp += force;
-        vj.temp -= force;
-      }
-    }
-  }
+  if (P.knot.repulsion > 0 || P.other.repulsion > 0) AddRepulsion(V, nVerts, P);
 
   // Pressure: every vertex is pushed along its normal towards its non-knot neighbours' plane.
   if (P.pressure > 0) {
@@ -213,6 +685,8 @@ double SmoothStep(TSeiffert& model, const TSmoothingParams& P, TNoise& noise) {
       V[it->vertex].velocity = it->velocity;
     }
   };
+  TSegmentGrid grid;
+  const bool gridOn = P.checkCollision && grid.Build(model, V, P.maxStep, P.collisionDist);
   for (int32_t l = 0; l < model.nLinks && finite; ++l) {
     const std::vector<int32_t>& line = model.links[l].verts;
     const int32_t n = model.links[l].nVerts;
@@ -228,25 +702,9 @@ double SmoothStep(TSeiffert& model, const TSmoothingParams& P, TNoise& noise) {
         finite = false;
         break;
       }
-      bool blocked = false;
-      for (int32_t k = 0; k < model.nLinks && !blocked; ++k) {
-        const std::vector<int32_t>& other = model.links[k].verts;
-        const int32_t nk = model.links[k].nVerts;
-        for (int32_t m = 0; m < nk && P.checkCollision; ++m) {
-          if (k == l) {
-            const int32_t gap = std::abs(m - j);
-            if (gap < 5 || n - gap < 5) continue;
-          }
-          const Vec3& a = V[other[m]].pos;
-          const Vec3& b = V[other[(m + 1) % nk]].pos;
-          if (SegmentsTooClose(p, c, a, b, P.collisionDist) ||
-              SegmentsTooClose(q, c, a, b, P.collisionDist)) {
-            blocked = true;
-            break;
-          }
-        }
-      }
-      if (blocked) continue;
+      if (P.checkCollision && (gridOn ? grid.Blocks(model, V, l, j, p, q, c, P.collisionDist)
+                                      : ScanBlocks(model, V, l, j, p, q, c, P.collisionDist)))
+        continue;
       Widen(maxMove, length);
       v.pos = c;
     }

@@ -62,6 +62,8 @@ struct TSmoothingParams {
   double maxStep = 0.001;
   double collisionDist = 0.0015;
   double collisionDist2 = 0.0015 * 0.0015;
+  // Threads for the repulsion; 0 takes one per core. The result does not depend on it.
+  int32_t workers = 0;
 };
 
 // Mean length of the mesh's edges; 0.01 when it has none, or when they have no length (or no

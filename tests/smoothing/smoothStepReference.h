@@ -1,0 +1,149 @@
+#pragma once
+// The smoothing iteration written the plain way: every knot vertex against every later vertex,
+// every knot move against every link segment. The product's SmoothStep must make the same
+// moves; this copy stays simple so that it is obviously right.
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "smoothing/dynamicSmoothing.h"
+
+namespace reference {
+
+inline double IntPow(double x, int32_t n) {
+  double r = 1;
+  for (int32_t i = 0; i < std::abs(n); ++i) r *= x;
+  return n < 0 ? 1 / r : r;
+}
+
+inline Vec3 LimitedStep(const Vec3& v, double scale, double limit, double& length) {
+  const double x = v.x * scale, y = v.y * scale, z = v.z * scale;
+  length = std::sqrt(x * x + y * y + z * z);
+  const double k = length > limit ? limit / length : 1.0;
+  return Vec3(x * k, y * k, z * k);
+}
+
+inline double SegmentDistance2(const Vec3& p0, const Vec3& p1, const Vec3& q0, const Vec3& q1) {
+  const Vec3 u = p1 - p0, w = q1 - q0, r = p0 - q0;
+  const double a = u.Dot(u), c = w.Dot(w), f = w.Dot(r);
+  double s = 0, t = 0;
+  if (a <= 1e-30 && c <= 1e-30) return r.LengthSq();
+  if (a <= 1e-30) {
+    t = std::clamp(f / c, 0.0, 1.0);
+  } else {
+    const double cc = u.Dot(r);
+    if (c <= 1e-30) {
+      s = std::clamp(-cc / a, 0.0, 1.0);
+    } else {
+      const double b = u.Dot(w);
+      const double den = a * c - b * b;
+      s = den > 1e-30 ? std::clamp((b * f - cc * c) / den, 0.0, 1.0) : 0.0;
+      t = (b * s + f) / c;
+      if (t < 0) {
+        t = 0;
+        s = std::clamp(-cc / a, 0.0, 1.0);
+      } else if (t > 1) {
+        t = 1;
+        s = std::clamp((b - cc) / a, 0.0, 1.0);
+      }
+    }
+  }
+  return (p0 + u * s - q0 - w * t).LengthSq();
+}
+
+inline bool SegmentsTooClose(const Vec3& p0, const Vec3& p1, const Vec3& q0, const Vec3& q1,
+                             double collisionDist) {
+  const float pa[2][3] = {{p0.x, p0.y, p0.z}, {p1.x, p1.y, p1.z}};
+  const float qa[2][3] = {{q0.x, q0.y, q0.z}, {q1.x, q1.y, q1.z}};
+  for (int k = 0; k < 3; ++k) {
+    const double pMin = std::min(pa[0][k], pa[1][k]), pMax = std::max(pa[0][k], pa[1][k]);
+    const double qMin = std::min(qa[0][k], qa[1][k]), qMax = std::max(qa[0][k], qa[1][k]);
+    if (qMin - pMax > collisionDist || pMin - qMax > collisionDist) return false;
+  }
+  return reference::SegmentDistance2(p0, p1, q0, q1) < collisionDist * collisionDist;
+}
+
+// One iteration without noise, pressure or the non-finite guard. `refused` gets, for every
+// link position in order, whether the collision test refused that move.
+inline void SmoothStep(TSeiffert& model, const TSmoothingParams& P, std::vector<bool>& refused) {
+  TMesh& mesh = model.mesh;
+  std::vector<TVertex>& V = mesh.verts;
+  const int32_t nVerts = mesh.nVerts;
+  const auto isKnot = [](const TVertex& v) { return v.tag == -1; };
+  for (int32_t i = 0; i < nVerts; ++i) V[i].temp = Vec3();
+
+  for (int32_t i = 0; i < mesh.nEdges; ++i) {
+    TVertex& a = V[mesh.edges[i].a];
+    TVertex& b = V[mesh.edges[i].b];
+    const Vec3 d = a.pos - b.pos;
+    const double L = d.Length();
+    if (!(L > 0)) continue;
+    const bool knotPair = isKnot(a) && isKnot(b);
+    const TPairForces& f = knotPair ? P.knot : P.other;
+    const Vec3 force = d * (f.attraction * IntPow(L / P.lengthScale, 1 + f.beta) / L);
+    if (knotPair || !isKnot(a)) a.temp -= force;
+    if (knotPair || !isKnot(b)) b.temp += force;
+  }
+
+  for (int32_t i = 0; i < nVerts; ++i) {
+    if (!isKnot(V[i])) continue;
+    TVertex& vi = V[i];
+    for (int32_t j = i + 1; j < nVerts; ++j) {
+      TVertex& vj = V[j];
+      if (vj.tag == -2) continue;
+      const bool knotPair = isKnot(vj);
+      const TPairForces& f = knotPair ? P.knot : P.other;
+      if (!(f.repulsion > 0)) continue;
+      const Vec3 d = vi.pos - vj.pos;
+      const double L = d.Length();
+      if (!(L > f.minDist)) continue;
+      const Vec3 force = d * (f.repulsion * IntPow(L / P.lengthScale, -(2 + f.alpha)) / L);
+      if (knotPair) vi.temp += force;
+      vj.temp -= force;
+    }
+  }
+
+  refused.clear();
+  for (int32_t l = 0; l < model.nLinks; ++l) {
+    const std::vector<int32_t>& line = model.links[l].verts;
+    const int32_t n = model.links[l].nVerts;
+    for (int32_t j = 0; j < n; ++j) {
+      TVertex& v = V[line[j]];
+      const Vec3 p = V[line[(j + 1) % n]].pos;
+      const Vec3 q = V[line[(j - 1 + n) % n]].pos;
+      v.velocity = v.velocity * P.damping + v.temp * P.dt;
+      double length = 0;
+      const Vec3 c = v.pos + LimitedStep(v.velocity, P.dt, P.maxStep, length);
+      bool blocked = false;
+      for (int32_t k = 0; k < model.nLinks && !blocked && P.checkCollision; ++k) {
+        const std::vector<int32_t>& other = model.links[k].verts;
+        const int32_t nk = model.links[k].nVerts;
+        for (int32_t m = 0; m < nk; ++m) {
+          if (k == l) {
+            const int32_t gap = std::abs(m - j);
+            if (gap < 5 || n - gap < 5) continue;
+          }
+          const Vec3& a = V[other[m]].pos;
+          const Vec3& b = V[other[(m + 1) % nk]].pos;
+          if (reference::SegmentsTooClose(p, c, a, b, P.collisionDist) ||
+              reference::SegmentsTooClose(q, c, a, b, P.collisionDist)) {
+            blocked = true;
+            break;
+          }
+        }
+      }
+      refused.push_back(blocked);
+      if (!blocked) v.pos = c;
+    }
+  }
+
+  for (int32_t i = 0; i < nVerts; ++i) {
+    TVertex& v = V[i];
+    if (v.tag < 0) continue;
+    double length = 0;
+    v.pos += LimitedStep(v.temp, P.dt * P.dt, P.maxStep, length);
+  }
+}
+
+}  // namespace reference
