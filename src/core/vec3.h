@@ -2,11 +2,22 @@
 // Single-precision 3-vector: every position, direction and normal of the model.
 
 #include <cmath>
+#include <limits>
+
+// A double as a float; beyond the float range it is an infinity rather than undefined
+// behaviour, so that the finiteness checks downstream see it.
+inline float ToFloat(double v) {
+  constexpr double kMax = std::numeric_limits<float>::max();
+  if (v > kMax) return std::numeric_limits<float>::infinity();
+  if (v < -kMax) return -std::numeric_limits<float>::infinity();
+  return static_cast<float>(v);
+}
 
 struct Vec3 {
   float x = 0, y = 0, z = 0;
 
   Vec3() = default;
+  // In the float range (as every position of a mesh is); ToFloat guards values that may not be.
   Vec3(double ax, double ay, double az)
       : x(static_cast<float>(ax)), y(static_cast<float>(ay)), z(static_cast<float>(az)) {}
 

@@ -26,6 +26,16 @@ double IntPow(double x, int32_t n) {
 
 bool IsKnot(const TVertex& v) { return v.tag == -1; }
 
+// (x, y, z) as floats: forces and steps can leave the float range when the controls ask for
+// extreme values, and the conversion must then give an infinity that the finiteness checks see.
+Vec3 FloatVec(double x, double y, double z) {
+  Vec3 v;
+  v.x = ToFloat(x);
+  v.y = ToFloat(y);
+  v.z = ToFloat(z);
+  return v;
+}
+
 // v x scale, shortened to `limit` when it is longer; `length` is its length before that. Done
 // in double, so that a step too long for a float is shortened rather than lost; the result is
 // non-finite only when v is.
@@ -33,7 +43,7 @@ Vec3 LimitedStep(const Vec3& v, double scale, double limit, double& length) {
   const double x = v.x * scale, y = v.y * scale, z = v.z * scale;
   length = std::sqrt(x * x + y * y + z * z);
   const double k = length > limit ? limit / length : 1.0;
-  return Vec3(x * k, y * k, z * k);
+  return FloatVec(x * k, y * k, z * k);
 }
 
 bool Finite(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
@@ -339,7 +349,7 @@ void AddRepulsion(std::vector<TVertex>& V, int32_t nVerts, const TSmoothingParam
 
   for (size_t i = 0; i < targets.size(); ++i) {
     TVertex& v = V[targets[i].vertex];
-    v.temp += Vec3(sums[3 * i], sums[3 * i + 1], sums[3 * i + 2]);
+    v.temp += FloatVec(sums[3 * i], sums[3 * i + 1], sums[3 * i + 2]);
   }
 }
 
@@ -648,7 +658,8 @@ double SmoothStep(TSeiffert& model, const TSmoothingParams& P, TNoise& noise) {
     if (!(L > 0)) continue;  // no direction: no pull
     const bool knotPair = IsKnot(a) && IsKnot(b);
     const TPairForces& f = knotPair ? P.knot : P.other;
-    const Vec3 force = d * (f.attraction * IntPow(L / P.lengthScale, 1 + f.beta) / L);
+    const double pull = f.attraction * IntPow(L / P.lengthScale, 1 + f.beta) / L;
+    const Vec3 force = FloatVec(d.x * pull, d.y * pull, d.z * pull);
     if (knotPair || !IsKnot(a)) a.temp -= force;
     if (knotPair || !IsKnot(b)) b.temp += force;
   }
@@ -665,7 +676,8 @@ double SmoothStep(TSeiffert& model, const TSmoothingParams& P, TNoise& noise) {
         const TEdge& e = mesh.edges[ei];
         const TVertex& w = V[e.a == i ? e.b : e.a];
         if (IsKnot(w)) continue;
-        v.temp += v.normal * (-P.pressure * (w.pos - v.pos).Dot(v.normal));
+        const double push = -P.pressure * (w.pos - v.pos).Dot(v.normal);
+        v.temp += FloatVec(v.normal.x * push, v.normal.y * push, v.normal.z * push);
       }
     }
   }
