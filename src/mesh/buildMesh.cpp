@@ -188,10 +188,26 @@ void Normals(TMesh& mesh, bool racing) {
   ComputeVertexNormals(mesh, racing);
 }
 
+// Storage for `levels` refinements of the mesh as it is, to the vertex: each level adds a
+// vertex per face and edge, two edges per edge and four per face, and four faces per face.
+// That is never more than the capacity the build was allowed (a grid of n vertices has fewer
+// than n faces and at most n vertices, so level l stays below n x 4^l), and it holds the room a
+// presmoothing pass takes, so passes find room exactly where they did in that capacity.
+void ResizeForLevels(TMesh& mesh, int32_t levels) {
+  int64_t verts = mesh.nVerts, faces = mesh.nFaces, edges = mesh.nEdges;
+  for (int32_t l = 0; l < levels; ++l) {
+    verts = CheckedAdd64(CheckedAdd64(verts, edges), faces);
+    edges = CheckedAdd64(CheckedMul64(2, edges), CheckedMul64(4, faces));
+    faces = CheckedMul64(4, faces);
+  }
+  mesh.verts.resize(static_cast<size_t>(std::max<int64_t>(verts, mesh.nVerts)));
+  mesh.faces.resize(static_cast<size_t>(std::max<int64_t>(faces, mesh.nFaces)));
+}
+
+// A pass that keeps the seams, on a mesh whose edges are built.
 void ClassifiedPass(TMesh& mesh, bool refine) {
-  BuildEdges(mesh);
   ClassifyVertices(mesh);
-  SubdivisionPass(mesh, refine, false);
+  SubdivisionPassOnEdges(mesh, refine, false);
 }
 
 // BuildMesh's steps; `size` is the vertex count of the mesh being built, for the message when
@@ -212,8 +228,8 @@ void BuildSteps(TSeiffert& model, TSettings s, bool full, bool smoothed, bool ra
     if (need > limit) throw RangeError(MeshTooLargeMessage(need, OverLimit(limit, memory)));
     size = need;
     PrepareRefine(mesh);
-    ClassifiedPass(mesh, true);
     BuildEdges(mesh);
+    ClassifiedPass(mesh, true);
     TraceLinks(model, s.minLinkSeg);
     Normals(mesh, racing);
     return;
@@ -226,12 +242,17 @@ void BuildSteps(TSeiffert& model, TSettings s, bool full, bool smoothed, bool ra
   SetGridSizes(model, s);
   const int64_t capacity = MeshCapacity(model, s);
   size = capacity;
-  // Clear and refill rather than replace: a recompute of the same knot reuses the storage.
+  // The grids need the level-0 storage only (with room for a presmoothing pass); the levels get
+  // theirs once the grids are counted. Clear and refill rather than replace: a recompute of the
+  // same knot reuses the storage.
+  int64_t grids = capacity;
+  for (int32_t i = 0; i < s.catmullClark && grids > 0; ++i) grids /= 4;
+  const int64_t gridStorage = s.catmullClark == 0 ? capacity : std::min(capacity, 4 * grids);
   mesh.verts.clear();
   mesh.faces.clear();
   mesh.edges.clear();
-  mesh.verts.resize(static_cast<size_t>(capacity));
-  mesh.faces.resize(static_cast<size_t>(capacity));
+  mesh.verts.resize(static_cast<size_t>(gridStorage));
+  mesh.faces.resize(static_cast<size_t>(gridStorage));
   mesh.nVerts = mesh.nFaces = mesh.nEdges = 0;
 
   for (int32_t d = 1; d <= model.nDisks; ++d)
@@ -241,14 +262,17 @@ void BuildSteps(TSeiffert& model, TSettings s, bool full, bool smoothed, bool ra
     s.tJoints ? TJointDiskFaces(model, d, s) : DiskFaces(model, d, s);
   for (int32_t t = 1; t <= model.nTubes; ++t) BandFaces(model, t, s);
 
+  // Edges once for the grids; every pass leaves them built for the faces it leaves, and the
+  // minimal-surface iterations move vertices only.
+  BuildEdges(mesh);
+  if (s.catmullClark > 0) ResizeForLevels(mesh, s.catmullClark);
   if (s.presmooth > 0) {
-    for (int32_t i = 0; i < s.presmooth; ++i) SubdivisionPass(mesh, false, true);
+    for (int32_t i = 0; i < s.presmooth; ++i) SubdivisionPassOnEdges(mesh, false, true);
     for (int32_t i = 0; i < s.presmoothNonBnd; ++i) ClassifiedPass(mesh, false);
   }
-  for (int32_t i = 0; i < s.catmullClark; ++i) SubdivisionPass(mesh, true, true);
+  for (int32_t i = 0; i < s.catmullClark; ++i) SubdivisionPassOnEdges(mesh, true, true);
   if (s.minSurf > 0) MinimalSurfaceIterations(mesh, s.minSurf, true);
 
-  BuildEdges(mesh);
   model.knotWidth = std::min(std::max(s.knotWidth, 0), MaxKnotWidth(model, s));
   KnotBand(mesh, model.knotWidth);
   TraceLinks(model, s.minLinkSeg);

@@ -52,6 +52,9 @@ struct TMesh {
   // The edges at every vertex, one slice per vertex, kept in one table so that a build does
   // not allocate per vertex.
   std::vector<int32_t> fans;
+  // Whether the edge build found every edge to be the sides of exactly two faces (or once of
+  // one face twice): then a refinement can carry the edges over to the next level.
+  bool edgesPaired = false;
 };
 
 // The edges at vertex v (its first nEdges fan entries), in fan order after BuildEdges.

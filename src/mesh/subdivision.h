@@ -17,6 +17,11 @@ void BuildEdges(TMesh& mesh);
 // Returns false when the pass was abandoned (no room in the storage, or an inconsistent mesh).
 bool SubdivisionPass(TMesh& mesh, bool refine, bool allVertices);
 
+// The same pass on a mesh whose edges are already built for its faces (by BuildEdges or by
+// the pass before). It leaves the edges built for the faces it leaves, so passes can follow
+// one another without an edge build in between.
+bool SubdivisionPassOnEdges(TMesh& mesh, bool refine, bool allVertices);
+
 // Re-sizes the vertex and face storage for one more refinement level; corners are carried
 // over by index.
 void PrepareRefine(TMesh& mesh);
