@@ -21,6 +21,7 @@ void AddFace(TMesh& mesh, int32_t v0, int32_t v1, int32_t v2, int32_t v3, int32_
     throw RangeError("the mesh's face storage is full (" + std::to_string(mesh.faces.size()) +
                      " faces)");
   TFace& f = mesh.faces[mesh.nFaces++];
+  mesh.edgesPaired = false;  // the edges no longer match the faces
   f = TFace{};
   f.v[0] = v0;
   f.v[1] = v1;

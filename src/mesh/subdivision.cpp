@@ -120,7 +120,7 @@ uint64_t EdgeKey(int32_t a, int32_t b) {
 // join its corners and name it, every edge has two faces and old-vertex ends, every vertex's
 // edge list holds edges of that vertex. False means the mesh is inconsistent (e.g. an open
 // border, or an edge build that had to start over).
-bool PassInputConsistent(const TMesh& mesh) {
+bool PassInputConsistent(const TMesh& mesh, bool rangesOnly) {
   const int32_t m = mesh.nVerts;
   if (m > static_cast<int64_t>(mesh.verts.size())) return false;
   if (mesh.nFaces > static_cast<int64_t>(mesh.faces.size())) return false;
@@ -135,6 +135,7 @@ bool PassInputConsistent(const TMesh& mesh) {
     for (int k = 0; k < 4; ++k) {
       const int32_t c0 = f.v[k], c1 = f.v[(k + 1) % 4];
       if (!InRange(c0, m) || !InRange(f.e[k], mesh.nEdges)) return false;
+      if (rangesOnly) continue;
       const TEdge& e = mesh.edges[f.e[k]];
       if (!((e.a == c0 && e.b == c1) || (e.a == c1 && e.b == c0))) return false;
       if (e.f1 != i && e.f2 != i) return false;
@@ -147,6 +148,7 @@ bool PassInputConsistent(const TMesh& mesh) {
       return false;
     for (int32_t ei : VEdges(mesh, i)) {
       if (!InRange(ei, mesh.nEdges)) return false;
+      if (rangesOnly) continue;
       if (mesh.edges[ei].a != i && mesh.edges[ei].b != i) return false;
     }
   }
@@ -310,17 +312,9 @@ bool TwinsByBuckets(const TMesh& mesh, std::vector<int32_t>& twins) {
   return true;
 }
 
-// Fan order for a small fan, with the faces of its edges read once into local arrays; the
-// same swaps as SortFan.
-void SortSmallFan(TMesh& mesh, int32_t v) {
-  const std::span<int32_t> list = VEdges(mesh, v);
-  const int32_t n = static_cast<int32_t>(list.size());
-  int32_t f1[kLargeFan], f2[kLargeFan];
-  for (int32_t i = 0; i < n; ++i) {
-    const TEdge& e = mesh.edges[list[i]];
-    f1[i] = e.f1;
-    f2[i] = e.f2;
-  }
+// Puts a small fan in fan order with the same swaps as SortFan, given the faces of its edges
+// side by side with it (f1, f2), so that the edge records are not read again.
+void SortSmallFan(int32_t* list, int32_t* f1, int32_t* f2, int32_t n) {
   for (int32_t i = 0; i + 1 < n; ++i) {
     for (int32_t j = i + 2; j < n; ++j) {
       const bool share = (f1[i] != kNone && (f1[i] == f1[j] || f1[i] == f2[j])) ||
@@ -353,31 +347,41 @@ void ResizeDropping(std::vector<T>& table, int64_t size) {
 }
 
 // Edges, face edges and fans from the twins of a closed mesh: what the search would build.
-void EdgesFromTwins(TMesh& mesh, const std::vector<int32_t>& twins) {
+// The twins table is used up as scratch.
+// refinedFrom: for a mesh just refined from one with that many vertices and edges built from
+// twins, whose corner uses are known without counting: an old vertex keeps its own (its
+// fanRoom), every new point has four. kNone: count them.
+void EdgesFromTwins(TMesh& mesh, std::vector<int32_t>& twins, int32_t refinedFrom = kNone) {
   const int32_t nVerts = mesh.nVerts, nFaces = mesh.nFaces, nHalf = 4 * nFaces;
 
   // Fan slices sized by corner uses; on such a mesh a vertex has as many edges as corners.
-  for (int32_t i = 0; i < nVerts; ++i) mesh.verts[i].nEdges = 0;
-  for (int32_t i = 0; i < nFaces; ++i)
-    for (int32_t c : mesh.faces[i].v) ++mesh.verts[c].nEdges;
+  // The counts and fill positions live in a table of their own: the vertex records are large.
+  std::vector<int32_t> fill(static_cast<size_t>(nVerts), 0);
+  if (refinedFrom == kNone) {
+    for (int32_t i = 0; i < nFaces; ++i)
+      for (int32_t c : mesh.faces[i].v) ++fill[c];
+  } else {
+    for (int32_t i = 0; i < nVerts; ++i) fill[i] = i < refinedFrom ? mesh.verts[i].fanRoom : 4;
+  }
   int32_t fanTotal = 0;
   for (int32_t i = 0; i < nVerts; ++i) {
     TVertex& v = mesh.verts[i];
     v.fanStart = fanTotal;
-    v.fanRoom = v.nEdges;
-    fanTotal += v.nEdges;
-    v.nEdges = 0;
+    v.fanRoom = v.nEdges = fill[i];
+    fill[i] = fanTotal;
+    fanTotal += v.fanRoom;
   }
   ResizeDropping(mesh.fans, fanTotal);
 
-  // An edge is numbered at its first side, in face order, and joins that side's ends.
+  // An edge is numbered at its first side, in face order, and joins that side's ends. Its
+  // second side's twin entry then holds the edge, as -2 - edge.
   ResizeDropping(mesh.edges, 2 * nFaces);
   int32_t nEdges = 0;
   for (int32_t h = 0; h < nHalf; ++h) {
     TFace& f = mesh.faces[h >> 2];
     const int32_t t = twins[h];
-    if (t < h) {
-      f.e[h & 3] = mesh.faces[t >> 2].e[t & 3];
+    if (t < 0) {
+      f.e[h & 3] = -2 - t;
       continue;
     }
     const int32_t ei = nEdges++;
@@ -388,39 +392,31 @@ void EdgesFromTwins(TMesh& mesh, const std::vector<int32_t>& twins) {
     e.f1 = h >> 2;
     e.f2 = t >> 2;
     f.e[h & 3] = ei;
+    twins[t] = -2 - ei;
   }
   mesh.nEdges = nEdges;
   mesh.edgesPaired = true;
 
-  // Fans in edge order, then in fan order.
+  // Fans in edge order, each entry with its edge's faces beside it, then in fan order.
+  std::vector<int32_t>& fanF1 = twins;
+  std::vector<int32_t> fanF2(static_cast<size_t>(fanTotal));
   for (int32_t ei = 0; ei < nEdges; ++ei) {
     const TEdge& e = mesh.edges[ei];
-    TVertex& a = mesh.verts[e.a];
-    mesh.fans[a.fanStart + a.nEdges++] = ei;
-    TVertex& b = mesh.verts[e.b];
-    mesh.fans[b.fanStart + b.nEdges++] = ei;
-  }
-  for (int32_t i = 0; i < nVerts; ++i)
-    mesh.verts[i].nEdges <= kLargeFan ? SortSmallFan(mesh, i) : SortFan(mesh, i);
-}
-
-// The other side of half-edge h of a mesh whose edges are built (kNone when there is not
-// exactly one).
-int32_t TwinFromEdges(const TMesh& mesh, int32_t h) {
-  const int32_t fi = h >> 2, e = mesh.faces[fi].e[h & 3];
-  const TEdge& edge = mesh.edges[e];
-  int32_t found = kNone;
-  for (int32_t fj : {edge.f1, edge.f2}) {
-    if (fj == edge.f2 && edge.f2 == edge.f1) break;
-    const TFace& g = mesh.faces[fj];
-    for (int l = 0; l < 4; ++l) {
-      const int32_t t = 4 * fj + l;
-      if (t == h || g.e[l] != e) continue;
-      if (found != kNone && found != t) return kNone;
-      found = t;
+    for (int32_t end : {e.a, e.b}) {
+      const int32_t at = fill[end]++;
+      mesh.fans[at] = ei;
+      fanF1[at] = e.f1;
+      fanF2[at] = e.f2;
     }
   }
-  return found;
+  for (int32_t i = 0; i < nVerts; ++i) {
+    const TVertex& v = mesh.verts[i];
+    if (v.nEdges <= kLargeFan)
+      SortSmallFan(mesh.fans.data() + v.fanStart, fanF1.data() + v.fanStart,
+                   fanF2.data() + v.fanStart, v.nEdges);
+    else
+      SortFan(mesh, i);
+  }
 }
 
 }  // namespace
@@ -443,7 +439,9 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
 
   // Room and consistency, before anything changes. Faces share the capacity of the vertices,
   // so a refinement normally fits; it is checked all the same.
-  if (!PassInputConsistent(mesh)) return false;
+  // Edges built from twins are consistent with the faces by their making; then only the
+  // indices are checked, which reads every table once in order.
+  if (!PassInputConsistent(mesh, mesh.edgesPaired)) return false;
   const int64_t vertsNeeded = int64_t{m} + nFaces + nEdges;
   if (vertsNeeded > static_cast<int64_t>(mesh.verts.size())) return false;
   if (refine && int64_t{4} * nFaces > static_cast<int64_t>(mesh.faces.size())) return false;
@@ -477,22 +475,34 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
   }
 
   // Edge points: the mean of the ends and the two face points; between two seam vertices
-  // (when seams are kept) the four-point rule along the seam, or the midpoint.
+  // (when seams are kept) the four-point rule along the seam, or the midpoint. The means of
+  // each edge's ends and of its faces' points are kept for the vertex points, which then read
+  // one record per edge instead of five.
+  struct TEdgeMeans {
+    DPoint faces, ends;
+  };
+  std::vector<TEdgeMeans> means(static_cast<size_t>(nEdges));
   for (int32_t i = 0; i < nEdges; ++i) {
     TEdge& e = mesh.edges[i];
-    const DPoint a(mesh.verts[e.a].pos), b(mesh.verts[e.b].pos);
+    const TVertex& va = mesh.verts[e.a];
+    const TVertex& vb = mesh.verts[e.b];
+    const DPoint a(va.pos), b(vb.pos);
+    const DPoint& f1 = facePts[e.f1];
+    const DPoint& f2 = facePts[e.f2];
+    const DPoint ab = a + b;
+    means[i] = {(f1 + f2) / 2.0, ab / 2.0};
     DPoint p;
     if (allVertices || uniform[e.a] || uniform[e.b]) {
-      p = (a + b + facePts[e.f1] + facePts[e.f2]) / 4.0;
+      p = (ab + f1 + f2) / 4.0;
     } else {
       const int32_t wa = SeamNeighbour(mesh, e.a, e.b);
       const int32_t wb = SeamNeighbour(mesh, e.b, e.a);
       if (wa != kNone && wb != kNone)
         p = (a * 9.0 - DPoint(mesh.verts[wa].pos) + b * 9.0 - DPoint(mesh.verts[wb].pos)) / 16.0;
       else
-        p = (a + b) / 2.0;
+        p = ab / 2.0;
     }
-    const bool movable = mesh.verts[e.a].movable && mesh.verts[e.b].movable;
+    const bool movable = va.movable && vb.movable;
     e.edgePoint = firstEdgePoint + i;
     TVertex& v = mesh.verts[e.edgePoint];
     v = TVertex{};
@@ -500,7 +510,8 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
     v.movable = movable;
   }
 
-  // Vertex points into temp: ((2R + Q)/n + (n - 3)P)/n, R and Q summed over the n edges.
+  // Vertex points into temp: ((2R + Q)/n + (n - 3)P)/n, R and Q summed over the n edges in
+  // fan order.
   for (int32_t i = 0; i < m; ++i) {
     TVertex& v = mesh.verts[i];
     const int32_t n = v.nEdges;
@@ -510,13 +521,13 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
     }
     DPoint q, r;
     for (int32_t ei : VEdges(mesh, i)) {
-      const TEdge& e = mesh.edges[ei];
-      q += (facePts[e.f1] + facePts[e.f2]) / 2.0;
-      r += (DPoint(mesh.verts[e.a].pos) + DPoint(mesh.verts[e.b].pos)) / 2.0;
+      q += means[ei].faces;
+      r += means[ei].ends;
     }
     const DPoint p(v.pos);
     v.temp = (((r * 2.0 + q) / n + p * (n - 3.0)) / n).ToVec3();
   }
+  std::vector<TEdgeMeans>().swap(means);
 
   // Apply: all old vertices when refining, only the movable ones when presmoothing.
   for (int32_t i = 0; i < m; ++i) {
@@ -531,23 +542,25 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
   }
   mesh.nVerts = static_cast<int32_t>(vertsNeeded);
 
-  // The twins of the old half-edges, while the old edges are still at hand; a mesh where an
-  // edge is not two faces' sides leaves the next level's edges to the search.
+  // The twins of the old half-edges, while the old edges are still at hand, each with the
+  // corner its side starts at; a mesh where an edge is not two faces' sides leaves the next
+  // level's edges to the search. The sides of each edge are gathered in a table of their own,
+  // so that no face is read out of order.
   bool twinsKnown = carryEdges && mesh.edgesPaired && int64_t{16} * nFaces <= INT32_MAX;
-  for (int32_t i = 0; i < nFaces && twinsKnown; ++i) {
-    // A face that is both sides of one edge would give its sub-faces an edge of four sides.
-    const int32_t* e = mesh.faces[i].e;
-    for (int k = 0; k < 4; ++k)
-      for (int l = k + 1; l < 4; ++l) twinsKnown = twinsKnown && e[k] != e[l];
+  struct TSides {
+    int32_t side[2] = {kNone, kNone}, start[2] = {kNone, kNone};
+  };
+  std::vector<TSides> sides;
+  if (twinsKnown) sides.resize(static_cast<size_t>(nEdges));
+  for (int32_t h = 0; h < 4 * nFaces && twinsKnown; ++h) {
+    const TFace& f = mesh.faces[h >> 2];
+    TSides& e = sides[f.e[h & 3]];
+    const int slot = e.side[0] == kNone ? 0 : 1;
+    twinsKnown = e.side[slot] == kNone;
+    e.side[slot] = h;
+    e.start[slot] = f.v[h & 3];
   }
-  std::vector<int32_t> oldTwins;
-  if (twinsKnown) {
-    oldTwins.resize(static_cast<size_t>(4) * nFaces);
-    for (int32_t h = 0; h < 4 * nFaces && twinsKnown; ++h) {
-      oldTwins[h] = TwinFromEdges(mesh, h);
-      twinsKnown = oldTwins[h] != kNone;
-    }
-  }
+  for (int32_t i = 0; i < nEdges && twinsKnown; ++i) twinsKnown = sides[i].side[1] != kNone;
 
   // Split every old face in four, keeping its orientation: the face itself becomes the corner
   // at c0, and the corners at c1, c2, c3 are appended in that order (at nFaces + 3i + q - 1).
@@ -574,7 +587,11 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
     }
   }
   mesh.nFaces = 4 * nFaces;
-  if (!carryEdges) return true;
+  if (!carryEdges) {
+    // The edge table stays the old level's.
+    mesh.edgesPaired = false;
+    return true;
+  }
 
   // The next level's edges. Each old side (i, k) from c_k to c_k+1 leaves two new sides, the
   // one at c_k and the one at c_k+1; against an old twin of opposite direction the piece at
@@ -596,24 +613,20 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
     pair(s1 + 2, s2 + 0);
     pair(s2 + 3, s3 + 1);
     pair(s0 + 2, s3 + 0);
-    for (int k = 0; k < 4; ++k) {
-      const int32_t t = oldTwins[4 * i + k];
-      if (t < 4 * i + k) continue;  // paired from its twin's side
-      const int32_t j = t >> 2, l = t & 3;
-      // Old corners are the new faces' corners at the same place, so the directions are read
-      // from the old corner slots of the sub-faces.
-      const bool opposite = mesh.faces[SubFace(nFaces, j, l)].v[l] ==
-                            mesh.faces[SubFace(nFaces, i, (k + 1) % 4)].v[(k + 1) % 4];
-      if (opposite) {
-        pair(PieceAtStart(nFaces, i, k), PieceAtEnd(nFaces, j, l));
-        pair(PieceAtEnd(nFaces, i, k), PieceAtStart(nFaces, j, l));
-      } else {
-        pair(PieceAtStart(nFaces, i, k), PieceAtStart(nFaces, j, l));
-        pair(PieceAtEnd(nFaces, i, k), PieceAtEnd(nFaces, j, l));
-      }
+  }
+  for (int32_t e = 0; e < nEdges; ++e) {
+    const TSides& x = sides[e];
+    const int32_t i = x.side[0] >> 2, k = x.side[0] & 3, j = x.side[1] >> 2, l = x.side[1] & 3;
+    if (x.start[1] != x.start[0]) {
+      pair(PieceAtStart(nFaces, i, k), PieceAtEnd(nFaces, j, l));
+      pair(PieceAtEnd(nFaces, i, k), PieceAtStart(nFaces, j, l));
+    } else {
+      pair(PieceAtStart(nFaces, i, k), PieceAtStart(nFaces, j, l));
+      pair(PieceAtEnd(nFaces, i, k), PieceAtEnd(nFaces, j, l));
     }
   }
-  EdgesFromTwins(mesh, twins);
+  std::vector<TSides>().swap(sides);
+  EdgesFromTwins(mesh, twins, m);
   return true;
 }
 
