@@ -11,6 +11,7 @@
 #include <limits>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "core/checked.h"
 #include "subdivision.h"
@@ -152,8 +153,20 @@ void TraceLinks(TSeiffert& model, double minLinkSeg) {
   for (int32_t i = 0; i < mesh.nEdges; ++i) mesh.edges[i].traced = false;
   const double minSq = minLinkSeg * minLinkSeg;
 
+  // Which edges are seams, from the face kinds copied into a table of their own: the edges
+  // name their faces out of order, and a face record is many times the size of its kind.
+  std::vector<char> seam(static_cast<size_t>(mesh.nEdges), 0);
+  {
+    std::vector<int32_t> kinds(static_cast<size_t>(mesh.nFaces));
+    for (int32_t i = 0; i < mesh.nFaces; ++i) kinds[i] = mesh.faces[i].kind;
+    for (int32_t i = 0; i < mesh.nEdges; ++i) {
+      const TEdge& e = mesh.edges[i];
+      if (e.f1 != kNone && e.f2 != kNone) seam[i] = kinds.at(e.f1) != kinds.at(e.f2);
+    }
+  }
+
   for (int32_t i = 0; i < mesh.nEdges; ++i) {
-    if (mesh.edges[i].traced || !IsSeamEdge(mesh, mesh.edges[i])) continue;
+    if (mesh.edges[i].traced || !seam[i]) continue;
     const int32_t start = mesh.edges[i].a;
     TLinkLine line;
     line.verts.push_back(start);
@@ -162,7 +175,7 @@ void TraceLinks(TSeiffert& model, double minLinkSeg) {
       int32_t next = kNone;
       for (int32_t ei : VEdges(mesh, cur)) {
         TEdge& e = mesh.edges[ei];
-        if (e.traced || !IsSeamEdge(mesh, e)) continue;
+        if (e.traced || !seam.at(ei)) continue;
         e.traced = true;
         next = (e.a == cur) ? e.b : e.a;
         break;
