@@ -637,8 +637,8 @@ bool SubdivisionPass(TMesh& mesh, bool refine, bool allVertices) {
   return Pass(mesh, refine, allVertices, false);
 }
 
-bool SubdivisionPassOnEdges(TMesh& mesh, bool refine, bool allVertices) {
-  return Pass(mesh, refine, allVertices, true);
+bool SubdivisionPassOnEdges(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
+  return Pass(mesh, refine, allVertices, carryEdges);
 }
 
 void PrepareRefine(TMesh& mesh) {

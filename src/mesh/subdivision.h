@@ -19,9 +19,10 @@ void BuildEdges(TMesh& mesh);
 bool SubdivisionPass(TMesh& mesh, bool refine, bool allVertices);
 
 // The same pass on a mesh whose edges are already built for its faces (by BuildEdges or by
-// the pass before). It leaves the edges built for the faces it leaves, so passes can follow
-// one another without an edge build in between.
-bool SubdivisionPassOnEdges(TMesh& mesh, bool refine, bool allVertices);
+// the pass before). With carryEdges it leaves the edges built for the faces it leaves, so
+// passes can follow one another without an edge build in between; without, a refinement
+// leaves the old level's edges, as SubdivisionPass does.
+bool SubdivisionPassOnEdges(TMesh& mesh, bool refine, bool allVertices, bool carryEdges = true);
 
 // Re-sizes the vertex and face storage for one more refinement level; corners are carried
 // over by index.
