@@ -150,23 +150,24 @@ void TraceLinks(TSeiffert& model, double minLinkSeg) {
   TMesh& mesh = model.mesh;
   model.nLinks = 0;
   model.links.clear();
-  for (int32_t i = 0; i < mesh.nEdges; ++i) mesh.edges[i].traced = false;
   const double minSq = minLinkSeg * minLinkSeg;
 
   // Which edges are seams, from the face kinds copied into a table of their own: the edges
-  // name their faces out of order, and a face record is many times the size of its kind.
+  // name their faces out of order, and a face record is many times the size of its kind. The
+  // same sweep clears the marks; afterwards only seam edges are looked at.
   std::vector<char> seam(static_cast<size_t>(mesh.nEdges), 0);
   {
     std::vector<int32_t> kinds(static_cast<size_t>(mesh.nFaces));
     for (int32_t i = 0; i < mesh.nFaces; ++i) kinds[i] = mesh.faces[i].kind;
     for (int32_t i = 0; i < mesh.nEdges; ++i) {
-      const TEdge& e = mesh.edges[i];
+      TEdge& e = mesh.edges[i];
+      e.traced = false;
       if (e.f1 != kNone && e.f2 != kNone) seam[i] = kinds.at(e.f1) != kinds.at(e.f2);
     }
   }
 
   for (int32_t i = 0; i < mesh.nEdges; ++i) {
-    if (mesh.edges[i].traced || !seam[i]) continue;
+    if (!seam[i] || mesh.edges[i].traced) continue;
     const int32_t start = mesh.edges[i].a;
     TLinkLine line;
     line.verts.push_back(start);
