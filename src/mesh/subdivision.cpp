@@ -329,7 +329,9 @@ void SortSmallFan(int32_t* list, int32_t* f1, int32_t* f2, int32_t n) {
 
 // The sub-faces of old face i when a level has nFaces faces: q = 0 keeps the old slot, the
 // others follow all old faces, three per face.
-int32_t SubFace(int32_t nFaces, int32_t i, int32_t q) { return q == 0 ? i : nFaces + 3 * i + q - 1; }
+int32_t SubFace(int32_t nFaces, int32_t i, int32_t q) {
+  return q == 0 ? i : nFaces + 3 * i + q - 1;
+}
 
 // The new sides that old side (i, k) leaves: the piece at its start corner c_k lies in the
 // sub-face at c_k, the piece at its end corner in the sub-face at c_k+1; both keep slot k.
@@ -443,8 +445,11 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
   // indices are checked, which reads every table once in order.
   if (!PassInputConsistent(mesh, mesh.edgesPaired)) return false;
   const int64_t vertsNeeded = int64_t{m} + nFaces + nEdges;
-  if (vertsNeeded > static_cast<int64_t>(mesh.verts.size())) return false;
-  if (refine && int64_t{4} * nFaces > static_cast<int64_t>(mesh.faces.size())) return false;
+  if (vertsNeeded > static_cast<int64_t>(mesh.verts.size()) || vertsNeeded > INT32_MAX)
+    return false;
+  if (refine && (int64_t{4} * nFaces > static_cast<int64_t>(mesh.faces.size()) ||
+                 int64_t{4} * nFaces > INT32_MAX))
+    return false;
 
   // The slots of the new points: face points first, then edge points, as they are numbered.
   const int32_t firstFacePoint = m, firstEdgePoint = m + nFaces;
