@@ -11,6 +11,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   libgtest-dev libbenchmark-dev xvfb xauth assimp-utils
   clang libclang-rt-14-dev
+  libosd-dev
 )
 
 missing=()

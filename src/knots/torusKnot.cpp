@@ -32,6 +32,7 @@ void BuildTorusKnot(TSeiffert& model, const TSettings& s) {
   const int32_t nVerts = CheckedAdd(torusCount, bandVerts);
 
   TMesh& mesh = model.mesh;
+  ReleaseOversizedStorage(mesh, nVerts);
   // Fresh records: nothing of the braid mesh (texture state, classes) may carry over.
   mesh.verts.assign(static_cast<size_t>(nVerts), TVertex{});
   mesh.faces.assign(static_cast<size_t>(nVerts), TFace{});  // the mesh keeps both the same size

@@ -11,6 +11,7 @@
 #include <limits>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "core/checked.h"
 #include "subdivision.h"
@@ -149,11 +150,24 @@ void TraceLinks(TSeiffert& model, double minLinkSeg) {
   TMesh& mesh = model.mesh;
   model.nLinks = 0;
   model.links.clear();
-  for (int32_t i = 0; i < mesh.nEdges; ++i) mesh.edges[i].traced = false;
   const double minSq = minLinkSeg * minLinkSeg;
 
+  // Which edges are seams, from the face kinds copied into a table of their own: the edges
+  // name their faces out of order, and a face record is many times the size of its kind. The
+  // same sweep clears the marks; afterwards only seam edges are looked at.
+  std::vector<char> seam(static_cast<size_t>(mesh.nEdges), 0);
+  {
+    std::vector<int32_t> kinds(static_cast<size_t>(mesh.nFaces));
+    for (int32_t i = 0; i < mesh.nFaces; ++i) kinds[i] = mesh.faces[i].kind;
+    for (int32_t i = 0; i < mesh.nEdges; ++i) {
+      TEdge& e = mesh.edges[i];
+      e.traced = false;
+      if (e.f1 != kNone && e.f2 != kNone) seam[i] = kinds.at(e.f1) != kinds.at(e.f2);
+    }
+  }
+
   for (int32_t i = 0; i < mesh.nEdges; ++i) {
-    if (mesh.edges[i].traced || !IsSeamEdge(mesh, mesh.edges[i])) continue;
+    if (!seam[i] || mesh.edges[i].traced) continue;
     const int32_t start = mesh.edges[i].a;
     TLinkLine line;
     line.verts.push_back(start);
@@ -162,7 +176,7 @@ void TraceLinks(TSeiffert& model, double minLinkSeg) {
       int32_t next = kNone;
       for (int32_t ei : VEdges(mesh, cur)) {
         TEdge& e = mesh.edges[ei];
-        if (e.traced || !IsSeamEdge(mesh, e)) continue;
+        if (e.traced || !seam.at(ei)) continue;
         e.traced = true;
         next = (e.a == cur) ? e.b : e.a;
         break;
@@ -188,10 +202,26 @@ void Normals(TMesh& mesh, bool racing) {
   ComputeVertexNormals(mesh, racing);
 }
 
+// Storage for `levels` refinements of the mesh as it is, to the vertex: each level adds a
+// vertex per face and edge, two edges per edge and four per face, and four faces per face.
+// That is never more than the capacity the build was allowed (a grid of n vertices has fewer
+// than n faces and at most n vertices, so level l stays below n x 4^l), and it holds the room a
+// presmoothing pass takes, so passes find room exactly where they did in that capacity.
+void ResizeForLevels(TMesh& mesh, int32_t levels) {
+  int64_t verts = mesh.nVerts, faces = mesh.nFaces, edges = mesh.nEdges;
+  for (int32_t l = 0; l < levels; ++l) {
+    verts = CheckedAdd64(CheckedAdd64(verts, edges), faces);
+    edges = CheckedAdd64(CheckedMul64(2, edges), CheckedMul64(4, faces));
+    faces = CheckedMul64(4, faces);
+  }
+  mesh.verts.resize(static_cast<size_t>(std::max<int64_t>(verts, mesh.nVerts)));
+  mesh.faces.resize(static_cast<size_t>(std::max<int64_t>(faces, mesh.nFaces)));
+}
+
+// A pass that keeps the seams, on a mesh whose edges are built.
 void ClassifiedPass(TMesh& mesh, bool refine) {
-  BuildEdges(mesh);
   ClassifyVertices(mesh);
-  SubdivisionPass(mesh, refine, false);
+  SubdivisionPassOnEdges(mesh, refine, false);
 }
 
 // BuildMesh's steps; `size` is the vertex count of the mesh being built, for the message when
@@ -213,8 +243,8 @@ void BuildSteps(TSeiffert& model, TSettings s, bool full, bool smoothed, bool ra
     size = need;
     if (sizeHook) sizeHook(need);
     PrepareRefine(mesh);
-    ClassifiedPass(mesh, true);
     BuildEdges(mesh);
+    ClassifiedPass(mesh, true);
     TraceLinks(model, s.minLinkSeg);
     Normals(mesh, racing);
     return;
@@ -228,12 +258,18 @@ void BuildSteps(TSeiffert& model, TSettings s, bool full, bool smoothed, bool ra
   const int64_t capacity = MeshCapacity(model, s);
   size = capacity;
   if (sizeHook) sizeHook(capacity);
-  // Clear and refill rather than replace: a recompute of the same knot reuses the storage.
+  ReleaseOversizedStorage(mesh, capacity);
+  // The grids need the level-0 storage only (with room for a presmoothing pass); the levels get
+  // theirs once the grids are counted. Clear and refill rather than replace: a recompute of the
+  // same knot reuses the storage.
+  int64_t grids = capacity;
+  for (int32_t i = 0; i < s.catmullClark && grids > 0; ++i) grids /= 4;
+  const int64_t gridStorage = s.catmullClark == 0 ? capacity : std::min(capacity, 4 * grids);
   mesh.verts.clear();
   mesh.faces.clear();
   mesh.edges.clear();
-  mesh.verts.resize(static_cast<size_t>(capacity));
-  mesh.faces.resize(static_cast<size_t>(capacity));
+  mesh.verts.resize(static_cast<size_t>(gridStorage));
+  mesh.faces.resize(static_cast<size_t>(gridStorage));
   mesh.nVerts = mesh.nFaces = mesh.nEdges = 0;
 
   for (int32_t d = 1; d <= model.nDisks; ++d)
@@ -243,14 +279,17 @@ void BuildSteps(TSeiffert& model, TSettings s, bool full, bool smoothed, bool ra
     s.tJoints ? TJointDiskFaces(model, d, s) : DiskFaces(model, d, s);
   for (int32_t t = 1; t <= model.nTubes; ++t) BandFaces(model, t, s);
 
+  // Edges once for the grids; every pass leaves them built for the faces it leaves, and the
+  // minimal-surface iterations move vertices only.
+  BuildEdges(mesh);
+  if (s.catmullClark > 0) ResizeForLevels(mesh, s.catmullClark);
   if (s.presmooth > 0) {
-    for (int32_t i = 0; i < s.presmooth; ++i) SubdivisionPass(mesh, false, true);
+    for (int32_t i = 0; i < s.presmooth; ++i) SubdivisionPassOnEdges(mesh, false, true);
     for (int32_t i = 0; i < s.presmoothNonBnd; ++i) ClassifiedPass(mesh, false);
   }
-  for (int32_t i = 0; i < s.catmullClark; ++i) SubdivisionPass(mesh, true, true);
+  for (int32_t i = 0; i < s.catmullClark; ++i) SubdivisionPassOnEdges(mesh, true, true);
   if (s.minSurf > 0) MinimalSurfaceIterations(mesh, s.minSurf, true);
 
-  BuildEdges(mesh);
   model.knotWidth = std::min(std::max(s.knotWidth, 0), MaxKnotWidth(model, s));
   KnotBand(mesh, model.knotWidth);
   TraceLinks(model, s.minLinkSeg);

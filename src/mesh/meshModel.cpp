@@ -1,6 +1,11 @@
 #include "meshModel.h"
 
+#include <malloc.h>
+
+#include <algorithm>
 #include <string>
+#include <type_traits>
+#include <vector>
 
 #include "core/rangeError.h"
 
@@ -21,6 +26,7 @@ void AddFace(TMesh& mesh, int32_t v0, int32_t v1, int32_t v2, int32_t v3, int32_
     throw RangeError("the mesh's face storage is full (" + std::to_string(mesh.faces.size()) +
                      " faces)");
   TFace& f = mesh.faces[mesh.nFaces++];
+  mesh.edgesPaired = false;  // the edges no longer match the faces
   f = TFace{};
   f.v[0] = v0;
   f.v[1] = v1;
@@ -29,20 +35,34 @@ void AddFace(TMesh& mesh, int32_t v0, int32_t v1, int32_t v2, int32_t v3, int32_
   f.kind = kind;
 }
 
+namespace {
+
+// The positions in a table of their own: the faces read their corners out of order, and a
+// vertex record is many times the size of its position.
+std::vector<Vec3> Positions(const TMesh& mesh) {
+  std::vector<Vec3> pos(static_cast<size_t>(mesh.nVerts));
+  for (int32_t i = 0; i < mesh.nVerts; ++i) pos[i] = mesh.verts[i].pos;
+  return pos;
+}
+
+}  // namespace
+
 void ComputeFaceNormals(TMesh& mesh) {
+  const std::vector<Vec3> pos = Positions(mesh);
   for (int32_t i = 0; i < mesh.nFaces; ++i) {
     TFace& f = mesh.faces[i];
     Vec3 d[4];
-    for (int k = 0; k < 4; ++k) d[k] = mesh.verts[f.v[(k + 1) % 4]].pos - mesh.verts[f.v[k]].pos;
+    for (int k = 0; k < 4; ++k) d[k] = pos.at(f.v[(k + 1) % 4]) - pos.at(f.v[k]);
     f.normal = (d[0].Cross(d[1]) + d[2].Cross(d[3])).Normalised();
   }
 }
 
 void ComputeVertexNormals(TMesh& mesh, bool creaseCorrection) {
-  for (int32_t i = 0; i < mesh.nVerts; ++i) mesh.verts[i].normal = Vec3();
+  // Summed in a table of their own, in face order as ever, and written back once.
+  std::vector<Vec3> sum(static_cast<size_t>(mesh.nVerts));
   for (int32_t i = 0; i < mesh.nFaces; ++i) {
     const TFace& f = mesh.faces[i];
-    for (int k = 0; k < 4; ++k) mesh.verts[f.v[k]].normal += f.normal;
+    for (int k = 0; k < 4; ++k) sum.at(f.v[k]) += f.normal;
   }
   if (creaseCorrection) {
     // A sharp fold (the knot band folded onto itself) would average to nothing; use the crease.
@@ -52,11 +72,14 @@ void ComputeVertexNormals(TMesh& mesh, bool creaseCorrection) {
       if (mesh.faces[e.f1].normal.Dot(mesh.faces[e.f2].normal) >= -0.85) continue;
       const Vec3 d = mesh.verts[e.b].pos - mesh.verts[e.a].pos;
       const Vec3 n = mesh.faces[e.f1].normal.Cross(d).Normalised();
-      mesh.verts[e.a].normal = n;
-      mesh.verts[e.b].normal = n;
+      sum.at(e.a) = n;
+      sum.at(e.b) = n;
     }
   }
-  for (int32_t i = 0; i < mesh.nVerts; ++i) mesh.verts[i].normal.Normalise();
+  for (int32_t i = 0; i < mesh.nVerts; ++i) {
+    sum[i].Normalise();
+    mesh.verts[i].normal = sum[i];
+  }
 }
 
 bool IsSeamEdge(const TMesh& mesh, const TEdge& edge) {
@@ -85,4 +108,21 @@ void ClassifyVertices(TMesh& mesh) {
     }
     v.tag = IsUniform(mesh, i) ? mesh.faces[mesh.edges[VEdges(mesh, i)[0]].f1].kind : -1;
   }
+}
+
+void ReleaseOversizedStorage(TMesh& mesh, int64_t needed) {
+  bool released = false;
+  const auto release = [&](auto& table, int64_t perVertex) {
+    const int64_t room = static_cast<int64_t>(table.capacity());
+    if (room > 1'000'000 && room > 2 * perVertex * std::max<int64_t>(needed, 1)) {
+      std::remove_reference_t<decltype(table)>().swap(table);
+      released = true;
+    }
+  };
+  release(mesh.verts, 1);
+  release(mesh.faces, 1);
+  release(mesh.edges, 2);
+  release(mesh.fans, 4);
+  // The allocator keeps freed pages for later use; a large mesh's are handed back.
+  if (released) malloc_trim(0);
 }

@@ -52,6 +52,9 @@ struct TMesh {
   // The edges at every vertex, one slice per vertex, kept in one table so that a build does
   // not allocate per vertex.
   std::vector<int32_t> fans;
+  // Whether the edge build found every edge to be the sides of exactly two faces (or once of
+  // one face twice): then a refinement can carry the edges over to the next level.
+  bool edgesPaired = false;
 };
 
 // The edges at vertex v (its first nEdges fan entries), in fan order after BuildEdges.
@@ -69,6 +72,11 @@ struct TLinkLine {
   int32_t nVerts = 0;
   std::vector<int32_t> verts;
 };
+
+// Gives the memory of a much larger earlier mesh back to the system before a build of `needed`
+// vertices: storage that is more than twice what is needed (and over a million records) is
+// freed rather than kept for the next large mesh.
+void ReleaseOversizedStorage(TMesh& mesh, int64_t needed);
 
 // Takes the next free vertex slot; a RangeError when the storage is full.
 int32_t AddVertex(TMesh& mesh, const Vec3& pos, bool movable);

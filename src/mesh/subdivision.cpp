@@ -120,7 +120,7 @@ uint64_t EdgeKey(int32_t a, int32_t b) {
 // join its corners and name it, every edge has two faces and old-vertex ends, every vertex's
 // edge list holds edges of that vertex. False means the mesh is inconsistent (e.g. an open
 // border, or an edge build that had to start over).
-bool PassInputConsistent(const TMesh& mesh) {
+bool PassInputConsistent(const TMesh& mesh, bool rangesOnly) {
   const int32_t m = mesh.nVerts;
   if (m > static_cast<int64_t>(mesh.verts.size())) return false;
   if (mesh.nFaces > static_cast<int64_t>(mesh.faces.size())) return false;
@@ -135,6 +135,7 @@ bool PassInputConsistent(const TMesh& mesh) {
     for (int k = 0; k < 4; ++k) {
       const int32_t c0 = f.v[k], c1 = f.v[(k + 1) % 4];
       if (!InRange(c0, m) || !InRange(f.e[k], mesh.nEdges)) return false;
+      if (rangesOnly) continue;
       const TEdge& e = mesh.edges[f.e[k]];
       if (!((e.a == c0 && e.b == c1) || (e.a == c1 && e.b == c0))) return false;
       if (e.f1 != i && e.f2 != i) return false;
@@ -147,6 +148,7 @@ bool PassInputConsistent(const TMesh& mesh) {
       return false;
     for (int32_t ei : VEdges(mesh, i)) {
       if (!InRange(ei, mesh.nEdges)) return false;
+      if (rangesOnly) continue;
       if (mesh.edges[ei].a != i && mesh.edges[ei].b != i) return false;
     }
   }
@@ -163,9 +165,10 @@ int32_t SeamNeighbour(const TMesh& mesh, int32_t v, int32_t exclude) {
   return kNone;
 }
 
-}  // namespace
-
-void BuildEdges(TMesh& mesh) {
+// The edge build by search, for meshes the twin road does not take (open borders, edges of
+// more than two faces, a face edge from a vertex to itself): its outcome there is the rule.
+void BuildEdgesBySearch(TMesh& mesh) {
+  mesh.edgesPaired = false;
   const int32_t nVerts = mesh.nVerts;
   const int32_t nFaces = mesh.nFaces;
 
@@ -248,24 +251,215 @@ void BuildEdges(TMesh& mesh) {
   for (int32_t i = 0; i < nVerts; ++i) SortFan(mesh, i);
 }
 
-bool SubdivisionPass(TMesh& mesh, bool refine, bool allVertices) {
+// Half-edge h = 4 x face + k runs from v[k] to v[(k+1) mod 4] of its face. On a mesh where
+// every edge has exactly two face sides, twins[h] is the other side of h's edge, and the edge
+// table follows from the twins alone: the edge build by search numbers an edge where its first
+// side is met and gives it its second side's face as f2.
+
+// Whether the pass's edge tables can be taken from twins; false for a corner outside the
+// vertices or a face edge from a vertex to itself.
+bool CornersFitTwins(const TMesh& mesh) {
+  const int32_t nVerts = mesh.nVerts;
+  if (mesh.nFaces < 0 || mesh.nFaces > static_cast<int64_t>(mesh.faces.size()) ||
+      nVerts > static_cast<int64_t>(mesh.verts.size()) || int64_t{4} * mesh.nFaces > INT32_MAX)
+    return false;
+  for (int32_t i = 0; i < mesh.nFaces; ++i) {
+    const TFace& f = mesh.faces[i];
+    for (int k = 0; k < 4; ++k) {
+      if (!InRange(f.v[k], nVerts)) return false;
+      if (f.v[k] == f.v[(k + 1) % 4]) return false;
+    }
+  }
+  return true;
+}
+
+// The twins of every half-edge, found by bucketing the half-edges by their lower end: inside
+// a bucket, the two sides of an edge share the upper end. False when an edge has one side or
+// more than two.
+bool TwinsByBuckets(const TMesh& mesh, std::vector<int32_t>& twins) {
+  const int32_t nVerts = mesh.nVerts, nHalf = 4 * mesh.nFaces;
+  std::vector<int32_t> start(static_cast<size_t>(nVerts) + 1, 0);
+  for (int32_t i = 0; i < mesh.nFaces; ++i) {
+    const TFace& f = mesh.faces[i];
+    for (int k = 0; k < 4; ++k) ++start[std::min(f.v[k], f.v[(k + 1) % 4]) + 1];
+  }
+  for (int32_t v = 0; v < nVerts; ++v) start[v + 1] += start[v];
+  // Each bucket holds (upper end, half-edge), in half-edge order.
+  std::vector<std::pair<int32_t, int32_t>> bucket(static_cast<size_t>(nHalf));
+  {
+    std::vector<int32_t> fill(start.begin(), start.end() - 1);
+    for (int32_t h = 0; h < nHalf; ++h) {
+      const TFace& f = mesh.faces[h >> 2];
+      const int32_t a = f.v[h & 3], b = f.v[((h & 3) + 1) & 3];
+      bucket[fill[std::min(a, b)]++] = {std::max(a, b), h};
+    }
+  }
+  twins.assign(static_cast<size_t>(nHalf), kNone);
+  for (int32_t v = 0; v < nVerts; ++v) {
+    const auto first = bucket.begin() + start[v], last = bucket.begin() + start[v + 1];
+    if ((last - first) % 2 != 0) return false;
+    if (last - first > 2 * kLargeFan) std::sort(first, last);
+    else
+      // Small buckets: an insertion sort by upper end keeps the half-edge order within it.
+      for (auto i = first + 1; i < last; ++i)
+        for (auto j = i; j > first && j->first < (j - 1)->first; --j) std::iter_swap(j, j - 1);
+    for (auto i = first; i < last; i += 2) {
+      if (i[0].first != i[1].first || (i + 2 < last && i[2].first == i[0].first)) return false;
+      twins[i[0].second] = i[1].second;
+      twins[i[1].second] = i[0].second;
+    }
+  }
+  return true;
+}
+
+// Puts a small fan in fan order with the same swaps as SortFan, given the faces of its edges
+// side by side with it (f1, f2), so that the edge records are not read again.
+void SortSmallFan(int32_t* list, int32_t* f1, int32_t* f2, int32_t n) {
+  for (int32_t i = 0; i + 1 < n; ++i) {
+    for (int32_t j = i + 2; j < n; ++j) {
+      const bool share = (f1[i] != kNone && (f1[i] == f1[j] || f1[i] == f2[j])) ||
+                         (f2[i] != kNone && (f2[i] == f1[j] || f2[i] == f2[j]));
+      if (!share) continue;
+      std::swap(list[j], list[i + 1]);
+      std::swap(f1[j], f1[i + 1]);
+      std::swap(f2[j], f2[i + 1]);
+    }
+  }
+}
+
+// The sub-faces of old face i when a level has nFaces faces: q = 0 keeps the old slot, the
+// others follow all old faces, three per face.
+int32_t SubFace(int32_t nFaces, int32_t i, int32_t q) {
+  return q == 0 ? i : nFaces + 3 * i + q - 1;
+}
+
+// The new sides that old side (i, k) leaves: the piece at its start corner c_k lies in the
+// sub-face at c_k, the piece at its end corner in the sub-face at c_k+1; both keep slot k.
+int32_t PieceAtStart(int32_t nFaces, int32_t i, int32_t k) { return 4 * SubFace(nFaces, i, k) + k; }
+int32_t PieceAtEnd(int32_t nFaces, int32_t i, int32_t k) {
+  return 4 * SubFace(nFaces, i, (k + 1) % 4) + k;
+}
+
+// Resizes a table whose content is about to be rewritten: a table that must grow is let go
+// first, so that the old and the new one are not held at once.
+template <typename T>
+void ResizeDropping(std::vector<T>& table, int64_t size) {
+  if (static_cast<size_t>(size) > table.capacity()) std::vector<T>().swap(table);
+  table.resize(static_cast<size_t>(size));
+}
+
+// Edges, face edges and fans from the twins of a closed mesh: what the search would build.
+// The twins table is used up as scratch.
+// refinedFrom: for a mesh just refined from one with that many vertices and edges built from
+// twins, whose corner uses are known without counting: an old vertex keeps its own (its
+// fanRoom), every new point has four. kNone: count them.
+void EdgesFromTwins(TMesh& mesh, std::vector<int32_t>& twins, int32_t refinedFrom = kNone) {
+  const int32_t nVerts = mesh.nVerts, nFaces = mesh.nFaces, nHalf = 4 * nFaces;
+
+  // Fan slices sized by corner uses; on such a mesh a vertex has as many edges as corners.
+  // The counts and fill positions live in a table of their own: the vertex records are large.
+  std::vector<int32_t> fill(static_cast<size_t>(nVerts), 0);
+  if (refinedFrom == kNone) {
+    for (int32_t i = 0; i < nFaces; ++i)
+      for (int32_t c : mesh.faces[i].v) ++fill[c];
+  } else {
+    for (int32_t i = 0; i < nVerts; ++i) fill[i] = i < refinedFrom ? mesh.verts[i].fanRoom : 4;
+  }
+  int32_t fanTotal = 0;
+  for (int32_t i = 0; i < nVerts; ++i) {
+    TVertex& v = mesh.verts[i];
+    v.fanStart = fanTotal;
+    v.fanRoom = v.nEdges = fill[i];
+    fill[i] = fanTotal;
+    fanTotal += v.fanRoom;
+  }
+  ResizeDropping(mesh.fans, fanTotal);
+
+  // An edge is numbered at its first side, in face order, and joins that side's ends. Its
+  // second side's twin entry then holds the edge, as -2 - edge.
+  ResizeDropping(mesh.edges, 2 * nFaces);
+  int32_t nEdges = 0;
+  for (int32_t h = 0; h < nHalf; ++h) {
+    TFace& f = mesh.faces[h >> 2];
+    const int32_t t = twins[h];
+    if (t < 0) {
+      f.e[h & 3] = -2 - t;
+      continue;
+    }
+    const int32_t ei = nEdges++;
+    TEdge& e = mesh.edges[ei];
+    e = TEdge{};
+    e.a = f.v[h & 3];
+    e.b = f.v[((h & 3) + 1) & 3];
+    e.f1 = h >> 2;
+    e.f2 = t >> 2;
+    f.e[h & 3] = ei;
+    twins[t] = -2 - ei;
+  }
+  mesh.nEdges = nEdges;
+  mesh.edgesPaired = true;
+
+  // Fans in edge order, each entry with its edge's faces beside it, then in fan order.
+  std::vector<int32_t>& fanF1 = twins;
+  std::vector<int32_t> fanF2(static_cast<size_t>(fanTotal));
+  for (int32_t ei = 0; ei < nEdges; ++ei) {
+    const TEdge& e = mesh.edges[ei];
+    for (int32_t end : {e.a, e.b}) {
+      const int32_t at = fill[end]++;
+      mesh.fans[at] = ei;
+      fanF1[at] = e.f1;
+      fanF2[at] = e.f2;
+    }
+  }
+  for (int32_t i = 0; i < nVerts; ++i) {
+    const TVertex& v = mesh.verts[i];
+    if (v.nEdges <= kLargeFan)
+      SortSmallFan(mesh.fans.data() + v.fanStart, fanF1.data() + v.fanStart,
+                   fanF2.data() + v.fanStart, v.nEdges);
+    else
+      SortFan(mesh, i);
+  }
+}
+
+}  // namespace
+
+void BuildEdges(TMesh& mesh) {
+  std::vector<int32_t> twins;
+  if (CornersFitTwins(mesh) && TwinsByBuckets(mesh, twins)) EdgesFromTwins(mesh, twins);
+  else BuildEdgesBySearch(mesh);
+}
+
+namespace {
+
+// One pass on built edges. carryEdges: build the next level's edges from the old ones;
+// otherwise the edge table stays the old level's, edge points included.
+bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
   // Old vertices are those below m; old faces those below nFaces.
   const int32_t m = mesh.nVerts;
   const int32_t nFaces = mesh.nFaces;
-  BuildEdges(mesh);
   const int32_t nEdges = mesh.nEdges;
 
   // Room and consistency, before anything changes. Faces share the capacity of the vertices,
   // so a refinement normally fits; it is checked all the same.
-  if (!PassInputConsistent(mesh)) return false;
+  // Edges built from twins are consistent with the faces by their making; then only the
+  // indices are checked, which reads every table once in order.
+  if (!PassInputConsistent(mesh, mesh.edgesPaired)) return false;
   const int64_t vertsNeeded = int64_t{m} + nFaces + nEdges;
-  if (vertsNeeded > static_cast<int64_t>(mesh.verts.size())) return false;
-  if (refine && int64_t{4} * nFaces > static_cast<int64_t>(mesh.faces.size())) return false;
+  if (vertsNeeded > static_cast<int64_t>(mesh.verts.size()) || vertsNeeded > INT32_MAX)
+    return false;
+  if (refine && (int64_t{4} * nFaces > static_cast<int64_t>(mesh.faces.size()) ||
+                 int64_t{4} * nFaces > INT32_MAX))
+    return false;
+
+  // The slots of the new points: face points first, then edge points, as they are numbered.
+  const int32_t firstFacePoint = m, firstEdgePoint = m + nFaces;
 
   // Which old vertices lie on a seam (only needed when seams are kept).
-  std::vector<char> uniform(static_cast<size_t>(m), 1);
-  if (!allVertices)
+  std::vector<char> uniform;
+  if (!allVertices) {
+    uniform.resize(static_cast<size_t>(m));
     for (int32_t i = 0; i < m; ++i) uniform[i] = IsUniform(mesh, i) ? 1 : 0;
+  }
 
   // Face points: the mean of the four corners.
   std::vector<DPoint> facePts(static_cast<size_t>(nFaces));
@@ -278,30 +472,51 @@ bool SubdivisionPass(TMesh& mesh, bool refine, bool allVertices) {
       movable = movable && mesh.verts[c].movable;
     }
     facePts[i] = s / 4.0;
-    f.facePoint = AddVertex(mesh, facePts[i].ToVec3(), movable);
+    f.facePoint = firstFacePoint + i;
+    TVertex& p = mesh.verts[f.facePoint];
+    p = TVertex{};
+    p.pos = facePts[i].ToVec3();
+    p.movable = movable;
   }
 
   // Edge points: the mean of the ends and the two face points; between two seam vertices
-  // (when seams are kept) the four-point rule along the seam, or the midpoint.
+  // (when seams are kept) the four-point rule along the seam, or the midpoint. The means of
+  // each edge's ends and of its faces' points are kept for the vertex points, which then read
+  // one record per edge instead of five.
+  struct TEdgeMeans {
+    DPoint faces, ends;
+  };
+  std::vector<TEdgeMeans> means(static_cast<size_t>(nEdges));
   for (int32_t i = 0; i < nEdges; ++i) {
     TEdge& e = mesh.edges[i];
-    const DPoint a(mesh.verts[e.a].pos), b(mesh.verts[e.b].pos);
+    const TVertex& va = mesh.verts[e.a];
+    const TVertex& vb = mesh.verts[e.b];
+    const DPoint a(va.pos), b(vb.pos);
+    const DPoint& f1 = facePts[e.f1];
+    const DPoint& f2 = facePts[e.f2];
+    const DPoint ab = a + b;
+    means[i] = {(f1 + f2) / 2.0, ab / 2.0};
     DPoint p;
     if (allVertices || uniform[e.a] || uniform[e.b]) {
-      p = (a + b + facePts[e.f1] + facePts[e.f2]) / 4.0;
+      p = (ab + f1 + f2) / 4.0;
     } else {
       const int32_t wa = SeamNeighbour(mesh, e.a, e.b);
       const int32_t wb = SeamNeighbour(mesh, e.b, e.a);
       if (wa != kNone && wb != kNone)
         p = (a * 9.0 - DPoint(mesh.verts[wa].pos) + b * 9.0 - DPoint(mesh.verts[wb].pos)) / 16.0;
       else
-        p = (a + b) / 2.0;
+        p = ab / 2.0;
     }
-    const bool movable = mesh.verts[e.a].movable && mesh.verts[e.b].movable;
-    e.edgePoint = AddVertex(mesh, p.ToVec3(), movable);
+    const bool movable = va.movable && vb.movable;
+    e.edgePoint = firstEdgePoint + i;
+    TVertex& v = mesh.verts[e.edgePoint];
+    v = TVertex{};
+    v.pos = p.ToVec3();
+    v.movable = movable;
   }
 
-  // Vertex points into temp: ((2R + Q)/n + (n - 3)P)/n, R and Q summed over the n edges.
+  // Vertex points into temp: ((2R + Q)/n + (n - 3)P)/n, R and Q summed over the n edges in
+  // fan order.
   for (int32_t i = 0; i < m; ++i) {
     TVertex& v = mesh.verts[i];
     const int32_t n = v.nEdges;
@@ -311,13 +526,13 @@ bool SubdivisionPass(TMesh& mesh, bool refine, bool allVertices) {
     }
     DPoint q, r;
     for (int32_t ei : VEdges(mesh, i)) {
-      const TEdge& e = mesh.edges[ei];
-      q += (facePts[e.f1] + facePts[e.f2]) / 2.0;
-      r += (DPoint(mesh.verts[e.a].pos) + DPoint(mesh.verts[e.b].pos)) / 2.0;
+      q += means[ei].faces;
+      r += means[ei].ends;
     }
     const DPoint p(v.pos);
     v.temp = (((r * 2.0 + q) / n + p * (n - 3.0)) / n).ToVec3();
   }
+  std::vector<TEdgeMeans>().swap(means);
 
   // Apply: all old vertices when refining, only the movable ones when presmoothing.
   for (int32_t i = 0; i < m; ++i) {
@@ -326,19 +541,40 @@ bool SubdivisionPass(TMesh& mesh, bool refine, bool allVertices) {
   }
 
   if (!refine) {
-    // Presmoothing: the face and edge points are dropped.
+    // Presmoothing: the face and edge points are dropped; the edges stay those of the mesh.
     mesh.nVerts = m;
     return true;
   }
+  mesh.nVerts = static_cast<int32_t>(vertsNeeded);
+
+  // The twins of the old half-edges, while the old edges are still at hand, each with the
+  // corner its side starts at; a mesh where an edge is not two faces' sides leaves the next
+  // level's edges to the search. The sides of each edge are gathered in a table of their own,
+  // so that no face is read out of order.
+  bool twinsKnown = carryEdges && mesh.edgesPaired && int64_t{16} * nFaces <= INT32_MAX;
+  struct TSides {
+    int32_t side[2] = {kNone, kNone}, start[2] = {kNone, kNone};
+  };
+  std::vector<TSides> sides;
+  if (twinsKnown) sides.resize(static_cast<size_t>(nEdges));
+  for (int32_t h = 0; h < 4 * nFaces && twinsKnown; ++h) {
+    const TFace& f = mesh.faces[h >> 2];
+    TSides& e = sides[f.e[h & 3]];
+    const int slot = e.side[0] == kNone ? 0 : 1;
+    twinsKnown = e.side[slot] == kNone;
+    e.side[slot] = h;
+    e.start[slot] = f.v[h & 3];
+  }
+  for (int32_t i = 0; i < nEdges && twinsKnown; ++i) twinsKnown = sides[i].side[1] != kNone;
 
   // Split every old face in four, keeping its orientation: the face itself becomes the corner
-  // at c0, and the corners at c1, c2, c3 are appended in that order.
+  // at c0, and the corners at c1, c2, c3 are appended in that order (at nFaces + 3i + q - 1).
   for (int32_t i = 0; i < nFaces; ++i) {
     TFace& face = mesh.faces[i];
     const int32_t c[4] = {face.v[0], face.v[1], face.v[2], face.v[3]};
     int32_t ep[4];
-    for (int k = 0; k < 4; ++k) ep[k] = mesh.edges[face.e[k]].edgePoint;
-    const int32_t fp = face.facePoint;
+    for (int k = 0; k < 4; ++k) ep[k] = firstEdgePoint + face.e[k];
+    const int32_t fp = firstFacePoint + i;
     const int32_t kind = face.kind;
     const Vec3 normal = face.normal;
 
@@ -347,7 +583,7 @@ bool SubdivisionPass(TMesh& mesh, bool refine, bool allVertices) {
                                  {fp, ep[1], c[2], ep[2]},
                                  {ep[3], fp, ep[2], c[3]}};
     for (int q = 0; q < 4; ++q) {
-      TFace& out = q == 0 ? mesh.faces[i] : mesh.faces[mesh.nFaces++];
+      TFace& out = mesh.faces[SubFace(nFaces, i, q)];
       TFace fresh;
       for (int k = 0; k < 4; ++k) fresh.v[k] = quads[q][k];
       fresh.kind = kind;
@@ -355,7 +591,59 @@ bool SubdivisionPass(TMesh& mesh, bool refine, bool allVertices) {
       out = fresh;
     }
   }
+  mesh.nFaces = 4 * nFaces;
+  if (!carryEdges) {
+    // The edge table stays the old level's.
+    mesh.edgesPaired = false;
+    return true;
+  }
+
+  // The next level's edges. Each old side (i, k) from c_k to c_k+1 leaves two new sides, the
+  // one at c_k and the one at c_k+1; against an old twin of opposite direction the piece at
+  // c_k meets the twin's piece at its end, against one of the same direction its piece at its
+  // start. The four inner edges of a face pair its sub-faces.
+  if (!twinsKnown) {
+    BuildEdges(mesh);
+    return true;
+  }
+  std::vector<int32_t> twins(static_cast<size_t>(16) * nFaces);
+  const auto pair = [&](int32_t p, int32_t q) {
+    twins[p] = q;
+    twins[q] = p;
+  };
+  for (int32_t i = 0; i < nFaces; ++i) {
+    const int32_t s0 = 4 * SubFace(nFaces, i, 0), s1 = 4 * SubFace(nFaces, i, 1),
+                  s2 = 4 * SubFace(nFaces, i, 2), s3 = 4 * SubFace(nFaces, i, 3);
+    pair(s0 + 1, s1 + 3);
+    pair(s1 + 2, s2 + 0);
+    pair(s2 + 3, s3 + 1);
+    pair(s0 + 2, s3 + 0);
+  }
+  for (int32_t e = 0; e < nEdges; ++e) {
+    const TSides& x = sides[e];
+    const int32_t i = x.side[0] >> 2, k = x.side[0] & 3, j = x.side[1] >> 2, l = x.side[1] & 3;
+    if (x.start[1] != x.start[0]) {
+      pair(PieceAtStart(nFaces, i, k), PieceAtEnd(nFaces, j, l));
+      pair(PieceAtEnd(nFaces, i, k), PieceAtStart(nFaces, j, l));
+    } else {
+      pair(PieceAtStart(nFaces, i, k), PieceAtStart(nFaces, j, l));
+      pair(PieceAtEnd(nFaces, i, k), PieceAtEnd(nFaces, j, l));
+    }
+  }
+  std::vector<TSides>().swap(sides);
+  EdgesFromTwins(mesh, twins, m);
   return true;
+}
+
+}  // namespace
+
+bool SubdivisionPass(TMesh& mesh, bool refine, bool allVertices) {
+  BuildEdges(mesh);
+  return Pass(mesh, refine, allVertices, false);
+}
+
+bool SubdivisionPassOnEdges(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
+  return Pass(mesh, refine, allVertices, carryEdges);
 }
 
 void PrepareRefine(TMesh& mesh) {

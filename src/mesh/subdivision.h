@@ -15,7 +15,14 @@ void BuildEdges(TMesh& mesh);
 // vertices (presmoothing). allVertices false keeps seam vertices fixed and places new points
 // on seam edges by the four-point rule (needs ClassifyVertices first).
 // Returns false when the pass was abandoned (no room in the storage, or an inconsistent mesh).
+// After a refinement the edge table is still the old level's, with its edge points.
 bool SubdivisionPass(TMesh& mesh, bool refine, bool allVertices);
+
+// The same pass on a mesh whose edges are already built for its faces (by BuildEdges or by
+// the pass before). With carryEdges it leaves the edges built for the faces it leaves, so
+// passes can follow one another without an edge build in between; without, a refinement
+// leaves the old level's edges, as SubdivisionPass does.
+bool SubdivisionPassOnEdges(TMesh& mesh, bool refine, bool allVertices, bool carryEdges = true);
 
 // Re-sizes the vertex and face storage for one more refinement level; corners are carried
 // over by index.

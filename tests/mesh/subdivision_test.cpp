@@ -8,8 +8,12 @@
 #include <cmath>
 #include <cstdint>
 #include <random>
+#include <span>
+#include <string>
 #include <vector>
 
+#include "app/model/appState.h"
+#include "app/model/pipeline.h"
 #include "core/rangeError.h"
 #include "helpers.h"
 #include "mesh/buildMesh.h"
@@ -288,4 +292,48 @@ TEST(MinimalSurface, FullMarksSeamVerticesAndKeepsThem) {
     EXPECT_EQ(m.verts[v].knotClass, 2);
     EXPECT_EQ(m.verts[v].pos, MakeCube().verts[v].pos);
   }
+}
+
+TEST(Subdivision, EdgesCarriedToTheNextLevelAreThoseTheEdgeBuildFinds) {
+  // A refining pass hands the next level its edges, fans included; they must be what an edge
+  // build of the refined faces gives, numbering and fan order alike. Faces shuffled at level 0
+  // give the numbering and the fans no help from the builders' order.
+  std::mt19937 random(11);
+  int checked = 0;
+  for (const char* word : {"AAA", "AbAb", "A2A2A2", "ABABABABABAB", "AABaBBCbbDcBDC"})
+    for (const bool tJoints : {false, true})
+      for (const bool shuffle : {false, true}) {
+        TSettings s = StartSettings();
+        s.resolution = 2;
+        s.tJoints = tJoints;
+        s.layout = tJoints ? kLayoutReducedFlat : kLayoutStacked;
+        TAppState app;
+        RunPipeline(word, app.Seifert, s, app);
+        TMesh m = app.Seifert.mesh;
+        if (shuffle) std::shuffle(m.faces.begin(), m.faces.begin() + m.nFaces, random);
+        m.verts.resize(16 * m.verts.size());
+        m.faces.resize(16 * m.faces.size());
+        BuildEdges(m);
+        for (int level = 1; level <= 2; ++level) {
+          SCOPED_TRACE(std::string(word) + (tJoints ? " t-joints" : "") +
+                       (shuffle ? " shuffled" : "") + " level " + std::to_string(level));
+          ASSERT_TRUE(SubdivisionPassOnEdges(m, true, true));
+          TMesh built = m;
+          BuildEdges(built);
+          ASSERT_EQ(m.nEdges, built.nEdges);
+          for (int32_t i = 0; i < m.nEdges; ++i) {
+            const TEdge &x = m.edges[i], &y = built.edges[i];
+            ASSERT_TRUE(x.a == y.a && x.b == y.b && x.f1 == y.f1 && x.f2 == y.f2) << "edge " << i;
+          }
+          for (int32_t i = 0; i < m.nFaces; ++i)
+            for (int k = 0; k < 4; ++k) ASSERT_EQ(m.faces[i].e[k], built.faces[i].e[k]);
+          for (int32_t v = 0; v < m.nVerts; ++v) {
+            const std::span<const int32_t> a = VEdges(std::as_const(m), v);
+            const std::span<const int32_t> b = VEdges(std::as_const(built), v);
+            ASSERT_TRUE(std::equal(a.begin(), a.end(), b.begin(), b.end())) << "vertex " << v;
+          }
+          ++checked;
+        }
+      }
+  EXPECT_EQ(checked, 40);
 }
