@@ -114,7 +114,7 @@ void ReleaseOversizedStorage(TMesh& mesh, int64_t needed) {
   bool released = false;
   const auto release = [&](auto& table, int64_t perVertex) {
     const int64_t room = static_cast<int64_t>(table.capacity());
-    if (room > 1'000'000 && room > 2 * perVertex * std::max<int64_t>(needed, 1)) {
+    if (room > 250'000 && room > 2 * perVertex * std::max<int64_t>(needed, 1)) {
       std::remove_reference_t<decltype(table)>().swap(table);
       released = true;
     }

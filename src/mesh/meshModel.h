@@ -74,8 +74,8 @@ struct TLinkLine {
 };
 
 // Gives the memory of a much larger earlier mesh back to the system before a build of `needed`
-// vertices: storage that is more than twice what is needed (and over a million records) is
-// freed rather than kept for the next large mesh.
+// vertices: storage that is more than twice what is needed (and over 250,000 records) is
+// freed rather than kept for the next large mesh. Smaller storage is kept for reuse.
 void ReleaseOversizedStorage(TMesh& mesh, int64_t needed);
 
 // Takes the next free vertex slot; a RangeError when the storage is full.

@@ -474,4 +474,8 @@ TEST_F(MainWindowTest, LargeBuildsShowTheBusyStateWhileTheyRun) {
   calls.clear();
   w.controls.SetPosition("ud_ccsub", 4);
   EXPECT_EQ(calls, (std::vector<bool>{true, false}));
+  // Back to a small mesh: the large one's storage goes back to the system.
+  w.controls.SetPosition("ud_ccsub", 0);
+  EXPECT_LT(w.app.Seifert.mesh.verts.capacity(), 100'000u);
+  EXPECT_LT(w.app.Seifert.mesh.edges.capacity(), 200'000u);
 }
