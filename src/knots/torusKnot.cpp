@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <vector>
 
 #include "core/checked.h"
 #include "core/rangeError.h"
@@ -40,15 +41,21 @@ void BuildTorusKnot(TSeiffert& model, const TSettings& s) {
   mesh.nVerts = mesh.nFaces = mesh.nEdges = 0;
   const auto at = [n1, n2](int32_t row, int32_t col) { return Mod(row, n1) * n2 + Mod(col, n2); };
 
+  // Each column's angle about the tube, once for all rows.
+  std::vector<double> cosA(static_cast<size_t>(n2)), sinA(static_cast<size_t>(n2));
+  for (int32_t c = 0; c < n2; ++c) {
+    const double a = 2 * kPi * c / n2;
+    cosA[static_cast<size_t>(c)] = std::cos(a);
+    sinA[static_cast<size_t>(c)] = std::sin(a);
+  }
   for (int32_t t = 0; t < n1; ++t) {
-    const double u = 2 * kPi * t / n1 + kPi / 2;
+    const double u = 2 * kPi * t / n1 + kPi / 2, cosU = std::cos(u), sinU = std::sin(u);
     for (int32_t c = 0; c < n2; ++c) {
-      const double a = 2 * kPi * c / n2;
+      const double ca = cosA[static_cast<size_t>(c)], sa = sinA[static_cast<size_t>(c)];
       TVertex& v = mesh.verts[static_cast<size_t>(t) * n2 + c];
-      const double ring = bigR + tubeR * std::cos(a);
-      v.pos = Vec3(ring * std::cos(u), ring * std::sin(u), tubeR * std::sin(a));
-      v.normal = (-Vec3(std::cos(a) * std::cos(u), std::cos(a) * std::sin(u), std::sin(a)))
-                     .Normalised();
+      const double ring = bigR + tubeR * ca;
+      v.pos = Vec3(ring * cosU, ring * sinU, tubeR * sa);
+      v.normal = (-Vec3(ca * cosU, ca * sinU, sa)).Normalised();
       v.knotClass = 0;
     }
   }

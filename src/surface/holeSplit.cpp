@@ -12,10 +12,7 @@
 
 namespace {
 
-struct TEntry {
-  int32_t neighbour = 0;
-  int32_t twist = 0;
-};
+using TEntry = THoleBorderEntry;
 
 std::vector<TEntry> Entries(const THole& hole) {
   std::vector<TEntry> list;

@@ -10,7 +10,6 @@
 #include "core/vec3.h"
 #include "app/model/ride.h"
 #include "knots/knotTable.h"
-#include "mesh/buildMesh.h"
 #include "render/view.h"
 #include "surface/seifert.h"
 
@@ -24,7 +23,6 @@ struct TAppState {
   bool smoothed = false;            // dynamic smoothing ran on this knot: recomputes only re-mesh
   bool meshForSmoothing = false;    // the one recompute that prepares the mesh for smoothing
   bool splitGuard = false;
-  TMeshSizeHook meshSizeHook;      // told the size of each mesh build before it starts
   bool torusShown = false;
   std::string layoutNote;           // why the last recompute fell back from "Flat DT", or ""          // the last recompute built the torus, not the braid
   TSplitRotation splitRotation;     // the split lay-out's stack rotations, in and out

@@ -21,27 +21,27 @@ const char* const kTorusAsBuilt =
 // Builds of this many vertices or more take a noticeable time (about 0.3 s on a slow machine).
 constexpr int64_t kLongBuildVertices = 200'000;
 
-// While alive, a mesh build that turns out large shows the busy state; it is taken back when
-// the build ends, however it ends.
+// While alive, its hook shows the busy state for a mesh build that turns out large; the state
+// is taken back when the build ends, however it ends.
 class TBusyWhileLarge {
  public:
-  TBusyWhileLarge(TAppState& app, const std::function<void(bool)>& show) : app(app), show(show) {
-    app.meshSizeHook = [this](int64_t vertices) {
-      if (vertices >= kLongBuildVertices && !shown && this->show) {
-        this->show(true);
-        shown = true;
-      }
-    };
-  }
+  explicit TBusyWhileLarge(const std::function<void(bool)>& show) : show(show) {}
   ~TBusyWhileLarge() {
-    app.meshSizeHook = nullptr;
     if (shown) show(false);
   }
   TBusyWhileLarge(const TBusyWhileLarge&) = delete;
   TBusyWhileLarge& operator=(const TBusyWhileLarge&) = delete;
 
+  TMeshSizeHook Hook() {
+    return [this](int64_t vertices) {
+      if (vertices >= kLongBuildVertices && !shown && show) {
+        show(true);
+        shown = true;
+      }
+    };
+  }
+
  private:
-  TAppState& app;
   const std::function<void(bool)>& show;
   bool shown = false;
 };
@@ -97,9 +97,9 @@ void TMainWindowModel::Recompute() {
   app.splitRotation = {controls.Checked("cb_autotwist"), controls.Position("ud_r1"),
                        controls.Position("ud_r2")};
   try {
-    const TBusyWhileLarge busy(app, showBusy);
+    TBusyWhileLarge busy(showBusy);
     RunPipeline(controls.Text("ed_braid"), app.Seifert, app.Settings, app,
-                controls.Checked("cb_torus"), !meshesDeferred);
+                controls.Checked("cb_torus"), !meshesDeferred, busy.Hook());
   } catch (...) {
     WriteSplitRotation();
     throw;
@@ -486,8 +486,8 @@ void TMainWindowModel::Button6Click() {
   ++app.refineCount;
   // The Refine road classifies the vertices itself before its seam-keeping pass.
   {
-    const TBusyWhileLarge busy(app, showBusy);
-    BuildMesh(app.Seifert, app.Settings, false, app.smoothed, app.racing, app.meshSizeHook);
+    TBusyWhileLarge busy(showBusy);
+    BuildMesh(app.Seifert, app.Settings, false, app.smoothed, app.racing, busy.Hook());
   }
   if (app.Settings.useTexture)
     ComputeSurfaceTexCoords(app.Seifert, app.Settings, app.SurfaceTexture);

@@ -132,7 +132,7 @@ std::string CodeSurfaceProblem(const TSeiffert& model) {
 }  // namespace
 
 void RunPipeline(const std::string& text, TSeiffert& model, TSettings& settings, TAppState& app,
-                 bool torusShow, bool buildMesh) {
+                 bool torusShow, bool buildMesh, const TMeshSizeHook& sizeHook) {
   CheckSettings(settings);
   ++app.recomputeCount;
   app.torusShown = torusShow;
@@ -160,26 +160,22 @@ void RunPipeline(const std::string& text, TSeiffert& model, TSettings& settings,
     PostProcess(model, settings);
   }
 
-  if (!buildMesh) {
-    app.ModelCentre = LayoutCentre(model);
-    if (!app.smoothed && settings.autoCenter) app.View.Centre = app.ModelCentre;
-    return;
-  }
-  BuildMesh(model, settings, true, app.smoothed, app.racing, app.meshSizeHook);
-  if (fromCode) {
+  if (buildMesh) {
+    BuildMesh(model, settings, true, app.smoothed, app.racing, sizeHook);
     // A surface from the knot code that does not bound the knot is never shown.
-    app.layoutNote = CodeSurfaceProblem(model);
-    if (!app.layoutNote.empty()) {
+    if (fromCode) app.layoutNote = CodeSurfaceProblem(model);
+    if (fromCode && !app.layoutNote.empty()) {
       LayoutFlat(model, settings);
       settings.tJoints = false;
       PostProcess(model, settings);
-      BuildMesh(model, settings, true, app.smoothed, app.racing, app.meshSizeHook);
+      BuildMesh(model, settings, true, app.smoothed, app.racing, sizeHook);
     }
   }
 
   app.ModelCentre = LayoutCentre(model);
   if (!app.smoothed && settings.autoCenter) app.View.Centre = app.ModelCentre;
-  if (settings.useTexture) ComputeSurfaceTexCoords(model, settings, app.SurfaceTexture);
+  if (buildMesh && settings.useTexture)
+    ComputeSurfaceTexCoords(model, settings, app.SurfaceTexture);
 }
 
 void ComputeSurfaceTexCoords(TSeiffert& model, const TSettings& settings,
