@@ -13,7 +13,7 @@
 #include "app/model/ride.h"
 #include "app/model/shapePresets.h"
 #include "cli/infoReport.h"
-#include "cli/meshExport.h"
+#include "app/model/meshExport.h"
 #include "fuzzSupport.h"
 
 namespace {
