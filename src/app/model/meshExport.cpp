@@ -36,18 +36,21 @@ void PutPoint(std::ostream& out, const Vec3& p) {
   PutFloat(out, p.z);
 }
 
-// Little-endian binary values, whatever the machine's own order.
-void PutU32(std::ostream& out, uint32_t v) {
-  const char b[4] = {char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF),
-                     char((v >> 24) & 0xFF)};
-  out.write(b, 4);
+// Little-endian binary values, whatever the machine's own order, gathered a record at a time:
+// a stream call per value would cost more than the rest of the export.
+char* StoreU32(char* at, uint32_t v) {
+  for (int k = 0; k < 4; ++k) at[k] = static_cast<char>((v >> (8 * k)) & 0xFF);
+  return at + 4;
 }
-void PutF32(std::ostream& out, float v) {
+char* StoreF32(char* at, float v) {
   uint32_t bits;
   std::memcpy(&bits, &v, 4);
-  PutU32(out, bits);
+  return StoreU32(at, bits);
 }
-void PutU8(std::ostream& out, uint32_t v) { out.put(char(v & 0xFF)); }
+void PutU32(std::ostream& out, uint32_t v) {
+  char b[4];
+  out.write(b, StoreU32(b, v) - b);
+}
 
 bool FaceIsValid(const TMesh& mesh, const TFace& f) {
   for (int k = 0; k < 4; ++k)
@@ -457,9 +460,9 @@ void WritePly(const TAppState& app, std::ostream& out, const TMeshExportOptions&
       PutPoint(out, p);
       out << '\n';
     } else {
-      PutF32(out, p.x);
-      PutF32(out, p.y);
-      PutF32(out, p.z);
+      char b[12];
+      StoreF32(StoreF32(StoreF32(b, p.x), p.y), p.z);
+      out.write(b, sizeof b);
     }
   }
   for (int32_t f = 0; f < nFaces; ++f) {
@@ -471,11 +474,13 @@ void WritePly(const TAppState& app, std::ostream& out, const TMeshExportOptions&
       for (int k = 0; k < 4; ++k) out << ' ' << face.v[k];
       out << ' ' << (c & 0xFF) << ' ' << ((c >> 8) & 0xFF) << ' ' << ((c >> 16) & 0xFF) << '\n';
     } else {
-      PutU8(out, 4);
-      for (int k = 0; k < 4; ++k) PutU32(out, static_cast<uint32_t>(face.v[k]));
-      PutU8(out, c);
-      PutU8(out, c >> 8);
-      PutU8(out, c >> 16);
+      char b[20] = {4};
+      char* at = b + 1;
+      for (int k = 0; k < 4; ++k) at = StoreU32(at, static_cast<uint32_t>(face.v[k]));
+      at[0] = static_cast<char>(c & 0xFF);
+      at[1] = static_cast<char>((c >> 8) & 0xFF);
+      at[2] = static_cast<char>((c >> 16) & 0xFF);
+      out.write(b, sizeof b);
     }
   }
   for (const TLink& link : links) {
@@ -486,8 +491,9 @@ void WritePly(const TAppState& app, std::ostream& out, const TMeshExportOptions&
       if (ascii) {
         out << a << ' ' << b << '\n';
       } else {
-        PutU32(out, static_cast<uint32_t>(a));
-        PutU32(out, static_cast<uint32_t>(b));
+        char e[8];
+        StoreU32(StoreU32(e, static_cast<uint32_t>(a)), static_cast<uint32_t>(b));
+        out.write(e, sizeof e);
       }
     }
   }
@@ -548,13 +554,10 @@ void WriteStl(const TAppState& app, std::ostream& out, const TMeshExportOptions&
       if (turn) std::swap(b, c);
       const Vec3 pa = place(a), pb = place(b), pc = place(c);
       const Vec3 n = (pb - pa).Cross(pc - pa).Normalised();
-      for (const Vec3& p : {n, pa, pb, pc}) {
-        PutF32(out, p.x);
-        PutF32(out, p.y);
-        PutF32(out, p.z);
-      }
-      out.put(0);
-      out.put(0);
+      char record[50] = {};  // normal, three corners, a zero attribute count
+      char* at = record;
+      for (const Vec3& p : {n, pa, pb, pc}) at = StoreF32(StoreF32(StoreF32(at, p.x), p.y), p.z);
+      out.write(record, sizeof record);
     });
   }
 }
