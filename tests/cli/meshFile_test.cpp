@@ -400,3 +400,33 @@ TEST(MeshFile, KillingAWriterLeavesNoTempFile) {
     EXPECT_TRUE(signalled) << "no run was caught while writing";
   }
 }
+
+// The whole table in one run, on several worker threads: a file per knot, each the same bytes
+// as a run for that knot alone (no worker sees another's model), a progress line on a terminal,
+// and a knot that cannot be written is reported while the others still are.
+TEST(MeshFile, WholeTableOnWorkerThreads) {
+  TTempFolder dir;
+  std::filesystem::create_directory(dir / "4_1.stl");  // in the way of one knot's file
+  std::ostringstream out, err;
+  const int status =
+      RunCli({"mesh", "--knot", "all", "--format", "stl", "--jobs", "4", "-o", dir.path + "/"},
+             out, err, true);
+  EXPECT_EQ(status, 2);
+  EXPECT_EQ(out.str(), "248 of 249 knots written into " + dir.path + "/ as .stl, 1 failed\n");
+  EXPECT_NE(err.str().find("veltrane-cli: 4_1: cannot write " + (dir / "4_1.stl")),
+            std::string::npos)
+      << err.str();
+  EXPECT_NE(err.str().find("\r[  1/249] "), std::string::npos);
+  EXPECT_NE(err.str().find("\r[249/249] "), std::string::npos);
+  EXPECT_EQ(Entries(dir.path).size(), 249u);
+  for (const char* knot : {"3_1", "5_2", "8_19", "10_165"}) {
+    SCOPED_TRACE(knot);
+    const std::string alone = dir / (std::string("alone_") + knot + ".stl");
+    ASSERT_EQ(Cli({"mesh", "--knot", knot, "-o", alone}).status, 0);
+    EXPECT_EQ(ReadFile(dir / (std::string(knot) + ".stl")), ReadFile(alone));
+  }
+  // A file name where the folder should be is refused before any work.
+  const TRun file = Cli({"mesh", "--knot", "all", "-o", dir / "3_1.stl"});
+  EXPECT_EQ(file.status, 2);
+  EXPECT_NE(file.err.find("-o must name a folder"), std::string::npos) << file.err;
+}
