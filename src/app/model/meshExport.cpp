@@ -66,6 +66,9 @@ bool KindShown(const TSettings& s, int32_t kind) {
 bool Exported(const TAppState& app, const TFace& f) {
   return FaceIsValid(app.Seifert.mesh, f) && KindShown(app.Settings, f.kind);
 }
+bool Exported(const TAppState& app, const TFace& f, const TMeshExportOptions& options) {
+  return options.surfaces && Exported(app, f);
+}
 
 int64_t LinkLength(const TLinkLine& l) {
   return std::max<int64_t>(0, std::min<int64_t>(l.nVerts, l.verts.size()));
@@ -240,15 +243,15 @@ static_assert(sizeof(Vec3) == 12, "glTF vectors are three packed floats");
 // One kind's faces as two primitives: the faces as wound in the model in the kind's front
 // colour, and the same faces turned over in its back colour, as the window lights the two sides
 // of a face. Normals are smooth within the kind (a seam to another kind stays sharp).
-void AddKind(const TAppState& app, int32_t kind, TGltfBuilder& gltf, tinygltf::Mesh& mesh,
-             std::vector<int32_t>& local) {
+void AddKind(const TAppState& app, const TMeshExportOptions& options, int32_t kind,
+             TGltfBuilder& gltf, tinygltf::Mesh& mesh, std::vector<int32_t>& local) {
   const TMesh& m = app.Seifert.mesh;
   std::vector<Vec3> positions, normals;
   std::vector<uint32_t> front;
   std::fill(local.begin(), local.end(), -1);
   for (int32_t f = 0; f < FaceCount(m); ++f) {
     const TFace& face = m.faces[static_cast<size_t>(f)];
-    if (face.kind != kind || !Exported(app, face)) continue;
+    if (face.kind != kind || !Exported(app, face, options)) continue;
     const Vec3 n = QuadNormal(m, face);
     for (int32_t v : face.v) {
       int32_t& index = local[static_cast<size_t>(v)];
@@ -355,6 +358,16 @@ TMeshFormat MeshFormatFromName(const std::string& path) {
                            ": the file name must end in .obj, .ply, .stl, .glb or .gltf");
 }
 
+std::string MeshFileName(const std::string& typed, TMeshFormat format) {
+  try {
+    MeshFormatFromName(typed);
+    return typed;
+  } catch (const std::runtime_error&) {
+    static constexpr const char* kExtensions[] = {".obj", ".ply", ".stl", ".glb", ".gltf"};
+    return typed + kExtensions[static_cast<int>(format)];
+  }
+}
+
 double ParseStlSize(const std::string& text) {
   // Digits with at most one decimal point: no signs, exponents, "inf" or "nan".
   const bool plain = !text.empty() && text.size() <= 12 &&
@@ -393,7 +406,7 @@ void WriteObj(const TAppState& app, std::ostream& out, const TMeshExportOptions&
   std::map<int32_t, std::vector<int32_t>> byKind;
   for (int32_t f = 0; f < nFaces; ++f) {
     const TFace& face = mesh.faces[static_cast<size_t>(f)];
-    if (Exported(app, face)) byKind[face.kind].push_back(f);
+    if (Exported(app, face, options)) byKind[face.kind].push_back(f);
   }
   for (const auto& [kind, faces] : byKind) {
     out << "g kind" << kind << '\n';
@@ -440,7 +453,7 @@ void WritePly(const TAppState& app, std::ostream& out, const TMeshExportOptions&
 
   int64_t nValidFaces = 0;
   for (int32_t f = 0; f < nFaces; ++f)
-    if (Exported(app, mesh.faces[static_cast<size_t>(f)])) ++nValidFaces;
+    if (Exported(app, mesh.faces[static_cast<size_t>(f)], options)) ++nValidFaces;
   int64_t nLinkEdges = 0;
   for (const TLink& l : links) nLinkEdges += LinkLength(*l.line);
 
@@ -467,7 +480,7 @@ void WritePly(const TAppState& app, std::ostream& out, const TMeshExportOptions&
   }
   for (int32_t f = 0; f < nFaces; ++f) {
     const TFace& face = mesh.faces[static_cast<size_t>(f)];
-    if (!Exported(app, face)) continue;
+    if (!Exported(app, face, options)) continue;
     const uint32_t c = FaceColor(app.Settings, face.kind);
     if (ascii) {
       out << '4';
@@ -576,7 +589,7 @@ void WriteGltf(const TAppState& app, std::ostream& out, bool binary,
   std::map<int32_t, bool> kinds;
   for (int32_t f = 0; f < FaceCount(m); ++f) kinds[m.faces[static_cast<size_t>(f)].kind] = true;
   std::vector<int32_t> local(static_cast<size_t>(std::max(VertexCount(m), 0)));
-  for (const auto& [kind, ignored] : kinds) AddKind(app, kind, gltf, surface, local);
+  for (const auto& [kind, ignored] : kinds) AddKind(app, options, kind, gltf, surface, local);
 
   tinygltf::Mesh tubes;
   tubes.name = "links";

@@ -30,6 +30,7 @@ enum class TMeshFormat { kObj, kPly, kStl, kGlb, kGltf };
 struct TMeshExportOptions {
   double sizeMm = 100;  // STL: the model's longest side in millimetres
   bool links = true;    // the link lines (OBJ, PLY) and tubes (glTF); STL never has them
+  bool surfaces = true; // the faces (OBJ, PLY, glTF), as "surfaces" under the window's view
   bool asciiPly = false;
 };
 
@@ -38,6 +39,10 @@ constexpr double kMinStlSize = 1, kMaxStlSize = 10000;
 
 // The format that `path`'s extension names (any case); a std::runtime_error for any other.
 TMeshFormat MeshFormatFromName(const std::string& path);
+
+// The file name for a name typed in a save dialog whose filter says `format`: kept when its
+// extension names a mesh format, else with the filter's extension added.
+std::string MeshFileName(const std::string& typed, TMeshFormat format);
 
 // "--size" text: a decimal number of millimetres in [kMinStlSize, kMaxStlSize]. A
 // std::runtime_error saying what is wrong otherwise.

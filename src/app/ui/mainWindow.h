@@ -78,6 +78,7 @@ class TForm1 : public QWidget {
   void WindowSizeEntered();
   void CopyImage();
   void but_save_picClick(std::string_view sender);
+  void but_export_meshClick();
   void StartRide();
   void ShowStatus(const QString& text);
   // A busy cursor and "Building mesh…" while a large build runs.
@@ -106,5 +107,6 @@ class TForm1 : public QWidget {
   TExportTile exportTile;
   bool exportBusy = false;
   QString lastSaveName;  // the save dialog starts there
+  QString lastMeshName, lastMeshFilter;  // and the mesh export's dialog there
   int rideRequests = 0;
 };
