@@ -299,23 +299,34 @@ void AddTube(const TAppState& app, const TLink& link, int32_t ringSize, TGltfBui
   const std::vector<Vec3> points = LinkTubePoints(app.Seifert.mesh, *link.line, s.linkOffset);
   std::vector<Vec3> positions, normals;
   std::vector<uint32_t> indices;
+  // Consecutive strips share a ring (and the closing strip the first one): each ring's points
+  // are stored once.
+  std::vector<Vec3> firstRing, lastRing;
+  uint32_t firstBase = 0, lastBase = 0;
+  const auto ringBase = [&](const TTubeRing& ring) {
+    if (!lastRing.empty() && ring.points == lastRing) return lastBase;
+    if (!firstRing.empty() && ring.points == firstRing) return firstBase;
+    lastBase = static_cast<uint32_t>(positions.size());
+    for (size_t k = 0; k < ring.points.size(); ++k) {
+      positions.push_back(ring.points[k] - app.ModelCentre);
+      normals.push_back(ring.normals[k]);
+    }
+    lastRing = ring.points;
+    if (firstRing.empty()) {
+      firstRing = ring.points;
+      firstBase = lastBase;
+    }
+    return lastBase;
+  };
   SweepLinkTube(points, s.linkRadius, ringSize,
                 [&](const TTubeRing& from, const TTubeRing& to, int32_t shift) {
                   const size_t m = from.points.size();
-                  const auto base = static_cast<uint32_t>(positions.size());
-                  for (size_t k = 0; k < m; ++k) {
-                    positions.push_back(from.points[k] - app.ModelCentre);
-                    normals.push_back(from.normals[k]);
-                  }
-                  for (size_t k = 0; k < m; ++k) {
-                    const size_t b = (k + static_cast<size_t>(shift)) % m;
-                    positions.push_back(to.points[b] - app.ModelCentre);
-                    normals.push_back(to.normals[b]);
-                  }
+                  const uint32_t f = ringBase(from), t = ringBase(to);
                   // The ring runs so that (along the tube) x (around it) points outwards.
                   for (size_t k = 0; k < m; ++k) {
-                    const auto f0 = base + uint32_t(k), f1 = base + uint32_t((k + 1) % m);
-                    const auto t0 = f0 + uint32_t(m), t1 = f1 + uint32_t(m);
+                    const auto f0 = f + uint32_t(k), f1 = f + uint32_t((k + 1) % m);
+                    const auto t0 = t + uint32_t((k + size_t(shift)) % m);
+                    const auto t1 = t + uint32_t((k + 1 + size_t(shift)) % m);
                     indices.insert(indices.end(), {f0, t0, t1, f0, t1, f1});
                   }
                 });
