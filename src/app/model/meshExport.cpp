@@ -560,17 +560,18 @@ void WriteStl(const TAppState& app, std::ostream& out, const TMeshExportOptions&
   const double scale = options.sizeMm / longest;
   const bool turn = volume < 0;
 
-  // The header must not begin with "solid", which marks a text STL.
-  char header[80] = {};
+  // The whole file is laid out in memory and written at once: per-record stream calls cost
+  // more than the geometry. The header must not begin with "solid", which marks a text STL.
+  std::string file(84 + 50 * size_t{nTriangles}, '\0');
   const std::string title = "binary STL, millimetres, from veltrane: " + Source(app);
-  std::memcpy(header, title.data(), std::min(title.size(), sizeof header));
-  out.write(header, sizeof header);
-  PutU32(out, nTriangles);
+  std::memcpy(file.data(), title.data(), std::min<size_t>(title.size(), 80));
+  StoreU32(file.data() + 80, nTriangles);
   // Printers expect the part on the build plate's positive side: the bounds' corner at 0.
   const auto place = [&](int32_t v) {
     const Vec3 p = Pos(mesh, v) - lo;
     return Vec3(p.x * scale, p.y * scale, p.z * scale);
   };
+  char* at = file.data() + 84;
   for (int32_t f = 0; f < FaceCount(mesh); ++f) {
     const TFace& face = mesh.faces[static_cast<size_t>(f)];
     if (!FaceIsValid(mesh, face)) continue;
@@ -578,12 +579,12 @@ void WriteStl(const TAppState& app, std::ostream& out, const TMeshExportOptions&
       if (turn) std::swap(b, c);
       const Vec3 pa = place(a), pb = place(b), pc = place(c);
       const Vec3 n = (pb - pa).Cross(pc - pa).Normalised();
-      char record[50] = {};  // normal, three corners, a zero attribute count
-      char* at = record;
+      // Normal, three corners, then a zero attribute count (already in place).
       for (const Vec3& p : {n, pa, pb, pc}) at = StoreF32(StoreF32(StoreF32(at, p.x), p.y), p.z);
-      out.write(record, sizeof record);
+      at += 2;
     });
   }
+  out.write(file.data(), static_cast<std::streamsize>(file.size()));
 }
 
 void WriteGltf(const TAppState& app, std::ostream& out, bool binary,
