@@ -466,7 +466,11 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     o.meshOptions.links = !noLinks;
     if (!o.size.empty() || chosen->count("--size") > 0) o.meshOptions.sizeMm = ParseStlSize(o.size);
     if (o.knot == "all") return MeshWholeTable(o, out, err, errIsTerminal);
-    MeshFormatFromName(o.output);
+    if (chosen->count("--format") > 0 || chosen->count("--jobs") > 0)
+      throw TCliError("--format and --jobs go with --knot all; one file's format is its "
+                      "extension");
+    if (MeshFormatFromName(o.output) != TMeshFormat::kStl && chosen->count("--size") > 0)
+      err << "warning: --size only scales an STL file; " << o.output << " keeps model units\n";
   }
   if (o.command == "render") {
     ImageFormatFromName(o.output);

@@ -132,6 +132,7 @@ TEST(Cli, MistakesExitWithStatusTwoAndSayWhy) {
       {"mesh", "AAA", "-o", TempPath("x.3ds")},
       {"mesh", "AAA", "--size", "0.5", "-o", TempPath("x.stl")},
       {"mesh", "AAA", "--size", "nan", "-o", TempPath("x.stl")},
+      {"mesh", "AAA", "--format", "stl", "-o", TempPath("x.glb")},
       {"mesh", "AAA", "-o", "/nonexistent-dir/x.obj"},
       {},
   };
