@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -223,7 +224,8 @@ class TGltfBuilder {
   }
 
  private:
-  // Little-endian floats and integers are the machine's own layout here (x86, ARM).
+  // glTF's binary data is little-endian, the machine's own layout here.
+  static_assert(std::endian::native == std::endian::little);
   int View(const void* data, size_t bytes, int target) {
     std::vector<unsigned char>& buffer = model.buffers[0].data;
     while (buffer.size() % 4 != 0) buffer.push_back(0);
@@ -331,6 +333,11 @@ void AddTube(const TAppState& app, const TLink& link, int32_t ringSize, TGltfBui
                   }
                 });
   if (indices.empty()) return;
+  // A chain that turns back on itself can sweep a ring to infinity; the file would carry NaN.
+  for (const Vec3& p : positions)
+    if (!Finite(p))
+      throw RangeError("the tube around link " + std::to_string(link.index + 1) +
+                       " has points that are not finite; leave the links out of the file");
   for (Vec3& n : normals) {
     n.Normalise();
     if (n.LengthSq() == 0) n = Vec3(0, 0, 1);
@@ -609,6 +616,10 @@ void WriteGltf(const TAppState& app, std::ostream& out, bool binary,
 
   if (surface.primitives.empty() && tubes.primitives.empty())
     throw RangeError("nothing is shown, so there is nothing to write");
+  // A binary glTF states its length in 32 bits; the text form's data would be larger still.
+  if (gltf.model.buffers[0].data.size() > (uint64_t{1} << 32) - (uint64_t{1} << 24))
+    throw RangeError("a glTF file holds at most 4 GB of mesh data; this mesh needs " +
+                     std::to_string(gltf.model.buffers[0].data.size() >> 20) + " MB");
 
   // The model's z axis is up on the screen, glTF's y axis: a quarter turn about x. The
   // positions are already centred on the model's centre, the point the window turns about.
