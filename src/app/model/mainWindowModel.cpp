@@ -450,7 +450,7 @@ int32_t TMainWindowModel::RunSmoothing() {
   ReadSmoothingParameters();
   TMesh& mesh = app.Seifert.mesh;
   ClassifyVertices(mesh);
-  for (int32_t i = 0; i < mesh.nVerts; ++i) mesh.verts[i].velocity = Vec3();
+  mesh.velocity.assign(static_cast<size_t>(mesh.nVerts), Vec3());
   app.maxMove = 1.0e9;
 
   int32_t done = 0;
