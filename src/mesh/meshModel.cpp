@@ -127,3 +127,8 @@ void ReleaseOversizedStorage(TMesh& mesh, int64_t needed) {
   // The allocator keeps freed pages for later use; a large mesh's are handed back.
   if (released) malloc_trim(0);
 }
+
+void KeepFreedStorageForReuse() {
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, 64 << 20);
+}

@@ -79,6 +79,13 @@ struct TLinkLine {
 // freed rather than kept for the next large mesh. Smaller storage is kept for reuse.
 void ReleaseOversizedStorage(TMesh& mesh, int64_t needed);
 
+// Lets the allocator keep freed mesh-sized blocks (up to 32 MB) for the next build instead of
+// handing them to the system at once: otherwise every recompute pays for faulting fresh pages
+// in again, which costs more than the build itself for a small knot. Larger blocks still come
+// from and go back to the system directly, and ReleaseOversizedStorage trims explicitly. Call
+// once at start-up, before the first mesh.
+void KeepFreedStorageForReuse();
+
 // Takes the next free vertex slot; a RangeError when the storage is full.
 int32_t AddVertex(TMesh& mesh, const Vec3& pos, bool movable);
 
