@@ -102,19 +102,22 @@ TEST(MeshSizeQuestion, AsksAboveAQuarterOfTheMemoryAndNoKeepsTheOldMesh) {
   ASSERT_TRUE(asked.empty());
   const int32_t verts = w.app.Seifert.mesh.nVerts;
   // A machine so small that the next mesh takes more than a quarter of it.
-  w.window.memoryBytes = 2 * int64_t{verts} * kMeshBytesPerVertex;
-  w.controls.SetPosition("ud_ccsub", 1);
-  w.window.Recompute();  // no throw: declining is not an error
+  w.window.memoryBytes = 8 * int64_t{verts} * kMeshBytesPerVertex;
+  w.window.Recompute();
+  ASSERT_TRUE(asked.empty());
+  w.controls.SetPosition("ud_ccsub", 1);  // its change recomputes; no throw: "No" is no error
   ASSERT_EQ(asked.size(), 1u);
   EXPECT_EQ(w.app.Seifert.mesh.nVerts, verts);
   ASSERT_FALSE(notes.empty());
   EXPECT_NE(notes.back().find("not built"), std::string::npos);
+  w.controls.SetPosition("ud_ccsub", 0);
   w.window.Button6Click();  // "Refine" asks too
   EXPECT_EQ(asked.size(), 2u);
   EXPECT_EQ(w.app.Seifert.mesh.nVerts, verts);
   EXPECT_EQ(w.app.refineCount, 0);
   answer = true;
-  w.window.Recompute();
+  w.controls.SetPosition("ud_ccsub", 1);
+  EXPECT_EQ(asked.size(), 3u);
   EXPECT_GT(w.app.Seifert.mesh.nVerts, 3 * verts);
 }
 

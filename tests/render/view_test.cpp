@@ -326,8 +326,8 @@ TEST(ViewMouse, PanelWithoutAreaNeverScalesTheView) {
 
 // ---- Fit view and the wheel ----
 
-// Every corner of the box lands inside the panel, with the margin, and the box is framed
-// tightly: some corner reaches the margin. Over both projections, many focal lengths, angles,
+// Every corner of the box lands inside the panel, with the margin, in front of the near
+// plane, and the box is framed tightly: some corner reaches the margin. Over both projections, many focal lengths, angles,
 // up axes, panel shapes and boxes far from the origin.
 TEST(ViewFit, WholeBoxFillsThePanelInEitherProjection) {
   const Vec3 boxes[][2] = {{Vec3(-1, -1, -1), Vec3(1, 1, 1)},
@@ -351,6 +351,7 @@ TEST(ViewFit, WholeBoxFillsThePanelInEitherProjection) {
             ASSERT_TRUE(FitView(v, box, kW, kH, in, 0.9));
             ComputeProjection(v, kW, kH, in, false);
             double reach = 0;  // the largest share of the half panel a corner takes
+            double nearest = 1e300;  // the nearest corner's distance in front of the eye
             for (int i = 0; i < 8; ++i) {
               const Vec3 c(i & 1 ? corners[1].x : corners[0].x, i & 2 ? corners[1].y : corners[0].y,
                            i & 4 ? corners[1].z : corners[0].z);
@@ -361,10 +362,19 @@ TEST(ViewFit, WholeBoxFillsThePanelInEitherProjection) {
               EXPECT_LE(ry, 0.9 + 1e-6) << iso << " " << focal << " " << yaw;
               // In front of the near plane.
               const auto eye = Apply(OrbitModelView(v, up), {c.x, c.y, c.z, 1});
-              if (!iso) EXPECT_GT(-eye[2], v.Near);
+              // Between the near and the far plane.
+              if (!iso) {
+                EXPECT_GT(-eye[2], v.Near);
+                EXPECT_LT(-eye[2], v.Far);
+              }
+              nearest = std::min(nearest, -eye[2]);
               reach = std::max({reach, rx, ry});
             }
-            EXPECT_GT(reach, iso ? 0.9 - 1e-6 : 0.75) << iso << " " << focal << " " << yaw;
+            // Framed tightly: a corner reaches the margin, unless the box reaches towards the
+            // eye so far that the near plane (half way to the look-at point) sets the size.
+            if (iso || nearest > 1.1 * v.Near * (1 + 1e-9)) {
+              EXPECT_GT(reach, 0.9 - 1e-6) << iso << " " << focal << " " << yaw;
+            }
           }
 }
 
@@ -397,23 +407,22 @@ TEST(ViewWheel, ZoomsAboutTheCursorByTheDragRule) {
     v.Yaw = 30;
     v.Pitch = -20;
     ComputeProjection(v, kW, kH, in, false);
-    // The look-at plane's point under the cursor at (300, 60).
     TView probe = v;
-    // Find the world point of the look-at plane under (300, 60) by moving along the screen axes.
+    // The world point of the look-at plane under (300, 60) by moving along the screen axes.
     const auto mv = OrbitModelView(v, TUpAxis::kZ);
     const Vec3 right(mv[0], mv[4], mv[8]), upward(mv[1], mv[5], mv[9]);
     const Vec3 under = v.Centre + right * ((300 - kW / 2.0) * v.Size / kW) +
                        upward * ((kH / 2.0 - 60) * v.Size / kW);
     const auto before = ScreenOf(v, TUpAxis::kZ, under);
-    EXPECT_NEAR(before[0], 300, 1e-6);
-    EXPECT_NEAR(before[1], 60, 1e-6);
+    EXPECT_NEAR(before[0], 300, 1e-3);  // positions are single-precision
+    EXPECT_NEAR(before[1], 60, 1e-3);
 
     ASSERT_TRUE(WheelZoom(probe, 1, 300, 60, kW, kH, TUpAxis::kZ));
     EXPECT_NEAR(probe.Size, v.Size * 0.9, 1e-12);  // a drag of h/20 down
     ComputeProjection(probe, kW, kH, in, false);
     const auto after = ScreenOf(probe, TUpAxis::kZ, under);
-    EXPECT_NEAR(after[0], 300, 1e-6);
-    EXPECT_NEAR(after[1], 60, 1e-6);
+    EXPECT_NEAR(after[0], 300, 1e-3);
+    EXPECT_NEAR(after[1], 60, 1e-3);
 
     TView out = v;
     ASSERT_TRUE(WheelZoom(out, -2, 300, 60, kW, kH, TUpAxis::kZ));

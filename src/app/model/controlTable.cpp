@@ -442,8 +442,15 @@ int32_t RangeHigh(const TControlDef& def) { return std::max(def.min, def.max); }
 std::string ControlTitle(const TControlDef& def) {
   const std::string_view c = def.caption;
   if (c.empty()) return std::string(def.name);
-  const bool number = std::all_of(c.begin(), c.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
-  if (number && def.name.starts_with("but_cam")) return "Camera " + std::string(c);
-  if (number) return std::string(def.group) + " \"" + std::string(c) + "\"";
-  return "\"" + std::string(c) + "\"";
+  const bool number =
+      std::all_of(c.begin(), c.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
+  std::string title;
+  if (number && def.name.starts_with("but_cam")) {
+    title.append("Camera ").append(c);
+    return title;
+  }
+  // A bare number says which control it is only together with its group.
+  if (number) title.append(def.group).append(" ");
+  title.append("\"").append(c).append("\"");
+  return title;
 }

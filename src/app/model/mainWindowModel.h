@@ -130,7 +130,7 @@ class TMainWindowModel {
 // Work expected to last longer than this shows the busy state.
 constexpr double kLongWorkSeconds = 0.3;
 // Mesh vertices a build makes per second on a slow machine (the subdivision levels dominate).
-constexpr double kBuildVerticesPerSecond = 450'000;
+constexpr double kBuildVerticesPerSecond = 200'000;
 // The time a build of `vertices` vertices is expected to take.
 double ExpectedBuildSeconds(int64_t vertices);
 // "This mesh needs about N MB. Build it?" when a mesh of `vertices` vertices takes more than a

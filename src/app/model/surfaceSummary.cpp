@@ -43,14 +43,15 @@ int32_t SurfaceGenus(const TSeiffert& model) {
 
 std::string SurfaceSummary(const TAppState& app) {
   const TSeiffert& s = app.Seifert;
-  std::string text = std::to_string(s.mesh.nVerts) + " vertices, " +
-                     std::to_string(s.mesh.nFaces) + " faces";
+  std::string text = std::to_string(s.mesh.nVerts);
+  text.append(" vertices, ").append(std::to_string(s.mesh.nFaces)).append(" faces");
   if (!app.torusShown) {
     if (const int32_t genus = SurfaceGenus(s); genus >= 0)
-      text += ", genus " + std::to_string(genus);
+      text.append(", genus ").append(std::to_string(genus));
   }
-  if (app.smoothed) text += ", smoothed";
-  if (app.refineCount > 0) text += ", refined \u00d7" + std::to_string(app.refineCount);
+  if (app.smoothed) text.append(", smoothed");
+  if (app.refineCount > 0)
+    text.append(", refined \u00d7").append(std::to_string(app.refineCount));
   return text;
 }
 
