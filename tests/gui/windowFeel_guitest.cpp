@@ -3,6 +3,7 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
@@ -172,7 +173,7 @@ class TestWindowFeel : public QObject {
   }
 
   // A build expected to take longer than a moment shows the busy cursor and "Building mesh…"
-  // while it runs, and takes both back; a quick one shows neither.
+  // while it runs, and takes both back; a quick one shows neither. A very large one asks.
   void longRecomputeShowsTheBusyCursor() {
     TMainWindowModel& m = Main().Model();
     const auto show = m.showBusy;
@@ -198,6 +199,19 @@ class TestWindowFeel : public QObject {
     QVERIFY(Main().CountsText().startsWith(
         QString::number(App().Seifert.mesh.nVerts) + QStringLiteral(" vertices, ")));
     m.showBusy = show;
+
+    // A mesh that would take more than a quarter of the memory is asked about first; "No"
+    // keeps the mesh on view and is not an error.
+    C().SetPosition("ud_ccsub", 0);
+    const int32_t verts = App().Seifert.mesh.nVerts;
+    m.memoryBytes = 8 * int64_t{verts} * kMeshBytesPerVertex;
+    TDialogAnswerer<QMessageBox> no([](QMessageBox* box) { box->button(QMessageBox::No)->click(); });
+    C().SetPosition("ud_ccsub", 2);
+    QCOMPARE(no.Answered(), 1);
+    QVERIFY2(no.LastText().startsWith(QStringLiteral("This mesh needs about ")) &&
+                 no.LastText().endsWith(QStringLiteral(" MB. Build it?")),
+             qPrintable(no.LastText()));
+    QCOMPARE(App().Seifert.mesh.nVerts, verts);
   }
 
   // A typed word or a preset replaces the table knot: the box then shows no row. Its list is
@@ -234,6 +248,21 @@ class TestWindowFeel : public QObject {
     QTest::keyClick(braid, Qt::Key_Return);
     QVERIFY(braid->styleSheet().isEmpty());
     QVERIFY(!braid->toolTip().contains(QStringLiteral("50 band ends")));
+  }
+
+  // Fields with a cryptic caption explain themselves, on the field and on its caption.
+  void crypticCaptionsHaveTooltips() {
+    for (const char* name : {"ud_shift", "ud_tubecurve", "ud_taper", "ud_alpha", "ud_beta",
+                             "ud_rscale", "ud_damp", "ud_presmooth", "ud_shininess",
+                             "ed_braid"}) {
+      QWidget* field = C().Widget(name);
+      QVERIFY2(field && field->toolTip().size() > 20, name);
+      bool captioned = false;
+      for (QLabel* label : Main().findChildren<QLabel*>())
+        if (label->buddy() == field) captioned = label->toolTip() == field->toolTip();
+      QVERIFY2(captioned, name);
+    }
+    QVERIFY(C().Widget("ed_braid")->toolTip().contains(QStringLiteral("upper case = over")));
   }
 
   // Help, "About Veltrane": the version, what the program does, keys and mouse.
