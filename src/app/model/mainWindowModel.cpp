@@ -66,10 +66,11 @@ std::string MemoryQuestion(int64_t vertices, int64_t memoryBytes) {
   // In long double: the product can pass the 64-bit range for a refused estimate.
   const long double bytes = static_cast<long double>(vertices) * kMeshBytesPerVertex;
   if (bytes <= memoryBytes / 4.0L) return "";
-  const long double megabytes = std::nearbyint(bytes / (1 << 20));
-  return "This mesh needs about " + std::to_string(static_cast<int64_t>(std::min(
-                                        megabytes, static_cast<long double>(std::numeric_limits<int64_t>::max() / 2)))) +
-         " MB. Build it?";
+  const long double largest = static_cast<long double>(std::numeric_limits<int64_t>::max() / 2);
+  const auto megabytes = static_cast<int64_t>(std::min(std::nearbyint(bytes / (1 << 20)), largest));
+  std::string question = "This mesh needs about ";
+  question.append(std::to_string(megabytes)).append(" MB. Build it?");
+  return question;
 }
 
 const uint32_t kStartSwatchColors[12] = {

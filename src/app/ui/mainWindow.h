@@ -94,10 +94,8 @@ class TForm1 : public QWidget {
   // A recompute failed (`error`, a red frame and the message on the braid field, which shows
   // a word the view does not) or succeeded (empty: the field is plain again).
   void MarkBraidField(const QString& error);
+  // The status line's counts follow the surface on view.
   void UpdateCounts();
-  // The smallest window at which the bottom bar's controls all show in full beside the
-  // control panel, and the drawing panel keeps a usable size.
-  void ApplyMinimumSize();
   void Frame();
   void ReportNoOpenGL(const QString& why);
 
