@@ -66,10 +66,17 @@ TEST(SurfaceGenus, MatchesTheBraidClosureOverManyWords) {
           << word;
     }
   }
-  // The state words follow the counts; the torus has no lay-out to take a genus from.
+  // The state words follow the counts. A smoothed mesh stays refined through recomputes
+  // (they only refresh its normals); a new knot is built unrefined.
   w.app.smoothed = true;
-  w.app.refineCount = 2;
-  EXPECT_NE(SurfaceSummary(w.app).find(", smoothed, refined \u00d72"), std::string::npos);
+  w.window.Button6Click();
+  w.window.Button6Click();
+  w.window.Recompute();
+  EXPECT_NE(SurfaceSummary(w.app).find(", smoothed, refined \u00d72"), std::string::npos)
+      << SurfaceSummary(w.app);
+  w.window.BraidEntered();
+  EXPECT_EQ(SurfaceSummary(w.app).find("refined"), std::string::npos);
+  // The torus has no lay-out to take a genus from.
   w.app.torusShown = true;
   EXPECT_EQ(SurfaceSummary(w.app).find("genus"), std::string::npos);
   // A model that is not laid out has no genus rather than a made-up one.

@@ -140,6 +140,8 @@ void TMainWindowModel::Recompute() {
     throw;
   }
   WriteSplitRotation();
+  // A mesh built anew from the lay-out has not been refined; a smoothed one is kept.
+  if (!app.smoothed || app.torusShown) app.refineSteps = 0;
   if (recomputeDone) recomputeDone("");
   if (showNote) {
     if (const std::string note = PipelineNote(app); !note.empty()) showNote(note);
@@ -533,6 +535,7 @@ void TMainWindowModel::Button6Click() {
   }
   app.meanEdge *= 0.5;
   ++app.refineCount;
+  ++app.refineSteps;
   if (app.Settings.useTexture)
     ComputeSurfaceTexCoords(app.Seifert, app.Settings, app.SurfaceTexture);
   ClassifyVertices(app.Seifert.mesh);

@@ -50,8 +50,8 @@ std::string SurfaceSummary(const TAppState& app) {
       text.append(", genus ").append(std::to_string(genus));
   }
   if (app.smoothed) text.append(", smoothed");
-  if (app.refineCount > 0)
-    text.append(", refined \u00d7").append(std::to_string(app.refineCount));
+  if (app.refineSteps > 0)
+    text.append(", refined \u00d7").append(std::to_string(app.refineSteps));
   return text;
 }
 
