@@ -163,17 +163,18 @@ class TestMainWindow : public QObject {
       QCOMPARE(closer.Answered(), 2);
       QCOMPARE(Main().size(), window);
     }
-    TypeInto(C().As<QLineEdit>("ed_winw"), QStringLiteral("400"));
+    // (Not below the window's smallest size, whose bottom bar shows all its controls.)
+    TypeInto(C().As<QLineEdit>("ed_winw"), QStringLiteral("500"));
     TypeInto(C().As<QLineEdit>("ed_winh"), QStringLiteral("300"));
     Enter("ed_winh");
-    QTRY_COMPARE(Panel()->size(), QSize(400, 300));
-    QCOMPARE(C().Text("ed_winw"), std::string("400"));
+    QTRY_COMPARE(Panel()->size(), QSize(500, 300));
+    QCOMPARE(C().Text("ed_winw"), std::string("500"));
 
     // The labels beside "Scale" and "Anti-alias" follow the panel and their fields.
-    QCOMPARE(C().Text("lab_imgscale"), std::string("400 x 300"));
+    QCOMPARE(C().Text("lab_imgscale"), std::string("500 x 300"));
     QCOMPARE(C().Text("lab_aa"), std::string("25 samples"));
     C().SetPosition("ud_imgscale", 3);
-    QCOMPARE(C().Text("lab_imgscale"), std::string("1200 x 900"));
+    QCOMPARE(C().Text("lab_imgscale"), std::string("1500 x 900"));
     C().SetPosition("ud_antialias", 1);
     QCOMPARE(C().Text("lab_aa"), std::string(""));
     C().SetPosition("ud_antialias", 2);

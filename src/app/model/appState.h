@@ -35,6 +35,8 @@ struct TAppState {
   TRideControls rideControls;       // "Race control" values, read before every ride frame
   bool exportCancel = false;
   int32_t refineCount = 0;
+  int32_t refineSteps = 0;          // "Refine" steps the mesh on view has had (a smoothed mesh
+                                    // keeps them through recomputes; refineCount does not)
   int32_t selectedKnotRow = 0;      // knot-table row, 0 = none
   bool terminating = false;         // the window is closing: loops end, nothing is rebuilt
   double meanEdge = 0.01;           // the length unit of smoothing, valid with meanEdgeValid

@@ -65,7 +65,11 @@ void Compact(QWidget* w) {
 
 QLabel* Caption(const QString& text, QWidget* buddy = nullptr) {
   auto* label = new QLabel(text);
-  if (buddy) label->setBuddy(buddy);
+  if (buddy) {
+    label->setBuddy(buddy);
+    // The caption explains its field as the field itself does.
+    label->setToolTip(buddy->toolTip());
+  }
   return label;
 }
 

@@ -17,6 +17,8 @@
 
 class QKeyEvent;
 class QLabel;
+class QMenuBar;
+class TElidedLabel;
 class QTabWidget;
 class TForm2;
 class TGLPanel;
@@ -49,8 +51,15 @@ class TForm1 : public QWidget {
   // How often Ctrl+C asked to copy the image, and F1 to start the ride.
   int CopyImageRequests() const { return copyImageRequests; }
   int RideRequests() const { return rideRequests; }
-  // The note in the bottom bar (what the last key command or a failed frame said).
+  // The note in the status line (what the last key command or a failed frame said).
   QString StatusText() const;
+  // The status line's counts: "V vertices, F faces, genus g", and the state.
+  QString CountsText() const;
+
+  // "Fit view" (also F on the drawing panel): the whole model fills the panel.
+  void FitViewClick();
+  // Help, "About Veltrane": version, what the program does, keyboard and mouse.
+  void ShowAbout();
 
   // The save dialog; tests answer it themselves. Returns the chosen name (empty: cancelled)
   // and sets `filter` to the chosen one of `filters`.
@@ -82,6 +91,11 @@ class TForm1 : public QWidget {
   void ShowStatus(const QString& text);
   // A busy cursor and "Building mesh…" while a large build runs.
   void ShowBusy(bool on);
+  // A recompute failed (`error`, a red frame and the message on the braid field, which shows
+  // a word the view does not) or succeeded (empty: the field is plain again).
+  void MarkBraidField(const QString& error);
+  // The status line's counts follow the surface on view.
+  void UpdateCounts();
   void Frame();
   void ReportNoOpenGL(const QString& why);
 
@@ -99,7 +113,9 @@ class TForm1 : public QWidget {
   QWidget* panelControl = nullptr;
   QWidget* panelMessage = nullptr;
   QTabWidget* pageControl = nullptr;
-  QLabel* status = nullptr;
+  QMenuBar* menuBar = nullptr;
+  TElidedLabel* status = nullptr;
+  TElidedLabel* counts = nullptr;
   QTimer statusTimer;
   int copyImageRequests = 0;
   // The export's tile and sample state, read by every frame; no tiling outside an export.
