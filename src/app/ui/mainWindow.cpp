@@ -37,6 +37,7 @@
 #include "controlLayout.h"
 #include "controlWidgets.h"
 #include "core/rangeError.h"
+#include "invariants/seifertForm.h"
 #include "glPanel.h"
 #include "guard.h"
 #include "mesh/buildMesh.h"
@@ -111,6 +112,7 @@ TForm1::TForm1(TForm2& splash, Tforma& advancedWindow, QWidget* parent)
     DrawBraid(controls.Text("ed_braid"), canvas, braidBox->width(), braidBox->height());
   };
   model.repaintBraidDiagram = [braidBox] { braidBox->update(); };
+  model.recomputed = [this] { ShowInvariants(); };
   // The smoothing loop lets the window breathe between iterations.
   model.processEvents = [] { QCoreApplication::processEvents(); };
   model.askYesCancel = [this](const std::string& question) {
@@ -162,6 +164,7 @@ TForm1::~TForm1() {
   model.showBusy = nullptr;
   model.chooseColor = nullptr;
   model.repaintBraidDiagram = nullptr;
+  model.recomputed = nullptr;
   model.processEvents = nullptr;
   model.askYesCancel = nullptr;
   if (glPanel) {
@@ -652,4 +655,17 @@ void TForm1::closeEvent(QCloseEvent* event) {
   advanced.hide();
   event->accept();
   if (quitRequest) quitRequest();
+}
+
+void TForm1::ShowInvariants() {
+  auto* box = findChild<QLabel*>(QStringLiteral("lb_invariants"));
+  if (!box) return;
+  if (controls.Checked("cb_torus")) {
+    box->setText(QStringLiteral("Shown for braid words; the torus is drawn instead."));
+    return;
+  }
+  const std::string braid = controls.Text("ed_braid");
+  if (braid == invariantsBraid && !box->text().isEmpty()) return;
+  invariantsBraid = braid;
+  box->setText(QString::fromStdString(InvariantsSummary(braid)));
 }

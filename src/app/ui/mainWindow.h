@@ -83,6 +83,8 @@ class TForm1 : public QWidget {
   // A busy cursor and "Building mesh…" while a large build runs.
   void ShowBusy(bool on);
   void Frame();
+  // The "Invariants" box for the knot of the last recompute.
+  void ShowInvariants();
   void ReportNoOpenGL(const QString& why);
 
   QString glProblem;  // why there is no OpenGL panel; empty when there is one
@@ -107,4 +109,5 @@ class TForm1 : public QWidget {
   bool exportBusy = false;
   QString lastSaveName;  // the save dialog starts there
   int rideRequests = 0;
+  std::string invariantsBraid;  // the word the "Invariants" box shows
 };
