@@ -4,6 +4,7 @@
 // closing.
 
 #include <QTimer>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QColorDialog>
 #include <QLabel>
@@ -118,6 +119,13 @@ class TestMainWindow : public QObject {
     Click("but_figure8");
     QCOMPARE(App().Seifert.text, std::string("AbAb"));
     QVERIFY2(invariants().contains(QStringLiteral("-t^-1 + 3 - t")), qPrintable(invariants()));
+    // "Show loops": one chain per loop on the current mesh, rebuilt by each recompute.
+    Main().findChild<QCheckBox*>(QStringLiteral("cb_showloops"))->setChecked(true);
+    QCOMPARE(App().loopPaths.size(), 2u);
+    Click("but_trefoil");
+    QCOMPARE(App().loopPaths.size(), 2u);
+    QVERIFY(!App().loopPaths[0].empty() && App().loopPaths[0][0] < App().Seifert.mesh.nVerts);
+    Click("but_figure8");
     Click("but_balls_stacked");
     QCOMPARE(C().Position("tb_sphere"), 10);
     QCOMPARE(C().As<QSpinBox>("ud_height")->value(), 60);

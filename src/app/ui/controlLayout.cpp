@@ -357,6 +357,14 @@ void LayOutMainPage(TQtControlPanel& c, QVBoxLayout* page, QWidget* holder) {
   text->setWordWrap(true);
   text->setTextInteractionFlags(Qt::TextSelectableByMouse);
   values->addWidget(text);
+  auto* loops = new QLabel;  // the Seifert matrix and the loops' names; hovering highlights
+  loops->setObjectName(QStringLiteral("lb_loops"));
+  loops->setTextFormat(Qt::RichText);
+  loops->setWordWrap(true);
+  values->addWidget(loops);
+  auto* show = new QCheckBox(QStringLiteral("Show loops"));
+  show->setObjectName(QStringLiteral("cb_showloops"));
+  values->addWidget(show);
   page->addWidget(invariants);
 
   auto* layouts = new QGroupBox(QStringLiteral("Lay-out"));

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <string_view>
 
 #include "app/model/appState.h"
@@ -19,6 +20,7 @@ class QKeyEvent;
 class QLabel;
 class QTabWidget;
 class TForm2;
+struct TInvariants;
 class TGLPanel;
 class Tforma;
 
@@ -83,8 +85,10 @@ class TForm1 : public QWidget {
   // A busy cursor and "Building mesh…" while a large build runs.
   void ShowBusy(bool on);
   void Frame();
-  // The "Invariants" box for the knot of the last recompute.
+  // The "Invariants" box for the knot of the last recompute, and the loops on its mesh.
   void ShowInvariants();
+  void UpdateLoopPaths();
+  void HighlightLoops(const QString& link);
   void ReportNoOpenGL(const QString& why);
 
   QString glProblem;  // why there is no OpenGL panel; empty when there is one
@@ -110,4 +114,5 @@ class TForm1 : public QWidget {
   QString lastSaveName;  // the save dialog starts there
   int rideRequests = 0;
   std::string invariantsBraid;  // the word the "Invariants" box shows
+  std::unique_ptr<TInvariants> invariants;  // its values; null when it has none
 };
