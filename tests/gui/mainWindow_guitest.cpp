@@ -4,8 +4,10 @@
 // closing.
 
 #include <QTimer>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QColorDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -108,8 +110,22 @@ class TestMainWindow : public QObject {
     QCOMPARE(App().Seifert.text, std::string("AAA"));
     QCOMPARE(App().Seifert.nCross, 3);
 
+    auto invariants = [this] {
+      return Main().findChild<QLabel*>(QStringLiteral("lb_invariants"))->text();
+    };
+    QVERIFY2(invariants().contains(QStringLiteral("t^-1 - 1 + t")), qPrintable(invariants()));
+    QVERIFY(invariants().contains(QStringLiteral("signature -2")));
+
     Click("but_figure8");
     QCOMPARE(App().Seifert.text, std::string("AbAb"));
+    QVERIFY2(invariants().contains(QStringLiteral("-t^-1 + 3 - t")), qPrintable(invariants()));
+    // "Show loops": one chain per loop on the current mesh, rebuilt by each recompute.
+    Main().findChild<QCheckBox*>(QStringLiteral("cb_showloops"))->setChecked(true);
+    QCOMPARE(App().loopPaths.size(), 2u);
+    Click("but_trefoil");
+    QCOMPARE(App().loopPaths.size(), 2u);
+    QVERIFY(!App().loopPaths[0].empty() && App().loopPaths[0][0] < App().Seifert.mesh.nVerts);
+    Click("but_figure8");
     Click("but_balls_stacked");
     QCOMPARE(C().Position("tb_sphere"), 10);
     QCOMPARE(C().As<QSpinBox>("ud_height")->value(), 60);
@@ -128,6 +144,13 @@ class TestMainWindow : public QObject {
     QCOMPARE(App().Seifert.nCross, 5);
     QCOMPARE(C().Position("ud_height"), 2);
     QVERIFY(!App().smoothed);
+
+    // A surface without a Seifert form is built and shown; the box says why it has no values.
+    TypeInto(C().As<QLineEdit>("ed_braid"), QStringLiteral("AbA2"));
+    Enter("ed_braid");
+    QCOMPARE(App().Seifert.nCross, 3);
+    const QString text = Main().findChild<QLabel*>(QStringLiteral("lb_invariants"))->text();
+    QVERIFY2(text.contains(QStringLiteral("not orientable")), qPrintable(text));
   }
 
   void modelErrorsShowAMessageAndTheProgramGoesOn() {

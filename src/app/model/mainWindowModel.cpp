@@ -146,6 +146,7 @@ void TMainWindowModel::Recompute() {
   if (showNote) {
     if (const std::string note = PipelineNote(app); !note.empty()) showNote(note);
   }
+  if (recomputed) recomputed();
   RequestRedraw();
 }
 

@@ -44,6 +44,8 @@
 #include "controlWidgets.h"
 #include "core/rangeError.h"
 #include "elidedLabel.h"
+#include "invariants/loopPaths.h"
+#include "invariants/seifertForm.h"
 #include "glPanel.h"
 #include "guard.h"
 #include "mesh/buildMesh.h"
@@ -123,6 +125,16 @@ TForm1::TForm1(TForm2& splash, Tforma& advancedWindow, QWidget* parent)
     DrawBraid(controls.Text("ed_braid"), canvas, braidBox->width(), braidBox->height());
   };
   model.repaintBraidDiagram = [braidBox] { braidBox->update(); };
+  model.recomputed = [this] { ShowInvariants(); };
+  if (auto* show = findChild<QCheckBox*>(QStringLiteral("cb_showloops")))
+    connect(show, &QCheckBox::toggled, this, [this] {
+      Run([this] {
+        UpdateLoopPaths();
+        model.RequestRedraw();
+      });
+    });
+  if (auto* loops = findChild<QLabel*>(QStringLiteral("lb_loops")))
+    connect(loops, &QLabel::linkHovered, this, [this](const QString& link) { HighlightLoops(link); });
   // The smoothing loop lets the window breathe between iterations.
   model.processEvents = [] { QCoreApplication::processEvents(); };
   model.askYesCancel = [this](const std::string& question) {
@@ -192,6 +204,7 @@ TForm1::~TForm1() {
   model.showBusy = nullptr;
   model.chooseColor = nullptr;
   model.repaintBraidDiagram = nullptr;
+  model.recomputed = nullptr;
   model.processEvents = nullptr;
   model.askYesCancel = nullptr;
   model.askYesNo = nullptr;
@@ -769,4 +782,75 @@ void TForm1::closeEvent(QCloseEvent* event) {
   advanced.hide();
   event->accept();
   if (quitRequest) quitRequest();
+}
+
+void TForm1::ShowInvariants() {
+  auto* box = findChild<QLabel*>(QStringLiteral("lb_invariants"));
+  auto* loops = findChild<QLabel*>(QStringLiteral("lb_loops"));
+  if (!box || !loops) return;
+  if (controls.Checked("cb_torus")) {
+    box->setText(QStringLiteral("Shown for braid words; the torus is drawn instead."));
+    loops->clear();
+    invariants.reset();
+    invariantsBraid.clear();
+    UpdateLoopPaths();
+    return;
+  }
+  const std::string braid = controls.Text("ed_braid");
+  if (braid != invariantsBraid || box->text().isEmpty()) {
+    invariantsBraid = braid;
+    box->setText(QString::fromStdString(InvariantsSummary(braid)));
+    invariants.reset();
+    try {
+      invariants = std::make_unique<TInvariants>(ComputeInvariants(braid));
+    } catch (const RangeError&) {
+      // The summary above says why.
+    }
+    // The loops' names in their drawing colours and the Seifert matrix (when small enough to
+    // read); hovering a name or an entry highlights its loops.
+    static const char* const kColours[] = {"#e61a1a", "#1a73f2", "#1abf33", "#f28c0d",
+                                           "#9926d9", "#0dbfbf", "#f233a6", "#734d1a"};
+    QString html;
+    if (invariants && invariants->rank > 0) {
+      const TInvariants& r = *invariants;
+      auto name = [&](size_t i) {
+        return QStringLiteral("<a href=\"%1\" style=\"color:%2;text-decoration:none\"><b>a%3</b></a>")
+            .arg(i).arg(QLatin1String(kColours[i % 8])).arg(i + 1);
+      };
+      html += QStringLiteral("Loops: ");
+      for (size_t i = 0; i < r.loops.size(); ++i)
+        html += (i ? QStringLiteral(", ") : QString()) + name(i) +
+                QStringLiteral(" (bands %1, %2)").arg(r.loops[i].bandUp).arg(r.loops[i].bandDown);
+      if (r.rank <= 10) {
+        html += QStringLiteral("<br>Seifert matrix:<table cellspacing=\"0\" cellpadding=\"1\"><tr><td></td>");
+        for (size_t j = 0; j < r.loops.size(); ++j) html += QStringLiteral("<td align=\"right\">") + name(j) + QStringLiteral("</td>");
+        html += QStringLiteral("</tr>");
+        for (size_t i = 0; i < r.loops.size(); ++i) {
+          html += QStringLiteral("<tr><td>") + name(i) + QStringLiteral("</td>");
+          for (size_t j = 0; j < r.loops.size(); ++j)
+            html += QStringLiteral("<td align=\"right\"><a href=\"%1,%2\" style=\"color:black;text-decoration:none\">%3</a></td>")
+                        .arg(i).arg(j).arg(r.seifert[i][j]);
+          html += QStringLiteral("</tr>");
+        }
+        html += QStringLiteral("</table>");
+      }
+    }
+    loops->setText(html);
+  }
+  UpdateLoopPaths();
+}
+
+void TForm1::UpdateLoopPaths() {
+  auto* show = findChild<QCheckBox*>(QStringLiteral("cb_showloops"));
+  app.showLoops = show && show->isChecked();
+  app.loopPaths.clear();
+  if (app.showLoops && invariants && !controls.Checked("cb_torus") && app.Settings.layout == kLayoutStacked)
+    app.loopPaths = LoopPaths(app.Seifert, *invariants);
+}
+
+void TForm1::HighlightLoops(const QString& link) {
+  const QStringList parts = link.split(QLatin1Char(','), Qt::SkipEmptyParts);
+  app.highlightedLoops[0] = parts.size() > 0 ? parts[0].toInt() : -1;
+  app.highlightedLoops[1] = parts.size() > 1 ? parts[1].toInt() : -1;
+  if (app.showLoops) model.RequestRedraw();
 }

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <string_view>
 
 #include "app/model/appState.h"
@@ -21,6 +22,7 @@ class QMenuBar;
 class TElidedLabel;
 class QTabWidget;
 class TForm2;
+struct TInvariants;
 class TGLPanel;
 class Tforma;
 
@@ -97,6 +99,10 @@ class TForm1 : public QWidget {
   // The status line's counts follow the surface on view.
   void UpdateCounts();
   void Frame();
+  // The "Invariants" box for the knot of the last recompute, and the loops on its mesh.
+  void ShowInvariants();
+  void UpdateLoopPaths();
+  void HighlightLoops(const QString& link);
   void ReportNoOpenGL(const QString& why);
 
   QString glProblem;  // why there is no OpenGL panel; empty when there is one
@@ -123,4 +129,6 @@ class TForm1 : public QWidget {
   bool exportBusy = false;
   QString lastSaveName;  // the save dialog starts there
   int rideRequests = 0;
+  std::string invariantsBraid;  // the word the "Invariants" box shows
+  std::unique_ptr<TInvariants> invariants;  // its values; null when it has none
 };
