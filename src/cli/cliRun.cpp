@@ -22,6 +22,7 @@
 #include "mesh/buildMesh.h"
 #include "infoReport.h"
 #include "app/model/meshExport.h"
+#include "invariantsReport.h"
 #include "imageRender.h"
 #include "core/exportFilter.h"
 #include "core/imageFile.h"
@@ -170,6 +171,39 @@ void Render(const TCliOptions& o, THeadlessWindow& w, const std::string& file) {
 }
 
 void Apply(const TCliOptions& o, THeadlessWindow& w, std::ostream& err, bool errIsTerminal);
+
+// invariants [BRAID | --knot NAME | --knot all] [--json]. The invariants depend on the braid word
+// alone (the stacked lay-out's surface), so no window is started.
+int RunInvariants(const TCliOptions& o, bool braidGiven, bool knotGiven, std::ostream& out,
+                  std::ostream& err) {
+  if (knotGiven && o.knot.empty()) throw TCliError("--knot needs a knot name, e.g. 3_1");
+  if (braidGiven && knotGiven) throw TCliError("give a braid word or --knot, not both");
+  TKnotTable knots;
+  FillKnotTable(knots);
+  if (o.knot == "all") {
+    int32_t failed = 0;
+    const int32_t same = WriteTableInvariants(knots, o.json, out, failed);
+    out.flush();
+    err << same << " of " << knots.count << " braid surfaces have the table's genus"
+        << (failed ? "; " + std::to_string(failed) + " rows failed" : "") << '\n';
+    return failed ? 2 : 0;
+  }
+  const TKnotEntry* row = nullptr;
+  std::string braid = braidGiven ? o.braid : "AbAb";  // the braid field's start text
+  if (knotGiven) {
+    const int32_t number = knots.Find(o.knot);
+    if (number == 0) throw TCliError("--knot: the knot table has no knot named '" + o.knot + "'");
+    row = &knots.Row(number);
+    braid = row->braid;
+  }
+  const TInvariants r = ComputeInvariants(braid);
+  if (o.json) out << InvariantsJson(braid, r, row).dump(2, ' ', false,
+                                                       nlohmann::json::error_handler_t::replace)
+                  << '\n';
+  else WriteInvariantsText(braid, r, row, out);
+  out.flush();
+  return 0;
+}
 
 // "B,S": the windings about the torus's axis and about its tube, each 1..20.
 void ParseTorus(const std::string& text, int32_t& big, int32_t& small) {
@@ -411,11 +445,17 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   CLI::App* dumpHoles = app.add_subcommand(
       "dump-holes", "write the hole report of the knot table's DT codes, as \"Dump holes\"");
   dumpHoles->add_option("-o,--output", dumpFile, "FILE (aaa.txt)");
+  CLI::App* invariants = app.add_subcommand(
+      "invariants", "Seifert matrix, Alexander polynomial, signature and genus of the braid surface");
+  invariants->add_option("BRAID", o.braid, "braid word (the start word AbAb when none is given)");
+  invariants->add_option("--knot", o.knot, "knot-table row, e.g. 3_1, or all for the whole table");
+  invariants->add_flag("--json", o.json, "print JSON");
 
   if (!args.empty() && !args[0].empty() && args[0][0] != '-' && args[0] != "info" &&
-      args[0] != "mesh" && args[0] != "render" && args[0] != "table" && args[0] != "dump-holes")
+      args[0] != "mesh" && args[0] != "render" && args[0] != "table" && args[0] != "dump-holes" &&
+      args[0] != "invariants")
     throw TCliError("there is no command '" + args[0] +
-                    "'; the commands are info, mesh, render, table and dump-holes");
+                    "'; the commands are info, mesh, render, table, dump-holes and invariants");
   // CLI11 takes its arguments last first.
   std::vector<std::string> reversed(args.rbegin(), args.rend());
   try {
@@ -424,7 +464,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     const int code = app.exit(e, out, err);
     return code == 0 ? 0 : 2;
   }
-  for (const CLI::App* sub : {info, mesh, render, table, dumpHoles}) {
+  for (const CLI::App* sub : {info, mesh, render, table, dumpHoles, invariants}) {
     if (!sub->parsed() || sub->remaining().empty()) continue;
     std::string extra;
     for (const std::string& a : sub->remaining()) extra += (extra.empty() ? "" : " ") + a;
@@ -440,6 +480,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     DumpHoles(dumpFile);
     return 0;
   }
+  if (invariants->parsed()) return RunInvariants(o, invariants->count("BRAID") > 0,
+                                                 invariants->count("--knot") > 0, out, err);
   CLI::App* chosen = info->parsed() ? info : mesh->parsed() ? mesh : render;
   o.command = chosen->get_name();
   o.braidGiven = chosen->count("BRAID") > 0;

@@ -5,8 +5,10 @@
 #include <vector>
 
 #include "cliRun.h"
+#include "mesh/meshModel.h"
 
 int main(int argc, char** argv) {
+  KeepFreedStorageForReuse();
   try {
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     return RunCli(args, std::cout, std::cerr, isatty(STDERR_FILENO) == 1);

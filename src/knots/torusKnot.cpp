@@ -38,6 +38,7 @@ void BuildTorusKnot(TSeiffert& model, const TSettings& s) {
   mesh.verts.assign(static_cast<size_t>(nVerts), TVertex{});
   mesh.faces.assign(static_cast<size_t>(nVerts), TFace{});  // the mesh keeps both the same size
   mesh.edges.clear();
+  mesh.velocity.clear();
   mesh.nVerts = mesh.nFaces = mesh.nEdges = 0;
   const auto at = [n1, n2](int32_t row, int32_t col) { return Mod(row, n1) * n2 + Mod(col, n2); };
 

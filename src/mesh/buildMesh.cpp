@@ -153,21 +153,21 @@ void TraceLinks(TSeiffert& model, double minLinkSeg) {
   const double minSq = minLinkSeg * minLinkSeg;
 
   // Which edges are seams, from the face kinds copied into a table of their own: the edges
-  // name their faces out of order, and a face record is many times the size of its kind. The
-  // same sweep clears the marks; afterwards only seam edges are looked at.
+  // name their faces out of order, and a face record is many times the size of its kind.
+  // Afterwards only seam edges are looked at; `traced` marks those the tracer has walked.
   std::vector<char> seam(static_cast<size_t>(mesh.nEdges), 0);
+  std::vector<char> traced(static_cast<size_t>(mesh.nEdges), 0);
   {
     std::vector<int32_t> kinds(static_cast<size_t>(mesh.nFaces));
     for (int32_t i = 0; i < mesh.nFaces; ++i) kinds[i] = mesh.faces[i].kind;
     for (int32_t i = 0; i < mesh.nEdges; ++i) {
-      TEdge& e = mesh.edges[i];
-      e.traced = false;
+      const TEdge& e = mesh.edges[i];
       if (e.f1 != kNone && e.f2 != kNone) seam[i] = kinds.at(e.f1) != kinds.at(e.f2);
     }
   }
 
   for (int32_t i = 0; i < mesh.nEdges; ++i) {
-    if (!seam[i] || mesh.edges[i].traced) continue;
+    if (!seam[i] || traced[i]) continue;
     const int32_t start = mesh.edges[i].a;
     TLinkLine line;
     line.verts.push_back(start);
@@ -175,9 +175,9 @@ void TraceLinks(TSeiffert& model, double minLinkSeg) {
     for (;;) {
       int32_t next = kNone;
       for (int32_t ei : VEdges(mesh, cur)) {
-        TEdge& e = mesh.edges[ei];
-        if (e.traced || !seam.at(ei)) continue;
-        e.traced = true;
+        const TEdge& e = mesh.edges[ei];
+        if (traced[ei] || !seam.at(ei)) continue;
+        traced[ei] = 1;
         next = (e.a == cur) ? e.b : e.a;
         break;
       }
@@ -188,7 +188,7 @@ void TraceLinks(TSeiffert& model, double minLinkSeg) {
       }
       cur = next;
     }
-    mesh.edges[i].traced = true;
+    traced[i] = 1;
     line.nVerts = static_cast<int32_t>(line.verts.size());
     model.links.push_back(std::move(line));
     ++model.nLinks;
@@ -268,6 +268,7 @@ void BuildSteps(TSeiffert& model, TSettings s, bool full, bool smoothed, bool ra
   mesh.verts.clear();
   mesh.faces.clear();
   mesh.edges.clear();
+  mesh.velocity.clear();
   mesh.verts.resize(static_cast<size_t>(gridStorage));
   mesh.faces.resize(static_cast<size_t>(gridStorage));
   mesh.nVerts = mesh.nFaces = mesh.nEdges = 0;

@@ -123,6 +123,12 @@ void ReleaseOversizedStorage(TMesh& mesh, int64_t needed) {
   release(mesh.faces, 1);
   release(mesh.edges, 2);
   release(mesh.fans, 4);
+  release(mesh.velocity, 1);
   // The allocator keeps freed pages for later use; a large mesh's are handed back.
   if (released) malloc_trim(0);
+}
+
+void KeepFreedStorageForReuse() {
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, 64 << 20);
 }

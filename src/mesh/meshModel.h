@@ -12,34 +12,31 @@ constexpr int32_t kNone = -1;
 
 struct TVertex {
   Vec3 pos;
-  Vec3 temp;            // scratch: a pass's new position; smoothing's force, then step
   Vec3 normal;          // unit vertex normal; zero for a vertex without faces
   int32_t knotClass = -1;
   int32_t nEdges = 0;
-  Vec3 velocity;
   int32_t fanStart = 0;         // this vertex's slice of TMesh::fans: its edges in fan order
   int32_t fanRoom = 0;          // length of the slice (the vertex's corner uses)
-  double mcNum = 0, mcDen = 0;  // minimal-surface accumulators
-  bool movable = false;
   int32_t tag = 0;      // common face kind around the vertex; -1 on a seam; -2 without edges
+  int8_t texState = 0;
+  bool movable = false;
   double texU = 0, texV = 0;
-  int32_t texState = 0;
 };
 
 struct TFace {
   int32_t v[4] = {kNone, kNone, kNone, kNone};
-  int32_t vIndex[4] = {0, 0, 0, 0};
   int32_t e[4] = {kNone, kNone, kNone, kNone};  // e[k] joins v[k] and v[(k+1)%4]
-  int32_t facePoint = kNone;
   Vec3 normal;
   int32_t kind = 0;     // 0 and 1: the surface's two sides; 2: the knot band
 };
 
+// Every refinement pass streams these records; scratch and smoothing state live in tables of
+// their own so that the records stay this small.
+static_assert(sizeof(TVertex) <= 64 && sizeof(TFace) <= 48, "mesh records grew");
+
 struct TEdge {
   int32_t a = kNone, b = kNone;
   int32_t f1 = kNone, f2 = kNone;  // f2 empty on an open border
-  int32_t edgePoint = kNone;
-  bool traced = false;
 };
 
 struct TMesh {
@@ -55,6 +52,10 @@ struct TMesh {
   // Whether the edge build found every edge to be the sides of exactly two faces (or once of
   // one face twice): then a refinement can carry the edges over to the next level.
   bool edgesPaired = false;
+  // The smoothing velocities of the knot vertices, by vertex: state that lives from one
+  // smoothing iteration to the next, kept out of the vertex records that every pass reads.
+  // Entries past its end count as zero; a new mesh starts with none.
+  std::vector<Vec3> velocity;
 };
 
 // The edges at vertex v (its first nEdges fan entries), in fan order after BuildEdges.
@@ -77,6 +78,13 @@ struct TLinkLine {
 // vertices: storage that is more than twice what is needed (and over 250,000 records) is
 // freed rather than kept for the next large mesh. Smaller storage is kept for reuse.
 void ReleaseOversizedStorage(TMesh& mesh, int64_t needed);
+
+// Lets the allocator keep freed mesh-sized blocks (up to 32 MB) for the next build instead of
+// handing them to the system at once: otherwise every recompute pays for faulting fresh pages
+// in again, which costs more than the build itself for a small knot. Larger blocks still come
+// from and go back to the system directly, and ReleaseOversizedStorage trims explicitly. Call
+// once at start-up, before the first mesh.
+void KeepFreedStorageForReuse();
 
 // Takes the next free vertex slot; a RangeError when the storage is full.
 int32_t AddVertex(TMesh& mesh, const Vec3& pos, bool movable);

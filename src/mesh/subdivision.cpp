@@ -472,8 +472,7 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
       movable = movable && mesh.verts[c].movable;
     }
     facePts[i] = s / 4.0;
-    f.facePoint = firstFacePoint + i;
-    TVertex& p = mesh.verts[f.facePoint];
+    TVertex& p = mesh.verts[firstFacePoint + i];
     p = TVertex{};
     p.pos = facePts[i].ToVec3();
     p.movable = movable;
@@ -508,20 +507,20 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
         p = ab / 2.0;
     }
     const bool movable = va.movable && vb.movable;
-    e.edgePoint = firstEdgePoint + i;
-    TVertex& v = mesh.verts[e.edgePoint];
+    TVertex& v = mesh.verts[firstEdgePoint + i];
     v = TVertex{};
     v.pos = p.ToVec3();
     v.movable = movable;
   }
 
-  // Vertex points into temp: ((2R + Q)/n + (n - 3)P)/n, R and Q summed over the n edges in
-  // fan order.
+  // Vertex points into a table of their own: ((2R + Q)/n + (n - 3)P)/n, R and Q summed over
+  // the n edges in fan order.
+  std::vector<Vec3> vertexPts(static_cast<size_t>(m));
   for (int32_t i = 0; i < m; ++i) {
-    TVertex& v = mesh.verts[i];
+    const TVertex& v = mesh.verts[i];
     const int32_t n = v.nEdges;
     if ((!allVertices && !uniform[i]) || n == 0) {
-      v.temp = v.pos;
+      vertexPts[i] = v.pos;
       continue;
     }
     DPoint q, r;
@@ -530,15 +529,16 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
       r += means[ei].ends;
     }
     const DPoint p(v.pos);
-    v.temp = (((r * 2.0 + q) / n + p * (n - 3.0)) / n).ToVec3();
+    vertexPts[i] = (((r * 2.0 + q) / n + p * (n - 3.0)) / n).ToVec3();
   }
   std::vector<TEdgeMeans>().swap(means);
 
   // Apply: all old vertices when refining, only the movable ones when presmoothing.
   for (int32_t i = 0; i < m; ++i) {
     TVertex& v = mesh.verts[i];
-    if (refine || v.movable) v.pos = v.temp;
+    if (refine || v.movable) v.pos = vertexPts[i];
   }
+  std::vector<Vec3>().swap(vertexPts);
 
   if (!refine) {
     // Presmoothing: the face and edge points are dropped; the edges stay those of the mesh.
@@ -656,25 +656,18 @@ void PrepareRefine(TMesh& mesh) {
   const int32_t faceCount = CheckedMul(4, mesh.nFaces);
   const int32_t vertCount = CheckedAdd(CheckedAdd(nVerts, mesh.nEdges), mesh.nFaces);
 
-  // 1. Tags hold the vertices' own indices; the corners are noted by index.
+  // 1. Tags hold the vertices' own indices. The corners are indices already, so they stay
+  // valid across the re-sizing below.
   for (int32_t i = 0; i < mesh.nFaces; ++i)
     for (int32_t c : mesh.faces[i].v)
       if (!InRange(c, nVerts))
         throw RangeError("PrepareRefine: face " + std::to_string(i) +
                          " has a corner outside 0.." + std::to_string(nVerts - 1));
   for (int32_t i = 0; i < nVerts; ++i) mesh.verts[i].tag = i;
-  for (int32_t i = 0; i < mesh.nFaces; ++i) {
-    TFace& f = mesh.faces[i];
-    for (int j = 0; j < 4; ++j) f.vIndex[j] = mesh.verts[f.v[j]].tag;
-  }
 
   // 2. Storage for one more level.
   mesh.faces.resize(static_cast<size_t>(faceCount));
   mesh.verts.resize(static_cast<size_t>(vertCount));
-
-  // 3. Corners from the noted indices.
-  for (int32_t i = 0; i < mesh.nFaces; ++i)
-    for (int j = 0; j < 4; ++j) mesh.faces[i].v[j] = mesh.faces[i].vIndex[j];
 }
 
 void MinimalSurfaceIterations(TMesh& mesh, int32_t count, bool full) {
@@ -693,31 +686,34 @@ void MinimalSurfaceIterations(TMesh& mesh, int32_t count, bool full) {
     }
   }
 
-  // 2. Each iteration moves every non-seam vertex along its normal by mcNum / mcDen.
+  // 2. Each iteration moves every non-seam vertex along its normal by num / den, summed over
+  // its corners in a table of their own (the vertex records need not carry them).
+  struct TQuotient {
+    double num = 0, den = 0;
+  };
+  std::vector<TQuotient> q;
   for (int32_t it = 0; it < count; ++it) {
     ComputeFaceNormals(mesh);
     ComputeVertexNormals(mesh);
-    for (int32_t i = 0; i < mesh.nVerts; ++i) {
-      mesh.verts[i].mcNum = 0;
-      mesh.verts[i].mcDen = 0;
-    }
+    q.assign(static_cast<size_t>(mesh.nVerts), TQuotient{});
     for (int32_t i = 0; i < mesh.nFaces; ++i) {
       const TFace& f = mesh.faces[i];
       for (int j = 0; j < 4; ++j) {
-        TVertex& b = mesh.verts[f.v[(j + 1) % 4]];
+        const int32_t bi = f.v[(j + 1) % 4];
+        const TVertex& b = mesh.verts[bi];
         const DPoint pb(b.pos), n(b.normal);
         const DPoint d1 = DPoint(mesh.verts[f.v[j]].pos) - pb;
         const DPoint d2 = DPoint(mesh.verts[f.v[(j + 2) % 4]].pos) - pb;
         const DPoint g = d1 - d2;
         const DPoint w = d1 * d2.Dot(n) - d2 * d1.Dot(n);
         const double gn = g.Dot(n);
-        b.mcNum += w.Dot(g);
-        b.mcDen += g.Dot(g) - gn * gn;
+        q[bi].num += w.Dot(g);
+        q[bi].den += g.Dot(g) - gn * gn;
       }
     }
     for (int32_t i = 0; i < mesh.nVerts; ++i) {
       TVertex& v = mesh.verts[i];
-      if (v.knotClass != 2 && v.mcDen != 0) v.pos += v.normal * (v.mcNum / v.mcDen);
+      if (v.knotClass != 2 && q[i].den != 0) v.pos += v.normal * (q[i].num / q[i].den);
     }
   }
 }

@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr int32_t kAssigned = 0, kOnFront = 1, kUnreached = 2;
+constexpr int8_t kAssigned = 0, kOnFront = 1, kUnreached = 2;
 
 // The mesh as far as its counts and storage agree: every reference is checked before use.
 class TTexMesh {

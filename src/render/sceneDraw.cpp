@@ -256,6 +256,38 @@ void DrawLinks(const TAppState& app, int32_t ringSize) {
   }
 }
 
+// One colour per loop, well apart in hue.
+void LoopColour(size_t i) {
+  static const float kColours[][3] = {{0.90f, 0.10f, 0.10f}, {0.10f, 0.45f, 0.95f},
+                                      {0.10f, 0.75f, 0.20f}, {0.95f, 0.55f, 0.05f},
+                                      {0.60f, 0.15f, 0.85f}, {0.05f, 0.75f, 0.75f},
+                                      {0.95f, 0.20f, 0.65f}, {0.45f, 0.30f, 0.10f}};
+  const float* c = kColours[i % (sizeof kColours / sizeof kColours[0])];
+  glColor4f(c[0], c[1], c[2], 1.0f);
+}
+
+// The basis loops: thin tubes through their vertices, lifted off the surface along the vertex
+// normals by half their radius so that the surface does not swallow them.
+void DrawLoops(const TAppState& app, int32_t ringSize) {
+  if (!app.showLoops) return;
+  const TMesh& mesh = app.Seifert.mesh;
+  const double radius = 0.7 * app.Settings.linkRadius;
+  glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+  for (size_t i = 0; i < app.loopPaths.size(); ++i) {
+    std::vector<Vec3> points;
+    for (int32_t v : app.loopPaths[i]) {
+      if (v < 0 || v >= mesh.nVerts) continue;  // a path of an older mesh draws what it can
+      const Vec3 p = mesh.verts[v].pos + mesh.verts[v].normal * (0.5 * radius);
+      if (points.empty() || !(p == points.back())) points.push_back(p);
+    }
+    if (points.size() > 1 && points.front() == points.back()) points.pop_back();
+    LoopColour(i);
+    const bool highlighted = static_cast<int32_t>(i) == app.highlightedLoops[0] ||
+                             static_cast<int32_t>(i) == app.highlightedLoops[1];
+    SweepLinkTube(points, highlighted ? 2 * radius : radius, ringSize, DrawTubeStrip);
+  }
+}
+
 // The tube parts that the surface hides, blended in faintly: only fragments farther away than
 // what the depth buffer holds pass.
 void DrawHiddenLinks(TAppState& app, int32_t ringSize) {
@@ -290,6 +322,7 @@ void CompileScene(TAppState& app, const TSceneInputs& in, int32_t ringSize) {
   if (in.showMeshLines) DrawMeshLines(app, in);
   if (s.transparency > 0) DrawHiddenLinks(app, ringSize);
   DrawLinks(app, ringSize);
+  DrawLoops(app, ringSize);
 }
 
 void RebuildScene(TAppState& app, const TSceneInputs& in,

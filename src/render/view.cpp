@@ -1,5 +1,6 @@
 #include "view.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -181,3 +182,95 @@ bool MouseMove(TView& view, int x, int y, uint8_t buttons, int w, int h, TUpAxis
 }
 
 void MouseUp(TView& view) { view.DragMode = 0; }
+
+void TBox::Add(const Vec3& p) {
+  if (empty) {
+    lo = hi = p;
+    empty = false;
+    return;
+  }
+  lo = Vec3(std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z));
+  hi = Vec3(std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z));
+}
+
+namespace {
+
+// tan of half the horizontal field of view; 0 for the parallel projection, whose visible
+// width does not depend on depth.
+double HalfAngleTan(const TSceneInputs& in) {
+  return in.isometric || in.focalLength <= 0 ? 0.0 : 17.5 / in.focalLength;
+}
+
+// p relative to the look-at point in eye axes (x right, y up, z towards the eye).
+Vec3 EyeOffset(const TView& view, const Vec3& p, TUpAxis up) {
+  TView turned = view;
+  turned.Distance = 0;
+  const std::array<double, 16> m = OrbitModelView(turned, up);
+  return Vec3(m[0] * p.x + m[4] * p.y + m[8] * p.z + m[12],
+              m[1] * p.x + m[5] * p.y + m[9] * p.z + m[13],
+              m[2] * p.x + m[6] * p.y + m[10] * p.z + m[14]);
+}
+
+}  // namespace
+
+bool FitView(TView& view, const TBox& box, int w, int h, const TSceneInputs& in, double fill) {
+  if (box.empty || w <= 0 || h <= 0 || !(fill > 0 && fill <= 1)) return false;
+  for (const float c : {box.lo.x, box.lo.y, box.lo.z, box.hi.x, box.hi.y, box.hi.z})
+    if (!std::isfinite(c)) return false;
+  TView fitted = view;
+  fitted.Centre = Vec3((double(box.lo.x) + box.hi.x) / 2, (double(box.lo.y) + box.hi.y) / 2,
+                       (double(box.lo.z) + box.hi.z) / 2);
+  // At eye depth z (towards the eye) the visible half-width is Size/2 - z·T, with the camera
+  // Size/(2T) from the look-at point; so a corner at (x, y, z) needs
+  // Size >= 2(|x|/fill + z·T) across and Size >= 2(aspect·|y|/fill + z·T) upwards, and it must
+  // lie beyond the near plane, half way to the look-at point: Size > 4·z·T.
+  const double t = HalfAngleTan(in);
+  const double aspect = static_cast<double>(w) / h;
+  double size = 0;
+  for (int i = 0; i < 8; ++i) {
+    const Vec3 corner(i & 1 ? box.hi.x : box.lo.x, i & 2 ? box.hi.y : box.lo.y,
+                      i & 4 ? box.hi.z : box.lo.z);
+    const Vec3 e = EyeOffset(fitted, corner, in.upAxis);
+    size = std::max({size, 2 * (std::fabs(e.x) / fill + e.z * t),
+                     2 * (aspect * std::fabs(e.y) / fill + e.z * t), 4.4 * e.z * t});
+  }
+  if (!std::isfinite(size)) return false;
+  // A single point keeps the view's width.
+  if (!(size > 1e-6)) size = view.Size > 0 ? view.Size : 3.0;
+  fitted.Size = size;
+  view = fitted;
+  return true;
+}
+
+bool ProjectToPanel(const TView& view, const Vec3& p, int w, int h, const TSceneInputs& in,
+                    double& px, double& py) {
+  if (w <= 0 || h <= 0) return false;
+  const Vec3 e = EyeOffset(view, p, in.upAxis);
+  const double t = HalfAngleTan(in);
+  // Visible half-width at the point's depth, in world units.
+  const double half = view.Size / 2 - e.z * t;
+  if (!(half > 0)) return false;
+  px = w / 2.0 + e.x / half * (w / 2.0);
+  py = h / 2.0 - e.y / half * (w / 2.0);
+  return true;
+}
+
+bool WheelZoom(TView& view, double notches, int x, int y, int w, int h, TUpAxis up) {
+  if (w <= 0 || h <= 0 || !std::isfinite(notches) || notches == 0) return false;
+  // A drag of c pixels up scales by 2c/h + 1; a step away from the user is h/20 pixels down.
+  const double c = -notches * h / 20.0;
+  const double size = (2 * c / h + 1) * view.Size;
+  if (!(size > 0) || !std::isfinite(size)) return false;
+  // The cursor's point of the look-at plane, relative to the centre, in screen units of the
+  // old size; it keeps its place when the centre moves by (1 - new/old) of that offset.
+  const double ox = (x - w / 2.0) * view.Size / w;
+  const double oy = (h / 2.0 - y) * view.Size / w;
+  TView turned = view;
+  turned.Distance = 0;
+  const std::array<double, 16> m = OrbitModelView(turned, up);
+  const Vec3 right(m[0], m[4], m[8]), upward(m[1], m[5], m[9]);  // rows of the rotation
+  const double k = 1 - size / view.Size;
+  view.Centre += (right * ox + upward * oy) * k;
+  view.Size = size;
+  return true;
+}

@@ -58,3 +58,27 @@ struct TLookAround {
 bool MouseMove(TView& view, int x, int y, uint8_t buttons, int w, int h, TUpAxis up,
                const TLookAround* look = nullptr);
 void MouseUp(TView& view);
+
+// An axis-aligned box in world coordinates; empty until a point is added.
+struct TBox {
+  Vec3 lo, hi;
+  bool empty = true;
+  void Add(const Vec3& p);
+};
+
+// "Fit view": Centre := the box's centre and Size := the smallest view size at which every
+// corner of the box lies inside the middle `fill` part (0 < fill <= 1) of a w x h panel, for
+// the current angles, focal length and projection. An empty box, a panel without area or a
+// box that is not finite leaves the view as it was; returns whether it changed.
+bool FitView(TView& view, const TBox& box, int w, int h, const TSceneInputs& in,
+             double fill = 0.9);
+
+// Where a world point lands on the w x h panel (pixels, y down) under the orbit camera.
+// False when it lies behind the eye.
+bool ProjectToPanel(const TView& view, const Vec3& p, int w, int h, const TSceneInputs& in,
+                    double& px, double& py);
+
+// The mouse wheel: `notches` steps away from the user (negative towards) zoom in (out) as a
+// right-button drag of h/20 pixels per step down (up) does, about the cursor at (x, y): the
+// point of the look-at plane under the cursor stays under it. False when nothing changed.
+bool WheelZoom(TView& view, double notches, int x, int y, int w, int h, TUpAxis up);

@@ -282,7 +282,8 @@ int32_t WorkerCount(int32_t asked, int64_t pairs, size_t targets) {
 // sum per vertex, a knot vertex feels every other knot vertex, a surface vertex the knot
 // vertices before it. Each vertex's sum is made by one thread in a fixed order, so the result
 // does not depend on the number of threads.
-void AddRepulsion(std::vector<TVertex>& V, int32_t nVerts, const TSmoothingParams& P) {
+void AddRepulsion(const std::vector<TVertex>& V, int32_t nVerts, const TSmoothingParams& P,
+                  std::vector<Vec3>& force) {
   const bool knotOn = P.knot.repulsion > 0, otherOn = P.other.repulsion > 0;
   TKnotPoints k;
   std::vector<TRepelled> targets;
@@ -347,10 +348,8 @@ void AddRepulsion(std::vector<TVertex>& V, int32_t nVerts, const TSmoothingParam
   work(cut[0], cut[1]);
   for (std::thread& t : threads) t.join();
 
-  for (size_t i = 0; i < targets.size(); ++i) {
-    TVertex& v = V[targets[i].vertex];
-    v.temp += FloatVec(sums[3 * i], sums[3 * i + 1], sums[3 * i + 2]);
-  }
+  for (size_t i = 0; i < targets.size(); ++i)
+    force[targets[i].vertex] += FloatVec(sums[3 * i], sums[3 * i + 1], sums[3 * i + 2]);
 }
 
 // ---- Collision test ---------------------------------------------------------------------
@@ -633,7 +632,11 @@ double SmoothStep(TSeiffert& model, const TSmoothingParams& P, TNoise& noise) {
   std::vector<TVertex>& V = mesh.verts;
   const int32_t nVerts = mesh.nVerts;
   double maxMove = 0;
-  for (int32_t i = 0; i < nVerts; ++i) V[i].temp = Vec3();
+  // Each vertex's force, later its step; the velocities of the knot vertices persist from one
+  // iteration to the next (a table shorter than the mesh counts as zero beyond its end).
+  std::vector<Vec3> force(static_cast<size_t>(nVerts));
+  std::vector<Vec3>& velocity = mesh.velocity;
+  if (velocity.size() < force.size()) velocity.resize(force.size());
 
   // Noise: a random kick of every knot vertex, inside the unit ball.
   if (P.noiseOn && P.dt > 0) {
@@ -645,39 +648,40 @@ double SmoothStep(TSeiffert& model, const TSmoothingParams& P, TNoise& noise) {
         q = Vec3(2.0 * noise.Next10000() / 10000 - 1, 2.0 * noise.Next10000() / 10000 - 1,
                  2.0 * noise.Next10000() / 10000 - 1);
       } while (q.LengthSq() >= 1);
-      V[i].temp = q * scale;
+      force[i] = q * scale;
     }
   }
 
   // Attraction along the edges; the surface does not pull the knot.
   for (int32_t i = 0; i < mesh.nEdges; ++i) {
-    TVertex& a = V[mesh.edges[i].a];
-    TVertex& b = V[mesh.edges[i].b];
+    const int32_t ai = mesh.edges[i].a, bi = mesh.edges[i].b;
+    const TVertex& a = V[ai];
+    const TVertex& b = V[bi];
     const Vec3 d = a.pos - b.pos;
     const double L = d.Length();
     if (!(L > 0)) continue;  // no direction: no pull
     const bool knotPair = IsKnot(a) && IsKnot(b);
     const TPairForces& f = knotPair ? P.knot : P.other;
     const double pull = f.attraction * IntPow(L / P.lengthScale, 1 + f.beta) / L;
-    const Vec3 force = FloatVec(d.x * pull, d.y * pull, d.z * pull);
-    if (knotPair || !IsKnot(a)) a.temp -= force;
-    if (knotPair || !IsKnot(b)) b.temp += force;
+    const Vec3 pullForce = FloatVec(d.x * pull, d.y * pull, d.z * pull);
+    if (knotPair || !IsKnot(a)) force[ai] -= pullForce;
+    if (knotPair || !IsKnot(b)) force[bi] += pullForce;
   }
 
   // Repulsion of every knot vertex against every later vertex. Isolated vertices (tag -2)
   // neither move nor push the knot, so they are left out.
-  if (P.knot.repulsion > 0 || P.other.repulsion > 0) AddRepulsion(V, nVerts, P);
+  if (P.knot.repulsion > 0 || P.other.repulsion > 0) AddRepulsion(V, nVerts, P, force);
 
   // Pressure: every vertex is pushed along its normal towards its non-knot neighbours' plane.
   if (P.pressure > 0) {
     for (int32_t i = 0; i < nVerts; ++i) {
-      TVertex& v = V[i];
+      const TVertex& v = V[i];
       for (int32_t ei : VEdges(mesh, i)) {
         const TEdge& e = mesh.edges[ei];
         const TVertex& w = V[e.a == i ? e.b : e.a];
         if (IsKnot(w)) continue;
         const double push = -P.pressure * (w.pos - v.pos).Dot(v.normal);
-        v.temp += FloatVec(v.normal.x * push, v.normal.y * push, v.normal.z * push);
+        force[i] += FloatVec(v.normal.x * push, v.normal.y * push, v.normal.z * push);
       }
     }
   }
@@ -694,7 +698,7 @@ double SmoothStep(TSeiffert& model, const TSmoothingParams& P, TNoise& noise) {
   const auto takeBack = [&] {
     for (auto it = undo.rbegin(); it != undo.rend(); ++it) {
       V[it->vertex].pos = it->pos;
-      V[it->vertex].velocity = it->velocity;
+      velocity[it->vertex] = it->velocity;
     }
   };
   TSegmentGrid grid;
@@ -706,11 +710,12 @@ double SmoothStep(TSeiffert& model, const TSmoothingParams& P, TNoise& noise) {
       TVertex& v = V[line[j]];
       const Vec3 p = V[line[(j + 1) % n]].pos;
       const Vec3 q = V[line[(j - 1 + n) % n]].pos;
-      undo.push_back({line[j], v.pos, v.velocity});
-      v.velocity = v.velocity * P.damping + v.temp * P.dt;
+      Vec3& vel = velocity[line[j]];
+      undo.push_back({line[j], v.pos, vel});
+      vel = vel * P.damping + force[line[j]] * P.dt;
       double length = 0;
-      const Vec3 c = v.pos + LimitedStep(v.velocity, P.dt, P.maxStep, length);
-      if (!Finite(c) || !Finite(v.velocity)) {
+      const Vec3 c = v.pos + LimitedStep(vel, P.dt, P.maxStep, length);
+      if (!Finite(c) || !Finite(vel)) {
         finite = false;
         break;
       }
@@ -726,12 +731,12 @@ double SmoothStep(TSeiffert& model, const TSmoothingParams& P, TNoise& noise) {
   // independently, so every new position is checked before the first one is stored.
   const double dt2 = P.dt * P.dt;
   for (int32_t i = 0; i < nVerts && finite; ++i) {
-    TVertex& v = V[i];
+    const TVertex& v = V[i];
     if (v.tag < 0) continue;
     double length = 0;
-    v.temp = LimitedStep(v.temp, dt2, P.maxStep, length);  // from force to step
+    force[i] = LimitedStep(force[i], dt2, P.maxStep, length);  // from force to step
     Widen(maxMove, length);
-    finite = Finite(v.pos + v.temp);
+    finite = Finite(v.pos + force[i]);
   }
   if (!finite || !std::isfinite(maxMove)) {
     takeBack();
@@ -742,7 +747,7 @@ double SmoothStep(TSeiffert& model, const TSmoothingParams& P, TNoise& noise) {
   }
   for (int32_t i = 0; i < nVerts; ++i) {
     TVertex& v = V[i];
-    if (v.tag >= 0) v.pos += v.temp;
+    if (v.tag >= 0) v.pos += force[i];
   }
   return maxMove;
 }

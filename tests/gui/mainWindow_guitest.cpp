@@ -4,8 +4,10 @@
 // closing.
 
 #include <QTimer>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QColorDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -108,8 +110,22 @@ class TestMainWindow : public QObject {
     QCOMPARE(App().Seifert.text, std::string("AAA"));
     QCOMPARE(App().Seifert.nCross, 3);
 
+    auto invariants = [this] {
+      return Main().findChild<QLabel*>(QStringLiteral("lb_invariants"))->text();
+    };
+    QVERIFY2(invariants().contains(QStringLiteral("t^-1 - 1 + t")), qPrintable(invariants()));
+    QVERIFY(invariants().contains(QStringLiteral("signature -2")));
+
     Click("but_figure8");
     QCOMPARE(App().Seifert.text, std::string("AbAb"));
+    QVERIFY2(invariants().contains(QStringLiteral("-t^-1 + 3 - t")), qPrintable(invariants()));
+    // "Show loops": one chain per loop on the current mesh, rebuilt by each recompute.
+    Main().findChild<QCheckBox*>(QStringLiteral("cb_showloops"))->setChecked(true);
+    QCOMPARE(App().loopPaths.size(), 2u);
+    Click("but_trefoil");
+    QCOMPARE(App().loopPaths.size(), 2u);
+    QVERIFY(!App().loopPaths[0].empty() && App().loopPaths[0][0] < App().Seifert.mesh.nVerts);
+    Click("but_figure8");
     Click("but_balls_stacked");
     QCOMPARE(C().Position("tb_sphere"), 10);
     QCOMPARE(C().As<QSpinBox>("ud_height")->value(), 60);
@@ -128,6 +144,13 @@ class TestMainWindow : public QObject {
     QCOMPARE(App().Seifert.nCross, 5);
     QCOMPARE(C().Position("ud_height"), 2);
     QVERIFY(!App().smoothed);
+
+    // A surface without a Seifert form is built and shown; the box says why it has no values.
+    TypeInto(C().As<QLineEdit>("ed_braid"), QStringLiteral("AbA2"));
+    Enter("ed_braid");
+    QCOMPARE(App().Seifert.nCross, 3);
+    const QString text = Main().findChild<QLabel*>(QStringLiteral("lb_invariants"))->text();
+    QVERIFY2(text.contains(QStringLiteral("not orientable")), qPrintable(text));
   }
 
   void modelErrorsShowAMessageAndTheProgramGoesOn() {
@@ -163,17 +186,18 @@ class TestMainWindow : public QObject {
       QCOMPARE(closer.Answered(), 2);
       QCOMPARE(Main().size(), window);
     }
-    TypeInto(C().As<QLineEdit>("ed_winw"), QStringLiteral("400"));
+    // (Not below the window's smallest size, whose bottom bar shows all its controls.)
+    TypeInto(C().As<QLineEdit>("ed_winw"), QStringLiteral("500"));
     TypeInto(C().As<QLineEdit>("ed_winh"), QStringLiteral("300"));
     Enter("ed_winh");
-    QTRY_COMPARE(Panel()->size(), QSize(400, 300));
-    QCOMPARE(C().Text("ed_winw"), std::string("400"));
+    QTRY_COMPARE(Panel()->size(), QSize(500, 300));
+    QCOMPARE(C().Text("ed_winw"), std::string("500"));
 
     // The labels beside "Scale" and "Anti-alias" follow the panel and their fields.
-    QCOMPARE(C().Text("lab_imgscale"), std::string("400 x 300"));
+    QCOMPARE(C().Text("lab_imgscale"), std::string("500 x 300"));
     QCOMPARE(C().Text("lab_aa"), std::string("25 samples"));
     C().SetPosition("ud_imgscale", 3);
-    QCOMPARE(C().Text("lab_imgscale"), std::string("1200 x 900"));
+    QCOMPARE(C().Text("lab_imgscale"), std::string("1500 x 900"));
     C().SetPosition("ud_antialias", 1);
     QCOMPARE(C().Text("lab_aa"), std::string(""));
     C().SetPosition("ud_antialias", 2);

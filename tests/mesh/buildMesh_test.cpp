@@ -427,18 +427,18 @@ TEST(BuildMesh, TheMeshMayTakeHalfOfTheMemory) {
   EXPECT_EQ(MeshCapacityLimit(0), kMaxMeshCapacity);  // unknown memory
   EXPECT_EQ(MeshCapacityLimit(int64_t{1} << 40), kMaxMeshCapacity);
   EXPECT_EQ(MeshCapacityLimit(int64_t{1} << 30), (int64_t{1} << 29) / kMeshBytesPerVertex);
-  // 14 letters at "Catm. Clark" 2 need storage for 173,824 vertices: more than 64 MB allow.
+  // 14 letters at "Catm. Clark" 2 need storage for 173,824 vertices: more than 32 MB allow.
   TSettings s = StartSettings();
   s.catmullClark = 2;
   TSeiffert m = StackedModel("AABaBBCbbDcBDC", s);
   SetGridSizes(m, s);
   EXPECT_EQ(MeshCapacity(m, s, int64_t{1} << 30), 173'824);
   try {
-    MeshCapacity(m, s, int64_t{64} << 20);
+    MeshCapacity(m, s, int64_t{32} << 20);
     FAIL() << "expected a RangeError";
   } catch (const RangeError& e) {
     const std::string what = e.what();
     EXPECT_NE(what.find("about 173824 vertices"), std::string::npos) << what;
-    EXPECT_NE(what.find("64 MB"), std::string::npos) << what;
+    EXPECT_NE(what.find("32 MB"), std::string::npos) << what;
   }
 }

@@ -214,13 +214,15 @@ TEST(Subdivision, SeamVerticesStayAndSeamEdgesUseFourPointRule) {
   for (int v = 4; v < 8; ++v) EXPECT_EQ(m.verts[v].pos, before.verts[v].pos);
   ExpectNear(m.verts[0].pos, 2.0 / 9, 2.0 / 9, 2.0 / 9);  // uniform: Catmull-Clark
   // Edge 4-5 lies on the seam: w4 = 7, w5 = 6, so (9*(0,0,1) - (0,1,1) + 9*(1,0,1) - (1,1,1))/16.
+  // Edge points follow the old vertices and the face points, in edge order.
+  const auto edgePoint = [&](int32_t e) { return before.nVerts + before.nFaces + e; };
   const TEdge& e45 = m.edges[before.faces[1].e[0]];  // the split cleared the faces' e[]
   ASSERT_TRUE((e45.a == 4 && e45.b == 5) || (e45.a == 5 && e45.b == 4));
-  ExpectNear(m.verts[e45.edgePoint].pos, 0.5, -0.125, 1);
+  ExpectNear(m.verts[edgePoint(before.faces[1].e[0])].pos, 0.5, -0.125, 1);
   // Edge 0-4 has a uniform end: the Catmull-Clark edge point, not the midpoint.
   const TEdge& e04 = m.edges[before.faces[2].e[3]];
   ASSERT_TRUE((e04.a == 0 && e04.b == 4) || (e04.a == 4 && e04.b == 0));
-  ExpectNear(m.verts[e04.edgePoint].pos, 0.125, 0.125, 0.5);
+  ExpectNear(m.verts[edgePoint(before.faces[2].e[3])].pos, 0.125, 0.125, 0.5);
 }
 
 TEST(Subdivision, SeamEndWithoutSecondNeighbourUsesMidpoint) {
@@ -229,8 +231,8 @@ TEST(Subdivision, SeamEndWithoutSecondNeighbourUsesMidpoint) {
   TMesh m = MakeSeamCube();
   m.verts[7].tag = 0;
   ASSERT_TRUE(SubdivisionPass(m, false, false));
-  const TEdge& e45 = m.edges[m.faces[1].e[0]];
-  ExpectNear(m.verts[e45.edgePoint].pos, 0.5, 0, 1);  // dropped slot, still written
+  const int32_t e45 = m.faces[1].e[0];
+  ExpectNear(m.verts[m.nVerts + m.nFaces + e45].pos, 0.5, 0, 1);  // dropped slot, still written
   ExpectNear(m.verts[4].pos, 0, 0, 1);
 }
 
@@ -242,7 +244,7 @@ TEST(Subdivision, PrepareRefineThenSeamKeepingPass) {
   EXPECT_EQ(m.verts.size(), 26u);
   EXPECT_EQ(m.faces.size(), 24u);
   for (int v = 0; v < 8; ++v) EXPECT_EQ(m.verts[v].tag, v);
-  for (int k = 0; k < 4; ++k) EXPECT_EQ(m.faces[1].vIndex[k], 4 + k);
+  for (int k = 0; k < 4; ++k) EXPECT_EQ(m.faces[1].v[k], 4 + k);
   BuildEdges(m);
   ClassifyVertices(m);
   ASSERT_TRUE(SubdivisionPass(m, true, false));

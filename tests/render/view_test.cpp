@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <limits>
 #include <cmath>
 #include <utility>
 
@@ -321,3 +323,116 @@ TEST(ViewMouse, PanelWithoutAreaNeverScalesTheView) {
 }
 
 }  // namespace
+
+// ---- Fit view and the wheel ----
+
+// Every corner of the box lands inside the panel, with the margin, in front of the near
+// plane, and the box is framed tightly: some corner reaches the margin. Over both projections, many focal lengths, angles,
+// up axes, panel shapes and boxes far from the origin.
+TEST(ViewFit, WholeBoxFillsThePanelInEitherProjection) {
+  const Vec3 boxes[][2] = {{Vec3(-1, -1, -1), Vec3(1, 1, 1)},
+                           {Vec3(10, -3, 5), Vec3(14, 9, 5.5)},  // long and flat, off centre
+                           {Vec3(0, 0, -8), Vec3(0.1, 0.1, 8)}};  // a rod
+  for (const bool iso : {false, true})
+    for (const int focal : {5, 50, 1000})
+      for (const TUpAxis up : {TUpAxis::kX, TUpAxis::kZ, TUpAxis::kY})
+        for (const auto& [yaw, pitch] : {std::pair{0.0, 0.0}, {37.0, -62.0}, {200.0, 89.99}})
+          for (const auto& corners : boxes) {
+            TSceneInputs in;
+            in.isometric = iso;
+            in.focalLength = focal;
+            in.upAxis = up;
+            TView v;
+            v.Yaw = yaw;
+            v.Pitch = pitch;
+            TBox box;
+            box.Add(corners[0]);
+            box.Add(corners[1]);
+            ASSERT_TRUE(FitView(v, box, kW, kH, in, 0.9));
+            ComputeProjection(v, kW, kH, in, false);
+            double reach = 0;  // the largest share of the half panel a corner takes
+            double nearest = 1e300;  // the nearest corner's distance in front of the eye
+            for (int i = 0; i < 8; ++i) {
+              const Vec3 c(i & 1 ? corners[1].x : corners[0].x, i & 2 ? corners[1].y : corners[0].y,
+                           i & 4 ? corners[1].z : corners[0].z);
+              const auto s = ScreenOf(v, up, c);
+              const double rx = std::fabs(s[0] - kW / 2.0) / (kW / 2.0);
+              const double ry = std::fabs(s[1] - kH / 2.0) / (kH / 2.0);
+              EXPECT_LE(rx, 0.9 + 1e-6) << iso << " " << focal << " " << yaw;
+              EXPECT_LE(ry, 0.9 + 1e-6) << iso << " " << focal << " " << yaw;
+              // In front of the near plane.
+              const auto eye = Apply(OrbitModelView(v, up), {c.x, c.y, c.z, 1});
+              // Between the near and the far plane.
+              if (!iso) {
+                EXPECT_GT(-eye[2], v.Near);
+                EXPECT_LT(-eye[2], v.Far);
+              }
+              nearest = std::min(nearest, -eye[2]);
+              reach = std::max({reach, rx, ry});
+            }
+            // Framed tightly: a corner reaches the margin, unless the box reaches towards the
+            // eye so far that the near plane (half way to the look-at point) sets the size.
+            if (iso || nearest > 1.1 * v.Near * (1 + 1e-9)) {
+              EXPECT_GT(reach, 0.9 - 1e-6) << iso << " " << focal << " " << yaw;
+            }
+          }
+}
+
+TEST(ViewFit, NothingToFitLeavesTheView) {
+  TSceneInputs in;
+  TView v;
+  v.Size = 7;
+  EXPECT_FALSE(FitView(v, TBox{}, kW, kH, in));
+  TBox box;
+  box.Add(Vec3(0, 0, 0));
+  box.Add(Vec3(std::numeric_limits<float>::infinity(), 0, 0));
+  EXPECT_FALSE(FitView(v, box, kW, kH, in));
+  TBox point;
+  point.Add(Vec3(1, 2, 3));
+  EXPECT_FALSE(FitView(v, point, 0, kH, in));
+  EXPECT_EQ(v.Size, 7);
+  EXPECT_TRUE(FitView(v, point, kW, kH, in));  // a point: centred, width kept
+  EXPECT_EQ(v.Size, 7);
+  EXPECT_NEAR(v.Centre.y, 2, 1e-6);
+}
+
+// The wheel scales as the right-button drag does and keeps the point under the cursor there;
+// zooming in and out is never allowed to reach a size of zero or below.
+TEST(ViewWheel, ZoomsAboutTheCursorByTheDragRule) {
+  for (const bool iso : {false, true}) {
+    TSceneInputs in;
+    in.isometric = iso;
+    TView v;
+    v.Centre = Vec3(0.5, -1, 2);
+    v.Yaw = 30;
+    v.Pitch = -20;
+    ComputeProjection(v, kW, kH, in, false);
+    TView probe = v;
+    // The world point of the look-at plane under (300, 60) by moving along the screen axes.
+    const auto mv = OrbitModelView(v, TUpAxis::kZ);
+    const Vec3 right(mv[0], mv[4], mv[8]), upward(mv[1], mv[5], mv[9]);
+    const Vec3 under = v.Centre + right * ((300 - kW / 2.0) * v.Size / kW) +
+                       upward * ((kH / 2.0 - 60) * v.Size / kW);
+    const auto before = ScreenOf(v, TUpAxis::kZ, under);
+    EXPECT_NEAR(before[0], 300, 1e-3);  // positions are single-precision
+    EXPECT_NEAR(before[1], 60, 1e-3);
+
+    ASSERT_TRUE(WheelZoom(probe, 1, 300, 60, kW, kH, TUpAxis::kZ));
+    EXPECT_NEAR(probe.Size, v.Size * 0.9, 1e-12);  // a drag of h/20 down
+    ComputeProjection(probe, kW, kH, in, false);
+    const auto after = ScreenOf(probe, TUpAxis::kZ, under);
+    EXPECT_NEAR(after[0], 300, 1e-3);
+    EXPECT_NEAR(after[1], 60, 1e-3);
+
+    TView out = v;
+    ASSERT_TRUE(WheelZoom(out, -2, 300, 60, kW, kH, TUpAxis::kZ));
+    EXPECT_NEAR(out.Size, v.Size * 1.2, 1e-12);
+    // Ten notches at once would scale by zero: ignored, as the drag ignores it.
+    TView far = v;
+    EXPECT_FALSE(WheelZoom(far, 10, 300, 60, kW, kH, TUpAxis::kZ));
+    EXPECT_FALSE(WheelZoom(far, std::numeric_limits<double>::quiet_NaN(), 1, 1, kW, kH,
+                           TUpAxis::kZ));
+    EXPECT_FALSE(WheelZoom(far, 1, 1, 1, kW, 0, TUpAxis::kZ));
+    EXPECT_EQ(far.Size, v.Size);
+  }
+}

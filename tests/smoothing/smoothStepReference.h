@@ -71,19 +71,22 @@ inline void SmoothStep(TSeiffert& model, const TSmoothingParams& P, std::vector<
   std::vector<TVertex>& V = mesh.verts;
   const int32_t nVerts = mesh.nVerts;
   const auto isKnot = [](const TVertex& v) { return v.tag == -1; };
-  for (int32_t i = 0; i < nVerts; ++i) V[i].temp = Vec3();
+  std::vector<Vec3> F(static_cast<size_t>(nVerts));
+  std::vector<Vec3>& vel = mesh.velocity;
+  if (vel.size() < F.size()) vel.resize(F.size());
 
   for (int32_t i = 0; i < mesh.nEdges; ++i) {
-    TVertex& a = V[mesh.edges[i].a];
-    TVertex& b = V[mesh.edges[i].b];
+    const int32_t ai = mesh.edges[i].a, bi = mesh.edges[i].b;
+    TVertex& a = V[ai];
+    TVertex& b = V[bi];
     const Vec3 d = a.pos - b.pos;
     const double L = d.Length();
     if (!(L > 0)) continue;
     const bool knotPair = isKnot(a) && isKnot(b);
     const TPairForces& f = knotPair ? P.knot : P.other;
     const Vec3 force = d * (f.attraction * IntPow(L / P.lengthScale, 1 + f.beta) / L);
-    if (knotPair || !isKnot(a)) a.temp -= force;
-    if (knotPair || !isKnot(b)) b.temp += force;
+    if (knotPair || !isKnot(a)) F[ai] -= force;
+    if (knotPair || !isKnot(b)) F[bi] += force;
   }
 
   for (int32_t i = 0; i < nVerts; ++i) {
@@ -99,8 +102,8 @@ inline void SmoothStep(TSeiffert& model, const TSmoothingParams& P, std::vector<
       const double L = d.Length();
       if (!(L > f.minDist)) continue;
       const Vec3 force = d * (f.repulsion * IntPow(L / P.lengthScale, -(2 + f.alpha)) / L);
-      if (knotPair) vi.temp += force;
-      vj.temp -= force;
+      if (knotPair) F[i] += force;
+      F[j] -= force;
     }
   }
 
@@ -112,9 +115,10 @@ inline void SmoothStep(TSeiffert& model, const TSmoothingParams& P, std::vector<
       TVertex& v = V[line[j]];
       const Vec3 p = V[line[(j + 1) % n]].pos;
       const Vec3 q = V[line[(j - 1 + n) % n]].pos;
-      v.velocity = v.velocity * P.damping + v.temp * P.dt;
+      Vec3& u = vel[line[j]];
+      u = u * P.damping + F[line[j]] * P.dt;
       double length = 0;
-      const Vec3 c = v.pos + LimitedStep(v.velocity, P.dt, P.maxStep, length);
+      const Vec3 c = v.pos + LimitedStep(u, P.dt, P.maxStep, length);
       bool blocked = false;
       for (int32_t k = 0; k < model.nLinks && !blocked && P.checkCollision; ++k) {
         const std::vector<int32_t>& other = model.links[k].verts;
@@ -142,7 +146,7 @@ inline void SmoothStep(TSeiffert& model, const TSmoothingParams& P, std::vector<
     TVertex& v = V[i];
     if (v.tag < 0) continue;
     double length = 0;
-    v.pos += LimitedStep(v.temp, P.dt * P.dt, P.maxStep, length);
+    v.pos += LimitedStep(F[i], P.dt * P.dt, P.maxStep, length);
   }
 }
 

@@ -35,12 +35,19 @@ struct TAppState {
   TRideControls rideControls;       // "Race control" values, read before every ride frame
   bool exportCancel = false;
   int32_t refineCount = 0;
+  int32_t refineSteps = 0;          // "Refine" steps the mesh on view has had (a smoothed mesh
+                                    // keeps them through recomputes; refineCount does not)
   int32_t selectedKnotRow = 0;      // knot-table row, 0 = none
   bool terminating = false;         // the window is closing: loops end, nothing is rebuilt
   double meanEdge = 0.01;           // the length unit of smoothing, valid with meanEdgeValid
   double maxMove = 0;               // largest step of the last smoothing iteration
   TKnotTable KnotTable;
   int32_t recomputeCount = 0;       // pipeline runs so far (lets tests count recomputes)
+  // "Show loops": the braid surface's basis loops as closed chains of mesh vertices, drawn as
+  // thin tubes that follow the vertices (empty when the lay-out is not the stacked one).
+  bool showLoops = false;
+  std::vector<std::vector<int32_t>> loopPaths;
+  int32_t highlightedLoops[2] = {-1, -1};  // drawn thicker (hovered loop or matrix entry)
   // The surface and sky textures as last built (display lists 34 and 35). Before the drawing
   // panel builds them, the surface record has the built-in rail picture's size, which the
   // texture coordinates use.

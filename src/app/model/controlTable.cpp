@@ -168,7 +168,8 @@ constexpr std::string_view kFootprintHint = "Percentage of natural footprint";
 const TControlDef kTable[] = {
     // Page "Main".
     Other("pb_braid", "Braid", kPaintBox, kMain, ""),
-    ED("ed_braid", "", kMain, "", "AbAb"),
+    Hint(ED("ed_braid", "", kMain, "", "AbAb"),
+         "Braid word, Enter to build: A, B, C... cross strands 1-2, 2-3, 3-4...; upper case = over, lower case = under; a digit after a letter = that many half twists (A3)"),
     BT("but_trefoil", "Trefoil", kMain, kPresets, H::PresetKnotClick),
     BT("but_figure8", "Figure 8", kMain, kPresets, H::PresetKnotClick),
     BT("but_hopf", "Hopf ring", kMain, kPresets, H::PresetKnotClick),
@@ -207,7 +208,8 @@ const TControlDef kTable[] = {
     // Page "Display".
     CB("cbsmooth", "Smooth shading", kDisplay, kShading, false, H::ed_heightChange),
     SW("sh_specular", "Reflection", kDisplay, kShading, kGrey, H::sh_diffuseMouseDown),
-    UD("ud_shininess", "Roughn.", kDisplay, kShading, 0, 1000, 100, H::ClickForceRedraw),
+    Hint(UD("ud_shininess", "Roughn.", kDisplay, kShading, 0, 1000, 100, H::ClickForceRedraw),
+         "Roughness of the reflection: higher gives a smaller, sharper highlight"),
     SW("sh_background", "Background", kDisplay, kShading, kSilver, H::sh_diffuseMouseDown),
     SW("sh_background2", "Background", kDisplay, kShading, kSilver, H::sh_diffuseMouseDown),
     UD("ud_transp", "Transparency", kDisplay, kShading, 0, 100, 8, H::ed_ccsubChange),
@@ -250,12 +252,15 @@ const TControlDef kTable[] = {
     // Page "Shape".
     UD("ud_diax", "Width", kShape, "Bands", 0, 200, 10, H::ed_heightChange),
     UD("ud_diay", "Height", kShape, "Bands", 0, 200, 10, H::ed_heightChange),
-    UD("ud_shift", "Shift", kShape, "Bands", -20, 20, 10, H::ed_heightChange),
-    UD("ud_tubecurve", "Curve", kShape, "Bands", 0, 10, 6, H::ed_heightChange),
+    Hint(UD("ud_shift", "Shift", kShape, "Bands", -20, 20, 10, H::ed_heightChange),
+         "Shifts the band ends up and down the disk rims (tenths)"),
+    Hint(UD("ud_tubecurve", "Curve", kShape, "Bands", 0, 10, 6, H::ed_heightChange),
+         "How far the bands bulge out from the disks (tenths; 0 = straight)"),
     UD("ud_height", "Height", kShape, "Disks", 0, 100, 20, H::ed_heightChange),
     UD("ud_diameter", "Diameter", kShape, "Disks", 1, 200, 100, H::ed_heightChange),
     UD("ud_distance", "Distance", kShape, "Disks", 1, 200, 25, H::ed_heightChange),
-    UD("ud_taper", "Taper", kShape, "Disks", -100, 200, 0, H::ed_heightChange),
+    Hint(UD("ud_taper", "Taper", kShape, "Disks", -100, 200, 0, H::ed_heightChange),
+         "Makes the disks of the stack narrower upwards (negative: downwards), in hundredths per disk"),
     UD("ud_linkdia", "Diameter", kShape, "Links", 1, 200, 4, H::ed_ccsubChange),
     UD("ud_linkoffset", "Offset", kShape, "Links", -40, 40, 0, H::ed_ccsubChange),
     UD("ud_knwidth", "Double knot, width:", kShape, kStyle, 0, 100, 0, H::ed_heightChange),
@@ -278,7 +283,8 @@ const TControlDef kTable[] = {
     // Page "Mesh".
     UD("ud_subdiv", "Resolution", kMesh, kMeshGroup, 1, 30, 1, H::ed_heightChange),
     UD("ud_ccsub", "Catm. Clark", kMesh, kMeshGroup, 0, 10, 0, H::ed_heightChange),
-    UD("ud_presmooth", "Presmooth", kMesh, kMeshGroup, 0, 100, 0, H::ed_heightChange),
+    Hint(UD("ud_presmooth", "Presmooth", kMesh, kMeshGroup, 0, 100, 0, H::ed_heightChange),
+         "Smoothing passes on the mesh before subdivision"),
     UD("ud_tuberes", "Tube extra", kMesh, kMeshGroup, -10, 10, 0, H::ed_heightChange),
     Hidden(BT("Button2", "Dump holes", kMesh, kMeshGroup, H::DumpHolesClick)),
     Hidden(UD("ud_smoothrot", "Smooth rot", kMesh, kObsoleteFeatures, 0, 10, 0,
@@ -300,10 +306,14 @@ const TControlDef kTable[] = {
     UD("ud_krep", "Repulsion", kMesh, kDynamic, 0, 10000, 10, H::Edit9Change),
     UD("ud_sedt", "Time step", kMesh, kDynamic, 1, 10000, 100, H::Edit9Change),
     UD("ud_hatr", "Attraction", kMesh, kDynamic, 0, 10000, 10, H::Edit9Change),
-    UD("ud_beta", "beta", kMesh, kDynamic, -1, 6, 1, H::Edit9Change),
-    UD("ud_alpha", "alpha", kMesh, kDynamic, 0, 6, 0, H::Edit9Change),
-    UD("ud_rscale", "scale", kMesh, kDynamic, 100, -100, 2, H::Edit9Change),
-    UD("ud_damp", "decay", kMesh, kDynamic, 0, 100, 20, H::Edit9Change),
+    Hint(UD("ud_beta", "beta", kMesh, kDynamic, -1, 6, 1, H::Edit9Change),
+         "Smoothing: power of the edge attraction (force grows as length^(1+beta))"),
+    Hint(UD("ud_alpha", "alpha", kMesh, kDynamic, 0, 6, 0, H::Edit9Change),
+         "Smoothing: power of the knot repulsion (force falls as distance^-(2+alpha))"),
+    Hint(UD("ud_rscale", "scale", kMesh, kDynamic, 100, -100, 2, H::Edit9Change),
+         "Smoothing: the length unit of the forces, scale^2 times the mean edge"),
+    Hint(UD("ud_damp", "decay", kMesh, kDynamic, 0, 100, 20, H::Edit9Change),
+         "Smoothing: percentage of a knot vertex's velocity kept per step"),
     LB("lab_dynamic", "Dynamic", kMesh, kDynamic),
     CB("cb_simplemesh", "Alternative pole mesh", kMesh, kDynamic, true, H::kNone),
     CB("cb_reducedmesh", "Reduced mesh", kMesh, kDynamic, true, H::kNone),
@@ -358,6 +368,8 @@ const TControlDef kTable[] = {
     TG("but_sestart", "Smooth", kBottomBar, "", H::but_sestartClick),
     BT("Button6", "Refine", kBottomBar, "", H::Button6Click),
     BT("Button5", "Reset", kBottomBar, "", H::Button5Click),
+    Hint(BT("but_fitview", "Fit view", kBottomBar, "", H::FitViewClick),
+         "Fit the whole model into the view (F on the view)"),
 
     // The drawing panel and the hidden controls beside it.
     Other("GLPanel1", "", kGLPanel, kViewPanel, ""),
@@ -428,3 +440,19 @@ std::string_view PageCaption(TControlPage page) {
 
 int32_t RangeLow(const TControlDef& def) { return std::min(def.min, def.max); }
 int32_t RangeHigh(const TControlDef& def) { return std::max(def.min, def.max); }
+
+std::string ControlTitle(const TControlDef& def) {
+  const std::string_view c = def.caption;
+  if (c.empty()) return std::string(def.name);
+  const bool number =
+      std::all_of(c.begin(), c.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
+  std::string title;
+  if (number && def.name.starts_with("but_cam")) {
+    title.append("Camera ").append(c);
+    return title;
+  }
+  // A bare number says which control it is only together with its group.
+  if (number) title.append(def.group).append(" ");
+  title.append("\"").append(c).append("\"");
+  return title;
+}

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 enum class TControlKind : uint8_t {
@@ -72,6 +73,7 @@ enum class THandler : uint8_t {
   but_advancedClick,     // "Advanced..."
   but_fullscreenClick,   // "Hide controls"
   LoadPictureClick,      // "Load..." of the surface and sky textures
+  FitViewClick,          // "Fit view": needs the drawing panel's size
 };
 
 struct TControlDef {
@@ -102,6 +104,11 @@ const TControlDef* FindControl(std::string_view name);
 
 // Caption of a page tab ("Main", "Display", ...; the two non-page areas get a descriptive name).
 std::string_view PageCaption(TControlPage page);
+
+// How a message names the control: its caption in double quotes, or words of its own where
+// the caption alone says nothing ("Camera 1" for the ride's camera button "1"; the name
+// for a control without a caption).
+std::string ControlTitle(const TControlDef& def);
 
 // Lowest and highest position of an up-down or track bar (a reversed range is put in order).
 int32_t RangeLow(const TControlDef& def);

@@ -1,5 +1,8 @@
 #include "mainWindowModel.h"
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
 #include <stdexcept>
 #include <string>
 
@@ -15,38 +18,60 @@
 
 namespace {
 
+const char* const kMeshNotBuilt = "The mesh was not built; the view shows the last one";
+
+// Thrown by the size hook when the user declines a build; nothing has been allocated yet.
+struct TBuildDeclined {};
+
 const char* const kTorusAsBuilt =
     "The torus is shown as built: \"Smooth\" and \"Refine\" work on braid surfaces";
 
-// Builds of this many vertices or more take a noticeable time (about 0.3 s on a slow machine).
-constexpr int64_t kLongBuildVertices = 200'000;
-
-// While alive, its hook shows the busy state for a mesh build that turns out large; the state
-// is taken back when the build ends, however it ends.
+// While alive, its hook shows the busy state for a mesh build that will take a while and asks
+// before a build that would take much of the machine's memory; the busy state is taken back
+// when the build ends, however it ends.
 class TBusyWhileLarge {
  public:
-  explicit TBusyWhileLarge(const std::function<void(bool)>& show) : show(show) {}
+  explicit TBusyWhileLarge(const TMainWindowModel& owner) : owner(owner) {}
   ~TBusyWhileLarge() {
-    if (shown) show(false);
+    if (shown && owner.showBusy) owner.showBusy(false);
   }
   TBusyWhileLarge(const TBusyWhileLarge&) = delete;
   TBusyWhileLarge& operator=(const TBusyWhileLarge&) = delete;
 
   TMeshSizeHook Hook() {
     return [this](int64_t vertices) {
-      if (vertices >= kLongBuildVertices && !shown && show) {
-        show(true);
+      if (const std::string question = MemoryQuestion(vertices, owner.memoryBytes);
+          !question.empty() && owner.askYesNo && !owner.askYesNo(question))
+        throw TBuildDeclined();
+      if (ExpectedBuildSeconds(vertices) > kLongWorkSeconds && !shown && owner.showBusy) {
+        owner.showBusy(true);
         shown = true;
       }
     };
   }
 
  private:
-  const std::function<void(bool)>& show;
+  const TMainWindowModel& owner;
   bool shown = false;
 };
 
 }  // namespace
+
+double ExpectedBuildSeconds(int64_t vertices) {
+  return static_cast<double>(std::max<int64_t>(vertices, 0)) / kBuildVerticesPerSecond;
+}
+
+std::string MemoryQuestion(int64_t vertices, int64_t memoryBytes) {
+  if (vertices <= 0 || memoryBytes <= 0) return "";
+  // In long double: the product can pass the 64-bit range for a refused estimate.
+  const long double bytes = static_cast<long double>(vertices) * kMeshBytesPerVertex;
+  if (bytes <= memoryBytes / 4.0L) return "";
+  const long double largest = static_cast<long double>(std::numeric_limits<int64_t>::max() / 2);
+  const auto megabytes = static_cast<int64_t>(std::min(std::nearbyint(bytes / (1 << 20)), largest));
+  std::string question = "This mesh needs about ";
+  question.append(std::to_string(megabytes)).append(" MB. Build it?");
+  return question;
+}
 
 const uint32_t kStartSwatchColors[12] = {
     Rgb(240, 200, 150), Rgb(200, 120, 33), Rgb(200, 120, 33),  Rgb(240, 200, 150),
@@ -96,18 +121,32 @@ void TMainWindowModel::Recompute() {
   app.refineCount = 0;
   app.splitRotation = {controls.Checked("cb_autotwist"), controls.Position("ud_r1"),
                        controls.Position("ud_r2")};
+  // The busy state lasts until the new scene is drawn: a large mesh takes its time there too.
+  TBusyWhileLarge busy(*this);
   try {
-    TBusyWhileLarge busy(showBusy);
     RunPipeline(controls.Text("ed_braid"), app.Seifert, app.Settings, app,
                 controls.Checked("cb_torus"), !meshesDeferred, busy.Hook());
+  } catch (const TBuildDeclined&) {
+    // The old mesh was not touched; the view keeps showing it.
+    WriteSplitRotation();
+    if (showNote) showNote(kMeshNotBuilt);
+    return;
+  } catch (const std::exception& e) {
+    WriteSplitRotation();
+    if (recomputeDone) recomputeDone(e.what());
+    throw;
   } catch (...) {
     WriteSplitRotation();
     throw;
   }
   WriteSplitRotation();
+  // A mesh built anew from the lay-out has not been refined; a smoothed one is kept.
+  if (!app.smoothed || app.torusShown) app.refineSteps = 0;
+  if (recomputeDone) recomputeDone("");
   if (showNote) {
     if (const std::string note = PipelineNote(app); !note.empty()) showNote(note);
   }
+  if (recomputed) recomputed();
   RequestRedraw();
 }
 
@@ -162,6 +201,8 @@ void TMainWindowModel::tb_SliderChange() {
 
 void TMainWindowModel::BraidEntered() {
   app.selectedKnotRow = 0;
+  // The box shows no table row for a word of the user's own.
+  controls.SetItemIndex("cb_knottable", -1);
   if (repaintBraidDiagram) repaintBraidDiagram();
   Button5Click();
 }
@@ -209,6 +250,8 @@ void TMainWindowModel::LayoutButtonClick(std::string_view sender) {
 void TMainWindowModel::PresetKnotClick(std::string_view sender) {
   const TPresetKnot* k = FindPresetKnot(sender);
   if (!k) throw std::invalid_argument("no preset knot button named " + std::string(sender));
+  // A preset replaces the table knot: the box shows no row.
+  controls.SetItemIndex("cb_knottable", -1);
   NewKnot(std::string(k->word));
 }
 
@@ -343,6 +386,7 @@ void TMainWindowModel::HandleEvent(const TControlDef& c) {
     case H::but_advancedClick:
     case H::but_fullscreenClick:
     case H::LoadPictureClick:
+    case H::FitViewClick:
       if (pendingHandler) pendingHandler(c);
       return;
   }
@@ -451,7 +495,7 @@ int32_t TMainWindowModel::RunSmoothing() {
   ReadSmoothingParameters();
   TMesh& mesh = app.Seifert.mesh;
   ClassifyVertices(mesh);
-  for (int32_t i = 0; i < mesh.nVerts; ++i) mesh.verts[i].velocity = Vec3();
+  mesh.velocity.assign(static_cast<size_t>(mesh.nVerts), Vec3());
   app.maxMove = 1.0e9;
 
   int32_t done = 0;
@@ -483,13 +527,17 @@ void TMainWindowModel::Button6Click() {
   }
   if (app.Seifert.mesh.nVerts >= 10001 && !AskYesCancel("Trying to refine a fine mesh. Sure?"))
     return;
+  TBusyWhileLarge busy(*this);
+  // The Refine road classifies the vertices itself before its seam-keeping pass.
+  try {
+    BuildMesh(app.Seifert, app.Settings, false, app.smoothed, app.racing, busy.Hook());
+  } catch (const TBuildDeclined&) {
+    if (showNote) showNote(kMeshNotBuilt);
+    return;
+  }
   app.meanEdge *= 0.5;
   ++app.refineCount;
-  // The Refine road classifies the vertices itself before its seam-keeping pass.
-  {
-    TBusyWhileLarge busy(showBusy);
-    BuildMesh(app.Seifert, app.Settings, false, app.smoothed, app.racing, busy.Hook());
-  }
+  ++app.refineSteps;
   if (app.Settings.useTexture)
     ComputeSurfaceTexCoords(app.Seifert, app.Settings, app.SurfaceTexture);
   ClassifyVertices(app.Seifert.mesh);

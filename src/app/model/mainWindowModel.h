@@ -16,6 +16,7 @@
 
 #include "appState.h"
 #include "controlPanel.h"
+#include "mesh/buildMesh.h"
 #include "smoothing/dynamicSmoothing.h"
 
 class TMainWindowModel {
@@ -39,9 +40,17 @@ class TMainWindowModel {
   std::function<void(const std::string&)> showNote;
   // Long work starts (true: a busy cursor and a word in the status bar) or ends (false).
   std::function<void(bool)> showBusy;
+  // After every recompute: "" when it built the field's knot, else the error that stopped it.
+  std::function<void(const std::string&)> recomputeDone;
+  // A question with Yes and No; true for Yes. Without a hook the answer is Yes.
+  std::function<bool(const std::string&)> askYesNo;
+  // The machine's memory, which the question before a very large mesh build compares with.
+  int64_t memoryBytes = PhysicalMemoryBytes();
   // Handlers that arrive with later parts of the program (smoothing, ride, export, torus
   // buttons, knot table, texture loading, window sizing).
   std::function<void(const TControlDef&)> pendingHandler;
+  // A recompute has finished (the knot and its surface may be new).
+  std::function<void()> recomputed;
   // Changes a button's caption ("START" / "STOP"); the headless store has none.
   std::function<void(std::string_view, const std::string&)> setCaption;
   // The drawing panel has created its textures; until then the texture and light boxes
@@ -119,6 +128,16 @@ class TMainWindowModel {
   TSmoothingParams smoothingParams;
   TNoise noise;
 };
+
+// Work expected to last longer than this shows the busy state.
+constexpr double kLongWorkSeconds = 0.3;
+// Mesh vertices a build makes per second on a slow machine (the subdivision levels dominate).
+constexpr double kBuildVerticesPerSecond = 200'000;
+// The time a build of `vertices` vertices is expected to take.
+double ExpectedBuildSeconds(int64_t vertices);
+// "This mesh needs about N MB. Build it?" when a mesh of `vertices` vertices takes more than a
+// quarter of `memoryBytes`; "" when it does not (or the memory is unknown).
+std::string MemoryQuestion(int64_t vertices, int64_t memoryBytes);
 
 // The swatch colours start-up sets, in the order sh_col1 .. sh_col12.
 extern const uint32_t kStartSwatchColors[12];

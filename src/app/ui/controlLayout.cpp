@@ -65,7 +65,11 @@ void Compact(QWidget* w) {
 
 QLabel* Caption(const QString& text, QWidget* buddy = nullptr) {
   auto* label = new QLabel(text);
-  if (buddy) label->setBuddy(buddy);
+  if (buddy) {
+    label->setBuddy(buddy);
+    // The caption explains its field as the field itself does.
+    label->setToolTip(buddy->toolTip());
+  }
   return label;
 }
 
@@ -346,6 +350,26 @@ void LayOutMainPage(TQtControlPanel& c, QVBoxLayout* page, QWidget* holder) {
   table->addWidget(Caption(QStringLiteral("Knot table"), c.Widget("cb_knottable")));
   table->addWidget(W("cb_knottable"), 1);
   page->addLayout(table);
+
+  // What the braid surface says about the knot; the main window fills it after each recompute.
+  auto* invariants = new QGroupBox(QStringLiteral("Invariants"));
+  invariants->setObjectName(QStringLiteral("group_Invariants"));
+  auto* values = new QVBoxLayout(invariants);
+  values->setContentsMargins(4, 4, 4, 4);
+  auto* text = new QLabel;
+  text->setObjectName(QStringLiteral("lb_invariants"));
+  text->setWordWrap(true);
+  text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  values->addWidget(text);
+  auto* loops = new QLabel;  // the Seifert matrix and the loops' names; hovering highlights
+  loops->setObjectName(QStringLiteral("lb_loops"));
+  loops->setTextFormat(Qt::RichText);
+  loops->setWordWrap(true);
+  values->addWidget(loops);
+  auto* show = new QCheckBox(QStringLiteral("Show loops"));
+  show->setObjectName(QStringLiteral("cb_showloops"));
+  values->addWidget(show);
+  page->addWidget(invariants);
 
   auto* layouts = new QGroupBox(QStringLiteral("Lay-out"));
   auto* rows = new QVBoxLayout(layouts);

@@ -5,6 +5,7 @@
 #include <QResizeEvent>
 #include <QSurfaceFormat>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include <cfenv>
 #include <cmath>
@@ -69,7 +70,11 @@ void SetDefaultSurfaceFormat() {
   QSurfaceFormat::setDefaultFormat(f);
 }
 
-TGLPanel::TGLPanel(QWidget* parent) : QOpenGLWidget(parent) { setMinimumSize(1, 1); }
+TGLPanel::TGLPanel(QWidget* parent) : QOpenGLWidget(parent) {
+  setMinimumSize(1, 1);
+  // A click on the view gives it the keyboard, so that its keys ("F") work after any click.
+  setFocusPolicy(Qt::ClickFocus);
+}
 
 TGLPanel::~TGLPanel() {
   // The context goes with the base class, after this object's own part: nothing of this
@@ -163,4 +168,15 @@ void TGLPanel::mouseMoveEvent(QMouseEvent* event) {
 
 void TGLPanel::mouseReleaseEvent(QMouseEvent*) {
   if (OnMouseUp) OnMouseUp();
+}
+
+void TGLPanel::wheelEvent(QWheelEvent* event) {
+  const int delta = event->angleDelta().y();
+  if (delta == 0 || !OnWheel) {
+    event->ignore();
+    return;
+  }
+  const QPoint p = event->position().toPoint();
+  OnWheel(p.x(), p.y(), delta / 120.0);
+  event->accept();
 }

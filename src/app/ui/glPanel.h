@@ -22,6 +22,8 @@ class TGLPanel : public QOpenGLWidget {
   std::function<void(int x, int y, uint8_t buttons)> OnMouseDown;
   std::function<void(int x, int y, uint8_t buttons)> OnMouseMove;
   std::function<void()> OnMouseUp;
+  // The wheel at (x, y): steps away from the user (negative: towards), 1 per notch.
+  std::function<void(int x, int y, double steps)> OnWheel;
   // Once, when the platform gives no usable OpenGL; the text says what is missing.
   std::function<void(const QString& why)> OnGLFailed;
 
@@ -49,6 +51,7 @@ class TGLPanel : public QOpenGLWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
 
  private:
   void Fail(const QString& why);

@@ -7,7 +7,11 @@
 #include <stdexcept>
 #include <utility>
 
+class QString;
 class QWidget;
+
+// The message with its first letter in upper case, as a sentence starts.
+QString SentenceCase(const QString& message);
 
 // Shows the error's text in a critical message box over `parent`.
 void ShowError(QWidget* parent, const std::exception& error);

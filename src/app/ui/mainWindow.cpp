@@ -1,8 +1,10 @@
 #include "mainWindow.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QClipboard>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -14,10 +16,13 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QProxyStyle>
 #include <QTabBar>
 #include <QSpinBox>
+#include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -33,11 +38,15 @@
 #include "app/model/exportControls.h"
 #include "app/model/meshExport.h"
 #include "app/model/readSceneInputs.h"
+#include "app/model/surfaceSummary.h"
 #include "core/imageFile.h"
 #include "render/imageExport.h"
 #include "controlLayout.h"
 #include "controlWidgets.h"
 #include "core/rangeError.h"
+#include "elidedLabel.h"
+#include "invariants/loopPaths.h"
+#include "invariants/seifertForm.h"
 #include "glPanel.h"
 #include "guard.h"
 #include "mesh/buildMesh.h"
@@ -53,6 +62,10 @@ using H = THandler;
 // The largest drawing panel the window-size fields accept; far beyond any screen, and small
 // enough that every size computed from it stays an ordinary integer.
 constexpr int kMaxPanelSize = 16000;
+
+// The drawing panel never gets smaller than this when the window shrinks.
+constexpr int kMinPanelWidth = 160;
+constexpr int kMinPanelHeight = 120;
 
 int ParseInteger(const std::string& typed) {
   const auto first = typed.find_first_not_of(" \t");
@@ -103,6 +116,7 @@ TForm1::TForm1(TForm2& splash, Tforma& advancedWindow, QWidget* parent)
 
   controls.userActionGuard = [this](const std::function<void()>& body) { Run(body); };
   model.drawFrame = [this] {
+    UpdateCounts();
     if (glPanel) glPanel->Redraw();
   };
   auto* braidBox = static_cast<TPaintBox*>(controls.Widget("pb_braid"));
@@ -112,6 +126,16 @@ TForm1::TForm1(TForm2& splash, Tforma& advancedWindow, QWidget* parent)
     DrawBraid(controls.Text("ed_braid"), canvas, braidBox->width(), braidBox->height());
   };
   model.repaintBraidDiagram = [braidBox] { braidBox->update(); };
+  model.recomputed = [this] { ShowInvariants(); };
+  if (auto* show = findChild<QCheckBox*>(QStringLiteral("cb_showloops")))
+    connect(show, &QCheckBox::toggled, this, [this] {
+      Run([this] {
+        UpdateLoopPaths();
+        model.RequestRedraw();
+      });
+    });
+  if (auto* loops = findChild<QLabel*>(QStringLiteral("lb_loops")))
+    connect(loops, &QLabel::linkHovered, this, [this](const QString& link) { HighlightLoops(link); });
   // The smoothing loop lets the window breathe between iterations.
   model.processEvents = [] { QCoreApplication::processEvents(); };
   model.askYesCancel = [this](const std::string& question) {
@@ -133,6 +157,15 @@ TForm1::TForm1(TForm2& splash, Tforma& advancedWindow, QWidget* parent)
     connect(jpg, &QCheckBox::clicked, this, [this] { lastSaveName.clear(); });
   model.showNote = [this](const std::string& note) { ShowStatus(QString::fromStdString(note)); };
   model.showBusy = [this](bool on) { ShowBusy(on); };
+  model.askYesNo = [this](const std::string& question) {
+    return QMessageBox::question(this, QStringLiteral("Veltrane"),
+                                 QString::fromStdString(question),
+                                 QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+  };
+  model.recomputeDone = [this](const std::string& error) {
+    MarkBraidField(QString::fromStdString(error));
+  };
 
   statusTimer.setSingleShot(true);
   statusTimer.setInterval(6000);
@@ -142,6 +175,15 @@ TForm1::TForm1(TForm2& splash, Tforma& advancedWindow, QWidget* parent)
   qApp->installEventFilter(this);
 
   Run([this] { model.StartUp(); });
+  // The knot table's list opens wide enough for its longest entry.
+  if (auto* table = controls.As<QComboBox>("cb_knottable")) {
+    int widest = 0;
+    for (int i = 0; i < table->count(); ++i)
+      widest = std::max(widest, table->fontMetrics().horizontalAdvance(table->itemText(i)));
+    table->view()->setMinimumWidth(widest + 2 * table->view()->frameWidth() +
+                                   table->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 16);
+  }
+  UpdateCounts();
 
   connect(&splash, &TForm2::pictureClicked, this, [this, &splash] {
     splash.hide();
@@ -163,8 +205,11 @@ TForm1::~TForm1() {
   model.showBusy = nullptr;
   model.chooseColor = nullptr;
   model.repaintBraidDiagram = nullptr;
+  model.recomputed = nullptr;
   model.processEvents = nullptr;
   model.askYesCancel = nullptr;
+  model.askYesNo = nullptr;
+  model.recomputeDone = nullptr;
   if (glPanel) {
     glPanel->OnGLInit = nullptr;
     glPanel->OnRedraw = nullptr;
@@ -172,6 +217,7 @@ TForm1::~TForm1() {
     glPanel->OnMouseDown = nullptr;
     glPanel->OnMouseMove = nullptr;
     glPanel->OnMouseUp = nullptr;
+    glPanel->OnWheel = nullptr;
     glPanel->OnGLFailed = nullptr;
   }
 }
@@ -216,30 +262,34 @@ void TForm1::BuildWindow(Tforma& advancedWindow) {
   static_cast<QFrame*>(panelMessage)->setFrameShape(QFrame::StyledPanel);
   auto* bar = new QHBoxLayout(panelMessage);
   bar->setContentsMargins(8, 4, 6, 4);
-  bar->setSpacing(8);
+  bar->setSpacing(6);
   for (const char* name : {"lab_show", "cb_showsurfaces", "cb_showlinks", "cbshline"})
     bar->addWidget(W(name));
-  status = new QLabel(panelMessage);
-  status->setObjectName(QStringLiteral("lab_status"));
-  status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  status->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  bar->addWidget(status, 1);
-  for (const char* name : {"but_sestart", "Button6", "Button5"}) {
-    W(name)->setMinimumWidth(48);
-    W(name)->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    bar->addWidget(W(name));
+  bar->addStretch(1);
+  // The buttons keep their whole caption: the window does not get narrower than the bar.
+  for (const char* name : {"but_sestart", "Button6", "Button5", "but_fitview"}) {
+    auto* button = qobject_cast<QAbstractButton*>(W(name));
+    button->setMinimumWidth(button->fontMetrics().horizontalAdvance(button->text()) + 16);
+    button->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    bar->addWidget(button);
   }
-  // The bar never decides how narrow the drawing panel may be: typed panel sizes are kept,
-  // and a bar too narrow for its controls clips them.
-  bar->setSizeConstraint(QLayout::SetNoConstraint);
-  panelMessage->setMinimumWidth(1);
+  panel1->setMinimumSize(kMinPanelWidth, kMinPanelHeight);
 
   // The control panel: one tab per page, and the spare "Shape" page whose tab is hidden.
   panelControl = new QFrame(this);
   panelControl->setObjectName(QStringLiteral("panel_control"));
   panelControl->setFixedWidth(241);
   auto* side = new QVBoxLayout(panelControl);
-  side->setContentsMargins(2, 2, 2, 2);
+  side->setContentsMargins(2, 0, 2, 0);
+  side->setSpacing(2);
+  menuBar = new QMenuBar(panelControl);
+  menuBar->setObjectName(QStringLiteral("menu_bar"));
+  QMenu* help = menuBar->addMenu(QStringLiteral("&Help"));
+  help->setObjectName(QStringLiteral("menu_help"));
+  QAction* about = help->addAction(QStringLiteral("&About Veltrane"));
+  about->setObjectName(QStringLiteral("act_about"));
+  connect(about, &QAction::triggered, this, [this] { ShowAbout(); });
+  side->setMenuBar(menuBar);
   pageControl = new QTabWidget(panelControl);
   pageControl->setObjectName(QStringLiteral("PageControl1"));
   pageControl->setUsesScrollButtons(false);
@@ -254,7 +304,23 @@ void TForm1::BuildWindow(Tforma& advancedWindow) {
   spare->setObjectName(QStringLiteral("page_Shape2"));
   pageControl->setTabVisible(pageControl->addTab(spare, QStringLiteral("Shape")), false);
   pageControl->setCurrentIndex(0);
-  side->addWidget(pageControl);
+  side->addWidget(pageControl, 1);
+
+  // The status line beside the bottom bar: the surface's counts, and the last note.
+  auto* statusLine = new QFrame(panelControl);
+  statusLine->setObjectName(QStringLiteral("panel_status"));
+  statusLine->setFrameShape(QFrame::StyledPanel);
+  statusLine->setFixedHeight(38);
+  auto* lines = new QVBoxLayout(statusLine);
+  lines->setContentsMargins(6, 2, 6, 2);
+  lines->setSpacing(0);
+  counts = new TElidedLabel(statusLine);
+  counts->setObjectName(QStringLiteral("lab_counts"));
+  status = new TElidedLabel(statusLine);
+  status->setObjectName(QStringLiteral("lab_status"));
+  lines->addWidget(counts);
+  lines->addWidget(status);
+  side->addWidget(statusLine);
 
   advancedWindow.Build(controls);
 
@@ -321,6 +387,13 @@ void TForm1::ConnectPanel() {
     Run([&] { drag(x, y, buttons); });
   };
   glPanel->OnMouseUp = [this] { Run([this] { MouseUp(app.View); }); };
+  glPanel->OnWheel = [this](int x, int y, double steps) {
+    Run([&] {
+      if (!app.racing &&
+          WheelZoom(app.View, steps, x, y, glPanel->width(), glPanel->height(), UpAxis(controls)))
+        glPanel->Redraw();
+    });
+  };
   glPanel->OnGLFailed = [this](const QString& why) { ReportNoOpenGL(why); };
 }
 
@@ -384,6 +457,10 @@ void TForm1::WindowSizeEntered() {
                      " pixels wide and high");
   resize(w + width() - drawingPanel->width(), h + height() - drawingPanel->height());
   model.RequestRedraw();
+  if (drawingPanel->width() != w || drawingPanel->height() != h)
+    ShowStatus(QStringLiteral("The window's smallest size keeps the drawing panel at %1 x %2")
+                   .arg(drawingPanel->width())
+                   .arg(drawingPanel->height()));
 }
 
 void TForm1::but_fullscreenClick() {
@@ -560,8 +637,52 @@ void TForm1::StartRide() {
 
 void TForm1::ShowStatus(const QString& text) {
   status->setText(text);
-  status->setToolTip(text);
   statusTimer.start();
+}
+
+void TForm1::UpdateCounts() { counts->setText(QString::fromStdString(SurfaceSummary(app))); }
+
+QString TForm1::CountsText() const { return counts->text(); }
+
+void TForm1::MarkBraidField(const QString& error) {
+  auto* braid = controls.As<QLineEdit>("ed_braid");
+  if (!braid) return;
+  if (error.isEmpty()) {
+    braid->setStyleSheet(QString());
+    const TControlDef* def = FindControl("ed_braid");
+    braid->setToolTip(def ? Q(def->hint) : QString());
+    return;
+  }
+  braid->setStyleSheet(QStringLiteral("QLineEdit { border: 2px solid #d00000; }"));
+  braid->setToolTip(SentenceCase(error));
+}
+
+void TForm1::FitViewClick() {
+  const TSceneInputs in = ReadSceneInputs(controls);
+  if (FitView(app.View, MeshBox(app.Seifert.mesh), drawingPanel->width(),
+              drawingPanel->height(), in) &&
+      glPanel)
+    glPanel->Redraw();
+}
+
+void TForm1::ShowAbout() {
+  QMessageBox box(this);
+  box.setObjectName(QStringLiteral("about_box"));
+  box.setWindowTitle(QStringLiteral("About Veltrane"));
+  box.setTextFormat(Qt::RichText);
+  box.setText(QStringLiteral(
+      "<h3>Veltrane " VELTRANE_VERSION "</h3>"
+      "<p>Veltrane builds, shows and exports Seifert surfaces of knots and links: orientable "
+      "surfaces whose boundary is the knot. Give a braid word, pick a preset or a row of the "
+      "knot table, or ask for a torus knot; the surface is laid out as disks joined by "
+      "half-twisted bands, meshed, refined and smoothed, and can be saved as a picture.</p>"
+      "<p><b>Mouse on the view</b><br>Left drag: turn &nbsp; Right drag: zoom &nbsp; "
+      "Middle drag: pan<br>Wheel: zoom about the pointer</p>"
+      "<p><b>Keys</b><br>F (after a click on the view): fit view<br>Esc: hide or show the "
+      "controls<br>Ctrl+C: copy the image<br>F1: restart and start the roller coaster<br>"
+      "Enter in the braid field: build the typed word</p>"));
+  box.setStandardButtons(QMessageBox::Ok);
+  box.exec();
 }
 
 void TForm1::ShowBusy(bool on) {
@@ -574,6 +695,7 @@ void TForm1::ShowBusy(bool on) {
   }
   QGuiApplication::restoreOverrideCursor();
   if (status->text() == kBuilding) status->clear();
+  UpdateCounts();
 }
 
 QString TForm1::StatusText() const { return status->text(); }
@@ -593,6 +715,12 @@ bool TForm1::FormKeyDown(QKeyEvent* event, QWidget* receiver) {
       auto* edit = qobject_cast<QLineEdit*>(receiver);
       return !(edit && edit->hasSelectedText());
     }
+    case Qt::Key_F:
+      // Only on the drawing panel: in a text field the key types.
+      if (receiver != drawingPanel || (mods & (Qt::ControlModifier | Qt::AltModifier)))
+        return false;
+      Run([this] { FitViewClick(); });
+      return true;
     case Qt::Key_Escape:
       Run([this] {
         if (!panelControl->isHidden())
@@ -660,6 +788,9 @@ void TForm1::PendingHandler(const TControlDef& def) {
     case H::but_export_meshClick:
       but_export_meshClick();
       return;
+    case H::FitViewClick:
+      FitViewClick();
+      return;
     default:
       NotAvailable(def);
       return;
@@ -681,9 +812,8 @@ void TForm1::NotAvailable(const TControlDef& def) {
   if (def.kind == TControlKind::kToggleButton) controls.SetChecked(def.name, false);
   QWidget* w = controls.Widget(def.name);
   QWidget* owner = w && w->window() ? w->window() : this;
-  const QString what = def.caption.empty() ? Q(def.name) : Q(def.caption);
   QMessageBox::information(owner, QStringLiteral("Veltrane"),
-                           QStringLiteral("\"%1\" is not available yet.").arg(what));
+                           Q(ControlTitle(def)) + QStringLiteral(" is not available yet."));
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -696,4 +826,75 @@ void TForm1::closeEvent(QCloseEvent* event) {
   advanced.hide();
   event->accept();
   if (quitRequest) quitRequest();
+}
+
+void TForm1::ShowInvariants() {
+  auto* box = findChild<QLabel*>(QStringLiteral("lb_invariants"));
+  auto* loops = findChild<QLabel*>(QStringLiteral("lb_loops"));
+  if (!box || !loops) return;
+  if (controls.Checked("cb_torus")) {
+    box->setText(QStringLiteral("Shown for braid words; the torus is drawn instead."));
+    loops->clear();
+    invariants.reset();
+    invariantsBraid.clear();
+    UpdateLoopPaths();
+    return;
+  }
+  const std::string braid = controls.Text("ed_braid");
+  if (braid != invariantsBraid || box->text().isEmpty()) {
+    invariantsBraid = braid;
+    box->setText(QString::fromStdString(InvariantsSummary(braid)));
+    invariants.reset();
+    try {
+      invariants = std::make_unique<TInvariants>(ComputeInvariants(braid));
+    } catch (const RangeError&) {
+      // The summary above says why.
+    }
+    // The loops' names in their drawing colours and the Seifert matrix (when small enough to
+    // read); hovering a name or an entry highlights its loops.
+    static const char* const kColours[] = {"#e61a1a", "#1a73f2", "#1abf33", "#f28c0d",
+                                           "#9926d9", "#0dbfbf", "#f233a6", "#734d1a"};
+    QString html;
+    if (invariants && invariants->rank > 0) {
+      const TInvariants& r = *invariants;
+      auto name = [&](size_t i) {
+        return QStringLiteral("<a href=\"%1\" style=\"color:%2;text-decoration:none\"><b>a%3</b></a>")
+            .arg(i).arg(QLatin1String(kColours[i % 8])).arg(i + 1);
+      };
+      html += QStringLiteral("Loops: ");
+      for (size_t i = 0; i < r.loops.size(); ++i)
+        html += (i ? QStringLiteral(", ") : QString()) + name(i) +
+                QStringLiteral(" (bands %1, %2)").arg(r.loops[i].bandUp).arg(r.loops[i].bandDown);
+      if (r.rank <= 10) {
+        html += QStringLiteral("<br>Seifert matrix:<table cellspacing=\"0\" cellpadding=\"1\"><tr><td></td>");
+        for (size_t j = 0; j < r.loops.size(); ++j) html += QStringLiteral("<td align=\"right\">") + name(j) + QStringLiteral("</td>");
+        html += QStringLiteral("</tr>");
+        for (size_t i = 0; i < r.loops.size(); ++i) {
+          html += QStringLiteral("<tr><td>") + name(i) + QStringLiteral("</td>");
+          for (size_t j = 0; j < r.loops.size(); ++j)
+            html += QStringLiteral("<td align=\"right\"><a href=\"%1,%2\" style=\"color:black;text-decoration:none\">%3</a></td>")
+                        .arg(i).arg(j).arg(r.seifert[i][j]);
+          html += QStringLiteral("</tr>");
+        }
+        html += QStringLiteral("</table>");
+      }
+    }
+    loops->setText(html);
+  }
+  UpdateLoopPaths();
+}
+
+void TForm1::UpdateLoopPaths() {
+  auto* show = findChild<QCheckBox*>(QStringLiteral("cb_showloops"));
+  app.showLoops = show && show->isChecked();
+  app.loopPaths.clear();
+  if (app.showLoops && invariants && !controls.Checked("cb_torus") && app.Settings.layout == kLayoutStacked)
+    app.loopPaths = LoopPaths(app.Seifert, *invariants);
+}
+
+void TForm1::HighlightLoops(const QString& link) {
+  const QStringList parts = link.split(QLatin1Char(','), Qt::SkipEmptyParts);
+  app.highlightedLoops[0] = parts.size() > 0 ? parts[0].toInt() : -1;
+  app.highlightedLoops[1] = parts.size() > 1 ? parts[1].toInt() : -1;
+  if (app.showLoops) model.RequestRedraw();
 }

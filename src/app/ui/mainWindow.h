@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <string_view>
 
 #include "app/model/appState.h"
@@ -17,8 +18,11 @@
 
 class QKeyEvent;
 class QLabel;
+class QMenuBar;
+class TElidedLabel;
 class QTabWidget;
 class TForm2;
+struct TInvariants;
 class TGLPanel;
 class Tforma;
 
@@ -49,8 +53,15 @@ class TForm1 : public QWidget {
   // How often Ctrl+C asked to copy the image, and F1 to start the ride.
   int CopyImageRequests() const { return copyImageRequests; }
   int RideRequests() const { return rideRequests; }
-  // The note in the bottom bar (what the last key command or a failed frame said).
+  // The note in the status line (what the last key command or a failed frame said).
   QString StatusText() const;
+  // The status line's counts: "V vertices, F faces, genus g", and the state.
+  QString CountsText() const;
+
+  // "Fit view" (also F on the drawing panel): the whole model fills the panel.
+  void FitViewClick();
+  // Help, "About Veltrane": version, what the program does, keyboard and mouse.
+  void ShowAbout();
 
   // The save dialog; tests answer it themselves. Returns the chosen name (empty: cancelled)
   // and sets `filter` to the chosen one of `filters`.
@@ -83,7 +94,16 @@ class TForm1 : public QWidget {
   void ShowStatus(const QString& text);
   // A busy cursor and "Building mesh…" while a large build runs.
   void ShowBusy(bool on);
+  // A recompute failed (`error`, a red frame and the message on the braid field, which shows
+  // a word the view does not) or succeeded (empty: the field is plain again).
+  void MarkBraidField(const QString& error);
+  // The status line's counts follow the surface on view.
+  void UpdateCounts();
   void Frame();
+  // The "Invariants" box for the knot of the last recompute, and the loops on its mesh.
+  void ShowInvariants();
+  void UpdateLoopPaths();
+  void HighlightLoops(const QString& link);
   void ReportNoOpenGL(const QString& why);
 
   QString glProblem;  // why there is no OpenGL panel; empty when there is one
@@ -100,7 +120,9 @@ class TForm1 : public QWidget {
   QWidget* panelControl = nullptr;
   QWidget* panelMessage = nullptr;
   QTabWidget* pageControl = nullptr;
-  QLabel* status = nullptr;
+  QMenuBar* menuBar = nullptr;
+  TElidedLabel* status = nullptr;
+  TElidedLabel* counts = nullptr;
   QTimer statusTimer;
   int copyImageRequests = 0;
   // The export's tile and sample state, read by every frame; no tiling outside an export.
@@ -109,4 +131,6 @@ class TForm1 : public QWidget {
   QString lastSaveName;  // the save dialog starts there
   QString lastMeshName, lastMeshFilter;  // and the mesh export's dialog there
   int rideRequests = 0;
+  std::string invariantsBraid;  // the word the "Invariants" box shows
+  std::unique_ptr<TInvariants> invariants;  // its values; null when it has none
 };

@@ -1,0 +1,66 @@
+#include "surfaceSummary.h"
+
+#include <cmath>
+#include <numeric>
+#include <vector>
+
+namespace {
+
+int32_t Find(std::vector<int32_t>& parent, int32_t i) {
+  while (parent[i] != i) i = parent[i] = parent[parent[i]];
+  return i;
+}
+
+}  // namespace
+
+int32_t SurfaceGenus(const TSeiffert& model) {
+  if (model.nDisks < 1 || model.nLinks < 1 ||
+      model.disks.size() <= static_cast<size_t>(model.nDisks) ||
+      model.tubes.size() <= static_cast<size_t>(model.nTubes))
+    return -1;
+  // Connected pieces of the disk-and-band graph.
+  std::vector<int32_t> parent(static_cast<size_t>(model.nDisks) + 1);
+  std::iota(parent.begin(), parent.end(), 0);
+  int32_t pieces = model.nDisks;
+  for (int32_t t = 1; t <= model.nTubes; ++t) {
+    const TTube& tube = model.tubes[t];
+    const int32_t a = tube.endA.disk, b = tube.endB.disk;
+    if (a < 1 || a > model.nDisks || b < 1 || b > model.nDisks) return -1;
+    const int32_t ra = Find(parent, a), rb = Find(parent, b);
+    if (ra != rb) {
+      parent[ra] = rb;
+      --pieces;
+    }
+  }
+  const int32_t perCurve = model.knotWidth > 0 ? 2 : 1;
+  if (model.nLinks % perCurve != 0) return -1;
+  const int64_t curves = model.nLinks / perCurve;
+  const int64_t chi = int64_t{model.nDisks} - model.nTubes;
+  const int64_t twiceGenus = 2 * int64_t{pieces} - chi - curves;
+  if (twiceGenus < 0 || twiceGenus % 2 != 0) return -1;
+  return static_cast<int32_t>(twiceGenus / 2);
+}
+
+std::string SurfaceSummary(const TAppState& app) {
+  const TSeiffert& s = app.Seifert;
+  std::string text = std::to_string(s.mesh.nVerts);
+  text.append(" vertices, ").append(std::to_string(s.mesh.nFaces)).append(" faces");
+  if (!app.torusShown) {
+    if (const int32_t genus = SurfaceGenus(s); genus >= 0)
+      text.append(", genus ").append(std::to_string(genus));
+  }
+  if (app.smoothed) text.append(", smoothed");
+  if (app.refineSteps > 0)
+    text.append(", refined \u00d7").append(std::to_string(app.refineSteps));
+  return text;
+}
+
+TBox MeshBox(const TMesh& mesh) {
+  TBox box;
+  const int32_t n = std::min<int64_t>(mesh.nVerts, static_cast<int64_t>(mesh.verts.size()));
+  for (int32_t i = 0; i < n; ++i) {
+    const Vec3& p = mesh.verts[i].pos;
+    if (std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z)) box.Add(p);
+  }
+  return box;
+}

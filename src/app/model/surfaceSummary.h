@@ -1,0 +1,21 @@
+#pragma once
+// What the window tells about the current surface at a glance: its size, its genus and
+// whether it was smoothed or refined; and the box "Fit view" frames.
+
+#include <string>
+
+#include "appState.h"
+#include "render/view.h"
+
+// The genus of the Seifert surface laid out in `model`, from its Euler characteristic
+// (disks minus bands) and its boundary curves (the traced link lines; a "Double knot" traces
+// two per curve): each connected piece of genus g with b curves has 2 - 2g - b = chi.
+// -1 when it cannot be told (no lay-out, no link lines, or counts that do not fit a surface).
+int32_t SurfaceGenus(const TSeiffert& model);
+
+// "V vertices, F faces, genus g", then ", smoothed" and ", refined ×k" when they apply. The
+// torus shows no genus: it is built as a tube, not from a lay-out.
+std::string SurfaceSummary(const TAppState& app);
+
+// The bounding box of the mesh's vertices (non-finite positions left out).
+TBox MeshBox(const TMesh& mesh);

@@ -1,0 +1,22 @@
+#pragma once
+// The invariants command's output: one braid in full, or the knot table a row a line / as JSON.
+
+#include <nlohmann/json.hpp>
+#include <ostream>
+#include <string>
+
+#include "invariants/seifertForm.h"
+#include "knots/knotTable.h"
+
+// The JSON record; `row` (may be null) adds the table's name and genus.
+nlohmann::ordered_json InvariantsJson(const std::string& braid, const TInvariants& r,
+                                      const TKnotEntry* row);
+
+// Every value, a line each.
+void WriteInvariantsText(const std::string& braid, const TInvariants& r, const TKnotEntry* row,
+                         std::ostream& out);
+
+// The whole table: a line per row (or one JSON array); returns how many rows' braid surfaces have
+// the table's genus. A row whose computation fails is reported in its line and counted in `failed`.
+int32_t WriteTableInvariants(const TKnotTable& table, bool json, std::ostream& out,
+                             int32_t& failed);

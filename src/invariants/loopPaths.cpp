@@ -1,0 +1,144 @@
+#include "invariants/loopPaths.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <limits>
+#include <queue>
+#include <unordered_map>
+
+#include "core/checked.h"
+
+namespace {
+
+bool ValidVertex(const TMesh& mesh, int32_t v) {
+  return v >= 0 && v < mesh.nVerts;
+}
+
+// Shortest chain from `from` to `to` over the graph `neighbours` gives (at most `maxVisits`
+// vertices looked at); the chain includes `from`, excludes `to`. Empty when there is none.
+template <typename TNeighbours>
+std::vector<int32_t> ShortestPath(const TMesh& mesh, TNeighbours neighbours, int32_t from,
+                                  int32_t to, int64_t maxVisits) {
+  if (from == to) return {};
+  std::unordered_map<int32_t, double> dist;
+  std::unordered_map<int32_t, int32_t> next;
+  using TItem = std::pair<double, int32_t>;
+  std::priority_queue<TItem, std::vector<TItem>, std::greater<TItem>> queue;
+  dist[to] = 0;  // searched backwards so the chain comes out in walking order
+  queue.push({0, to});
+  int64_t visits = 0;
+  while (!queue.empty() && visits++ < maxVisits) {
+    const auto [d, v] = queue.top();
+    queue.pop();
+    if (d > dist[v]) continue;
+    if (v == from) break;
+    neighbours(v, [&](int32_t w) {
+      const double nd = d + (mesh.verts[w].pos - mesh.verts[v].pos).Length();
+      const auto it = dist.find(w);
+      if (it == dist.end() || nd < it->second) {
+        dist[w] = nd;
+        next[w] = v;
+        queue.push({nd, w});
+      }
+    });
+  }
+  if (!next.count(from)) return {};
+  std::vector<int32_t> path;
+  for (int32_t v = from; v != to; v = next.at(v)) path.push_back(v);
+  return path;
+}
+
+}  // namespace
+
+std::vector<std::vector<int32_t>> LoopPaths(const TSeiffert& model, const TInvariants& inv) {
+  const TMesh& mesh = model.mesh;
+  if (model.nDisks != inv.nDisks || model.nTubes != inv.nBands || mesh.nEdges <= 0 ||
+      static_cast<int64_t>(model.tubes.size()) <= model.nTubes ||
+      static_cast<int64_t>(model.disks.size()) <= model.nDisks ||
+      static_cast<int64_t>(mesh.verts.size()) < mesh.nVerts)
+    return {};
+  std::vector<std::vector<int32_t>> adj(static_cast<size_t>(mesh.nVerts));
+  for (int32_t e = 0; e < mesh.nEdges && e < static_cast<int32_t>(mesh.edges.size()); ++e) {
+    const TEdge& edge = mesh.edges[e];
+    if (!ValidVertex(mesh, edge.a) || !ValidVertex(mesh, edge.b)) continue;
+    adj[edge.a].push_back(edge.b);
+    adj[edge.b].push_back(edge.a);
+  }
+  // Each disk's grid as a graph: entries next to each other in a row (around) or a column. These
+  // are edges of the mesh as built; a mesh refined since has their halves instead.
+  std::vector<std::unordered_map<int32_t, std::vector<int32_t>>> diskGraph(model.nDisks + 1);
+  for (int32_t d = 1; d <= model.nDisks; ++d) {
+    const TPntGrid& g = model.disks[d].grid;
+    auto link = [&](int32_t a, int32_t b) {
+      if (!ValidVertex(mesh, a) || !ValidVertex(mesh, b) || a == b) return;
+      diskGraph[d][a].push_back(b);
+      diskGraph[d][b].push_back(a);
+    };
+    for (size_t r = 0; r < g.size(); ++r)
+      for (size_t c = 0; c < g[r].size(); ++c) {
+        link(g[r][c], g[r][(c + 1) % g[r].size()]);
+        if (r + 1 < g.size() && c < g[r + 1].size()) link(g[r][c], g[r + 1][c]);
+      }
+  }
+  auto acrossDisk = [&](int32_t d, int32_t from, int32_t to) {
+    const auto& graph = diskGraph[d];
+    return ShortestPath(
+        mesh,
+        [&](int32_t v, const std::function<void(int32_t)>& visit) {
+          const auto it = graph.find(v);
+          if (it != graph.end())
+            for (int32_t w : it->second) visit(w);
+        },
+        from, to, std::numeric_limits<int64_t>::max());
+  };
+  // Joins two vertices of the chain along the mesh's own edges (directly unless refined).
+  auto alongMesh = [&](int32_t from, int32_t to) {
+    return ShortestPath(
+        mesh,
+        [&](int32_t v, const std::function<void(int32_t)>& visit) {
+          for (int32_t w : adj[v]) visit(w);
+        },
+        from, to, 4096);
+  };
+  // The loop that goes up a band takes a column just left of the middle of one face, the loop
+  // that comes down takes one just right of it, so two loops sharing a band run side by side.
+  auto column = [&](int32_t band, int32_t lower, int32_t beside) -> std::vector<int32_t> {
+    const TTube& t = model.tubes[band];
+    if (t.endA.disk != lower || t.endB.disk != lower + 1 || t.grid.empty() || t.nAcross <= 0)
+      return {};
+    std::vector<int32_t> c;
+    for (const auto& row : t.grid) {
+      const size_t across = static_cast<size_t>(Mod(t.nAcross / 4 + beside, t.nAcross));
+      if (across >= row.size() || !ValidVertex(mesh, row[across])) return {};
+      c.push_back(row[across]);
+    }
+    return c;
+  };
+  std::vector<std::vector<int32_t>> paths;
+  for (const TLoop& loop : inv.loops) {
+    const int32_t j = loop.lowerDisk;
+    const std::vector<int32_t> up = column(loop.bandUp, j, -1);
+    std::vector<int32_t> down = column(loop.bandDown, j, 1);
+    if (up.size() < 2 || down.size() < 2) return {};
+    std::reverse(down.begin(), down.end());
+    const std::vector<int32_t> across = acrossDisk(j + 1, up.back(), down.front());
+    const std::vector<int32_t> back = acrossDisk(j, down.back(), up.front());
+    if ((across.empty() && up.back() != down.front()) ||
+        (back.empty() && down.back() != up.front()))
+      return {};
+    std::vector<int32_t> waypoints(up.begin(), up.end() - 1);
+    waypoints.insert(waypoints.end(), across.begin(), across.end());
+    waypoints.insert(waypoints.end(), down.begin(), down.end() - 1);
+    waypoints.insert(waypoints.end(), back.begin(), back.end());
+    std::vector<int32_t> chain;
+    for (size_t p = 0; p < waypoints.size(); ++p) {
+      const int32_t a = waypoints[p], b = waypoints[(p + 1) % waypoints.size()];
+      const std::vector<int32_t> piece = alongMesh(a, b);
+      if (piece.empty() && a != b) return {};
+      chain.insert(chain.end(), piece.begin(), piece.end());
+    }
+    paths.push_back(chain);
+  }
+  return paths;
+}

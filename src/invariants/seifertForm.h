@@ -1,0 +1,78 @@
+#pragma once
+// What the braid surface says about its boundary: a basis of the surface's first homology, the
+// Seifert matrix, the Alexander polynomial, the determinant and the signature.
+//
+// The surface is the one the stacked lay-out builds: one disk per strand, stacked, and one band
+// per letter between the disks of the two strands it exchanges, with the letter's signed number
+// of half twists. Bands with an odd count keep the side of the disk they lead to (a braid
+// crossing); bands with an even count turn it over.
+//
+// Sign convention: an upper-case letter is a positive crossing, and a loop through two bands of
+// one positive half twist each has self-linking -1, so the positive trefoil "AAA" has Seifert
+// matrix [[-1, 1], [0, -1]] and signature -2. Everything is exact integer arithmetic; a value
+// beyond 64 bits is a RangeError, never a wrapped number.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// One basis loop: up band `bandUp` from disk `lowerDisk` to disk `lowerDisk` + 1, along the upper
+// disk, down band `bandDown`, back along the lower disk. Bands are the word's letters, from 1;
+// `bandUp` < `bandDown` and no band of the same two disks lies between them.
+struct TLoop {
+  int32_t lowerDisk = 0;
+  int32_t bandUp = 0;
+  int32_t bandDown = 0;
+};
+
+// A polynomial in t with integer coefficients, element i the coefficient of t^i.
+using TPolynomial = std::vector<int64_t>;
+
+struct TInvariants {
+  int32_t nDisks = 0;
+  int32_t nBands = 0;
+  int32_t eulerCharacteristic = 0;  // disks - bands
+  int32_t surfaceParts = 0;         // connected pieces of the surface
+  int32_t components = 0;           // boundary components: 1 for a knot
+  int32_t genus = 0;                // summed over the pieces
+  int32_t rank = 0;                 // rank of the first homology, the number of loops
+  std::vector<TLoop> loops;
+  std::vector<std::vector<int64_t>> seifert;  // rank x rank: V[i][j] = lk(loop i, loop j pushed off)
+  // Delta(t) = t^(-rank/2) det(V - t V^T) with the outer zero coefficients dropped, so that it is
+  // symmetric (antisymmetric for an even number of components); the sign makes Delta(1) > 0, or,
+  // where Delta(1) = 0 (links), the coefficient of the highest power positive. Zero for a split
+  // surface. `alexander` runs from the lowest power up; that power is `alexanderLowest2` / 2.
+  TPolynomial alexander;
+  int32_t alexanderLowest2 = 0;
+  std::string alexanderText;
+  int64_t determinant = 0;  // |Delta(-1)|
+  int32_t signature = 0;    // of V + V^T
+};
+
+// Limit on the basis size, so that the exact computation stays quick.
+constexpr int32_t kMaxLoops = 60;
+
+// From a braid word (the parser's reading). A RangeError when the surface is not orientable (the
+// bands between two disks mix odd and even twist counts), has more than kMaxLoops loops, or a
+// number outgrows 64 bits.
+TInvariants ComputeInvariants(const std::string& braid);
+
+// From the parser's output (gen, power with element 0 unused).
+TInvariants ComputeInvariants(const std::vector<int32_t>& gen, const std::vector<int32_t>& power,
+                              int32_t nStrands, int32_t nCross);
+
+// Exact polynomial arithmetic, shared with the tests' independent checks.
+TPolynomial PolyMul(const TPolynomial& a, const TPolynomial& b);
+TPolynomial PolySub(const TPolynomial& a, const TPolynomial& b);
+// a / b where b divides a exactly over the integers; a RangeError otherwise.
+TPolynomial PolyExactDiv(const TPolynomial& a, const TPolynomial& b);
+// Determinant of a square matrix over Z[t], fraction-free elimination.
+TPolynomial PolyDeterminant(std::vector<std::vector<TPolynomial>> m);
+// Signature of a symmetric integer matrix by exact elimination over the rationals.
+int32_t Signature(const std::vector<std::vector<int64_t>>& symmetric);
+// "t^-1 - 1 + t"; exponents lowest2 / 2, lowest2 / 2 + 1, ... (halves written as t^1/2).
+std::string LaurentText(const TPolynomial& coefficients, int32_t lowest2);
+
+// The lines the window's "Invariants" box shows for a braid word (UTF-8): genus, Delta(t),
+// determinant and signature, the boundary's components for a link, or why there are none.
+std::string InvariantsSummary(const std::string& braid);

@@ -1,0 +1,287 @@
+// The window as a user meets it: "Fit view", the wheel, the smallest window, the busy state of
+// a long build, the knot-table box after a typed word, the marked braid field and "About".
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QWheelEvent>
+#include <QtTest>
+
+#include <array>
+#include <cmath>
+#include <memory>
+#include <string>
+
+#include "app/model/surfaceSummary.h"
+#include "app/ui/elidedLabel.h"
+#include "guiHelpers.h"
+
+namespace {
+
+// Where GL put a world point in the last frame: the matrices and viewport it read back.
+// Pixels, x right, y down from the panel's top.
+std::array<double, 2> Projected(const TView& v, const Vec3& p) {
+  std::array<double, 4> eye{}, clip{};
+  const std::array<double, 4> in{p.x, p.y, p.z, 1};
+  for (int r = 0; r < 4; ++r)
+    for (int k = 0; k < 4; ++k) eye[r] += v.ModelView[k * 4 + r] * in[k];
+  for (int r = 0; r < 4; ++r)
+    for (int k = 0; k < 4; ++k) clip[r] += v.Projection[k * 4 + r] * eye[k];
+  const double x = (clip[0] / clip[3] + 1) / 2 * v.Viewport[2];
+  const double y = (1 - clip[1] / clip[3]) / 2 * v.Viewport[3];
+  return {x, y};
+}
+
+// Screenshots for people, written only when asked for.
+void Shot(QWidget* w, const char* name) {
+  const QByteArray dir = qgetenv("VELTRANE_SHOTS");
+  if (!dir.isEmpty()) w->grab().save(QString::fromUtf8(dir) + "/" + name);
+}
+
+}  // namespace
+
+class TestWindowFeel : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<TDesktop> d;
+
+  TForm1& Main() { return d->main; }
+  TQtControlPanel& C() { return d->main.Controls(); }
+  TAppState& App() { return d->main.App(); }
+  void Click(const char* name) { QTest::mouseClick(C().Widget(name), Qt::LeftButton); }
+  int Row(const std::string& name) {
+    const auto& entries = App().KnotTable.entries;
+    for (size_t i = 0; i < entries.size(); ++i)
+      if (entries[i].rfind(name, 0) == 0) return static_cast<int>(i) + 1;
+    return 0;
+  }
+  void Wheel(QWidget* w, QPoint at, int delta) {
+    QWheelEvent e(at, w->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                  Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(w, &e);
+  }
+
+ private slots:
+  void init() {
+    d = OpenDesktop();
+    QVERIFY(d);
+    QVERIFY(Main().GLPanel1());
+    QTRY_VERIFY(Main().GLPanel1()->Active());
+  }
+  void cleanup() { d.reset(); }
+
+  // The whole box of a 10-crossing knot lies inside the panel after "Fit view", seen at an
+  // angle, in perspective and parallel projection, and fills it; the wheel zooms; F on the
+  // view fits again, while f in a text field only types.
+  void fitViewFramesTheWholeKnot() {
+    TGLPanel* panel = Main().GLPanel1();
+    const int row = Row("10_165");
+    QVERIFY(row > 0);
+    Main().Model().ChooseKnot(row);
+    const TBox box = MeshBox(App().Seifert.mesh);
+    QVERIFY(!box.empty);
+    for (const bool iso : {false, true}) {
+      C().SetChecked("cb_iso", iso);
+      App().View.Yaw = 35;
+      App().View.Pitch = -25;
+      Click("but_fitview");
+      const TView& v = App().View;  // read back by the frame just drawn
+      QCOMPARE(v.Viewport[2], panel->PixelWidth());
+      double reach = 0;
+      for (int i = 0; i < 8; ++i) {
+        const Vec3 c(i & 1 ? box.hi.x : box.lo.x, i & 2 ? box.hi.y : box.lo.y,
+                     i & 4 ? box.hi.z : box.lo.z);
+        const auto [x, y] = Projected(v, c);
+        QVERIFY2(x >= 0 && x <= v.Viewport[2] && y >= 0 && y <= v.Viewport[3],
+                 qPrintable(QStringLiteral("corner %1 at %2, %3 (iso %4)").arg(i).arg(x).arg(y)
+                                .arg(iso)));
+        reach = std::max({reach, std::fabs(2 * x / v.Viewport[2] - 1),
+                          std::fabs(2 * y / v.Viewport[3] - 1)});
+      }
+      QVERIFY2(reach > 0.75, qPrintable(QString::number(reach)));
+      if (!iso) Shot(&Main(), "10_165_fit_view.png");
+    }
+    C().SetChecked("cb_iso", false);
+    Click("but_fitview");
+    const double fitted = App().View.Size;
+
+    // The wheel: a notch away zooms in as a drag of a twentieth of the height down does.
+    const int64_t frames = panel->FramesDrawn();
+    Wheel(panel, QPoint(panel->width() / 3, panel->height() / 3), 120);
+    QVERIFY(std::fabs(App().View.Size - 0.9 * fitted) < 1e-9 * fitted);
+    QVERIFY(panel->FramesDrawn() > frames);
+    Wheel(panel, QPoint(10, 10), -240);
+    QVERIFY(std::fabs(App().View.Size - 0.9 * 1.2 * fitted) < 1e-9 * fitted);
+
+    // A click gives the view the keyboard; F fits again.
+    Main().activateWindow();
+    QTest::mouseClick(panel, Qt::LeftButton, {}, QPoint(20, 20));
+    QTRY_VERIFY(panel->hasFocus());
+    QTest::keyClick(panel, Qt::Key_F);
+    QVERIFY(std::fabs(App().View.Size - fitted) < 1e-6 * fitted);
+
+    // In the braid field f is a letter.
+    Wheel(panel, QPoint(10, 10), 120);
+    const double zoomed = App().View.Size;
+    auto* braid = C().As<QLineEdit>("ed_braid");
+    braid->setFocus();
+    braid->end(false);
+    QTest::keyClick(braid, Qt::Key_F);
+    QVERIFY(C().Text("ed_braid").back() == 'f');
+    QCOMPARE(App().View.Size, zoomed);
+  }
+
+  // At the smallest size the bottom bar's controls show whole and side by side, the drawing
+  // panel keeps an area, and a long note is shortened with the whole note as its tooltip.
+  void smallestWindowKeepsTheBottomBarWhole() {
+    Main().resize(1, 1);
+    QTRY_COMPARE(Main().size(), Main().minimumSize());
+    QVERIFY(Main().minimumWidth() > 241);
+    QWidget* bar = Main().findChild<QWidget*>("panel_message");
+    QVERIFY(bar && bar->isVisible());
+    QList<QWidget*> parts;
+    for (const char* name : {"lab_show", "cb_showsurfaces", "cb_showlinks", "cbshline",
+                             "but_sestart", "Button6", "Button5", "but_fitview"})
+      parts << C().Widget(name);
+    for (int i = 0; i < parts.size(); ++i) {
+      QWidget* w = parts[i];
+      QVERIFY2(w->isVisible() && bar->rect().contains(w->geometry()), w->objectName().toUtf8());
+      // Buttons may be narrower than their style's favourite width, never than their caption.
+      auto* b = qobject_cast<QPushButton*>(w);
+      QVERIFY2(b ? w->width() >= b->fontMetrics().horizontalAdvance(b->text()) + 8
+                 : w->width() >= w->sizeHint().width(),
+               w->objectName().toUtf8());
+      for (int j = i + 1; j < parts.size(); ++j)
+        QVERIFY2(!w->geometry().intersects(parts[j]->geometry()),
+                 (w->objectName() + " " + parts[j]->objectName()).toUtf8());
+    }
+    QVERIFY(Main().DrawingPanel()->width() >= 160 && Main().DrawingPanel()->height() >= 120);
+
+    const QString note = QStringLiteral(
+        "Camera 1 is not available yet, and this note is much longer than the status line");
+    Main().Model().showNote(note.toStdString());
+    auto* status = Main().findChild<TElidedLabel*>("lab_status");
+    QVERIFY(status);
+    QCOMPARE(status->toolTip(), note);
+    QVERIFY(status->shownText().endsWith(QChar(0x2026)));
+    QVERIFY(!Main().CountsText().isEmpty());
+    Shot(&Main(), "bottom_bar_min_size.png");
+  }
+
+  // A build expected to take longer than a moment shows the busy cursor and "Building mesh…"
+  // while it runs, and takes both back; a quick one shows neither. A very large one asks.
+  void longRecomputeShowsTheBusyCursor() {
+    TMainWindowModel& m = Main().Model();
+    const auto show = m.showBusy;
+    int busyCalls = 0;
+    bool cursorShown = false;
+    QString said;
+    m.showBusy = [&](bool on) {
+      show(on);
+      if (!on) return;
+      ++busyCalls;
+      const QCursor* cursor = QGuiApplication::overrideCursor();
+      cursorShown = cursor && cursor->shape() == Qt::WaitCursor;
+      said = Main().StatusText();
+    };
+    m.Recompute();
+    QCOMPARE(busyCalls, 0);
+    C().SetPosition("ud_ccsub", 4);  // its change recomputes
+    QCOMPARE(busyCalls, 1);
+    QVERIFY(cursorShown);
+    QCOMPARE(said, QStringLiteral("Building mesh\u2026"));
+    QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+    QVERIFY(Main().StatusText() != said);
+    QVERIFY(Main().CountsText().startsWith(
+        QString::number(App().Seifert.mesh.nVerts) + QStringLiteral(" vertices, ")));
+    m.showBusy = show;
+
+    // A mesh that would take more than a quarter of the memory is asked about first; "No"
+    // keeps the mesh on view and is not an error.
+    C().SetPosition("ud_ccsub", 0);
+    const int32_t verts = App().Seifert.mesh.nVerts;
+    m.memoryBytes = 8 * int64_t{verts} * kMeshBytesPerVertex;
+    TDialogAnswerer<QMessageBox> no([](QMessageBox* box) { box->button(QMessageBox::No)->click(); });
+    C().SetPosition("ud_ccsub", 2);
+    QCOMPARE(no.Answered(), 1);
+    QVERIFY2(no.LastText().startsWith(QStringLiteral("This mesh needs about ")) &&
+                 no.LastText().endsWith(QStringLiteral(" MB. Build it?")),
+             qPrintable(no.LastText()));
+    QCOMPARE(App().Seifert.mesh.nVerts, verts);
+  }
+
+  // A typed word or a preset replaces the table knot: the box then shows no row. Its list is
+  // as wide as its longest entry. A refused word marks the field until a good one is built.
+  void knotTableBoxAndBraidFieldFollowTheWord() {
+    auto* table = C().As<QComboBox>("cb_knottable");
+    auto* braid = C().As<QLineEdit>("ed_braid");
+    const int row = Row("10_165");
+    Main().Model().ChooseKnot(row);
+    QCOMPARE(table->currentIndex(), row - 1);
+    TypeInto(braid, QStringLiteral("AAA"));
+    QTest::keyClick(braid, Qt::Key_Return);
+    QCOMPARE(table->currentIndex(), -1);
+    QVERIFY(table->currentText().isEmpty());
+    Main().Model().ChooseKnot(row);
+    Click("but_figure8");
+    QCOMPARE(table->currentIndex(), -1);
+    int widest = 0;
+    for (int i = 0; i < table->count(); ++i)
+      widest = std::max(widest, table->fontMetrics().horizontalAdvance(table->itemText(i)));
+    QVERIFY(table->view()->minimumWidth() >= widest);
+
+    {
+      TMessageBoxCloser closer;
+      TypeInto(braid, QString(51, QLatin1Char('A')));
+      QTest::keyClick(braid, Qt::Key_Return);
+      QCOMPARE(closer.Answered(), 1);
+      QVERIFY2(closer.LastText().startsWith(QStringLiteral("A disk holds")),
+               qPrintable(closer.LastText()));
+    }
+    QVERIFY(!braid->styleSheet().isEmpty());
+    QVERIFY(braid->toolTip().startsWith(QStringLiteral("A disk holds at most 50 band ends")));
+    TypeInto(braid, QStringLiteral("AbAb"));
+    QTest::keyClick(braid, Qt::Key_Return);
+    QVERIFY(braid->styleSheet().isEmpty());
+    QVERIFY(!braid->toolTip().contains(QStringLiteral("50 band ends")));
+  }
+
+  // Fields with a cryptic caption explain themselves, on the field and on its caption.
+  void crypticCaptionsHaveTooltips() {
+    for (const char* name : {"ud_shift", "ud_tubecurve", "ud_taper", "ud_alpha", "ud_beta",
+                             "ud_rscale", "ud_damp", "ud_presmooth", "ud_shininess",
+                             "ed_braid"}) {
+      QWidget* field = C().Widget(name);
+      QVERIFY2(field && field->toolTip().size() > 20, name);
+      bool captioned = false;
+      for (QLabel* label : Main().findChildren<QLabel*>())
+        if (label->buddy() == field) captioned = label->toolTip() == field->toolTip();
+      QVERIFY2(captioned, name);
+    }
+    QVERIFY(C().Widget("ed_braid")->toolTip().contains(QStringLiteral("upper case = over")));
+  }
+
+  // Help, "About Veltrane": the version, what the program does, keys and mouse.
+  void aboutBoxTellsVersionKeysAndMouse() {
+    auto* menu = Main().findChild<QMenuBar*>("menu_bar");
+    QVERIFY(menu && menu->isVisible());
+    QString text;
+    TDialogAnswerer<QMessageBox> answer([&](QMessageBox* box) {
+      text = box->text();
+      Shot(box, "about_box.png");
+      box->accept();
+    });
+    Main().findChild<QAction*>("act_about")->trigger();
+    QCOMPARE(answer.Answered(), 1);
+    for (const char* part : {"Veltrane " VELTRANE_VERSION, "Seifert", "Wheel", "Esc", "Ctrl+C",
+                             "F1", "Fit view"})
+      QVERIFY2(text.contains(QLatin1String(part), Qt::CaseInsensitive), part);
+  }
+};
+
+QTEST_MAIN(TestWindowFeel)
+#include "windowFeel_guitest.moc"
