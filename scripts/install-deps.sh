@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libbenchmark-dev xvfb xauth assimp-utils
   clang libclang-rt-14-dev
   libosd-dev
+  libtinygltf-dev admesh
 )
 
 missing=()

@@ -1,7 +1,11 @@
 #include "cliRun.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <mutex>
+#include <thread>
 #include <map>
 #include <memory>
 #include <filesystem>
@@ -17,8 +21,8 @@
 #include "app/model/pipeline.h"
 #include "mesh/buildMesh.h"
 #include "infoReport.h"
+#include "app/model/meshExport.h"
 #include "invariantsReport.h"
-#include "meshExport.h"
 #include "imageRender.h"
 #include "core/exportFilter.h"
 #include "core/imageFile.h"
@@ -44,6 +48,11 @@ struct TCliOptions {
   int32_t width = 540, height = 540;
   std::vector<std::pair<std::string, int32_t>> imagePositions;  // up-down name, value
   std::string filter;
+  // mesh: the export's options, and for --knot all the files' format and the worker count.
+  std::string size;
+  TMeshExportOptions meshOptions;
+  std::string format = "glb";
+  int32_t jobs = 0;  // 0 = one per core
 };
 
 // Smoothing progress on a terminal, once a run has taken more than a second.
@@ -213,14 +222,21 @@ void ParseTorus(const std::string& text, int32_t& big, int32_t& small) {
                     "axis and about the tube), e.g. 2,3; got '" + text + "'");
 }
 
+// The folder -o names for --knot all, which writes one file per knot (`what`).
+std::filesystem::path TableFolder(const std::string& output, const std::string& what) {
+  namespace fs = std::filesystem;
+  const fs::path dir = output.empty() ? fs::path(".") : fs::path(output);
+  if (!output.empty() && output.back() != '/' && !fs::is_directory(dir))
+    throw TCliError("--knot all writes one " + what + " per knot: -o must name a folder, e.g. out/");
+  if (!fs::is_directory(dir)) throw TCliError("-o: there is no folder '" + dir.string() + "'");
+  return dir;
+}
+
 // render --knot all -o DIR/: one picture per table row, DIR/NAME.png; a knot that fails is
 // reported and the rest go on.
 int RenderWholeTable(TCliOptions o, std::ostream& out, std::ostream& err, bool errIsTerminal) {
   namespace fs = std::filesystem;
-  const fs::path dir = o.output.empty() ? fs::path(".") : fs::path(o.output);
-  if (!o.output.empty() && o.output.back() != '/' && !fs::is_directory(dir))
-    throw TCliError("--knot all writes one picture per knot: -o must name a folder, e.g. out/");
-  if (!fs::is_directory(dir)) throw TCliError("-o: there is no folder '" + dir.string() + "'");
+  const fs::path dir = TableFolder(o.output, "picture");
   const std::string extension = ".png";
   if (!o.filter.empty()) FilterKindFromName(o.filter);
 
@@ -249,6 +265,66 @@ int RenderWholeTable(TCliOptions o, std::ostream& out, std::ostream& err, bool e
   if (errIsTerminal && !o.quiet) err << '\n';
   out << (table.count - failed) << " of " << table.count << " knots rendered into "
       << dir.string() << (failed ? ", " + std::to_string(failed) + " failed" : "") << '\n';
+  return failed ? 2 : 0;
+}
+
+// mesh --knot all -o DIR/: one file per table row, DIR/NAME.FORMAT, built by one worker thread
+// per core, each with a window of its own (the model keeps no state outside it). A knot that
+// fails is reported and the rest go on; the status says whether all were written.
+int MeshWholeTable(const TCliOptions& o, std::ostream& out, std::ostream& err,
+                   bool errIsTerminal) {
+  const std::filesystem::path dir = TableFolder(o.output, "mesh file");
+  TKnotTable table;
+  FillKnotTable(table);
+  const int32_t jobs = std::clamp<int32_t>(
+      o.jobs > 0 ? o.jobs : static_cast<int32_t>(std::thread::hardware_concurrency()), 1,
+      std::max<int32_t>(1, table.count));
+  const bool progress = errIsTerminal && !o.quiet;
+
+  std::atomic<int32_t> next{1};
+  std::mutex report;  // guards err, done and failed
+  int32_t done = 0, failed = 0;
+  bool lineOpen = false;
+  const auto work = [&] {
+    for (int32_t row; (row = next++) <= table.count;) {
+      const std::string& name = table.Row(row).name;
+      std::string error;
+      try {
+        auto w = std::make_unique<THeadlessWindow>();
+        w->window.meshesDeferred = true;
+        w->window.StartUp();
+        TCliOptions knot = o;
+        knot.knot = name;
+        std::ostringstream warnings;  // a batch reports failures, not every note
+        Apply(knot, *w, warnings, false);
+        WriteMeshFile(w->app, (dir / (name + "." + o.format)).string(), o.meshOptions);
+      } catch (const std::bad_alloc&) {
+        error = "more than the free memory holds";
+      } catch (const std::exception& e) {
+        error = e.what();
+      }
+      const std::lock_guard<std::mutex> lock(report);
+      ++done;
+      if (!error.empty()) {
+        ++failed;
+        err << (lineOpen ? "\n" : "") << "veltrane-cli: " << name << ": " << error << '\n';
+        lineOpen = false;
+      }
+      if (progress) {
+        err << "\r[" << std::setw(3) << done << '/' << table.count << "] " << name << "        "
+            << std::flush;
+        lineOpen = true;
+      }
+    }
+  };
+  std::vector<std::thread> workers;
+  for (int32_t i = 1; i < jobs; ++i) workers.emplace_back(work);
+  work();
+  for (std::thread& t : workers) t.join();
+  if (lineOpen) err << '\n';
+  out << (table.count - failed) << " of " << table.count << " knots written into "
+      << dir.string() << " as ." << o.format
+      << (failed ? ", " + std::to_string(failed) + " failed" : "") << '\n';
   return failed ? 2 : 0;
 }
 
@@ -316,9 +392,21 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   CLI::App* info = app.add_subcommand("info", "print the lay-out and mesh summary");
   AddCommonOptions(*info, o);
   info->add_flag("--json", o.json, "print JSON");
-  CLI::App* mesh = app.add_subcommand("mesh", "write the surface mesh as OBJ or PLY");
+  CLI::App* mesh = app.add_subcommand("mesh", "write the surface mesh as STL, glTF, OBJ or PLY");
   AddCommonOptions(*mesh, o);
-  mesh->add_option("-o,--output", o.output, "FILE.obj or FILE.ply")->required();
+  mesh->add_option("-o,--output", o.output,
+                   "FILE.stl, FILE.glb, FILE.gltf, FILE.obj (with FILE.mtl) or FILE.ply; a "
+                   "folder with --knot all")
+      ->required();
+  mesh->add_option("--size", o.size, "MM: STL only, the model's longest side in mm (100)");
+  bool noLinks = false;
+  mesh->add_flag("--no-links", noLinks, "leave out the link lines (OBJ, PLY) and tubes (glTF)");
+  mesh->add_flag("--ascii", o.meshOptions.asciiPly, "PLY as text rather than binary");
+  mesh->add_option("--format", o.format, "with --knot all: the files' format (glb)")
+      ->check(CLI::IsMember({"stl", "glb", "gltf", "obj", "ply"}));
+  mesh->add_option("--jobs", o.jobs, "N: with --knot all, N worker threads (one per core)")
+      ->check(WholeNumber())
+      ->check(CLI::Range(1, 256));
   CLI::App* render = app.add_subcommand("render", "export the view as a picture, as \"Save image\"");
   AddCommonOptions(*render, o);
   render->add_option("-o,--output", o.output, "FILE.png, FILE.jpg or FILE.bmp")->required();
@@ -416,6 +504,16 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (!FindControl(name)) throw TCliError("--set: there is no control named '" + name + "'");
   }
   if (o.command == "render" && o.knot == "all") return RenderWholeTable(o, out, err, errIsTerminal);
+  if (o.command == "mesh") {
+    o.meshOptions.links = !noLinks;
+    if (!o.size.empty() || chosen->count("--size") > 0) o.meshOptions.sizeMm = ParseStlSize(o.size);
+    if (o.knot == "all") return MeshWholeTable(o, out, err, errIsTerminal);
+    if (chosen->count("--format") > 0 || chosen->count("--jobs") > 0)
+      throw TCliError("--format and --jobs go with --knot all; one file's format is its "
+                      "extension");
+    if (MeshFormatFromName(o.output) != TMeshFormat::kStl && chosen->count("--size") > 0)
+      err << "warning: --size only scales an STL file; " << o.output << " keeps model units\n";
+  }
   if (o.command == "render") {
     ImageFormatFromName(o.output);
     if (!o.filter.empty()) FilterKindFromName(o.filter);
@@ -428,7 +526,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     Apply(o, *w, err, errIsTerminal);
 
     if (o.command == "mesh") {
-      WriteMeshFile(w->app, o.output);
+      WriteMeshFile(w->app, o.output, o.meshOptions);
     } else if (o.command == "render") {
       Render(o, *w, o.output);
     } else if (o.json) {

@@ -104,6 +104,7 @@ Json InfoJson(const TAppState& app) {
                {"usedVerts", s.usedVerts},
                {"openEdges", s.openEdges},
                {"facesByKind", s.facesByKind},
+               {"vertsByKind", s.vertsByKind},
                {"faceEdges", s.faceEdges},
                {"nonManifoldEdges", s.nonManifoldEdges}};
 

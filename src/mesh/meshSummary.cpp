@@ -21,6 +21,7 @@ TMeshSummary SummariseMesh(const TMesh& mesh) {
   const int32_t nFaces = FaceCount(mesh);
   const size_t nVerts = static_cast<size_t>(VertexCount(mesh));
   std::vector<bool> used(nVerts, false);
+  std::vector<uint8_t> kinds(nVerts, 0);  // bit k: a face of kind k uses the vertex
   // Face sides filed by their lower vertex (a counting sort), so that equal sides meet in one
   // small bucket: linear in the mesh rather than a sort of every side.
   std::vector<int32_t> start(nVerts + 1, 0);
@@ -38,13 +39,17 @@ TMeshSummary SummariseMesh(const TMesh& mesh) {
     const TFace& face = mesh.faces[static_cast<size_t>(f)];
     if (face.kind >= 0 && face.kind < 3) ++s.facesByKind[static_cast<size_t>(face.kind)];
     for (const int32_t a : face.v) {
-      if (ValidVertex(mesh, a))
+      if (ValidVertex(mesh, a)) {
         used[static_cast<size_t>(a)] = true;
-      else
+        if (face.kind >= 0 && face.kind < 3)
+          kinds[static_cast<size_t>(a)] |= static_cast<uint8_t>(1u << face.kind);
+      } else
         ++s.badCorners;
     }
   }
   s.usedVerts = std::count(used.begin(), used.end(), true);
+  for (const uint8_t k : kinds)
+    for (size_t kind = 0; kind < 3; ++kind) s.vertsByKind[kind] += (k >> kind) & 1;
 
   eachSide([&](int32_t a, int32_t) { ++start[static_cast<size_t>(a) + 1]; });
   for (size_t v = 0; v < nVerts; ++v) start[v + 1] += start[v];

@@ -13,6 +13,9 @@ struct TMeshSummary {
   int64_t nonManifoldEdges = 0;  // face sides shared by more than two faces
   int64_t badCorners = 0;        // face corners that name no stored vertex
   std::array<int64_t, 3> facesByKind{};
+  // Vertices that faces of each kind use; a vertex on a seam between kinds counts in both, as
+  // in a file that gives every kind its own normals.
+  std::array<int64_t, 3> vertsByKind{};
 };
 
 // A corner is used when it lies in 0..nVerts-1; a side joining a vertex to itself (a quad

@@ -129,7 +129,10 @@ TEST(Cli, MistakesExitWithStatusTwoAndSayWhy) {
       {"info", "AAA", "--torus", "2,3"},
       {"info", "--frobnicate"},
       {"mesh", "AAA"},
-      {"mesh", "AAA", "-o", TempPath("x.stl")},
+      {"mesh", "AAA", "-o", TempPath("x.3ds")},
+      {"mesh", "AAA", "--size", "0.5", "-o", TempPath("x.stl")},
+      {"mesh", "AAA", "--size", "nan", "-o", TempPath("x.stl")},
+      {"mesh", "AAA", "--format", "stl", "-o", TempPath("x.glb")},
       {"mesh", "AAA", "-o", "/nonexistent-dir/x.obj"},
       {},
   };
@@ -190,7 +193,7 @@ TEST(Cli, ObjReadsBack) {
 
 TEST(Cli, PlyReadsBackWithFaceColours) {
   const std::string path = TempPath("trefoil.PLY");
-  ASSERT_EQ(Cli({"mesh", "AAA", "-o", path, "--set", "sh_col4=10,20,30"}).status, 0);
+  ASSERT_EQ(Cli({"mesh", "AAA", "--ascii", "-o", path, "--set", "sh_col4=10,20,30"}).status, 0);
   const auto lines = Lines(path);
   std::map<std::string, long> counts;
   size_t body = 0;

@@ -1,13 +1,17 @@
-// Mesh files as other programs meet them: whatever the braid text holds, the files keep their
-// format; a file appears complete or not at all, whoever else writes the same name, and no
-// failure or kill leaves a stray file or damages the one that was there.
+// Mesh files as other programs meet them: independent readers find the model's counts, sides
+// and colours in every format, and the STL closed; whatever the braid text holds, the files
+// keep their format; a file appears complete or not at all, whoever else writes the same name,
+// and no failure or kill leaves a stray file or damages the one that was there.
 
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <map>
+#include <regex>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -16,7 +20,7 @@
 #include "app/model/headlessWindow.h"
 #include "cli/cliRun.h"
 #include "cliTestRun.h"
-#include "cli/meshExport.h"
+#include "app/model/meshExport.h"
 #include "fileHelpers.h"
 
 namespace {
@@ -38,14 +42,20 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-// Triangles of the meshes an independent reader finds in `path` (quads count as two).
-long ReaderTriangles(const std::string& path) {
-  FILE* p = ::popen(("assimp info '" + path + "' 2>&1").c_str(), "r");
-  if (!p) return -1;
+// What a command prints (stdout and stderr), or "" when it fails.
+std::string Output(const std::string& command) {
+  FILE* p = ::popen((command + " 2>&1").c_str(), "r");
+  if (!p) return "";
   std::string text;
   char buf[4096];
   for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) text.append(buf, n);
-  if (::pclose(p) != 0) return -1;
+  return ::pclose(p) == 0 ? text : "";
+}
+
+// Triangles of the meshes an independent reader finds in `path` (quads count as two).
+long ReaderTriangles(const std::string& path) {
+  const std::string text = Output("assimp info '" + path + "'");
+  if (text.empty()) return -1;
   // "    0 (kind0): [734 / 0 / 1248 | triangle]": vertices / bones / faces of one mesh
   long triangles = 0;
   for (const std::string& line : Lines(text)) {
@@ -58,7 +68,157 @@ long ReaderTriangles(const std::string& path) {
 
 std::string Reason(int error) { return std::generic_category().message(error); }
 
+// The meshes the reader finds without any processing of its own: name (its group, node or
+// primitive), vertices and faces of each, and the material names.
+struct TReaderView {
+  std::multiset<std::tuple<std::string, long, long>> meshes;
+  std::set<std::string> materials;
+};
+
+TReaderView RawRead(const std::string& path) {
+  TReaderView view;
+  const std::string text = Output("assimp info '" + path + "' -r");
+  static const std::regex mesh(R"(^    \d+ \(([^)]*)\): \[(\d+) / \d+ / (\d+) \|)");
+  static const std::regex material(R"(^    '([^']*)' \(prop\))");
+  for (const std::string& line : Lines(text)) {
+    std::smatch m;
+    if (std::regex_search(line, m, mesh))
+      view.meshes.emplace(m[1], std::stol(m[2]), std::stol(m[3]));
+    else if (std::regex_search(line, m, material))
+      view.materials.insert(m[1]);
+  }
+  return view;
+}
+
+// Name prefix "kind" (OBJ groups) or "surface" (glTF primitives): the surface, not the links.
+std::multiset<std::pair<long, long>> Meshes(const TReaderView& v, const std::string& prefix) {
+  std::multiset<std::pair<long, long>> result;
+  for (const auto& [name, verts, faces] : v.meshes)
+    if (name.rfind(prefix, 0) == 0) result.emplace(verts, faces);
+  return result;
+}
+
+double Linear(uint32_t color, int shift) {
+  const double c = ((color >> shift) & 0xFF) / 255.0;
+  return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+
 }  // namespace
+
+// Every format of every kind of model, through readers that share no code with ours: the
+// counts the cli's info reports (a quad is two triangles) for the kinds on show, both sides of
+// each shown kind with their colours, one tube per link component, and an STL of every face
+// that is one closed, outward solid.
+TEST(MeshFile, IndependentReadersFindTheModelInEveryFormat) {
+  const std::vector<std::pair<std::vector<std::string>, bool>> models = {
+      {{"--knot", "3_1"}, false},
+      {{"--knot", "4_1"}, false},
+      {{"AAAA"}, false},  // a link of two components
+      // Smoothed, the window shows one side of the thin slab only.
+      {{"--knot", "5_2", "--smooth", "30", "--refine", "1"}, true},
+  };
+  TTempFolder dir;
+  for (const auto& [model, oneSide] : models) {
+    SCOPED_TRACE(testing::PrintToString(model));
+    auto args = model;
+    args.insert(args.begin(), "info");
+    args.push_back("--json");
+    const TRun info = Cli(args);
+    ASSERT_EQ(info.status, 0) << info.err;
+    const auto j = nlohmann::json::parse(info.out);
+    const long quads = j["mesh"]["nFaces"], used = j["mesh"]["usedVerts"];
+    const long links = static_cast<long>(j["links"].size());
+    std::multiset<std::pair<long, long>> kindQuads, kindTwice;
+    std::set<std::string> sideMaterials;
+    long shownQuads = 0, shownVerts = oneSide ? j["mesh"]["vertsByKind"][0].get<long>() : used;
+    for (int k = 0; k < 3; ++k) {
+      const long q = j["mesh"]["facesByKind"][k], v = j["mesh"]["vertsByKind"][k];
+      if (q == 0 || (oneSide && k == 1)) continue;
+      shownQuads += q;
+      kindQuads.emplace(4 * q, q);
+      kindTwice.emplace(v, 2 * q);
+      kindTwice.emplace(v, 2 * q);
+      sideMaterials.insert({"kind" + std::to_string(k) + " front",
+                            "kind" + std::to_string(k) + " back"});
+    }
+
+    for (const std::string format : {"stl", "glb", "gltf", "obj", "ply"}) {
+      SCOPED_TRACE(format);
+      const std::string file = dir / ("m." + format);
+      auto mesh = model;
+      mesh.insert(mesh.begin(), "mesh");
+      mesh.insert(mesh.end(), {"-o", file});
+      const TRun run = Cli(mesh);
+      ASSERT_EQ(run.status, 0) << run.err;
+      const TReaderView view = RawRead(file);
+      if (format == "stl") {
+        EXPECT_EQ(view.meshes, (std::multiset<std::tuple<std::string, long, long>>{
+                                   {"", 6 * quads, 2 * quads}}));
+        const std::string report = Output("admesh '" + file + "'");
+        for (const char* line : {"Number of parts       :     1", "Edges fixed           :     0",
+                                 "Facets reversed       :     0", "Normals fixed         :     0",
+                                 "Degenerate facets     :     0", "Backwards edges       :     0"})
+          EXPECT_NE(report.find(line), std::string::npos) << line << "\n" << report;
+        EXPECT_TRUE(std::regex_search(report, std::regex(R"(Total disconnected facets\s*:\s*0\s+0)")))
+            << report;
+        // Millimetres, the longest side 100 by default, on the plate's positive side.
+        std::smatch m;
+        double longest = 0;
+        for (const char axis : {'X', 'Y', 'Z'}) {
+          const std::regex bounds(std::string("Min ") + axis + R"( = *(\S+), Max )" + axis +
+                                  R"( = *(\S+))");
+          ASSERT_TRUE(std::regex_search(report, m, bounds)) << report;
+          EXPECT_NEAR(std::stod(m[1]), 0, 1e-4);
+          longest = std::max(longest, std::stod(m[2]));
+        }
+        EXPECT_NEAR(longest, 100, 1e-3);
+      } else if (format == "glb" || format == "gltf") {
+        EXPECT_EQ(Meshes(view, "surface"), kindTwice);
+        long tubes = 0;
+        for (const auto& [name, verts, faces] : view.meshes) tubes += name.rfind("links", 0) == 0;
+        EXPECT_EQ(tubes, links);
+        for (const std::string& name : sideMaterials) EXPECT_EQ(view.materials.count(name), 1u) << name;
+      } else if (format == "obj") {
+        EXPECT_EQ(Meshes(view, "kind"), kindQuads);
+        EXPECT_EQ(view.materials.count("kind0"), 1u);
+        EXPECT_EQ(ReaderTriangles(file), 2 * shownQuads);
+      } else {
+        EXPECT_EQ(view.meshes, (std::multiset<std::tuple<std::string, long, long>>{
+                                   {"", j["mesh"]["nVerts"], shownQuads}}));
+        EXPECT_EQ(ReaderTriangles(file), 2 * shownQuads);
+        EXPECT_NE(Output("assimp info '" + file + "'").find("Vertices:           " +
+                                                             std::to_string(shownVerts) + "\n"),
+                  std::string::npos);
+      }
+    }
+  }
+
+  // The glTF's colours as the reader hands them on: the swatches, in linear light; without
+  // links no tube.
+  auto start = std::make_unique<THeadlessWindow>();
+  start->window.StartUp();
+  const auto& colors = start->app.Settings.colors;
+  ASSERT_EQ(Cli({"mesh", "--knot", "3_1", "--no-links", "-o", dir / "k.glb"}).status, 0);
+  EXPECT_EQ(Meshes(RawRead(dir / "k.glb"), "links").size(), 0u);
+  ASSERT_FALSE(Output("cd '" + dir.path + "' && assimp export k.glb back.obj").empty());
+  std::map<std::string, std::vector<double>> kd;
+  std::string name;
+  for (const std::string& line : Lines(ReadFile(dir / "back.mtl"))) {
+    std::istringstream in(line);
+    std::string tag;
+    in >> tag;
+    if (tag == "newmtl") std::getline(in >> std::ws, name);
+    if (tag == "Kd") kd[name] = {0, 0, 0}, in >> kd[name][0] >> kd[name][1] >> kd[name][2];
+  }
+  const std::map<std::string, uint32_t> swatches = {{"kind0 front", colors[1]},
+                                                    {"kind0 back", colors[0]},
+                                                    {"kind1 front", colors[3]},
+                                                    {"kind1 back", colors[2]}};
+  for (const auto& [material, color] : swatches) {
+    ASSERT_EQ(kd.count(material), 1u) << material;
+    for (int c = 0; c < 3; ++c) EXPECT_NEAR(kd[material][c], Linear(color, 8 * c), 1e-4) << material;
+  }
+}
 
 TEST(MeshFile, BraidTextCannotBreakAFile) {
   const std::string replaced = "\xef\xbf\xbd";  // U+FFFD in JSON for a byte that is not UTF-8
@@ -80,7 +240,7 @@ TEST(MeshFile, BraidTextCannotBreakAFile) {
     EXPECT_EQ(Lines(Cli({"info", word}).out).size(), 5u);
 
     ASSERT_EQ(Cli({"mesh", word, "-o", dir / "k.obj"}).status, 0);
-    ASSERT_EQ(Cli({"mesh", word, "-o", dir / "k.ply"}).status, 0);
+    ASSERT_EQ(Cli({"mesh", word, "--ascii", "-o", dir / "k.ply"}).status, 0);
     const std::string obj = ReadFile(dir / "k.obj"), ply = ReadFile(dir / "k.ply");
     for (const std::string* file : {&obj, &ply})
       EXPECT_TRUE(std::all_of(file->begin(), file->end(),
@@ -89,7 +249,9 @@ TEST(MeshFile, BraidTextCannotBreakAFile) {
     long v = 0;
     for (const std::string& line : Lines(obj)) {
       const std::string tag = line.substr(0, line.find(' '));
-      EXPECT_TRUE(tag == "#" || tag == "v" || tag == "g" || tag == "f" || tag == "l") << line;
+      EXPECT_TRUE(tag == "#" || tag == "v" || tag == "g" || tag == "f" || tag == "l" ||
+                  tag == "mtllib" || tag == "usemtl")
+          << line;
       v += tag == "v";
     }
     EXPECT_EQ(v, nVerts);
@@ -109,7 +271,7 @@ TEST(MeshFile, ConcurrentWritersLeaveOneWritersCompleteFile) {
   for (const char* word : {"AAA", "AbAb", "A2A2A2"}) {
     knots.push_back(Knot(word, 2));  // 1 to 2 MB each
     std::ostringstream out;
-    WriteObj(knots.back()->app, out);
+    WriteObj(knots.back()->app, out, {}, "knot.mtl");
     outputs.push_back(out.str());
   }
   TTempFolder dir;
@@ -138,7 +300,7 @@ TEST(MeshFile, ConcurrentWritersLeaveOneWritersCompleteFile) {
     const std::string result = ReadFile(target);
     EXPECT_NE(std::find(outputs.begin(), outputs.end(), result), outputs.end())
         << "trial " << trial << ": " << result.size() << " bytes, no writer's output";
-    EXPECT_EQ(Entries(dir.path), std::set<std::string>{"knot.obj"});
+    EXPECT_EQ(Entries(dir.path), (std::set<std::string>{"knot.obj", "knot.mtl"}));
   }
 }
 
@@ -155,8 +317,9 @@ TEST(MeshFile, OtherFilesOfTheFolderAndLongNamesAreLeftAlone) {
   }
   EXPECT_EQ(ReadFile(dir / "knot.obj.part"), "someone's download\n");
   EXPECT_EQ(ReadFile(dir / ".veltrane-tmp"), "other\n");
-  EXPECT_EQ(Entries(dir.path),
-            (std::set<std::string>{"knot.obj", "knot.obj.part", ".veltrane-tmp", longName}));
+  const std::string longMtl = std::string(248, 'k') + ".mtl";
+  EXPECT_EQ(Entries(dir.path), (std::set<std::string>{"knot.obj", "knot.mtl", "knot.obj.part",
+                                                      ".veltrane-tmp", longName, longMtl}));
 }
 
 TEST(MeshFile, FailuresSayWhyKeepTheOldFileAndLeaveNothingBehind) {
@@ -166,7 +329,7 @@ TEST(MeshFile, FailuresSayWhyKeepTheOldFileAndLeaveNothingBehind) {
   const std::vector<std::pair<std::string, int>> cases = {
       {dir / "missing/knot.obj", ENOENT},
       {dir / "folder.ply", EISDIR},
-      {dir / "knot.stl", 0},
+      {dir / "knot.3ds", 0},
   };
   for (const auto& [path, error] : cases) {
     const TRun r = Cli({"mesh", "AAA", "-o", path});
@@ -229,8 +392,41 @@ TEST(MeshFile, KillingAWriterLeavesNoTempFile) {
       }
       const std::string content = ReadFile(target);
       EXPECT_TRUE(content == "old\n" || content == complete) << content.size() << " bytes";
-      EXPECT_EQ(Entries(dir.path), std::set<std::string>{"knot.obj"});
+      // The materials go in place just before the mesh: a kill between the two leaves them.
+      std::set<std::string> entries = Entries(dir.path);
+      entries.erase("knot.mtl");
+      EXPECT_EQ(entries, std::set<std::string>{"knot.obj"});
     }
     EXPECT_TRUE(signalled) << "no run was caught while writing";
   }
+}
+
+// The whole table in one run, on several worker threads: a file per knot, each the same bytes
+// as a run for that knot alone (no worker sees another's model), a progress line on a terminal,
+// and a knot that cannot be written is reported while the others still are.
+TEST(MeshFile, WholeTableOnWorkerThreads) {
+  TTempFolder dir;
+  std::filesystem::create_directory(dir / "4_1.stl");  // in the way of one knot's file
+  std::ostringstream out, err;
+  const int status =
+      RunCli({"mesh", "--knot", "all", "--format", "stl", "--jobs", "4", "-o", dir.path + "/"},
+             out, err, true);
+  EXPECT_EQ(status, 2);
+  EXPECT_EQ(out.str(), "248 of 249 knots written into " + dir.path + "/ as .stl, 1 failed\n");
+  EXPECT_NE(err.str().find("veltrane-cli: 4_1: cannot write " + (dir / "4_1.stl")),
+            std::string::npos)
+      << err.str();
+  EXPECT_NE(err.str().find("\r[  1/249] "), std::string::npos);
+  EXPECT_NE(err.str().find("\r[249/249] "), std::string::npos);
+  EXPECT_EQ(Entries(dir.path).size(), 249u);
+  for (const char* knot : {"3_1", "5_2", "8_19", "10_165"}) {
+    SCOPED_TRACE(knot);
+    const std::string alone = dir / (std::string("alone_") + knot + ".stl");
+    ASSERT_EQ(Cli({"mesh", "--knot", knot, "-o", alone}).status, 0);
+    EXPECT_EQ(ReadFile(dir / (std::string(knot) + ".stl")), ReadFile(alone));
+  }
+  // A file name where the folder should be is refused before any work.
+  const TRun file = Cli({"mesh", "--knot", "all", "-o", dir / "3_1.stl"});
+  EXPECT_EQ(file.status, 2);
+  EXPECT_NE(file.err.find("-o must name a folder"), std::string::npos) << file.err;
 }

@@ -2,18 +2,24 @@
 // line. Output goes to memory streams; the process works in a temporary folder of its own and
 // '/' never reaches an argument, so `-o` can only write there. Oracles: exit status 0 or 2, a
 // message that names the problem in the user's terms, JSON that parses with the documented
-// counts, and a `mesh` run that leaves exactly its one output file (none when it fails).
+// counts, and a `mesh` run that leaves exactly its output file (an OBJ with its .mtl; none when
+// it fails); an STL's longest side is the --size asked for.
 
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/cliRun.h"
+#include "app/model/meshExport.h"
 #include "cli/controlValues.h"
 #include "fuzzSupport.h"
 #include "knots/braidWord.h"
@@ -77,6 +83,7 @@ bool TooCostly(const std::vector<std::string>& args) {
     int letters = 0;
     for (char c : a) letters += (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
     if (letters > kMaxLetters) return true;
+    if (a == "all" || a.ends_with("=all")) return true;  // --knot all: the whole table
     for (const TCap& cap : kSetCaps) {
       const size_t at = a.find(cap.name);
       if (at == std::string::npos) continue;
@@ -126,6 +133,35 @@ void CheckInfoJson(const std::vector<std::string>& args, const std::string& out)
   Expect(links.empty(), "info JSON: " + links);
 }
 
+// The STL a successful run wrote spans the --size asked for (the last one given counts).
+void CheckStlSize(const std::vector<std::string>& args) {
+  double size = 100;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--size" && i + 1 < args.size()) size = ParseStlSize(args[i + 1]);
+    if (args[i].starts_with("--size=")) size = ParseStlSize(args[i].substr(7));
+  }
+  for (const auto& entry : fs::directory_iterator(WorkFolder())) {
+    std::string ext = entry.path().extension().string();
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (ext != ".stl") continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    const std::string b{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    Expect(b.size() >= 84, "STL shorter than its header");
+    uint32_t count = 0;
+    std::memcpy(&count, b.data() + 80, 4);
+    Expect(b.size() == 84 + 50 * uint64_t{count}, "STL length differs from its count");
+    float top = 0;
+    for (uint32_t t = 0; t < count; ++t)
+      for (int k = 3; k < 12; ++k) {
+        float x;
+        std::memcpy(&x, b.data() + 84 + 50 * size_t{t} + 4 * size_t(k), 4);
+        top = std::max(top, x);
+      }
+    Expect(count == 0 || std::fabs(top - size) <= 1e-5 * size + 1e-4,
+           "STL longest side " + std::to_string(top) + " for --size " + std::to_string(size));
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -153,8 +189,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool help = Has(args, "-h");
   if (mesh && !help) {
     const size_t files = FilesLeft();
-    if (status == 0) Expect(files == 1, std::to_string(files) + " files after a mesh run");
+    bool obj = false;
+    for (const auto& entry : fs::directory_iterator(WorkFolder()))
+      obj = obj || entry.path().extension() == ".mtl";
+    if (status == 0)
+      Expect(files == (obj ? 2u : 1u), std::to_string(files) + " files after a mesh run");
     else Expect(files == 0, "a failed mesh run left " + std::to_string(files) + " files");
+    if (status == 0) CheckStlSize(args);
   }
   if (status == 0 && !args.empty() && args[0] == "info" && out.str().starts_with("{"))
     CheckInfoJson(args, out.str());

@@ -1,10 +1,11 @@
 // The whole pipeline of a headless window: an optional lay-out or preset button, a braid word
 // typed with Enter or a knot-table row, up to eight control writes, a recompute, a few
-// smoothing iterations and a Refine, a few ride frames, then OBJ, PLY and the info JSON written
-// to memory and read back. Resolution, "Catm. Clark", presmoothing and the iteration count are
+// smoothing iterations and a Refine, a few ride frames, then OBJ, PLY, STL, GLB and the info
+// JSON written to memory and read back. Resolution, "Catm. Clark", presmoothing and the iteration count are
 // capped so that one input runs in milliseconds.
 
 #include <nlohmann/json.hpp>
+#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -13,7 +14,7 @@
 #include "app/model/ride.h"
 #include "app/model/shapePresets.h"
 #include "cli/infoReport.h"
-#include "cli/meshExport.h"
+#include "app/model/meshExport.h"
 #include "fuzzSupport.h"
 
 namespace {
@@ -77,21 +78,27 @@ void CheckOutputs(const TAppState& app) {
   const TMesh& mesh = app.Seifert.mesh;
   const size_t nVerts = static_cast<size_t>(VertexCount(mesh));
   size_t nFaces = 0;
+  size_t nShown = 0;  // what the window draws: kinds whose "Show" box is on
   for (int32_t f = 0; f < FaceCount(mesh); ++f) {
+    const TFace& face = mesh.faces[static_cast<size_t>(f)];
     bool valid = true;
-    for (int32_t v : mesh.faces[static_cast<size_t>(f)].v) valid = valid && ValidVertex(mesh, v);
+    for (int32_t v : face.v) valid = valid && ValidVertex(mesh, v);
     nFaces += valid;
+    nShown += valid && (face.kind < 0 || face.kind > 2 ||
+                        app.Settings.showSurface[static_cast<size_t>(face.kind)]);
   }
 
   std::ostringstream obj, ply;
   WriteObj(app, obj);
   Expect(CountLines(obj.str(), "v ") == nVerts, "OBJ vertex count differs from the mesh");
-  Expect(CountLines(obj.str(), "f ") == nFaces, "OBJ face count differs from the mesh");
-  WritePly(app, ply);
+  Expect(CountLines(obj.str(), "f ") == nShown, "OBJ face count differs from the mesh");
+  TMeshExportOptions asText;
+  asText.asciiPly = true;
+  WritePly(app, ply, asText);
   const std::string p = ply.str();
   Expect(p.find("element vertex " + std::to_string(nVerts) + "\n") != std::string::npos,
          "PLY vertex count differs from the mesh");
-  Expect(p.find("element face " + std::to_string(nFaces) + "\n") != std::string::npos,
+  Expect(p.find("element face " + std::to_string(nShown) + "\n") != std::string::npos,
          "PLY face count differs from the mesh");
   // The body: the vertices, then the faces (four corners each), then the link edges.
   const size_t body = p.find("end_header\n");
@@ -99,10 +106,48 @@ void CheckOutputs(const TAppState& app) {
   std::istringstream lines(p.substr(body + 11));
   size_t n = 0;
   for (std::string line; std::getline(lines, line); ++n)
-    if (n >= nVerts && n < nVerts + nFaces)
+    if (n >= nVerts && n < nVerts + nShown)
       Expect(line.starts_with("4 "), "PLY face line " + std::to_string(n - nVerts) +
                                          " is not a quad: " + line);
-  Expect(n >= nVerts + nFaces, "PLY body shorter than its header says");
+  Expect(n >= nVerts + nShown, "PLY body shorter than its header says");
+
+  // STL: 50 bytes a triangle after the count, at most two a face, every corner finite and in
+  // the millimetre box of the requested size, whose longest side it fills. A model it cannot
+  // scale is a RangeError, never a file of NaNs.
+  TMeshExportOptions mm;
+  mm.sizeMm = 50;
+  std::ostringstream stl;
+  try {
+    WriteStl(app, stl, mm);
+    const std::string b = stl.str();
+    Expect(b.size() >= 84 && b.compare(0, 5, "solid") != 0, "STL header missing or textual");
+    uint32_t count = 0;
+    std::memcpy(&count, b.data() + 80, 4);
+    Expect(b.size() == 84 + 50 * uint64_t{count} && count <= 2 * nFaces,
+           "STL size or triangle count wrong: " + std::to_string(count));
+    float top = 0;
+    for (uint32_t t = 0; t < count; ++t)
+      for (int k = 0; k < 12; ++k) {
+        float x;
+        std::memcpy(&x, b.data() + 84 + 50 * size_t{t} + 4 * size_t(k), 4);
+        Expect(std::isfinite(x) && (k < 3 ? std::fabs(x) <= 1.0001f : x >= -1e-3f && x <= 50.01f),
+               "STL value out of place: " + std::to_string(x));
+        if (k >= 3) top = std::max(top, x);
+      }
+    Expect(count == 0 || std::fabs(top - 50) < 1e-3, "STL longest side is not the size asked");
+  } catch (const RangeError&) {
+  }
+  // GLB: the container's header agrees with what was written.
+  std::ostringstream glb;
+  try {
+    WriteGltf(app, glb, true);
+    const std::string b = glb.str();
+    uint32_t head[3] = {};
+    if (b.size() >= 12) std::memcpy(head, b.data(), 12);
+    Expect(b.size() >= 12 && b.compare(0, 4, "glTF") == 0 && head[1] == 2 && head[2] == b.size(),
+           "GLB header wrong");
+  } catch (const RangeError&) {
+  }
 
   const std::string text = InfoJson(app).dump();
   const auto j = nlohmann::json::parse(text, nullptr, false);

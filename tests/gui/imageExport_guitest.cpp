@@ -1,5 +1,6 @@
-// "Save image" and "Copy image" in the window: what the command line renders, the caption
-// while an export runs, and a second click that cancels.
+// "Save image", "Copy image" and "Export mesh..." in the window: what the command line renders
+// and writes, the caption while an export runs, a second click that cancels, and a mesh file
+// that holds what is shown.
 
 #include <QClipboard>
 #include <QImage>
@@ -110,6 +111,42 @@ class TestImageExport : public QObject {
     QCOMPARE(ReadFile(folder / "old.bmp"), std::string("old"));
     QCOMPARE(Entries(folder.path), std::set<std::string>{"old.bmp"});
     QCOMPARE(Main().GLPanel1()->SwapBB, true);
+  }
+
+  // The window and the command line write the same file from the same state; a name typed
+  // without an extension gets the filter's; a "Show" box that is off leaves its faces out; a
+  // folder that is not there is a message, and the window goes on.
+  void exportedMeshIsWhatIsShown() {
+    TTempFolder folder;
+    C().SetChecked("cb_shmat2", false);  // side 1 off
+    QVERIFY(!C().Checked("cb_shmat2"));
+    AnswerSaveWith(QString::fromStdString(folder / "window"), 1);  // glTF
+    QTest::mouseClick(Button("but_export_mesh"), Qt::LeftButton);
+    const std::string window = ReadFile(folder / "window.glb");
+    QVERIFY(!window.empty());
+    QVERIFY(Main().StatusText().contains(QStringLiteral("window.glb")));
+
+    QProcess cli;
+    cli.start(QStringLiteral(VELTRANE_CLI),
+              {"mesh", "--set", "cb_shmat2=0", "-o", QString::fromStdString(folder / "cli.glb")});
+    QVERIFY(cli.waitForFinished(120000));
+    QCOMPARE(cli.exitCode(), 0);
+    QVERIFY(ReadFile(folder / "cli.glb") == window);
+    QProcess reader;
+    reader.start(QStringLiteral("assimp"),
+                 {"info", QString::fromStdString(folder / "window.glb"), "-r"});
+    QVERIFY(reader.waitForFinished(60000));
+    const QString text = QString::fromUtf8(reader.readAllStandardOutput());
+    QVERIFY2(text.contains(QStringLiteral("'kind0 front'")), qPrintable(text));
+    QVERIFY2(!text.contains(QStringLiteral("'kind1 front'")), qPrintable(text));
+
+    TMessageBoxCloser closer;
+    AnswerSaveWith(QString::fromStdString(folder / "missing/knot.stl"), 0);
+    QTest::mouseClick(Button("but_export_mesh"), Qt::LeftButton);
+    QTRY_COMPARE(closer.Answered(), 1);
+    QVERIFY2(closer.LastText().contains(QStringLiteral("cannot write"), Qt::CaseInsensitive),
+             qPrintable(closer.LastText()));
+    QVERIFY(Main().isVisible());
   }
 };
 

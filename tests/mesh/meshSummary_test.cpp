@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/meshExport.h"
+#include "app/model/meshExport.h"
 #include "mesh/meshSummary.h"
 #include "helpers.h"
 

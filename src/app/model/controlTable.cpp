@@ -347,6 +347,8 @@ const TControlDef kTable[] = {
     CB("cb_jpg", "JPG", kMisc, kImage, true, H::kNone),
     BT("but_save", "Save image", kMisc, kImage, H::but_save_picClick),
     Hint(BT("but_copy", "Copy image", kMisc, kImage, H::but_save_picClick), "Ctrl-C"),
+    Hint(BT("but_export_mesh", "Export mesh...", kMisc, kImage, H::but_export_meshClick),
+         "The surface as STL (3-D printing), glTF, OBJ or PLY"),
     UD("ud_ilink", "Link", kMisc, kRide, 1, 100, 1, H::kNone),
     LB("lab_camera", "Camera", kMisc, kRide),
     BT("but_cam1", "1", kMisc, kRide, H::RideButtonClick),

@@ -68,6 +68,7 @@ enum class THandler : uint8_t {
   DumpHolesClick,        // hidden "Dump holes"
   TorusButtonClick,      // "Swap", "Torus", "Band"
   but_save_picClick,     // "Save image", "Copy image"
+  but_export_meshClick,  // "Export mesh..."
   RideButtonClick,       // "START", "Pause", "Restart", camera "1".."4"
   but_advancedClick,     // "Advanced..."
   but_fullscreenClick,   // "Hide controls"

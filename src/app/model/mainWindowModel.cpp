@@ -382,6 +382,7 @@ void TMainWindowModel::HandleEvent(const TControlDef& c) {
       return;
     case H::ud_imgscaleChange:
     case H::but_save_picClick:
+    case H::but_export_meshClick:
     case H::but_advancedClick:
     case H::but_fullscreenClick:
     case H::LoadPictureClick:

@@ -36,6 +36,7 @@
 #include "advancedOptions.h"
 #include "braidDiagramView.h"
 #include "app/model/exportControls.h"
+#include "app/model/meshExport.h"
 #include "app/model/readSceneInputs.h"
 #include "app/model/surfaceSummary.h"
 #include "core/imageFile.h"
@@ -588,6 +589,46 @@ void TForm1::but_save_picClick(std::string_view sender) {
   ShowStatus(QStringLiteral("Image saved: ") + QString::fromStdString(path));
 }
 
+// The mesh as it is shown: smoothed and refined as it stands, the "Show" boxes respected (an
+// STL is always the whole closed surface, as a print needs it).
+void TForm1::but_export_meshClick() {
+  const std::pair<QString, TMeshFormat> kinds[] = {
+      {QStringLiteral("STL for 3-D printing (*.stl)"), TMeshFormat::kStl},
+      {QStringLiteral("glTF 2.0 (*.glb *.gltf)"), TMeshFormat::kGlb},
+      {QStringLiteral("OBJ with materials (*.obj)"), TMeshFormat::kObj},
+      {QStringLiteral("PLY (*.ply)"), TMeshFormat::kPly},
+  };
+  QString filters;
+  for (const auto& [text, ignored] : kinds) filters += (filters.isEmpty() ? "" : ";;") + text;
+  QString filter = lastMeshFilter.isEmpty() ? kinds[0].first : lastMeshFilter;
+  const QString chosen =
+      askSaveFileName ? askSaveFileName(filters, filter)
+                      : QFileDialog::getSaveFileName(this, QStringLiteral("Export mesh"),
+                                                     lastMeshName, filters, &filter,
+                                                     QFileDialog::DontConfirmOverwrite);
+  if (chosen.isEmpty()) return;
+  TMeshFormat format = TMeshFormat::kStl;
+  for (const auto& [text, f] : kinds)
+    if (text == filter) format = f;
+  const std::string path = MeshFileName(chosen.toStdString(), format);
+  lastMeshName = QString::fromStdString(path);
+  lastMeshFilter = filter;
+  if (QFileInfo::exists(lastMeshName) &&
+      !model.askYesCancel("File " + path + " already exists. Overwrite?"))
+    return;
+
+  model.ReadSettings();  // the colours and "Show" boxes as they stand now
+  TMeshExportOptions options;
+  options.surfaces = controls.Checked("cb_showsurfaces");
+  options.links = controls.Checked("cb_showlinks");
+  struct TBusy {
+    TBusy() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
+    ~TBusy() { QGuiApplication::restoreOverrideCursor(); }
+  } busy;
+  WriteMeshFile(app, path, options);
+  ShowStatus(QStringLiteral("Mesh exported: ") + lastMeshName);
+}
+
 void TForm1::StartRide() {
   ++rideRequests;
   model.but_restartClick();
@@ -743,6 +784,9 @@ void TForm1::PendingHandler(const TControlDef& def) {
       return;
     case H::but_save_picClick:
       but_save_picClick(def.name);
+      return;
+    case H::but_export_meshClick:
+      but_export_meshClick();
       return;
     case H::FitViewClick:
       FitViewClick();

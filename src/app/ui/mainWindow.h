@@ -89,6 +89,7 @@ class TForm1 : public QWidget {
   void WindowSizeEntered();
   void CopyImage();
   void but_save_picClick(std::string_view sender);
+  void but_export_meshClick();
   void StartRide();
   void ShowStatus(const QString& text);
   // A busy cursor and "Building mesh…" while a large build runs.
@@ -128,6 +129,7 @@ class TForm1 : public QWidget {
   TExportTile exportTile;
   bool exportBusy = false;
   QString lastSaveName;  // the save dialog starts there
+  QString lastMeshName, lastMeshFilter;  // and the mesh export's dialog there
   int rideRequests = 0;
   std::string invariantsBraid;  // the word the "Invariants" box shows
   std::unique_ptr<TInvariants> invariants;  // its values; null when it has none

@@ -1,0 +1,678 @@
+#include "meshExport.h"
+
+#include <tiny_gltf.h>
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <stdexcept>
+#include <vector>
+
+#include "core/atomicFile.h"
+#include "core/printableText.h"
+#include "core/rangeError.h"
+#include "mesh/meshSummary.h"
+#include "render/linkTube.h"
+
+namespace {
+
+// Shortest text that reads back as the same float.
+void PutFloat(std::ostream& out, float v) {
+  char buf[32];
+  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+  out.write(buf, ec == std::errc() ? end - buf : 0);
+}
+
+void PutPoint(std::ostream& out, const Vec3& p) {
+  PutFloat(out, p.x);
+  out << ' ';
+  PutFloat(out, p.y);
+  out << ' ';
+  PutFloat(out, p.z);
+}
+
+// Little-endian binary values, whatever the machine's own order, gathered a record at a time:
+// a stream call per value would cost more than the rest of the export.
+char* StoreU32(char* at, uint32_t v) {
+  for (int k = 0; k < 4; ++k) at[k] = static_cast<char>((v >> (8 * k)) & 0xFF);
+  return at + 4;
+}
+char* StoreF32(char* at, float v) {
+  uint32_t bits;
+  std::memcpy(&bits, &v, 4);
+  return StoreU32(at, bits);
+}
+void PutU32(std::ostream& out, uint32_t v) {
+  char b[4];
+  out.write(b, StoreU32(b, v) - b);
+}
+
+bool FaceIsValid(const TMesh& mesh, const TFace& f) {
+  for (int k = 0; k < 4; ++k)
+    if (!ValidVertex(mesh, f.v[k])) return false;
+  return true;
+}
+
+// As the window's "Show" boxes: kinds 0..2 have one each, higher kinds are always drawn.
+bool KindShown(const TSettings& s, int32_t kind) {
+  return kind < 0 || kind > 2 || s.showSurface[static_cast<size_t>(kind)];
+}
+
+bool Exported(const TAppState& app, const TFace& f) {
+  return FaceIsValid(app.Seifert.mesh, f) && KindShown(app.Settings, f.kind);
+}
+bool Exported(const TAppState& app, const TFace& f, const TMeshExportOptions& options) {
+  return options.surfaces && Exported(app, f);
+}
+
+int64_t LinkLength(const TLinkLine& l) {
+  return std::max<int64_t>(0, std::min<int64_t>(l.nVerts, l.verts.size()));
+}
+
+struct TLink {
+  const TLinkLine* line;
+  size_t index;  // component number: colours[6 + index mod 4] and its "Show" box
+};
+
+// The link components to write: shown, wanted and with every vertex stored.
+std::vector<TLink> ExportedLinks(const TAppState& app, const TMeshExportOptions& options) {
+  std::vector<TLink> result;
+  if (!options.links) return result;
+  const TSeiffert& m = app.Seifert;
+  const int64_t n = std::max<int64_t>(0, std::min<int64_t>(m.nLinks, m.links.size()));
+  for (int64_t i = 0; i < n; ++i) {
+    if (!app.Settings.showLink[static_cast<size_t>(i % 4)]) continue;
+    const TLinkLine& l = m.links[static_cast<size_t>(i)];
+    const int64_t len = LinkLength(l);
+    if (len < 2) continue;
+    bool ok = true;
+    for (int64_t k = 0; k < len; ++k) ok = ok && ValidVertex(m.mesh, l.verts[k]);
+    if (ok) result.push_back({&l, static_cast<size_t>(i)});
+  }
+  return result;
+}
+
+uint32_t ColorAt(const TSettings& s, int64_t index) {
+  return index >= 0 && index < static_cast<int64_t>(s.colors.size())
+             ? s.colors[static_cast<size_t>(index)]
+             : 0x808080;
+}
+uint32_t BackColor(const TSettings& s, int32_t kind) { return ColorAt(s, 2 * int64_t(kind)); }
+uint32_t LinkColor(const TSettings& s, size_t link) { return ColorAt(s, 6 + int64_t(link % 4)); }
+
+double Channel(uint32_t color, int shift) { return ((color >> shift) & 0xFF) / 255.0; }
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// What the mesh shows, for the file's comment line.
+std::string Source(const TAppState& app) {
+  if (app.torusShown)
+    return "the torus knot " + std::to_string(app.Settings.torusBig) + "," +
+           std::to_string(app.Settings.torusSmall);
+  return "\"" + PrintableText(app.Seifert.text) + "\", lay-out " +
+         std::to_string(int(app.Settings.layout));
+}
+
+const Vec3& Pos(const TMesh& mesh, int32_t v) { return mesh.verts[static_cast<size_t>(v)].pos; }
+
+// The quad's two triangles, split along its shorter diagonal (the flatter pair, closer to the
+// surface the quad stands for), in the quad's own winding. A triangle with a repeated corner
+// (a quad folded into a triangle) is left out: it has no area and would be a stray facet.
+template <typename F>
+void QuadTriangles(const TMesh& mesh, const TFace& f, F&& triangle) {
+  const int32_t* v = f.v;
+  const double d02 = (Pos(mesh, v[0]) - Pos(mesh, v[2])).LengthSq();
+  const double d13 = (Pos(mesh, v[1]) - Pos(mesh, v[3])).LengthSq();
+  const std::array<std::array<int, 3>, 2> corners =
+      d02 <= d13 ? std::array<std::array<int, 3>, 2>{{{0, 1, 2}, {0, 2, 3}}}
+                 : std::array<std::array<int, 3>, 2>{{{0, 1, 3}, {1, 2, 3}}};
+  for (const auto& t : corners) {
+    const int32_t a = v[t[0]], b = v[t[1]], c = v[t[2]];
+    if (a != b && b != c && a != c) triangle(a, b, c);
+  }
+}
+
+// normal direction of a quad as ComputeFaceNormals takes it: d0 x d1 + d2 x d3, unnormalised.
+Vec3 QuadNormal(const TMesh& mesh, const TFace& f) {
+  Vec3 d[4];
+  for (int k = 0; k < 4; ++k) d[k] = Pos(mesh, f.v[(k + 1) % 4]) - Pos(mesh, f.v[k]);
+  return d[0].Cross(d[1]) + d[2].Cross(d[3]);
+}
+
+bool Finite(const Vec3& p) {
+  return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+}
+
+// ---- glTF ----------------------------------------------------------------------------------
+
+// sRGB swatch value to the linear factor glTF's base colour is given in.
+double Linear(double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); }
+
+class TGltfBuilder {
+ public:
+  tinygltf::Model model;
+
+  TGltfBuilder() {
+    model.asset.version = "2.0";
+    model.asset.generator = "veltrane";
+    model.buffers.emplace_back();
+  }
+
+  int Material(const std::string& name, uint32_t color) {
+    tinygltf::Material m;
+    m.name = name;
+    m.pbrMetallicRoughness.baseColorFactor = {Linear(Channel(color, 0)), Linear(Channel(color, 8)),
+                                              Linear(Channel(color, 16)), 1.0};
+    m.pbrMetallicRoughness.metallicFactor = 0.0;
+    m.pbrMetallicRoughness.roughnessFactor = 0.5;
+    model.materials.push_back(std::move(m));
+    return static_cast<int>(model.materials.size() - 1);
+  }
+
+  // VEC3 float data; positions carry their bounds, as glTF asks of them.
+  int Vectors(const std::vector<Vec3>& data, bool bounds) {
+    const int view = View(data.data(), data.size() * sizeof(Vec3), TINYGLTF_TARGET_ARRAY_BUFFER);
+    tinygltf::Accessor a;
+    a.bufferView = view;
+    a.componentType = TINYGLTF_COMPONENT_TYPE_FLOAT;
+    a.count = data.size();
+    a.type = TINYGLTF_TYPE_VEC3;
+    if (bounds && !data.empty()) {
+      a.minValues = {data[0].x, data[0].y, data[0].z};
+      a.maxValues = a.minValues;
+      for (const Vec3& p : data) {
+        const double c[3] = {p.x, p.y, p.z};
+        for (int k = 0; k < 3; ++k) {
+          a.minValues[k] = std::min(a.minValues[k], c[k]);
+          a.maxValues[k] = std::max(a.maxValues[k], c[k]);
+        }
+      }
+    }
+    model.accessors.push_back(std::move(a));
+    return static_cast<int>(model.accessors.size() - 1);
+  }
+
+  int Indices(const std::vector<uint32_t>& data) {
+    const int view =
+        View(data.data(), data.size() * sizeof(uint32_t), TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER);
+    tinygltf::Accessor a;
+    a.bufferView = view;
+    a.componentType = TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT;
+    a.count = data.size();
+    a.type = TINYGLTF_TYPE_SCALAR;
+    model.accessors.push_back(std::move(a));
+    return static_cast<int>(model.accessors.size() - 1);
+  }
+
+  static tinygltf::Primitive Primitive(int positions, int normals, int indices, int material) {
+    tinygltf::Primitive p;
+    p.attributes["POSITION"] = positions;
+    p.attributes["NORMAL"] = normals;
+    p.indices = indices;
+    p.material = material;
+    p.mode = TINYGLTF_MODE_TRIANGLES;
+    return p;
+  }
+
+ private:
+  // glTF's binary data is little-endian, the machine's own layout here.
+  static_assert(std::endian::native == std::endian::little);
+  int View(const void* data, size_t bytes, int target) {
+    std::vector<unsigned char>& buffer = model.buffers[0].data;
+    while (buffer.size() % 4 != 0) buffer.push_back(0);
+    tinygltf::BufferView v;
+    v.buffer = 0;
+    v.byteOffset = buffer.size();
+    v.byteLength = bytes;
+    v.target = target;
+    const auto* p = static_cast<const unsigned char*>(data);
+    buffer.insert(buffer.end(), p, p + bytes);
+    model.bufferViews.push_back(v);
+    return static_cast<int>(model.bufferViews.size() - 1);
+  }
+};
+static_assert(sizeof(Vec3) == 12, "glTF vectors are three packed floats");
+
+// One kind's faces as two primitives: the faces as wound in the model in the kind's front
+// colour, and the same faces turned over in its back colour, as the window lights the two sides
+// of a face. Normals are smooth within the kind (a seam to another kind stays sharp).
+void AddKind(const TAppState& app, const TMeshExportOptions& options, int32_t kind,
+             TGltfBuilder& gltf, tinygltf::Mesh& mesh, std::vector<int32_t>& local) {
+  const TMesh& m = app.Seifert.mesh;
+  std::vector<Vec3> positions, normals;
+  std::vector<uint32_t> front;
+  std::fill(local.begin(), local.end(), -1);
+  for (int32_t f = 0; f < FaceCount(m); ++f) {
+    const TFace& face = m.faces[static_cast<size_t>(f)];
+    if (face.kind != kind || !Exported(app, face, options)) continue;
+    const Vec3 n = QuadNormal(m, face);
+    for (int32_t v : face.v) {
+      int32_t& index = local[static_cast<size_t>(v)];
+      if (index < 0) {
+        index = static_cast<int32_t>(positions.size());
+        positions.push_back(Pos(m, v) - app.ModelCentre);
+        normals.emplace_back();
+      }
+    }
+    // Each distinct corner once, so a folded quad does not count its face twice there.
+    for (int k = 0; k < 4; ++k)
+      if (std::find(face.v, face.v + k, face.v[k]) == face.v + k)
+        normals[static_cast<size_t>(local[static_cast<size_t>(face.v[k])])] += n;
+    QuadTriangles(m, face, [&](int32_t a, int32_t b, int32_t c) {
+      for (int32_t v : {a, b, c}) front.push_back(static_cast<uint32_t>(local[static_cast<size_t>(v)]));
+    });
+  }
+  if (front.empty()) return;
+  for (Vec3& n : normals) {
+    n.Normalise();
+    if (n.LengthSq() == 0) n = Vec3(0, 0, 1);  // glTF asks for unit normals
+  }
+  std::vector<Vec3> inner(normals.size());
+  std::transform(normals.begin(), normals.end(), inner.begin(), [](const Vec3& n) { return -n; });
+  std::vector<uint32_t> back(front.size());
+  for (size_t t = 0; t < front.size(); t += 3) {
+    back[t] = front[t];
+    back[t + 1] = front[t + 2];
+    back[t + 2] = front[t + 1];
+  }
+  const std::string name = "kind" + std::to_string(kind);
+  const int pos = gltf.Vectors(positions, true);
+  mesh.primitives.push_back(TGltfBuilder::Primitive(
+      pos, gltf.Vectors(normals, false), gltf.Indices(front),
+      gltf.Material(name + " front", FaceColor(app.Settings, kind))));
+  mesh.primitives.push_back(TGltfBuilder::Primitive(
+      pos, gltf.Vectors(inner, false), gltf.Indices(back),
+      gltf.Material(name + " back", BackColor(app.Settings, kind))));
+}
+
+// The tube the window draws around one link component, as triangles.
+void AddTube(const TAppState& app, const TLink& link, int32_t ringSize, TGltfBuilder& gltf,
+             tinygltf::Mesh& mesh) {
+  const TSettings& s = app.Settings;
+  const std::vector<Vec3> points = LinkTubePoints(app.Seifert.mesh, *link.line, s.linkOffset);
+  std::vector<Vec3> positions, normals;
+  std::vector<uint32_t> indices;
+  // Consecutive strips share a ring (and the closing strip the first one): each ring's points
+  // are stored once.
+  std::vector<Vec3> firstRing, lastRing;
+  uint32_t firstBase = 0, lastBase = 0;
+  const auto ringBase = [&](const TTubeRing& ring) {
+    if (!lastRing.empty() && ring.points == lastRing) return lastBase;
+    if (!firstRing.empty() && ring.points == firstRing) return firstBase;
+    lastBase = static_cast<uint32_t>(positions.size());
+    for (size_t k = 0; k < ring.points.size(); ++k) {
+      positions.push_back(ring.points[k] - app.ModelCentre);
+      normals.push_back(ring.normals[k]);
+    }
+    lastRing = ring.points;
+    if (firstRing.empty()) {
+      firstRing = ring.points;
+      firstBase = lastBase;
+    }
+    return lastBase;
+  };
+  SweepLinkTube(points, s.linkRadius, ringSize,
+                [&](const TTubeRing& from, const TTubeRing& to, int32_t shift) {
+                  const size_t m = from.points.size();
+                  const uint32_t f = ringBase(from), t = ringBase(to);
+                  // The ring runs so that (along the tube) x (around it) points outwards.
+                  for (size_t k = 0; k < m; ++k) {
+                    const auto f0 = f + uint32_t(k), f1 = f + uint32_t((k + 1) % m);
+                    const auto t0 = t + uint32_t((k + size_t(shift)) % m);
+                    const auto t1 = t + uint32_t((k + 1 + size_t(shift)) % m);
+                    indices.insert(indices.end(), {f0, t0, t1, f0, t1, f1});
+                  }
+                });
+  if (indices.empty()) return;
+  // A chain that turns back on itself can sweep a ring to infinity; the file would carry NaN.
+  for (const Vec3& p : positions)
+    if (!Finite(p))
+      throw RangeError("the tube around link " + std::to_string(link.index + 1) +
+                       " has points that are not finite; leave the links out of the file");
+  for (Vec3& n : normals) {
+    n.Normalise();
+    if (n.LengthSq() == 0) n = Vec3(0, 0, 1);
+  }
+  mesh.primitives.push_back(TGltfBuilder::Primitive(
+      gltf.Vectors(positions, true), gltf.Vectors(normals, false), gltf.Indices(indices),
+      gltf.Material("link" + std::to_string(link.index + 1), LinkColor(s, link.index))));
+}
+
+void CheckFinite(const TAppState& app, bool shownOnly) {
+  const TMesh& m = app.Seifert.mesh;
+  for (int32_t f = 0; f < FaceCount(m); ++f) {
+    const TFace& face = m.faces[static_cast<size_t>(f)];
+    if (shownOnly ? !Exported(app, face) : !FaceIsValid(m, face)) continue;
+    for (int32_t v : face.v)
+      if (!Finite(Pos(m, v)))
+        throw RangeError("the mesh has a vertex that is not a finite point; it cannot be written");
+  }
+}
+
+}  // namespace
+
+uint32_t FaceColor(const TSettings& settings, int32_t kind) {
+  const int64_t index = (kind >= 0 && kind <= 2) ? 2 * int64_t(kind) + 1 : 2 * int64_t(kind);
+  return ColorAt(settings, index);
+}
+
+TMeshFormat MeshFormatFromName(const std::string& path) {
+  const std::string ext = Lower(std::filesystem::path(path).extension().string());
+  if (ext == ".obj") return TMeshFormat::kObj;
+  if (ext == ".ply") return TMeshFormat::kPly;
+  if (ext == ".stl") return TMeshFormat::kStl;
+  if (ext == ".glb") return TMeshFormat::kGlb;
+  if (ext == ".gltf") return TMeshFormat::kGltf;
+  throw std::runtime_error("cannot tell the format of " + path +
+                           ": the file name must end in .obj, .ply, .stl, .glb or .gltf");
+}
+
+std::string MeshFileName(const std::string& typed, TMeshFormat format) {
+  try {
+    MeshFormatFromName(typed);
+    return typed;
+  } catch (const std::runtime_error&) {
+    static constexpr const char* kExtensions[] = {".obj", ".ply", ".stl", ".glb", ".gltf"};
+    return typed + kExtensions[static_cast<int>(format)];
+  }
+}
+
+double ParseStlSize(const std::string& text) {
+  // Digits with at most one decimal point: no signs, exponents, "inf" or "nan".
+  const bool plain = !text.empty() && text.size() <= 12 &&
+                     text.find_first_not_of("0123456789.") == std::string::npos &&
+                     std::count(text.begin(), text.end(), '.') <= 1 &&
+                     text.find_first_of("0123456789") != std::string::npos;
+  double size = 0;
+  if (plain) {
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), size);
+    if (ec != std::errc() || end != text.data() + text.size()) size = 0;
+  }
+  if (!plain || !(size >= kMinStlSize && size <= kMaxStlSize))
+    throw std::runtime_error("--size: expected the model's longest side in millimetres, a number "
+                             "from 1 to 10000 such as 80 or 62.5; got '" + text + "'");
+  return size;
+}
+
+void WriteObj(const TAppState& app, std::ostream& out, const TMeshExportOptions& options,
+              const std::string& mtlName) {
+  const TSeiffert& m = app.Seifert;
+  const TMesh& mesh = m.mesh;
+  const int32_t nVerts = VertexCount(mesh);
+  const int32_t nFaces = FaceCount(mesh);
+  const auto links = ExportedLinks(app, options);
+
+  out << "# veltrane-cli mesh of " << Source(app) << "\n# " << nVerts << " vertices, " << nFaces
+      << " faces, " << links.size() << " link lines\n";
+  if (!mtlName.empty()) out << "mtllib " << mtlName << '\n';
+  for (int32_t i = 0; i < nVerts; ++i) {
+    out << "v ";
+    PutPoint(out, mesh.verts[static_cast<size_t>(i)].pos);
+    out << '\n';
+  }
+
+  // Faces by kind, each kind one group, in face order within it.
+  std::map<int32_t, std::vector<int32_t>> byKind;
+  for (int32_t f = 0; f < nFaces; ++f) {
+    const TFace& face = mesh.faces[static_cast<size_t>(f)];
+    if (Exported(app, face, options)) byKind[face.kind].push_back(f);
+  }
+  for (const auto& [kind, faces] : byKind) {
+    out << "g kind" << kind << '\n';
+    if (!mtlName.empty()) out << "usemtl kind" << kind << '\n';
+    for (int32_t f : faces) {
+      const TFace& face = mesh.faces[static_cast<size_t>(f)];
+      out << 'f';
+      for (int k = 0; k < 4; ++k) out << ' ' << (int64_t(face.v[k]) + 1);
+      out << '\n';
+    }
+  }
+
+  if (!links.empty()) out << "g links\n";
+  for (const TLink& link : links) {
+    if (!mtlName.empty()) out << "usemtl link" << (link.index % 4 + 1) << '\n';
+    const TLinkLine& l = *link.line;
+    out << 'l';
+    for (int64_t k = 0; k < LinkLength(l); ++k) out << ' ' << (int64_t(l.verts[k]) + 1);
+    out << ' ' << (int64_t(l.verts[0]) + 1) << '\n';  // closed: back to the first vertex
+  }
+}
+
+void WriteMtl(const TAppState& app, std::ostream& out) {
+  const TSettings& s = app.Settings;
+  out << "# veltrane-cli materials of " << Source(app) << '\n';
+  const auto material = [&](const std::string& name, uint32_t c) {
+    out << "newmtl " << name << "\nKd " << Channel(c, 0) << ' ' << Channel(c, 8) << ' '
+        << Channel(c, 16) << "\nKa 0 0 0\nKs 0.2 0.2 0.2\nNs 40\nd 1\nillum 2\n";
+  };
+  std::map<int32_t, bool> kinds{{0, true}, {1, true}, {2, true}};
+  const TMesh& mesh = app.Seifert.mesh;
+  for (int32_t f = 0; f < FaceCount(mesh); ++f) kinds[mesh.faces[static_cast<size_t>(f)].kind] = true;
+  for (const auto& [kind, ignored] : kinds) material("kind" + std::to_string(kind), FaceColor(s, kind));
+  for (size_t i = 0; i < 4; ++i) material("link" + std::to_string(i + 1), LinkColor(s, i));
+}
+
+void WritePly(const TAppState& app, std::ostream& out, const TMeshExportOptions& options) {
+  const TSeiffert& m = app.Seifert;
+  const TMesh& mesh = m.mesh;
+  const int32_t nVerts = VertexCount(mesh);
+  const int32_t nFaces = FaceCount(mesh);
+  const auto links = ExportedLinks(app, options);
+  const bool ascii = options.asciiPly;
+
+  int64_t nValidFaces = 0;
+  for (int32_t f = 0; f < nFaces; ++f)
+    if (Exported(app, mesh.faces[static_cast<size_t>(f)], options)) ++nValidFaces;
+  int64_t nLinkEdges = 0;
+  for (const TLink& l : links) nLinkEdges += LinkLength(*l.line);
+
+  out << "ply\nformat " << (ascii ? "ascii" : "binary_little_endian") << " 1.0\n"
+      << "comment veltrane-cli mesh of " << Source(app) << "\n"
+      << "element vertex " << nVerts << "\n"
+      << "property float x\nproperty float y\nproperty float z\n"
+      << "element face " << nValidFaces << "\n"
+      << "property list uchar int vertex_indices\n"
+      << "property uchar red\nproperty uchar green\nproperty uchar blue\n"
+      << "element edge " << nLinkEdges << "\n"
+      << "property int vertex1\nproperty int vertex2\n"
+      << "end_header\n";
+  for (int32_t i = 0; i < nVerts; ++i) {
+    const Vec3& p = mesh.verts[static_cast<size_t>(i)].pos;
+    if (ascii) {
+      PutPoint(out, p);
+      out << '\n';
+    } else {
+      char b[12];
+      StoreF32(StoreF32(StoreF32(b, p.x), p.y), p.z);
+      out.write(b, sizeof b);
+    }
+  }
+  for (int32_t f = 0; f < nFaces; ++f) {
+    const TFace& face = mesh.faces[static_cast<size_t>(f)];
+    if (!Exported(app, face, options)) continue;
+    const uint32_t c = FaceColor(app.Settings, face.kind);
+    if (ascii) {
+      out << '4';
+      for (int k = 0; k < 4; ++k) out << ' ' << face.v[k];
+      out << ' ' << (c & 0xFF) << ' ' << ((c >> 8) & 0xFF) << ' ' << ((c >> 16) & 0xFF) << '\n';
+    } else {
+      char b[20] = {4};
+      char* at = b + 1;
+      for (int k = 0; k < 4; ++k) at = StoreU32(at, static_cast<uint32_t>(face.v[k]));
+      at[0] = static_cast<char>(c & 0xFF);
+      at[1] = static_cast<char>((c >> 8) & 0xFF);
+      at[2] = static_cast<char>((c >> 16) & 0xFF);
+      out.write(b, sizeof b);
+    }
+  }
+  for (const TLink& link : links) {
+    const TLinkLine& l = *link.line;
+    const int64_t n = LinkLength(l);
+    for (int64_t k = 0; k < n; ++k) {
+      const int32_t a = l.verts[k], b = l.verts[(k + 1) % n];
+      if (ascii) {
+        out << a << ' ' << b << '\n';
+      } else {
+        char e[8];
+        StoreU32(StoreU32(e, static_cast<uint32_t>(a)), static_cast<uint32_t>(b));
+        out.write(e, sizeof e);
+      }
+    }
+  }
+}
+
+void WriteStl(const TAppState& app, std::ostream& out, const TMeshExportOptions& options) {
+  const TMesh& mesh = app.Seifert.mesh;
+  CheckFinite(app, false);
+  if (!(options.sizeMm >= kMinStlSize && options.sizeMm <= kMaxStlSize))
+    throw RangeError("an STL model's size is 1 to 10000 mm");
+
+  // Every face, whatever is on show: a print needs the closed solid (after smoothing the
+  // window shows one side of the thin slab only). The bounds, and the sign of the volume the
+  // faces enclose: the facets are turned
+  // so that their normals point out of the solid, whichever way the model winds them.
+  Vec3 lo, hi;
+  bool any = false;
+  double volume = 0;
+  uint32_t nTriangles = 0;
+  for (int32_t f = 0; f < FaceCount(mesh); ++f) {
+    const TFace& face = mesh.faces[static_cast<size_t>(f)];
+    if (!FaceIsValid(mesh, face)) continue;
+    for (int32_t v : face.v) {
+      const Vec3& p = Pos(mesh, v);
+      if (!any) lo = hi = p;
+      any = true;
+      lo = Vec3(std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z));
+      hi = Vec3(std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z));
+    }
+    QuadTriangles(mesh, face, [&](int32_t a, int32_t b, int32_t c) {
+      volume += Pos(mesh, a).Dot(Pos(mesh, b).Cross(Pos(mesh, c)));
+      ++nTriangles;
+    });
+  }
+  if (nTriangles == 0) throw RangeError("the surface has no faces, so there is nothing to print");
+  const Vec3 extent = hi - lo;
+  const double longest = std::max({double(extent.x), double(extent.y), double(extent.z)});
+  if (!(longest > 0) || !std::isfinite(longest))
+    throw RangeError("the surface has no extent, so it cannot be scaled for printing");
+  const double scale = options.sizeMm / longest;
+  const bool turn = volume < 0;
+
+  // The whole file is laid out in memory and written at once: per-record stream calls cost
+  // more than the geometry. The header must not begin with "solid", which marks a text STL.
+  std::string file(84 + 50 * size_t{nTriangles}, '\0');
+  const std::string title = "binary STL, millimetres, from veltrane: " + Source(app);
+  std::memcpy(file.data(), title.data(), std::min<size_t>(title.size(), 80));
+  StoreU32(file.data() + 80, nTriangles);
+  // Printers expect the part on the build plate's positive side: the bounds' corner at 0.
+  const auto place = [&](int32_t v) {
+    const Vec3 p = Pos(mesh, v) - lo;
+    return Vec3(p.x * scale, p.y * scale, p.z * scale);
+  };
+  char* at = file.data() + 84;
+  for (int32_t f = 0; f < FaceCount(mesh); ++f) {
+    const TFace& face = mesh.faces[static_cast<size_t>(f)];
+    if (!FaceIsValid(mesh, face)) continue;
+    QuadTriangles(mesh, face, [&](int32_t a, int32_t b, int32_t c) {
+      if (turn) std::swap(b, c);
+      const Vec3 pa = place(a), pb = place(b), pc = place(c);
+      const Vec3 n = (pb - pa).Cross(pc - pa).Normalised();
+      // Normal, three corners, then a zero attribute count (already in place).
+      for (const Vec3& p : {n, pa, pb, pc}) at = StoreF32(StoreF32(StoreF32(at, p.x), p.y), p.z);
+      at += 2;
+    });
+  }
+  out.write(file.data(), static_cast<std::streamsize>(file.size()));
+}
+
+void WriteGltf(const TAppState& app, std::ostream& out, bool binary,
+               const TMeshExportOptions& options) {
+  CheckFinite(app, true);
+  const TMesh& m = app.Seifert.mesh;
+  const auto links = ExportedLinks(app, options);
+  // Refused before any work, as the window refuses to draw it.
+  const int32_t ringSize = links.empty() ? 0 : TubeRingSize(app.Settings, app.refineCount, false);
+
+  TGltfBuilder gltf;
+  tinygltf::Mesh surface;
+  surface.name = "surface";
+  std::map<int32_t, bool> kinds;
+  for (int32_t f = 0; f < FaceCount(m); ++f) kinds[m.faces[static_cast<size_t>(f)].kind] = true;
+  std::vector<int32_t> local(static_cast<size_t>(std::max(VertexCount(m), 0)));
+  for (const auto& [kind, ignored] : kinds) AddKind(app, options, kind, gltf, surface, local);
+
+  tinygltf::Mesh tubes;
+  tubes.name = "links";
+  for (const TLink& link : links) AddTube(app, link, ringSize, gltf, tubes);
+
+  if (surface.primitives.empty() && tubes.primitives.empty())
+    throw RangeError("nothing is shown, so there is nothing to write");
+  // A binary glTF states its length in 32 bits; the text form's data would be larger still.
+  if (gltf.model.buffers[0].data.size() > (uint64_t{1} << 32) - (uint64_t{1} << 24))
+    throw RangeError("a glTF file holds at most 4 GB of mesh data; this mesh needs " +
+                     std::to_string(gltf.model.buffers[0].data.size() >> 20) + " MB");
+
+  // The model's z axis is up on the screen, glTF's y axis: a quarter turn about x. The
+  // positions are already centred on the model's centre, the point the window turns about.
+  tinygltf::Scene scene;
+  for (tinygltf::Mesh* mesh : {&surface, &tubes}) {
+    if (mesh->primitives.empty()) continue;
+    gltf.model.meshes.push_back(*mesh);
+    tinygltf::Node node;
+    node.name = mesh->name;
+    node.mesh = static_cast<int>(gltf.model.meshes.size() - 1);
+    node.rotation = {-std::sqrt(0.5), 0, 0, std::sqrt(0.5)};
+    gltf.model.nodes.push_back(node);
+    scene.nodes.push_back(static_cast<int>(gltf.model.nodes.size() - 1));
+  }
+  gltf.model.scenes.push_back(scene);
+  gltf.model.defaultScene = 0;
+
+  tinygltf::TinyGLTF writer;
+  if (!writer.WriteGltfSceneToStream(&gltf.model, out, false, binary))
+    throw std::runtime_error("the glTF writer failed");
+}
+
+void WriteMeshFile(const TAppState& app, const std::string& path,
+                   const TMeshExportOptions& options) {
+  const TMeshFormat format = MeshFormatFromName(path);
+  switch (format) {
+    case TMeshFormat::kObj: {
+      // Both files are complete before either is put in place, so a failed write (a full disk)
+      // changes neither.
+      const std::filesystem::path mtlPath = std::filesystem::path(path).replace_extension(".mtl");
+      TAtomicFile obj(path), mtl(mtlPath.string());
+      WriteObj(app, obj.Stream(), options, mtlPath.filename().string());
+      WriteMtl(app, mtl.Stream());
+      obj.Stream().flush();
+      mtl.Stream().flush();
+      // A write that failed makes its Commit report why, before the other file is placed.
+      if (!obj.Stream()) obj.Commit();
+      if (!mtl.Stream()) mtl.Commit();
+      mtl.Commit();
+      obj.Commit();
+      break;
+    }
+    case TMeshFormat::kPly:
+      WriteFileAtomically(path, [&](std::ostream& out) { WritePly(app, out, options); });
+      break;
+    case TMeshFormat::kStl:
+      WriteFileAtomically(path, [&](std::ostream& out) { WriteStl(app, out, options); });
+      break;
+    case TMeshFormat::kGlb:
+    case TMeshFormat::kGltf:
+      WriteFileAtomically(path, [&](std::ostream& out) {
+        WriteGltf(app, out, format == TMeshFormat::kGlb, options);
+      });
+      break;
+  }
+}

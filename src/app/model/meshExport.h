@@ -1,0 +1,69 @@
+#pragma once
+// The surface mesh as a file other programs open, chosen by the file's extension:
+//   .obj  the faces grouped by kind, each kind with its material in an .mtl beside it, and the
+//         link lines as polylines;
+//   .ply  binary little-endian (or text) with a colour per face and the link lines as edges;
+//   .stl  binary, triangles only, in millimetres: the closed surface as a printable solid;
+//   .glb / .gltf  glTF 2.0: two primitives per face kind (its outer and inner side in the
+//         swatch colours), smooth normals per kind, and the link components as tubes.
+//
+// What is written is what the window shows: faces of a kind whose "Show" box is off (and the
+// second side of a smoothed surface, which the window hides) and link components whose box is
+// off are left out; only the STL always holds every face, as a print needs the closed solid. Faces with a corner that names no vertex are left
+// out, as are link lines with such a vertex. OBJ and PLY list every stored vertex
+// (0..nVerts-1), so vertex numbers match the model's.
+//
+// Colours: the front colour of kind 0 is sh_col2, kind 1 sh_col4, kind 2 sh_col6
+// (Settings.colors[2k+1]), the back colours colors[2k]; a higher kind k uses colors[2k] while
+// that exists, else grey. Link component i has colors[6 + i mod 4].
+//
+// No Qt here: the command line and the window call the same functions.
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+#include "app/model/appState.h"
+
+enum class TMeshFormat { kObj, kPly, kStl, kGlb, kGltf };
+
+struct TMeshExportOptions {
+  double sizeMm = 100;  // STL: the model's longest side in millimetres
+  bool links = true;    // the link lines (OBJ, PLY) and tubes (glTF); STL never has them
+  bool surfaces = true; // the faces (OBJ, PLY, glTF), as "surfaces" under the window's view
+  bool asciiPly = false;
+};
+
+// Limits of TMeshExportOptions::sizeMm.
+constexpr double kMinStlSize = 1, kMaxStlSize = 10000;
+
+// The format that `path`'s extension names (any case); a std::runtime_error for any other.
+TMeshFormat MeshFormatFromName(const std::string& path);
+
+// The file name for a name typed in a save dialog whose filter says `format`: kept when its
+// extension names a mesh format, else with the filter's extension added.
+std::string MeshFileName(const std::string& typed, TMeshFormat format);
+
+// "--size" text: a decimal number of millimetres in [kMinStlSize, kMaxStlSize]. A
+// std::runtime_error saying what is wrong otherwise.
+double ParseStlSize(const std::string& text);
+
+// `mtlName`: the material file the OBJ names ("" for none).
+void WriteObj(const TAppState& app, std::ostream& out, const TMeshExportOptions& options = {},
+              const std::string& mtlName = "");
+void WriteMtl(const TAppState& app, std::ostream& out);
+void WritePly(const TAppState& app, std::ostream& out, const TMeshExportOptions& options = {});
+// A RangeError when the shown surface has no faces, a vertex that is not finite or no extent.
+void WriteStl(const TAppState& app, std::ostream& out, const TMeshExportOptions& options = {});
+void WriteGltf(const TAppState& app, std::ostream& out, bool binary,
+               const TMeshExportOptions& options = {});
+
+// Front colour of faces of `kind`, red + 256 x green + 65536 x blue.
+uint32_t FaceColor(const TSettings& settings, int32_t kind);
+
+// Writes `path` in the format of its extension; an OBJ gets its .mtl (same name, extension
+// .mtl) first. Every file appears only when complete (TAtomicFile): an existing file stays as
+// it was until then, and on any failure. An unknown extension or an I/O failure is a
+// std::runtime_error naming the file.
+void WriteMeshFile(const TAppState& app, const std::string& path,
+                   const TMeshExportOptions& options = {});
