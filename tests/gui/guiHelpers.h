@@ -76,3 +76,13 @@ inline void TypeInto(QLineEdit* edit, const QString& text) {
   QTest::keyClick(edit, Qt::Key_Delete);
   QTest::keyClicks(edit, text);
 }
+
+// The desktop a window test opens in init() and closes in cleanup(), with the handles most
+// tests use.
+struct TDesktopUnderTest {
+  std::unique_ptr<TDesktop> d;
+  TForm1& Main() { return d->main; }
+  TQtControlPanel& C() { return d->main.Controls(); }
+  TAppState& App() { return d->main.App(); }
+  void Click(const char* name) { QTest::mouseClick(C().Widget(name), Qt::LeftButton); }
+};

@@ -14,13 +14,10 @@
 #include "fileHelpers.h"
 #include "guiHelpers.h"
 
-class TestImageExport : public QObject {
+class TestImageExport : public QObject, protected TDesktopUnderTest {
   Q_OBJECT
 
  private:
-  std::unique_ptr<TDesktop> d;
-  TForm1& Main() { return d->main; }
-  TQtControlPanel& C() { return d->main.Controls(); }
   QPushButton* Button(const char* name) { return C().As<QPushButton>(name); }
 
   // Answers the save dialog with `path` and filter number `filter` (JPEG, bitmap, PNG).

@@ -19,17 +19,11 @@
 #include "core/settings.h"
 #include "guiHelpers.h"
 
-class TestMainWindow : public QObject {
+class TestMainWindow : public QObject, protected TDesktopUnderTest {
   Q_OBJECT
 
  private:
-  std::unique_ptr<TDesktop> d;
-
-  TForm1& Main() { return d->main; }
-  TQtControlPanel& C() { return d->main.Controls(); }
-  TAppState& App() { return d->main.App(); }
   QWidget* Panel() { return d->main.DrawingPanel(); }
-  void Click(const char* name) { QTest::mouseClick(C().Widget(name), Qt::LeftButton); }
   void Enter(const char* name) { QTest::keyClick(C().Widget(name), Qt::Key_Return); }
 
  private slots:

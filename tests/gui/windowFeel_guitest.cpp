@@ -43,16 +43,11 @@ void Shot(QWidget* w, const char* name) {
 
 }  // namespace
 
-class TestWindowFeel : public QObject {
+class TestWindowFeel : public QObject, protected TDesktopUnderTest {
   Q_OBJECT
 
  private:
-  std::unique_ptr<TDesktop> d;
 
-  TForm1& Main() { return d->main; }
-  TQtControlPanel& C() { return d->main.Controls(); }
-  TAppState& App() { return d->main.App(); }
-  void Click(const char* name) { QTest::mouseClick(C().Widget(name), Qt::LeftButton); }
   int Row(const std::string& name) {
     const auto& entries = App().KnotTable.entries;
     for (size_t i = 0; i < entries.size(); ++i)
