@@ -228,7 +228,11 @@ std::filesystem::path TableFolder(const std::string& output, const std::string& 
   const fs::path dir = output.empty() ? fs::path(".") : fs::path(output);
   if (!output.empty() && output.back() != '/' && !fs::is_directory(dir))
     throw TCliError("--knot all writes one " + what + " per knot: -o must name a folder, e.g. out/");
-  if (!fs::is_directory(dir)) throw TCliError("-o: there is no folder '" + dir.string() + "'");
+  // A folder named with a trailing slash is made when it is missing, as the user asked for it.
+  std::error_code made;
+  if (!fs::is_directory(dir) && !fs::create_directories(dir, made) && !fs::is_directory(dir))
+    throw TCliError("-o: cannot make the folder '" + dir.string() + "'" +
+                    (made ? ": " + made.message() : std::string()));
   return dir;
 }
 

@@ -429,4 +429,10 @@ TEST(MeshFile, WholeTableOnWorkerThreads) {
   const TRun file = Cli({"mesh", "--knot", "all", "-o", dir / "3_1.stl"});
   EXPECT_EQ(file.status, 2);
   EXPECT_NE(file.err.find("-o must name a folder"), std::string::npos) << file.err;
+  // A missing folder named with a trailing slash is made; one below a file cannot be.
+  EXPECT_EQ(Cli({"mesh", "--knot", "all", "--format", "ply", "-o", dir / "new/sub/"}).status, 0);
+  EXPECT_EQ(Entries(dir / "new/sub").size(), 249u);
+  const TRun under = Cli({"mesh", "--knot", "all", "-o", dir / "3_1.stl/x/"});
+  EXPECT_EQ(under.status, 2);
+  EXPECT_NE(under.err.find("cannot make the folder"), std::string::npos) << under.err;
 }
