@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <filesystem>
+#include <functional>
 #include <iomanip>
 #include <new>
 #include <sstream>
@@ -236,55 +237,14 @@ std::filesystem::path TableFolder(const std::string& output, const std::string& 
   return dir;
 }
 
-// render --knot all -o DIR/: one picture per table row, DIR/NAME.png; a knot that fails is
-// reported and the rest go on.
-int RenderWholeTable(TCliOptions o, std::ostream& out, std::ostream& err, bool errIsTerminal) {
-  namespace fs = std::filesystem;
-  const fs::path dir = TableFolder(o.output, "picture");
-  const std::string extension = ".png";
-  if (!o.filter.empty()) FilterKindFromName(o.filter);
-
-  TKnotTable table;
-  FillKnotTable(table);
-  int32_t failed = 0;
-  for (int32_t row = 1; row <= table.count; ++row) {
-    const std::string& name = table.Row(row).name;
-    if (errIsTerminal && !o.quiet)
-      err << "\r[" << std::setw(3) << row << '/' << table.count << "] " << name << "     "
-          << std::flush;
-    try {
-      THeadlessWindow w;
-      w.window.meshesDeferred = true;
-      w.window.StartUp();
-      o.knot = name;
-      std::ostringstream quietErr;
-      Apply(o, w, quietErr, false);
-      Render(o, w, (dir / (name + extension)).string());
-    } catch (const std::exception& e) {
-      ++failed;
-      err << (errIsTerminal && !o.quiet ? "\n" : "") << "veltrane-cli: " << name << ": "
-          << e.what() << '\n';
-    }
-  }
-  if (errIsTerminal && !o.quiet) err << '\n';
-  out << (table.count - failed) << " of " << table.count << " knots rendered into "
-      << dir.string() << (failed ? ", " + std::to_string(failed) + " failed" : "") << '\n';
-  return failed ? 2 : 0;
-}
-
-// mesh --knot all -o DIR/: one file per table row, DIR/NAME.FORMAT, built by one worker thread
-// per core, each with a window of its own (the model keeps no state outside it). A knot that
-// fails is reported and the rest go on; the status says whether all were written.
-int MeshWholeTable(const TCliOptions& o, std::ostream& out, std::ostream& err,
-                   bool errIsTerminal) {
-  const std::filesystem::path dir = TableFolder(o.output, "mesh file");
-  TKnotTable table;
-  FillKnotTable(table);
-  const int32_t jobs = std::clamp<int32_t>(
-      o.jobs > 0 ? o.jobs : static_cast<int32_t>(std::thread::hardware_concurrency()), 1,
+// Runs `perKnot` for every table row on `jobs` worker threads (0: one per core), each knot in
+// a window of its own (the model and the drawing keep no state outside it). A knot that fails
+// is reported and the rest go on; a progress line on a terminal. Returns the failures.
+int32_t ForEachTableKnot(const TKnotTable& table, int32_t jobs, bool progress, std::ostream& err,
+                         const std::function<void(const std::string&)>& perKnot) {
+  const int32_t workers = std::clamp<int32_t>(
+      jobs > 0 ? jobs : static_cast<int32_t>(std::thread::hardware_concurrency()), 1,
       std::max<int32_t>(1, table.count));
-  const bool progress = errIsTerminal && !o.quiet;
-
   std::atomic<int32_t> next{1};
   std::mutex report;  // guards err, done and failed
   int32_t done = 0, failed = 0;
@@ -294,14 +254,7 @@ int MeshWholeTable(const TCliOptions& o, std::ostream& out, std::ostream& err,
       const std::string& name = table.Row(row).name;
       std::string error;
       try {
-        auto w = std::make_unique<THeadlessWindow>();
-        w->window.meshesDeferred = true;
-        w->window.StartUp();
-        TCliOptions knot = o;
-        knot.knot = name;
-        std::ostringstream warnings;  // a batch reports failures, not every note
-        Apply(knot, *w, warnings, false);
-        WriteMeshFile(w->app, (dir / (name + "." + o.format)).string(), o.meshOptions);
+        perKnot(name);
       } catch (const std::bad_alloc&) {
         error = "more than the free memory holds";
       } catch (const std::exception& e) {
@@ -321,11 +274,55 @@ int MeshWholeTable(const TCliOptions& o, std::ostream& out, std::ostream& err,
       }
     }
   };
-  std::vector<std::thread> workers;
-  for (int32_t i = 1; i < jobs; ++i) workers.emplace_back(work);
+  std::vector<std::thread> threads;
+  for (int32_t i = 1; i < workers; ++i) threads.emplace_back(work);
   work();
-  for (std::thread& t : workers) t.join();
+  for (std::thread& t : threads) t.join();
   if (lineOpen) err << '\n';
+  return failed;
+}
+
+// A window in the start state with the options applied for table row `name`.
+std::unique_ptr<THeadlessWindow> TableKnotWindow(TCliOptions o, const std::string& name) {
+  auto w = std::make_unique<THeadlessWindow>();
+  w->window.meshesDeferred = true;
+  w->window.StartUp();
+  o.knot = name;
+  std::ostringstream warnings;  // a batch reports failures, not every note
+  Apply(o, *w, warnings, false);
+  return w;
+}
+
+// render --knot all -o DIR/: one picture per table row, DIR/NAME.png, one worker (and GL
+// context) per core.
+int RenderWholeTable(const TCliOptions& o, std::ostream& out, std::ostream& err,
+                     bool errIsTerminal) {
+  const std::filesystem::path dir = TableFolder(o.output, "picture");
+  if (!o.filter.empty()) FilterKindFromName(o.filter);
+  TKnotTable table;
+  FillKnotTable(table);
+  const int32_t failed =
+      ForEachTableKnot(table, o.jobs, errIsTerminal && !o.quiet, err, [&](const std::string& name) {
+        auto w = TableKnotWindow(o, name);
+        Render(o, *w, (dir / (name + ".png")).string());
+      });
+  out << (table.count - failed) << " of " << table.count << " knots rendered into "
+      << dir.string() << (failed ? ", " + std::to_string(failed) + " failed" : "") << '\n';
+  return failed ? 2 : 0;
+}
+
+// mesh --knot all -o DIR/: one file per table row, DIR/NAME.FORMAT; the status says whether
+// all were written.
+int MeshWholeTable(const TCliOptions& o, std::ostream& out, std::ostream& err,
+                   bool errIsTerminal) {
+  const std::filesystem::path dir = TableFolder(o.output, "mesh file");
+  TKnotTable table;
+  FillKnotTable(table);
+  const int32_t failed =
+      ForEachTableKnot(table, o.jobs, errIsTerminal && !o.quiet, err, [&](const std::string& name) {
+        auto w = TableKnotWindow(o, name);
+        WriteMeshFile(w->app, (dir / (name + "." + o.format)).string(), o.meshOptions);
+      });
   out << (table.count - failed) << " of " << table.count << " knots written into "
       << dir.string() << " as ." << o.format
       << (failed ? ", " + std::to_string(failed) + " failed" : "") << '\n';
@@ -418,6 +415,9 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       ->check(WholeNumber())->check(CLI::Range(4, 16384));
   render->add_option("--height", o.height, "H: drawing panel height in pixels (540)")
       ->check(WholeNumber())->check(CLI::Range(4, 16384));
+  render->add_option("--jobs", o.jobs, "N: with --knot all, N worker threads (one per core)")
+      ->check(WholeNumber())
+      ->check(CLI::Range(1, 256));
   render->add_option("--filter", o.filter, "Box, Quadratic, B-spline, Mitchell or Lanczos (Box)");
   struct TImageOption {
     const char* flag;
@@ -508,6 +508,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (!FindControl(name)) throw TCliError("--set: there is no control named '" + name + "'");
   }
   if (o.command == "render" && o.knot == "all") return RenderWholeTable(o, out, err, errIsTerminal);
+  if (o.command == "render" && chosen->count("--jobs") > 0)
+    throw TCliError("--jobs goes with --knot all");
   if (o.command == "mesh") {
     o.meshOptions.links = !noLinks;
     if (!o.size.empty() || chosen->count("--size") > 0) o.meshOptions.sizeMm = ParseStlSize(o.size);

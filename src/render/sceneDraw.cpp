@@ -16,14 +16,11 @@ namespace {
 // own classes asks for one.
 constexpr uint32_t kMissingColor = Rgb(255, 255, 255);
 
-// Frames since the ride clock was last set.
-int32_t rideFrameCounter = 0;
-
 // Every tenth frame the ride measures its step from now, so a stall (a dialog, a rebuild) does
 // not throw the car forward.
 void TickRideClock(TRideState& ride) {
-  if (++rideFrameCounter < 10) return;
-  rideFrameCounter = 0;
+  if (++ride.framesSinceTick < 10) return;
+  ride.framesSinceTick = 0;
   ride.lastTick = ride.nowTick = RideTickCount();
 }
 

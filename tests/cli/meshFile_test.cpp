@@ -436,3 +436,22 @@ TEST(MeshFile, WholeTableOnWorkerThreads) {
   EXPECT_EQ(under.status, 2);
   EXPECT_NE(under.err.find("cannot make the folder"), std::string::npos) << under.err;
 }
+
+TEST(TableBatch, PicturesOnWorkerThreadsAreThoseOfOneByOne) {
+  // Each worker draws in a GL context of its own; the pictures must not depend on which.
+  TTempFolder dir;
+  const std::vector<std::string> small = {"--width", "16", "--height", "16", "--antialias", "1"};
+  std::vector<std::string> all = {"render", "--knot", "all", "--jobs", "3", "-o", dir.path + "/"};
+  all.insert(all.end(), small.begin(), small.end());
+  const TRun batch = Cli(all);
+  ASSERT_EQ(batch.status, 0) << batch.err;
+  EXPECT_EQ(batch.out, "249 of 249 knots rendered into " + dir.path + "/\n");
+  EXPECT_EQ(Entries(dir.path).size(), 249u);
+  for (const char* knot : {"3_1", "7_4", "10_165"}) {
+    SCOPED_TRACE(knot);
+    std::vector<std::string> one = {"render", "--knot", knot, "-o", dir / "alone.png"};
+    one.insert(one.end(), small.begin(), small.end());
+    ASSERT_EQ(Cli(one).status, 0);
+    EXPECT_EQ(ReadFile(dir / (std::string(knot) + ".png")), ReadFile(dir / "alone.png"));
+  }
+}

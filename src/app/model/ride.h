@@ -33,6 +33,7 @@ struct TRideState {
   Vec3 prevPos;
   uint32_t lastTick = 0, nowTick = 0;  // milliseconds
   double lookH = 0, lookV = 0;         // look-around in degrees, springing back to 0
+  int32_t framesSinceTick = 0;         // frames drawn since the clock was last set
 };
 
 // The car's place and axes (right, up, forward; the camera looks along -forward) and the
