@@ -29,7 +29,9 @@ std::vector<int32_t> ShortestPath(const TMesh& mesh, TNeighbours neighbours, int
   queue.push({0, to});
   int64_t visits = 0;
   while (!queue.empty() && visits++ < maxVisits) {
-    const auto [d, v] = queue.top();
+    // Plain copies, not structured bindings: the lambda below captures them.
+    const double d = queue.top().first;
+    const int32_t v = queue.top().second;
     queue.pop();
     if (d > dist[v]) continue;
     if (v == from) break;
