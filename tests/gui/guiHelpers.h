@@ -85,4 +85,10 @@ struct TDesktopUnderTest {
   TQtControlPanel& C() { return d->main.Controls(); }
   TAppState& App() { return d->main.App(); }
   void Click(const char* name) { QTest::mouseClick(C().Widget(name), Qt::LeftButton); }
+  // Opens the desktop and waits for the drawing panel; false when it did not come up.
+  bool Open() {
+    d = OpenDesktop();
+    return d && Main().GLPanel1() &&
+           QTest::qWaitFor([this] { return Main().GLPanel1()->Active(); });
+  }
 };

@@ -30,10 +30,7 @@ class TestImageExport : public QObject, protected TDesktopUnderTest {
 
  private slots:
   void init() {
-    d = OpenDesktop();
-    QVERIFY(d);
-    QVERIFY(Main().GLPanel1());
-    QTRY_VERIFY(Main().GLPanel1()->Active());
+    QVERIFY(Open());
     Main().Model().askYesCancel = [](const std::string&) { return true; };
   }
   void cleanup() { d.reset(); }

@@ -27,12 +27,7 @@ class TestMainWindow : public QObject, protected TDesktopUnderTest {
   void Enter(const char* name) { QTest::keyClick(C().Widget(name), Qt::Key_Return); }
 
  private slots:
-  void init() {
-    d = OpenDesktop();
-    QVERIFY(d);
-    QVERIFY(Main().GLPanel1());
-    QTRY_VERIFY(Main().GLPanel1()->Active());
-  }
+  void init() { QVERIFY(Open()); }
   void cleanup() { d.reset(); }
 
   void escapeTwiceRestoresTheLayout() {

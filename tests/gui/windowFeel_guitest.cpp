@@ -61,12 +61,7 @@ class TestWindowFeel : public QObject, protected TDesktopUnderTest {
   }
 
  private slots:
-  void init() {
-    d = OpenDesktop();
-    QVERIFY(d);
-    QVERIFY(Main().GLPanel1());
-    QTRY_VERIFY(Main().GLPanel1()->Active());
-  }
+  void init() { QVERIFY(Open()); }
   void cleanup() { d.reset(); }
 
   // The whole box of a 10-crossing knot lies inside the panel after "Fit view", seen at an
