@@ -121,6 +121,13 @@ std::vector<std::pair<std::string, std::string>> PresetCaptions() {
   return result;
 }
 
+// --jobs of the commands that can run over the whole table.
+void AddJobsOption(CLI::App& sub, TCliOptions& o) {
+  sub.add_option("--jobs", o.jobs, "N: with --knot all, N worker threads (one per core)")
+      ->check(WholeNumber())
+      ->check(CLI::Range(1, 256));
+}
+
 void AddCommonOptions(CLI::App& sub, TCliOptions& o) {
   sub.add_option("BRAID", o.braid, "braid word typed into the braid field and confirmed");
   sub.add_option("--layout", o.layout, "lay-out radio button to check")
@@ -405,9 +412,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   mesh->add_flag("--ascii", o.meshOptions.asciiPly, "PLY as text rather than binary");
   mesh->add_option("--format", o.format, "with --knot all: the files' format (glb)")
       ->check(CLI::IsMember({"stl", "glb", "gltf", "obj", "ply"}));
-  mesh->add_option("--jobs", o.jobs, "N: with --knot all, N worker threads (one per core)")
-      ->check(WholeNumber())
-      ->check(CLI::Range(1, 256));
+  AddJobsOption(*mesh, o);
   CLI::App* render = app.add_subcommand("render", "export the view as a picture, as \"Save image\"");
   AddCommonOptions(*render, o);
   render->add_option("-o,--output", o.output, "FILE.png, FILE.jpg or FILE.bmp")->required();
@@ -415,9 +420,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       ->check(WholeNumber())->check(CLI::Range(4, 16384));
   render->add_option("--height", o.height, "H: drawing panel height in pixels (540)")
       ->check(WholeNumber())->check(CLI::Range(4, 16384));
-  render->add_option("--jobs", o.jobs, "N: with --knot all, N worker threads (one per core)")
-      ->check(WholeNumber())
-      ->check(CLI::Range(1, 256));
+  AddJobsOption(*render, o);
   render->add_option("--filter", o.filter, "Box, Quadratic, B-spline, Mitchell or Lanczos (Box)");
   struct TImageOption {
     const char* flag;
@@ -455,11 +458,15 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   invariants->add_option("--knot", o.knot, "knot-table row, e.g. 3_1, or all for the whole table");
   invariants->add_flag("--json", o.json, "print JSON");
 
-  if (!args.empty() && !args[0].empty() && args[0][0] != '-' && args[0] != "info" &&
-      args[0] != "mesh" && args[0] != "render" && args[0] != "table" && args[0] != "dump-holes" &&
-      args[0] != "invariants")
-    throw TCliError("there is no command '" + args[0] +
-                    "'; the commands are info, mesh, render, table, dump-holes and invariants");
+  const std::vector<CLI::App*> commands = {info, mesh, render, table, dumpHoles, invariants};
+  if (!args.empty() && !args[0].empty() && args[0][0] != '-' &&
+      std::none_of(commands.begin(), commands.end(),
+                   [&](const CLI::App* c) { return c->get_name() == args[0]; })) {
+    std::string names;
+    for (size_t i = 0; i < commands.size(); ++i)
+      names += (i == 0 ? "" : i + 1 == commands.size() ? " and " : ", ") + commands[i]->get_name();
+    throw TCliError("there is no command '" + args[0] + "'; the commands are " + names);
+  }
   // CLI11 takes its arguments last first.
   std::vector<std::string> reversed(args.rbegin(), args.rend());
   try {
@@ -468,7 +475,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     const int code = app.exit(e, out, err);
     return code == 0 ? 0 : 2;
   }
-  for (const CLI::App* sub : {info, mesh, render, table, dumpHoles, invariants}) {
+  for (const CLI::App* sub : commands) {
     if (!sub->parsed() || sub->remaining().empty()) continue;
     std::string extra;
     for (const std::string& a : sub->remaining()) extra += (extra.empty() ? "" : " ") + a;

@@ -8,12 +8,9 @@
 #include <unordered_map>
 
 #include "core/checked.h"
+#include "mesh/meshSummary.h"
 
 namespace {
-
-bool ValidVertex(const TMesh& mesh, int32_t v) {
-  return v >= 0 && v < mesh.nVerts;
-}
 
 // Shortest chain from `from` to `to` over the graph `neighbours` gives (at most `maxVisits`
 // vertices looked at); the chain includes `from`, excludes `to`. Empty when there is none.
@@ -143,4 +140,12 @@ std::vector<std::vector<int32_t>> LoopPaths(const TSeiffert& model, const TInvar
     paths.push_back(chain);
   }
   return paths;
+}
+
+TLoopColour LoopColour(size_t i) {
+  static constexpr TLoopColour kColours[] = {{0.90f, 0.10f, 0.10f}, {0.10f, 0.45f, 0.95f},
+                                             {0.10f, 0.75f, 0.20f}, {0.95f, 0.55f, 0.05f},
+                                             {0.60f, 0.15f, 0.85f}, {0.05f, 0.75f, 0.75f},
+                                             {0.95f, 0.20f, 0.65f}, {0.45f, 0.30f, 0.10f}};
+  return kColours[i % (sizeof kColours / sizeof kColours[0])];
 }

@@ -14,3 +14,10 @@
 // paths along the disk's mesh edges). Empty when the model is not the stacked lay-out of the
 // word the invariants came from (another lay-out, merged bands) or has no mesh edges yet.
 std::vector<std::vector<int32_t>> LoopPaths(const TSeiffert& model, const TInvariants& inv);
+
+// Loop i's colour (red, green, blue from 0 to 1), well apart in hue from its neighbours: the
+// drawing and the window's list of loop names share it.
+struct TLoopColour {
+  float r, g, b;
+};
+TLoopColour LoopColour(size_t i);

@@ -6,6 +6,7 @@
 #include <numeric>
 
 #include "core/checked.h"
+#include "core/disjointSets.h"
 #include "core/rangeError.h"
 #include "knots/braidWord.h"
 
@@ -35,22 +36,6 @@ bool IsZero(const TPolynomial &p) {
 }
 
 // Union-find over small index sets.
-struct TParts {
-  std::vector<int32_t> up;
-  explicit TParts(size_t n) : up(n) { std::iota(up.begin(), up.end(), 0); }
-  int32_t Find(int32_t a) {
-    while (up[a] != a) a = up[a] = up[up[a]];
-    return a;
-  }
-  void Join(int32_t a, int32_t b) { up[Find(a)] = Find(b); }
-  int32_t Count() {
-    int32_t n = 0;
-    for (size_t i = 0; i < up.size(); ++i)
-      n += Find(static_cast<int32_t>(i)) == static_cast<int32_t>(i);
-    return n;
-  }
-};
-
 // A rational number in lowest terms, denominator positive, every step checked.
 struct TRational {
   int64_t num = 0, den = 1;
@@ -280,7 +265,7 @@ TInvariants ComputeInvariants(const std::vector<int32_t> &gen, const std::vector
   auto corner = [](int32_t band, int32_t upper, int32_t right) {
     return 4 * (band - 1) + 2 * upper + right;
   };
-  TParts boundary(static_cast<size_t>(4) * nCross);
+  TDisjointSets boundary(static_cast<size_t>(4) * nCross);
   int32_t bareDisks = 0;
   for (int32_t d = 1; d <= r.nDisks; ++d) {
     std::vector<std::pair<int32_t, int32_t>> ends;  // (band, 1 for its upper end)
@@ -301,7 +286,7 @@ TInvariants ComputeInvariants(const std::vector<int32_t> &gen, const std::vector
   }
   r.components = boundary.Count() + bareDisks;
 
-  TParts pieces(r.nDisks + 1);
+  TDisjointSets pieces(r.nDisks + 1);
   for (int32_t k = 1; k <= nCross; ++k) pieces.Join(std::abs(gen[k]), std::abs(gen[k]) + 1);
   r.surfaceParts = pieces.Count() - 1;  // element 0 is a piece of its own
   r.genus = (2 * r.surfaceParts - r.eulerCharacteristic - r.components) / 2;
@@ -405,13 +390,7 @@ TInvariants ComputeInvariants(const std::string &braid) {
   return ComputeInvariants(gen, power, nStrands, nCross);
 }
 
-std::string InvariantsSummary(const std::string &braid) {
-  TInvariants r;
-  try {
-    r = ComputeInvariants(braid);
-  } catch (const RangeError &e) {
-    return std::string("No Seifert form: ") + e.what();
-  }
+std::string InvariantsSummary(const TInvariants &r) {
   std::string s = "Genus " + std::to_string(r.genus) + " (braid surface), rank " +
                   std::to_string(r.rank) + "\n\xce\x94(t) = " + r.alexanderText + "\nDeterminant " +
                   std::to_string(r.determinant) + ", signature " + std::to_string(r.signature);

@@ -73,6 +73,6 @@ int32_t Signature(const std::vector<std::vector<int64_t>>& symmetric);
 // "t^-1 - 1 + t"; exponents lowest2 / 2, lowest2 / 2 + 1, ... (halves written as t^1/2).
 std::string LaurentText(const TPolynomial& coefficients, int32_t lowest2);
 
-// The lines the window's "Invariants" box shows for a braid word (UTF-8): genus, Delta(t),
-// determinant and signature, the boundary's components for a link, or why there are none.
-std::string InvariantsSummary(const std::string& braid);
+// The lines the window's "Invariants" box shows (UTF-8): genus, Delta(t), determinant and
+// signature, and the boundary's components for a link.
+std::string InvariantsSummary(const TInvariants& r);

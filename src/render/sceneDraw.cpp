@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/builtinPictures.h"
+#include "invariants/loopPaths.h"
 #include "linkTube.h"
 #include "textures.h"
 
@@ -253,16 +254,6 @@ void DrawLinks(const TAppState& app, int32_t ringSize) {
   }
 }
 
-// One colour per loop, well apart in hue.
-void LoopColour(size_t i) {
-  static const float kColours[][3] = {{0.90f, 0.10f, 0.10f}, {0.10f, 0.45f, 0.95f},
-                                      {0.10f, 0.75f, 0.20f}, {0.95f, 0.55f, 0.05f},
-                                      {0.60f, 0.15f, 0.85f}, {0.05f, 0.75f, 0.75f},
-                                      {0.95f, 0.20f, 0.65f}, {0.45f, 0.30f, 0.10f}};
-  const float* c = kColours[i % (sizeof kColours / sizeof kColours[0])];
-  glColor4f(c[0], c[1], c[2], 1.0f);
-}
-
 // The basis loops: thin tubes through their vertices, lifted off the surface along the vertex
 // normals by half their radius so that the surface does not swallow them.
 void DrawLoops(const TAppState& app, int32_t ringSize) {
@@ -278,7 +269,8 @@ void DrawLoops(const TAppState& app, int32_t ringSize) {
       if (points.empty() || !(p == points.back())) points.push_back(p);
     }
     if (points.size() > 1 && points.front() == points.back()) points.pop_back();
-    LoopColour(i);
+    const TLoopColour c = LoopColour(i);
+    glColor4f(c.r, c.g, c.b, 1.0f);
     const bool highlighted = static_cast<int32_t>(i) == app.highlightedLoops[0] ||
                              static_cast<int32_t>(i) == app.highlightedLoops[1];
     SweepLinkTube(points, highlighted ? 2 * radius : radius, ringSize, DrawTubeStrip);

@@ -8,6 +8,14 @@ namespace {
 
 using TMatrix = std::array<double, 16>;  // column-major: element (row r, column c) at [c*4 + r]
 
+// The focal length is in millimetres of a film this wide: the camera stands focal / 35 times
+// the view's width from the look-at point.
+constexpr double kFilmWidth = 35;
+
+// The view's width after a zoom drag of `pixelsUp` pixels up a panel `h` high: up by half the
+// height doubles it.
+double ZoomedSize(double size, double pixelsUp, int h) { return (2 * pixelsUp / h + 1) * size; }
+
 TMatrix Identity() {
   TMatrix m{};
   m[0] = m[5] = m[10] = m[15] = 1;
@@ -57,7 +65,7 @@ void ResetView(TView& view, const Vec3& modelCentre) {
 void ComputeProjection(TView& view, int w, int h, const TSceneInputs& in, bool racing) {
   view.Isometric = in.isometric;
   const double s = racing ? 0.3 : view.Size;
-  double f = in.focalLength * s / 35;
+  double f = in.focalLength * s / kFilmWidth;
   if (racing) f = f * 3 / 5;
   view.Distance = f;
   const double k = view.Isometric ? 1.0 : (racing ? 0.05 : 0.5);
@@ -155,9 +163,8 @@ bool MouseMove(TView& view, int x, int y, uint8_t buttons, int w, int h, TUpAxis
       if (view.Pitch <= -90) view.Pitch = -89.99;
       if (view.Pitch >= 90) view.Pitch = 89.99;
       break;
-    case 2: {  // zoom: up by half the height doubles the size
-      const double c = view.LastY - y;
-      const double size = (2 * c / h + 1) * view.Size;
+    case 2: {  // zoom
+      const double size = ZoomedSize(view.Size, view.LastY - y, h);
       if (size > 0 && std::isfinite(size)) view.Size = size;
       break;
     }
@@ -198,7 +205,7 @@ namespace {
 // tan of half the horizontal field of view; 0 for the parallel projection, whose visible
 // width does not depend on depth.
 double HalfAngleTan(const TSceneInputs& in) {
-  return in.isometric || in.focalLength <= 0 ? 0.0 : 17.5 / in.focalLength;
+  return in.isometric || in.focalLength <= 0 ? 0.0 : kFilmWidth / 2 / in.focalLength;
 }
 
 // p relative to the look-at point in eye axes (x right, y up, z towards the eye).
@@ -257,9 +264,8 @@ bool ProjectToPanel(const TView& view, const Vec3& p, int w, int h, const TScene
 
 bool WheelZoom(TView& view, double notches, int x, int y, int w, int h, TUpAxis up) {
   if (w <= 0 || h <= 0 || !std::isfinite(notches) || notches == 0) return false;
-  // A drag of c pixels up scales by 2c/h + 1; a step away from the user is h/20 pixels down.
-  const double c = -notches * h / 20.0;
-  const double size = (2 * c / h + 1) * view.Size;
+  // As a zoom drag: a step away from the user is h/20 pixels down.
+  const double size = ZoomedSize(view.Size, -notches * h / 20.0, h);
   if (!(size > 0) || !std::isfinite(size)) return false;
   // The cursor's point of the look-at plane, relative to the centre, in screen units of the
   // old size; it keeps its place when the centre moves by (1 - new/old) of that offset.

@@ -1,7 +1,8 @@
 #pragma once
 // The smoothing iteration written the plain way: every knot vertex against every later vertex,
 // every knot move against every link segment. The product's SmoothStep must make the same
-// moves; this copy stays simple so that it is obviously right.
+// moves; this copy stays simple so that it is obviously right. The segment test itself is the
+// product's: what is compared is which segments each move is tested against.
 
 #include <algorithm>
 #include <cmath>
@@ -22,46 +23,6 @@ inline Vec3 LimitedStep(const Vec3& v, double scale, double limit, double& lengt
   length = std::sqrt(x * x + y * y + z * z);
   const double k = length > limit ? limit / length : 1.0;
   return Vec3(x * k, y * k, z * k);
-}
-
-inline double SegmentDistance2(const Vec3& p0, const Vec3& p1, const Vec3& q0, const Vec3& q1) {
-  const Vec3 u = p1 - p0, w = q1 - q0, r = p0 - q0;
-  const double a = u.Dot(u), c = w.Dot(w), f = w.Dot(r);
-  double s = 0, t = 0;
-  if (a <= 1e-30 && c <= 1e-30) return r.LengthSq();
-  if (a <= 1e-30) {
-    t = std::clamp(f / c, 0.0, 1.0);
-  } else {
-    const double cc = u.Dot(r);
-    if (c <= 1e-30) {
-      s = std::clamp(-cc / a, 0.0, 1.0);
-    } else {
-      const double b = u.Dot(w);
-      const double den = a * c - b * b;
-      s = den > 1e-30 ? std::clamp((b * f - cc * c) / den, 0.0, 1.0) : 0.0;
-      t = (b * s + f) / c;
-      if (t < 0) {
-        t = 0;
-        s = std::clamp(-cc / a, 0.0, 1.0);
-      } else if (t > 1) {
-        t = 1;
-        s = std::clamp((b - cc) / a, 0.0, 1.0);
-      }
-    }
-  }
-  return (p0 + u * s - q0 - w * t).LengthSq();
-}
-
-inline bool SegmentsTooClose(const Vec3& p0, const Vec3& p1, const Vec3& q0, const Vec3& q1,
-                             double collisionDist) {
-  const float pa[2][3] = {{p0.x, p0.y, p0.z}, {p1.x, p1.y, p1.z}};
-  const float qa[2][3] = {{q0.x, q0.y, q0.z}, {q1.x, q1.y, q1.z}};
-  for (int k = 0; k < 3; ++k) {
-    const double pMin = std::min(pa[0][k], pa[1][k]), pMax = std::max(pa[0][k], pa[1][k]);
-    const double qMin = std::min(qa[0][k], qa[1][k]), qMax = std::max(qa[0][k], qa[1][k]);
-    if (qMin - pMax > collisionDist || pMin - qMax > collisionDist) return false;
-  }
-  return reference::SegmentDistance2(p0, p1, q0, q1) < collisionDist * collisionDist;
 }
 
 // One iteration without noise, pressure or the non-finite guard. `refused` gets, for every
@@ -130,8 +91,8 @@ inline void SmoothStep(TSeiffert& model, const TSmoothingParams& P, std::vector<
           }
           const Vec3& a = V[other[m]].pos;
           const Vec3& b = V[other[(m + 1) % nk]].pos;
-          if (reference::SegmentsTooClose(p, c, a, b, P.collisionDist) ||
-              reference::SegmentsTooClose(q, c, a, b, P.collisionDist)) {
+          if (::SegmentsTooClose(p, c, a, b, P.collisionDist) ||
+              ::SegmentsTooClose(q, c, a, b, P.collisionDist)) {
             blocked = true;
             break;
           }

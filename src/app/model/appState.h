@@ -23,8 +23,8 @@ struct TAppState {
   bool smoothed = false;            // dynamic smoothing ran on this knot: recomputes only re-mesh
   bool meshForSmoothing = false;    // the one recompute that prepares the mesh for smoothing
   bool splitGuard = false;
-  bool torusShown = false;
-  std::string layoutNote;           // why the last recompute fell back from "Flat DT", or ""          // the last recompute built the torus, not the braid
+  bool torusShown = false;          // the last recompute built the torus, not the braid
+  std::string layoutNote;           // why the last recompute fell back from "Flat DT", or ""
   TSplitRotation splitRotation;     // the split lay-out's stack rotations, in and out
   bool redrawDirty = false;
   bool meanEdgeValid = false;

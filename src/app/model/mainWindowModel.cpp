@@ -146,7 +146,6 @@ void TMainWindowModel::Recompute() {
   if (showNote) {
     if (const std::string note = PipelineNote(app); !note.empty()) showNote(note);
   }
-  if (recomputed) recomputed();
   RequestRedraw();
 }
 

@@ -49,8 +49,6 @@ class TMainWindowModel {
   // Handlers that arrive with later parts of the program (smoothing, ride, export, torus
   // buttons, knot table, texture loading, window sizing).
   std::function<void(const TControlDef&)> pendingHandler;
-  // A recompute has finished (the knot and its surface may be new).
-  std::function<void()> recomputed;
   // Changes a button's caption ("START" / "STOP"); the headless store has none.
   std::function<void(std::string_view, const std::string&)> setCaption;
   // The drawing panel has created its textures; until then the texture and light boxes

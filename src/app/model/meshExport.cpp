@@ -19,6 +19,7 @@
 #include "core/rangeError.h"
 #include "mesh/meshSummary.h"
 #include "render/linkTube.h"
+#include "render/view.h"
 
 namespace {
 
@@ -538,29 +539,22 @@ void WriteStl(const TAppState& app, std::ostream& out, const TMeshExportOptions&
 
   // Every face, whatever is on show: a print needs the closed solid (after smoothing the
   // window shows one side of the thin slab only). The bounds, and the sign of the volume the
-  // faces enclose: the facets are turned
-  // so that their normals point out of the solid, whichever way the model winds them.
-  Vec3 lo, hi;
-  bool any = false;
+  // faces enclose: the facets are turned so that their normals point out of the solid,
+  // whichever way the model winds them.
+  TBox box;
   double volume = 0;
   uint32_t nTriangles = 0;
   for (int32_t f = 0; f < FaceCount(mesh); ++f) {
     const TFace& face = mesh.faces[static_cast<size_t>(f)];
     if (!FaceIsValid(mesh, face)) continue;
-    for (int32_t v : face.v) {
-      const Vec3& p = Pos(mesh, v);
-      if (!any) lo = hi = p;
-      any = true;
-      lo = Vec3(std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z));
-      hi = Vec3(std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z));
-    }
+    for (int32_t v : face.v) box.Add(Pos(mesh, v));
     QuadTriangles(mesh, face, [&](int32_t a, int32_t b, int32_t c) {
       volume += Pos(mesh, a).Dot(Pos(mesh, b).Cross(Pos(mesh, c)));
       ++nTriangles;
     });
   }
   if (nTriangles == 0) throw RangeError("the surface has no faces, so there is nothing to print");
-  const Vec3 extent = hi - lo;
+  const Vec3 extent = box.hi - box.lo;
   const double longest = std::max({double(extent.x), double(extent.y), double(extent.z)});
   if (!(longest > 0) || !std::isfinite(longest))
     throw RangeError("the surface has no extent, so it cannot be scaled for printing");
@@ -575,7 +569,7 @@ void WriteStl(const TAppState& app, std::ostream& out, const TMeshExportOptions&
   StoreU32(file.data() + 80, nTriangles);
   // Printers expect the part on the build plate's positive side: the bounds' corner at 0.
   const auto place = [&](int32_t v) {
-    const Vec3 p = Pos(mesh, v) - lo;
+    const Vec3 p = Pos(mesh, v) - box.lo;
     return Vec3(p.x * scale, p.y * scale, p.z * scale);
   };
   char* at = file.data() + 84;

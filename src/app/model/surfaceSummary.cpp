@@ -1,17 +1,8 @@
 #include "surfaceSummary.h"
 
 #include <cmath>
-#include <numeric>
-#include <vector>
 
-namespace {
-
-int32_t Find(std::vector<int32_t>& parent, int32_t i) {
-  while (parent[i] != i) i = parent[i] = parent[parent[i]];
-  return i;
-}
-
-}  // namespace
+#include "core/disjointSets.h"
 
 int32_t SurfaceGenus(const TSeiffert& model) {
   if (model.nDisks < 1 || model.nLinks < 1 ||
@@ -19,19 +10,14 @@ int32_t SurfaceGenus(const TSeiffert& model) {
       model.tubes.size() <= static_cast<size_t>(model.nTubes))
     return -1;
   // Connected pieces of the disk-and-band graph.
-  std::vector<int32_t> parent(static_cast<size_t>(model.nDisks) + 1);
-  std::iota(parent.begin(), parent.end(), 0);
-  int32_t pieces = model.nDisks;
+  TDisjointSets parts(static_cast<size_t>(model.nDisks) + 1);
   for (int32_t t = 1; t <= model.nTubes; ++t) {
     const TTube& tube = model.tubes[t];
     const int32_t a = tube.endA.disk, b = tube.endB.disk;
     if (a < 1 || a > model.nDisks || b < 1 || b > model.nDisks) return -1;
-    const int32_t ra = Find(parent, a), rb = Find(parent, b);
-    if (ra != rb) {
-      parent[ra] = rb;
-      --pieces;
-    }
+    parts.Join(a, b);
   }
+  const int32_t pieces = parts.Count() - 1;  // element 0 is no disk
   const int32_t perCurve = model.knotWidth > 0 ? 2 : 1;
   if (model.nLinks % perCurve != 0) return -1;
   const int64_t curves = model.nLinks / perCurve;

@@ -57,6 +57,12 @@
 
 namespace {
 
+// A loop's drawing colour as the box's rich text writes it, "#rrggbb".
+QString LoopHtmlColour(size_t i) {
+  const TLoopColour c = LoopColour(i);
+  return QColor::fromRgbF(c.r, c.g, c.b).name();
+}
+
 using H = THandler;
 
 // The largest drawing panel the window-size fields accept; far beyond any screen, and small
@@ -126,7 +132,6 @@ TForm1::TForm1(TForm2& splash, Tforma& advancedWindow, QWidget* parent)
     DrawBraid(controls.Text("ed_braid"), canvas, braidBox->width(), braidBox->height());
   };
   model.repaintBraidDiagram = [braidBox] { braidBox->update(); };
-  model.recomputed = [this] { ShowInvariants(); };
   if (auto* show = findChild<QCheckBox*>(QStringLiteral("cb_showloops")))
     connect(show, &QCheckBox::toggled, this, [this] {
       Run([this] {
@@ -165,6 +170,7 @@ TForm1::TForm1(TForm2& splash, Tforma& advancedWindow, QWidget* parent)
   };
   model.recomputeDone = [this](const std::string& error) {
     MarkBraidField(QString::fromStdString(error));
+    if (error.empty()) ShowInvariants();  // the knot and its surface may be new
   };
 
   statusTimer.setSingleShot(true);
@@ -205,7 +211,6 @@ TForm1::~TForm1() {
   model.showBusy = nullptr;
   model.chooseColor = nullptr;
   model.repaintBraidDiagram = nullptr;
-  model.recomputed = nullptr;
   model.processEvents = nullptr;
   model.askYesCancel = nullptr;
   model.askYesNo = nullptr;
@@ -843,23 +848,21 @@ void TForm1::ShowInvariants() {
   const std::string braid = controls.Text("ed_braid");
   if (braid != invariantsBraid || box->text().isEmpty()) {
     invariantsBraid = braid;
-    box->setText(QString::fromStdString(InvariantsSummary(braid)));
     invariants.reset();
     try {
       invariants = std::make_unique<TInvariants>(ComputeInvariants(braid));
-    } catch (const RangeError&) {
-      // The summary above says why.
+      box->setText(QString::fromStdString(InvariantsSummary(*invariants)));
+    } catch (const RangeError& e) {
+      box->setText(QStringLiteral("No Seifert form: ") + QString::fromStdString(e.what()));
     }
     // The loops' names in their drawing colours and the Seifert matrix (when small enough to
     // read); hovering a name or an entry highlights its loops.
-    static const char* const kColours[] = {"#e61a1a", "#1a73f2", "#1abf33", "#f28c0d",
-                                           "#9926d9", "#0dbfbf", "#f233a6", "#734d1a"};
     QString html;
     if (invariants && invariants->rank > 0) {
       const TInvariants& r = *invariants;
       auto name = [&](size_t i) {
         return QStringLiteral("<a href=\"%1\" style=\"color:%2;text-decoration:none\"><b>a%3</b></a>")
-            .arg(i).arg(QLatin1String(kColours[i % 8])).arg(i + 1);
+            .arg(i).arg(LoopHtmlColour(i)).arg(i + 1);
       };
       html += QStringLiteral("Loops: ");
       for (size_t i = 0; i < r.loops.size(); ++i)
