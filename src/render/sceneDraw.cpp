@@ -389,7 +389,9 @@ void SetupView(TAppState& app, const TSceneInputs& in, int width, int height) {
   // Set under the identity the light stays put on the screen; set after the camera it is a
   // place in the world.
   if (!in.lightFixedToWorld) SetLight(in, view.Distance);
-  if (app.racing && RideProblem(app.Seifert, app.rideControls.link).empty()) {
+  if (app.racing && app.rideFrozen) {
+    glLoadMatrixd(app.rideFrozenView.data());
+  } else if (app.racing && RideProblem(app.Seifert, app.rideControls.link).empty()) {
     const TRideCamera cam = RideStep(app.ride, app.Seifert, app.rideControls, RideTickCount,
                                      view.DragMode != 0, UpVector(in.upAxis));
     glLoadMatrixd(cam.modelView.data());
@@ -439,7 +441,7 @@ void GLPanel1Redraw(TAppState& app, const TSceneInputs& in, int width, int heigh
     ~TFrameDone() { app.redrawDirty = false; }
   } frameDone{app};
 
-  TickRideClock(app.ride);
+  if (!app.rideFrozen) TickRideClock(app.ride);
   glViewport(0, 0, width, height);
   const uint32_t top = in.backgroundTop;
   glClearColor(Channel(top, 0), Channel(top, 8), Channel(top, 16), 1);

@@ -217,7 +217,7 @@ class TestQtControlPanel : public QObject {
   void handlerErrorsOfUserActionsGoToTheGuard() {
     panel->SetEventSink([](const TControlDef&) { throw RangeError("a disk holds at most 50"); });
     QString caught;
-    panel->userActionGuard = [&caught](const std::function<void()>& body) {
+    panel->userActionGuard = [&caught](QWidget*, const std::function<void()>& body) {
       try {
         body();
       } catch (const std::exception& e) {

@@ -1,13 +1,13 @@
 #pragma once
 // Shared by the window tests: the surface format set before the application exists, and a
-// watcher that answers the next modal box (message box or colour dialog) from inside its
-// own event loop.
+// watcher that answers modal boxes (message boxes, colour dialogs) from inside their own
+// event loops.
 
 #include <QApplication>
 #include <QDialog>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QTimer>
+#include <QPointer>
 #include <QtTest>
 
 #include <functional>
@@ -20,34 +20,42 @@
 // Runs before QTEST_MAIN makes the application, as the program's main does.
 inline const bool kSurfaceFormatSet = (SetDefaultSurfaceFormat(), true);
 
-// Waits for a visible top-level dialog of type T and hands it to `answer`, which closes it.
-// Counts what it found, so a test can check that exactly one box appeared.
+// Answers every dialog of type T that is shown while it lives: `answer` gets it once the
+// dialog's own event loop runs (the answer is posted from the dialog's show event), so closing
+// it cannot come before exec() starts waiting, however loaded the machine is. Counts what it
+// found, so a test can check that exactly one box appeared.
 template <typename T>
-class TDialogAnswerer {
+class TDialogAnswerer : public QObject {
  public:
   explicit TDialogAnswerer(std::function<void(T*)> answerWith) : answer(std::move(answerWith)) {
-    timer.setInterval(20);
-    QObject::connect(&timer, &QTimer::timeout, [this] { Look(); });
-    timer.start();
+    qApp->installEventFilter(this);
   }
+  ~TDialogAnswerer() override { qApp->removeEventFilter(this); }
   // How many dialogs were answered so far, and the text of the last message box.
   int Answered() const { return answered; }
   QString LastText() const { return lastText; }
 
- private:
-  void Look() {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      auto* dialog = qobject_cast<T*>(w);
-      if (!dialog || !dialog->isVisible()) continue;
-      if (auto* box = qobject_cast<QMessageBox*>(w)) lastText = box->text();
-      ++answered;
-      answer(dialog);
-      return;
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show) {
+      auto* dialog = qobject_cast<T*>(watched);
+      if (dialog && dialog->isWindow()) {
+        QPointer<T> shown(dialog);
+        QMetaObject::invokeMethod(
+            this, [this, shown] {
+              if (!shown || !shown->isVisible()) return;
+              if (auto* box = qobject_cast<QMessageBox*>(shown.data())) lastText = box->text();
+              ++answered;
+              answer(shown.data());
+            },
+            Qt::QueuedConnection);
+      }
     }
+    return QObject::eventFilter(watched, event);
   }
 
+ private:
   std::function<void(T*)> answer;
-  QTimer timer;
   int answered = 0;
   QString lastText;
 };

@@ -68,19 +68,29 @@ class TestImageExport : public QObject, protected TDesktopUnderTest {
     QCOMPARE(QApplication::clipboard()->image().size(), window.size());
   }
 
-  // An export during the ride holds the car ("Pause" down) and lets it go afterwards.
+  // An export during the ride holds the car ("Pause" down) and lets it go afterwards; a tiled
+  // one draws every tile from the same car and camera, so the picture has no seams.
   void anExportDuringTheRidePausesIt() {
+    C().SetPosition("ud_imgscale", 2);
     QPushButton* start = Button("but_start_race");
     bool pausedWhileExporting = false, pausedAfter = true, ridingAfter = false;
+    bool carHeld = false;
     QTimer::singleShot(300, [&] {
       // Runs inside the ride's loop; the export pumps messages every sixth rendering.
-      QTimer::singleShot(0, [&] { pausedWhileExporting = C().Checked("but_pause"); });
+      const TRideState before = Main().App().ride;
+      QTimer::singleShot(0, [&] {
+        pausedWhileExporting = C().Checked("but_pause");
+        const TRideState& now = Main().App().ride;
+        carHeld = now.index == before.index && now.frac == before.frac &&
+                  now.speed == before.speed && now.lastTick == before.lastTick;
+      });
       QTest::mouseClick(Button("but_copy"), Qt::LeftButton);
       pausedAfter = C().Checked("but_pause");
       ridingAfter = Main().App().racing;
       start->click();
     });
     QTest::mouseClick(start, Qt::LeftButton);
+    QVERIFY(carHeld);
     QVERIFY(pausedWhileExporting);
     QVERIFY(!pausedAfter);
     QVERIFY(ridingAfter);

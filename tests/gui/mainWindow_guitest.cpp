@@ -3,6 +3,7 @@
 // on the drawing panel, colour swatches, later features, the "Advanced options" window and
 // closing.
 
+#include <QRadioButton>
 #include <QTimer>
 #include <QCheckBox>
 #include <QClipboard>
@@ -109,7 +110,17 @@ class TestMainWindow : public QObject, protected TDesktopUnderTest {
     QCOMPARE(App().Seifert.text, std::string("AbAb"));
     QVERIFY2(invariants().contains(QStringLiteral("-t^-1 + 3 - t")), qPrintable(invariants()));
     // "Show loops": one chain per loop on the current mesh, rebuilt by each recompute.
-    Main().findChild<QCheckBox*>(QStringLiteral("cb_showloops"))->setChecked(true);
+    auto* showLoops = Main().findChild<QCheckBox*>(QStringLiteral("cb_showloops"));
+    showLoops->setChecked(true);
+    QCOMPARE(App().loopPaths.size(), 2u);
+    // Loops are traced on the stacked lay-out only; elsewhere the box says so.
+    C().As<QRadioButton>("rb_flat")->click();  // on a page not on view
+    QVERIFY(App().loopPaths.empty());
+    QVERIFY(!showLoops->isEnabled());
+    QVERIFY(showLoops->text().contains(QStringLiteral("stacked lay-out only")));
+    C().As<QRadioButton>("rb_stacked")->click();
+    QVERIFY(showLoops->isEnabled());
+    QCOMPARE(showLoops->text(), QStringLiteral("Show loops"));
     QCOMPARE(App().loopPaths.size(), 2u);
     Click("but_trefoil");
     QCOMPARE(App().loopPaths.size(), 2u);

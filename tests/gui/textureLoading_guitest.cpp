@@ -4,7 +4,7 @@
 
 #include <QAbstractButton>
 #include <QFile>
-#include <QFileDialog>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -45,16 +45,20 @@ class TestTextureLoading : public QObject {
     c.SetChecked("cb_texturemapped", true);
     QCOMPARE(app.SurfaceTexture.TexWidth, 64);
 
+    // The chooser is answered through the window's hook: no dialog to race with.
     QString chosen;
-    TDialogAnswerer<QFileDialog> files([&](QFileDialog* dialog) {
-      if (chosen.isEmpty()) {
-        dialog->reject();
-      } else {
-        dialog->selectFile(chosen);
-        static_cast<QDialog*>(dialog)->accept();
-      }
+    int asked = 0;
+    QWidget* askedOver = nullptr;
+    d->main.askOpenFileName = [&](QWidget* owner, const QString&, const QString&) {
+      ++asked;
+      askedOver = owner;
+      return chosen;
+    };
+    QWidget* boxOwner = nullptr;
+    TDialogAnswerer<QMessageBox> boxes([&](QMessageBox* box) {
+      boxOwner = box->parentWidget() ? box->parentWidget()->window() : nullptr;
+      box->accept();
     });
-    TMessageBoxCloser boxes;
     const auto load = [&](const char* button, const QString& file) {
       chosen = file.isEmpty() ? QString() : dir.filePath(file);
       static_cast<QAbstractButton*>(c.Widget(button))->click();
@@ -80,10 +84,14 @@ class TestTextureLoading : public QObject {
       QTRY_COMPARE(boxes.Answered(), before + 1);
       QVERIFY2(boxes.LastText().startsWith("24 bit bitmap expected"), qPrintable(boxes.LastText()));
       QCOMPARE(app.SurfaceTexture.TexWidth, 512);
+      // Both the chooser and the error open over the stay-on-top window that asked, not
+      // half hidden under it.
+      QCOMPARE(askedOver, c.Widget("but_loadbitmap")->window());
+      QCOMPARE(boxOwner, c.Widget("but_loadbitmap")->window());
     }
     load("but_loadbitmap", "");  // Cancel: nothing happens
     QCOMPARE(app.SurfaceTexture.TexWidth, 512);
-    QCOMPARE(files.Answered(), 5);
+    QCOMPARE(asked, 5);
 
     // A file the dialog offered but that went away (or cannot be read) names itself.
     try {

@@ -2,11 +2,13 @@
 // a long build, the knot-table box after a typed word, the marked braid field and "About".
 
 #include <QAbstractItemView>
+#include <QAbstractScrollArea>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QWheelEvent>
 #include <QtTest>
 
@@ -238,6 +240,32 @@ class TestWindowFeel : public QObject, protected TDesktopUnderTest {
     QTest::keyClick(braid, Qt::Key_Return);
     QVERIFY(braid->styleSheet().isEmpty());
     QVERIFY(!braid->toolTip().contains(QStringLiteral("50 band ends")));
+  }
+
+  // The wheel over a drop-down box or a spin field that has no focus scrolls the page on and
+  // leaves the control alone; a focused control takes it.
+  void wheelScrollsThePageNotTheControlUnderIt() {
+    Main().resize(Main().width(), Main().minimumHeight());
+    auto* table = C().As<QComboBox>("cb_knottable");
+    QWidget* spin = C().Widget("ud_ccsub");
+    QAbstractScrollArea* page = nullptr;
+    for (QWidget* up = table->parentWidget(); up && !page; up = up->parentWidget())
+      page = qobject_cast<QAbstractScrollArea*>(up);
+    QVERIFY(page);
+    QTRY_VERIFY(page->verticalScrollBar()->maximum() > 0);
+    const int row = Row("5_2");
+    Main().Model().ChooseKnot(row);
+    C().Widget("ed_braid")->setFocus();
+    const int32_t subdivisions = C().Position("ud_ccsub");
+    page->verticalScrollBar()->setValue(0);
+    Wheel(table, QPoint(5, 5), -120);
+    QVERIFY(page->verticalScrollBar()->value() > 0);
+    Wheel(spin, QPoint(5, 5), 120);
+    QCOMPARE(table->currentIndex(), row - 1);
+    QCOMPARE(C().Position("ud_ccsub"), subdivisions);
+    table->setFocus();
+    Wheel(table, QPoint(5, 5), -120);
+    QCOMPARE(table->currentIndex(), row);
   }
 
   // Fields with a cryptic caption explain themselves, on the field and on its caption.

@@ -3,6 +3,7 @@
 // the camera and the flags that steer the recompute pipeline. One instance per window (and one
 // in the command-line program's headless window).
 
+#include <array>
 #include <cstdint>
 
 #include "core/settings.h"
@@ -33,6 +34,10 @@ struct TAppState {
   bool racing = false;
   TRideState ride;                  // the roller coaster's car
   TRideControls rideControls;       // "Race control" values, read before every ride frame
+  // While an export renders its tiles the ride holds still: every tile is drawn from this
+  // camera, the car and its clock do not move.
+  bool rideFrozen = false;
+  std::array<double, 16> rideFrozenView{};
   bool exportCancel = false;
   int32_t refineCount = 0;
   int32_t refineSteps = 0;          // "Refine" steps the mesh on view has had (a smoothed mesh

@@ -120,7 +120,9 @@ TForm1::TForm1(TForm2& splash, Tforma& advancedWindow, QWidget* parent)
   BuildWindow(advanced);
   ConnectPanel();
 
-  controls.userActionGuard = [this](const std::function<void()>& body) { Run(body); };
+  controls.userActionGuard = [this](QWidget* origin, const std::function<void()>& body) {
+    Run(body, origin ? origin->window() : nullptr);
+  };
   model.drawFrame = [this] {
     UpdateCounts();
     if (glPanel) glPanel->Redraw();
@@ -227,8 +229,8 @@ TForm1::~TForm1() {
   }
 }
 
-bool TForm1::Run(const std::function<void()>& body) {
-  const bool ok = Guarded(this, [&] {
+bool TForm1::Run(const std::function<void()>& body, QWidget* owner) {
+  const bool ok = Guarded(owner ? owner : this, [&] {
     try {
       body();
     } catch (const std::bad_alloc&) {
@@ -543,13 +545,24 @@ void TForm1::but_save_picClick(std::string_view sender) {
       form.glPanel->SwapBB = true;
       if (button) button->setText(caption);
       if (pausedRide) form.controls.SetChecked("but_pause", false);
+      if (form.app.rideFrozen) {
+        // The ride goes on from where it stood, not from where its clock would have taken it.
+        form.app.rideFrozen = false;
+        form.app.ride.lastTick = RideTickCount();
+      }
       if (!form.app.terminating) form.glPanel->Redraw();
     }
   } restore{*this, button, caption, pausedRide};
   exportBusy = true;
   app.exportCancel = false;
+  if (app.racing) {
+    app.rideFrozen = true;
+    app.rideFrozenView = app.View.ModelView;  // the camera of the frame on view
+  }
   if (pausedRide) controls.SetChecked("but_pause", true);
+  const double rideSpeed = app.ride.speed;
   model.RequestRedraw();
+  app.ride.speed = rideSpeed;  // nothing about the scene changed: the car keeps its speed
   if (button)
     button->setText(!copy && format == TImageFormat::kBmp ? QStringLiteral("CANCEL")
                                                           : QStringLiteral("Cancel"));
@@ -806,7 +819,7 @@ void TForm1::LoadPictureClick(const TControlDef& def) {
   const bool surface = def.name == "but_loadbitmap";
   QWidget* button = controls.Widget(def.name);
   std::optional<TRgbPicture> picture =
-      TTextureLoader::AskAndRead(button ? button->window() : this, surface);
+      TTextureLoader::AskAndRead(button ? button->window() : this, surface, askOpenFileName);
   if (!picture) return;
   textures.Use(surface, std::move(*picture), glPanel, app);
   model.TexturePictureLoaded(surface);
@@ -891,8 +904,15 @@ void TForm1::UpdateLoopPaths() {
   auto* show = findChild<QCheckBox*>(QStringLiteral("cb_showloops"));
   app.showLoops = show && show->isChecked();
   app.loopPaths.clear();
-  if (app.showLoops && invariants && !controls.Checked("cb_torus") && app.Settings.layout == kLayoutStacked)
-    app.loopPaths = LoopPaths(app.Seifert, *invariants);
+  // Loops are traced on the stacked lay-out only; elsewhere the box says so instead of
+  // silently drawing nothing.
+  const bool traceable = !controls.Checked("cb_torus") && app.Settings.layout == kLayoutStacked;
+  if (show) {
+    show->setEnabled(traceable);
+    show->setText(traceable ? QStringLiteral("Show loops")
+                            : QStringLiteral("Show loops (in the stacked lay-out only)"));
+  }
+  if (app.showLoops && invariants && traceable) app.loopPaths = LoopPaths(app.Seifert, *invariants);
 }
 
 void TForm1::HighlightLoops(const QString& link) {

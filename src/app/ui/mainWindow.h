@@ -66,6 +66,9 @@ class TForm1 : public QWidget {
   // The save dialog; tests answer it themselves. Returns the chosen name (empty: cancelled)
   // and sets `filter` to the chosen one of `filters`.
   std::function<QString(const QString& filters, QString& filter)> askSaveFileName;
+  // The open dialog of "Load..." (owner, caption, filters); tests answer it themselves.
+  std::function<QString(QWidget* owner, const QString& caption, const QString& filters)>
+      askOpenFileName;
   // An image export is running.
   bool ExportBusy() const { return exportBusy; }
 
@@ -78,7 +81,8 @@ class TForm1 : public QWidget {
   void showEvent(QShowEvent* event) override;
 
  private:
-  bool Run(const std::function<void()>& body);
+  // Runs a handler; an error it throws is shown over `owner` (this window when null).
+  bool Run(const std::function<void()>& body, QWidget* owner = nullptr);
   void BuildWindow(Tforma& advanced);
   void ConnectPanel();
   void PendingHandler(const TControlDef& def);

@@ -1,9 +1,11 @@
 #include "qtControlPanel.h"
 
 #include <QAbstractButton>
+#include <QAbstractScrollArea>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -51,8 +53,8 @@ int32_t ParseUpDownText(const std::string& text, std::string_view name) {
   return SaturateInt16(n);
 }
 
-// Scrolling the page with the wheel must not change the control the pointer passes over;
-// a focused control still takes the wheel.
+// Scrolling the page with the wheel must not change the control the pointer passes over: the
+// page scrolls on under it. A focused control still takes the wheel.
 class TWheelGuard : public QObject {
  public:
   using QObject::QObject;
@@ -62,7 +64,11 @@ class TWheelGuard : public QObject {
     if (event->type() == QEvent::Wheel) {
       auto* w = qobject_cast<QWidget*>(watched);
       if (w && !w->hasFocus()) {
-        event->ignore();
+        for (QWidget* up = w->parentWidget(); up; up = up->parentWidget())
+          if (auto* area = qobject_cast<QAbstractScrollArea*>(up)) {
+            QCoreApplication::sendEvent(area->viewport(), event);
+            break;
+          }
         return true;
       }
     }
@@ -105,7 +111,7 @@ void TQtControlPanel::Disconnect() {
 void TQtControlPanel::UserEvent(const TControlDef& def) {
   const std::function<void()> body = [this, &def] { Raise(def); };
   if (userActionGuard) {
-    userActionGuard(body);
+    userActionGuard(Widget(def.name), body);
     return;
   }
   try {

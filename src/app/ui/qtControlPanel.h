@@ -55,10 +55,10 @@ class TQtControlPanel : public TControlPanel {
   // What a page places for the control: its widget, or a box that also holds its arrows.
   QWidget* Placed(std::string_view name) const;
 
-  // Every handler that a user action raises runs inside this (the window's error guard).
-  // Without one, an error of a handler is dropped with a warning: nothing may reach Qt's
-  // event loop.
-  std::function<void(const std::function<void()>&)> userActionGuard;
+  // Every handler that a user action raises runs inside this (the window's error guard), with
+  // the control's widget, so that an error box opens over the window the user was in. Without
+  // one, an error of a handler is dropped with a warning: nothing may reach Qt's event loop.
+  std::function<void(QWidget* origin, const std::function<void()>&)> userActionGuard;
 
   // Drops every signal connection (before the window that holds the handlers goes away).
   void Disconnect();

@@ -33,10 +33,12 @@ TRgbPicture ReadPictureFile(const QString& path) {
                                 static_cast<size_t>(bytes.size())));
 }
 
-std::optional<TRgbPicture> TTextureLoader::AskAndRead(QWidget* owner, bool surface) {
-  const QString path = QFileDialog::getOpenFileName(
-      owner, surface ? QStringLiteral("Surface picture") : QStringLiteral("Sky picture"),
-      QString(), QStringLiteral("24-bit bitmaps (*.bmp);;All files (*)"));
+std::optional<TRgbPicture> TTextureLoader::AskAndRead(QWidget* owner, bool surface,
+                                                      const TFileChooser& choose) {
+  const QString caption = surface ? QStringLiteral("Surface picture") : QStringLiteral("Sky picture");
+  const QString filters = QStringLiteral("24-bit bitmaps (*.bmp);;All files (*)");
+  const QString path = choose ? choose(owner, caption, filters)
+                              : QFileDialog::getOpenFileName(owner, caption, QString(), filters);
   if (path.isEmpty()) return std::nullopt;
   return ReadPictureFile(path);
 }

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 #include "core/bitmapFile.h"
@@ -20,8 +21,13 @@ TRgbPicture ReadPictureFile(const QString& path);
 
 class TTextureLoader {
  public:
-  // Asks for a bitmap file over `owner` and reads it; none on Cancel. Errors as ReadPictureFile.
-  static std::optional<TRgbPicture> AskAndRead(QWidget* owner, bool surface);
+  // Chooses the file to open: (owner, caption, filters) to a path, empty on Cancel.
+  using TFileChooser = std::function<QString(QWidget*, const QString&, const QString&)>;
+
+  // Asks for a bitmap file over `owner` (through `choose`, or the file dialog when it is
+  // empty) and reads it; none on Cancel. Errors as ReadPictureFile.
+  static std::optional<TRgbPicture> AskAndRead(QWidget* owner, bool surface,
+                                               const TFileChooser& choose = {});
 
   // Keeps `picture` as the surface (surface true) or the sky picture and, when the panel has
   // a context, builds its texture list and record now; otherwise at the panel's set-up.
