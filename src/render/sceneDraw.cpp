@@ -333,7 +333,7 @@ void RebuildScene(TAppState& app, const TSceneInputs& in,
 }
 
 // A vertical ramp from the bottom colour to the top one; an exported tile shows its own slice.
-void DrawBackground(const TSceneInputs& in) {
+void DrawBackground(const TSceneInputs& in, int panelH) {
   const uint32_t top = in.backgroundTop, bottom = in.backgroundBottom;
   if (top == bottom) return;
   glMatrixMode(GL_PROJECTION);
@@ -345,8 +345,8 @@ void DrawBackground(const TSceneInputs& in) {
   double g = 0, h = 1;
   const TExportTile& tile = in.tile;
   if (tile.tileCount > 1) {
-    g = static_cast<double>(tile.tileY - 1) / tile.tileCount;
-    h = static_cast<double>(tile.tileY) / tile.tileCount;
+    g = ExportTileStart(tile.tileY, tile.tileCount, tile.readH, panelH);
+    h = g + 1.0 / tile.tileCount;
   }
   auto mix = [&](double t) {
     glColor3f(static_cast<float>(t * Channel(top, 0) + (1 - t) * Channel(bottom, 0)),
@@ -444,7 +444,7 @@ void GLPanel1Redraw(TAppState& app, const TSceneInputs& in, int width, int heigh
   const uint32_t top = in.backgroundTop;
   glClearColor(Channel(top, 0), Channel(top, 8), Channel(top, 16), 1);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  if (!app.racing) DrawBackground(in);
+  if (!app.racing) DrawBackground(in, height);
   SetupView(app, in, width, height);
   if (app.redrawDirty) RebuildScene(app, in, readSettings);
   glCallList(kSceneList);
