@@ -10,6 +10,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <numbers>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -319,3 +320,29 @@ TEST_F(SceneDraw, LinkWithAFullReversalDraws) {
 }
 
 }  // namespace
+
+// Looking straight up or down from inside the sky dome, the pole shows as a plain patch: a
+// ring around it keeps one colour rather than crossing the rays of a star.
+TEST_F(SceneDraw, SkyPolesShowNoStar) {
+  in.skyStandard = true;
+  in.showSurfaces = false;
+  w.app.Seifert.links.clear();
+  w.app.Seifert.nLinks = 0;
+  for (double pitch : {89.99, -89.99}) {
+    w.app.View.Pitch = pitch;
+    w.app.redrawDirty = true;
+    const TImage img = Frame();
+    for (int radius : {8, 20, 40}) {
+      int lo = 255 * 3, hi = 0;
+      for (int k = 0; k < 360; ++k) {
+        const double a = k * std::numbers::pi / 180;
+        const TRgb p = img.At(kW / 2 + int(std::lround(radius * std::cos(a))),
+                              kH / 2 + int(std::lround(radius * std::sin(a))));
+        lo = std::min(lo, p.r + p.g + p.b);
+        hi = std::max(hi, p.r + p.g + p.b);
+      }
+      // Sums of three channels; the rays of a star made spreads of 40 to 140.
+      EXPECT_LE(hi - lo, 24) << "pitch " << pitch << ", " << radius << " pixels from the pole";
+    }
+  }
+}
