@@ -265,6 +265,39 @@ TEST_F(SceneDraw, ASmoothedSurfaceShowsOneSideOnly) {
       << "the collapsed slab's second side is drawn over the first";
 }
 
+// A smoothly shaded surface changes its shade gradually: no pixel of it is much darker than
+// both its neighbours across a line, as a crack between two faces would be.
+TEST_F(SceneDraw, SmoothedSurfaceHasNoCracksAlongItsEdges) {
+  w.window.ChooseKnot(w.app.KnotTable.Find("5_2"));
+  w.controls.SetChecked("cbsmooth", true);
+  w.controls.SetPosition("ud_seniter", 300);
+  w.controls.Click("but_sestart");
+  ASSERT_TRUE(w.app.smoothed);
+  w.app.Seifert.links.clear();  // the knot's tubes have dark rims of their own
+  w.app.Seifert.nLinks = 0;
+  w.app.redrawDirty = true;
+  const TImage img = Frame();
+  const auto value = [&](int x, int y) {
+    const TRgb p = img.At(x, y);
+    return p.r + p.g + p.b;
+  };
+  int cracks = 0, surface = 0;
+  const int background = kSilver.r * 3;
+  for (int y = 1; y + 1 < kH; ++y)
+    for (int x = 1; x + 1 < kW; ++x) {
+      const int v = value(x, y);
+      if (value(x - 1, y) == background || value(x + 1, y) == background ||
+          value(x, y - 1) == background || value(x, y + 1) == background || v == background)
+        continue;
+      ++surface;
+      const bool acrossX = v + 60 < std::min(value(x - 1, y), value(x + 1, y));
+      const bool acrossY = v + 60 < std::min(value(x, y - 1), value(x, y + 1));
+      cracks += acrossX || acrossY;
+    }
+  EXPECT_GT(surface, 5000);
+  EXPECT_EQ(cracks, 0);  // a depth offset that grows with the faces' slope left a dozen
+}
+
 TEST_F(SceneDraw, BrokenLinksAndNonFiniteNumbersNeverStopAFrame) {
   CubeModel(0);
   TSeiffert& s = w.app.Seifert;
