@@ -540,6 +540,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 
     if (o.command == "mesh") {
       WriteMeshFile(w->app, o.output, o.meshOptions);
+      if (const std::string note = MeshExportNote(w->app, MeshFormatFromName(o.output)); !note.empty())
+        err << "note: " << note << '\n';
     } else if (o.command == "render") {
       Render(o, *w, o.output);
     } else if (o.json) {

@@ -84,13 +84,16 @@ TRgbPicture SkyPicture() {
         b = 190 + 55 * t;
         const double cloud =
             0.6 * Noise(x / 32.0, y / 16.0, 16) + 0.4 * Noise(x / 16.0, y / 8.0, 32);
-        const double k = std::clamp((cloud - 0.55) * 3.0, 0.0, 1.0) * (0.4 + 0.6 * t);
+        // Clouds thin out towards the zenith: the dome gathers the top row into one point,
+        // where anything but a plain colour turns into rays.
+        const double k = std::clamp((cloud - 0.55) * 3.0, 0.0, 1.0) * (0.4 + 0.6 * t) *
+                         std::clamp(t / 0.5, 0.0, 1.0);
         r += (250 - r) * k;
         g += (250 - g) * k;
         b += (252 - b) * k;
       } else {
         const double t = (y - 128) / 127.0;  // 0 at the horizon, 1 at the nadir
-        const double grain = Noise(x / 8.0, y / 4.0, 64) - 0.5;
+        const double grain = (Noise(x / 8.0, y / 4.0, 64) - 0.5) * std::clamp((1 - t) / 0.5, 0.0, 1.0);
         r = 110 - 50 * t + 20 * grain;
         g = 128 - 48 * t + 20 * grain;
         b = 84 - 40 * t + 12 * grain;

@@ -77,7 +77,9 @@ void BuildTorusKnot(TSeiffert& model, const TSettings& s) {
       b = mesh.verts[static_cast<size_t>(at(row, col + half))];
       const Vec3 d1 = mesh.verts[static_cast<size_t>(at(row + 1, col + 1))].pos - a.pos;
       const Vec3 d2 = a.pos - b.pos;
-      a.normal = b.normal = d2.Cross(d1).Normalised();
+      // d1 x d2, not d2 x d1: the band's faces (a, b, next b, next a) wind that way, and a
+      // normal against its face leaves both sides unlit under smooth shading.
+      a.normal = b.normal = d1.Cross(d2).Normalised();
     }
     for (int32_t k = 0; k < n1; ++k) {
       const int32_t v = torusCount + 2 * k;

@@ -16,6 +16,29 @@
 #include "core/checked.h"
 #include "subdivision.h"
 
+namespace {
+
+// The rows a band of `rows` rows needs for its length. The settings' counts are made for a
+// band between neighbouring disks of the stacked lay-out, whose centres are one pitch (height
+// + distance) apart; a band between disks further apart, as in the flat and split lay-outs,
+// gets as many more as they are, up to kMaxLengthFactor times as many, or it would be a few
+// straight pieces.
+constexpr double kMaxLengthFactor = 8;
+int32_t LengthRows(const TSeiffert& model, const TSettings& s, const TTube& t, int32_t rows) {
+  const double pitch = s.diskHeight + s.diskDistance;
+  const double factor =
+      (model.Disk(t.endA.disk).centre - model.Disk(t.endB.disk).centre).Length() / pitch;
+  if (!(pitch > 0) || !std::isfinite(factor) || rows <= 0) return rows;
+  // Stacked neighbours are one pitch apart up to the rounding of single-precision positions:
+  // they keep their rows.
+  const double wanted = std::ceil(rows * std::clamp(factor, 1.0, kMaxLengthFactor) - 0.01);
+  if (wanted > std::numeric_limits<int32_t>::max())
+    throw RangeError("a band would need more rows than a mesh can hold; lower \"Resolution\" or \"Tube extra\"");
+  return static_cast<int32_t>(wanted);
+}
+
+}  // namespace
+
 void SetGridSizes(TSeiffert& model, const TSettings& s) {
   const int32_t res = s.resolution;
   for (int32_t di = 1; di <= model.nDisks; ++di) {
@@ -52,6 +75,7 @@ void SetGridSizes(TSeiffert& model, const TSettings& s) {
       if (slotsDiffer) t.nAlong /= 3;
       t.nAlong = std::max(t.nAlong, CheckedMul(4, twist));
     }
+    t.nAlong = LengthRows(model, s, t, t.nAlong);
     // A tube needs its two end rings at least; fewer rows would leave it open.
     if (t.nAlong < 2) t.nAlong = 2;
   }

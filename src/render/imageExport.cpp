@@ -33,6 +33,8 @@ std::optional<TRgbImage> RenderImage(const TExportSettings& settings, int panelW
   TExportTile tile;
   tile.tileCount = n;
   tile.sampleCount = a;
+  tile.readW = w;
+  tile.readH = h;
   Clock::time_point since = Clock::now();
   // Top row first, so that the picture grows down the window as it would be read.
   for (tile.tileY = n; tile.tileY >= 1; --tile.tileY)

@@ -156,9 +156,8 @@ void DrawSurfaces(const TAppState& app) {
 
   int32_t current = 0;
   SetMaterialClass(s, current);
-  // Pushed back so that mesh lines drawn at the same place stay visible.
-  glEnable(GL_POLYGON_OFFSET_FILL);
-  glPolygonOffset(1, 1);
+  // No depth offset: one that grows with a face's slope differs between neighbouring faces
+  // and opens dark cracks along their shared edges. The mesh lines come forward instead.
   glBegin(GL_QUADS);
   // Last face first; the batch breaks only where the kind changes, and a mesh built kind by
   // kind therefore draws in a few batches.
@@ -191,7 +190,6 @@ void DrawSurfaces(const TAppState& app) {
     }
   }
   glEnd();
-  glDisable(GL_POLYGON_OFFSET_FILL);
   if (s.useTexture) glDisable(GL_TEXTURE_2D);
 }
 
@@ -201,12 +199,19 @@ void DrawMeshLines(const TAppState& app, const TSceneInputs& in) {
   glLineWidth(static_cast<float>(in.lineWidth));
   glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
   SetColor(s, ColorEntry(s, 10));
+  // The faces' outlines, drawn as polygons so that the depth offset applies to them: pulled
+  // towards the eye by their own slope, they lie on top of the faces at every angle.
+  // One-sided lighting lights them as lines are lit, whichever way their face turns.
+  glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+  glEnable(GL_POLYGON_OFFSET_LINE);
+  glPolygonOffset(-1, -1);
+  glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 0);
   bool first = true;
   int32_t previous = 0;
+  glBegin(GL_QUADS);
   for (int32_t i = 0; i < mesh.FaceCount(); ++i) {
     const TFace& f = mesh.Face(i);
     if (!ShowFlag(s, f.kind) || !mesh.CornersValid(f)) continue;
-    glBegin(GL_LINE_LOOP);
     if (first || f.kind != previous) {
       SetColor(s, ColorEntry(s, f.kind == 0 ? 10 : 11));
       previous = f.kind;
@@ -221,8 +226,11 @@ void DrawMeshLines(const TAppState& app, const TSceneInputs& in) {
       Normal(-f.normal);
       for (int32_t v : f.v) Vertex(mesh.Vert(v).pos);
     }
-    glEnd();
   }
+  glEnd();
+  glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 1);
+  glDisable(GL_POLYGON_OFFSET_LINE);
+  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
 }
 
 void DrawTubeStrip(const TTubeRing& from, const TTubeRing& to, int32_t shift) {
@@ -333,7 +341,7 @@ void RebuildScene(TAppState& app, const TSceneInputs& in,
 }
 
 // A vertical ramp from the bottom colour to the top one; an exported tile shows its own slice.
-void DrawBackground(const TSceneInputs& in) {
+void DrawBackground(const TSceneInputs& in, int panelH) {
   const uint32_t top = in.backgroundTop, bottom = in.backgroundBottom;
   if (top == bottom) return;
   glMatrixMode(GL_PROJECTION);
@@ -345,8 +353,8 @@ void DrawBackground(const TSceneInputs& in) {
   double g = 0, h = 1;
   const TExportTile& tile = in.tile;
   if (tile.tileCount > 1) {
-    g = static_cast<double>(tile.tileY - 1) / tile.tileCount;
-    h = static_cast<double>(tile.tileY) / tile.tileCount;
+    g = ExportTileStart(tile.tileY, tile.tileCount, tile.readH, panelH);
+    h = g + 1.0 / tile.tileCount;
   }
   auto mix = [&](double t) {
     glColor3f(static_cast<float>(t * Channel(top, 0) + (1 - t) * Channel(bottom, 0)),
@@ -446,7 +454,7 @@ void GLPanel1Redraw(TAppState& app, const TSceneInputs& in, int width, int heigh
   const uint32_t top = in.backgroundTop;
   glClearColor(Channel(top, 0), Channel(top, 8), Channel(top, 16), 1);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  if (!app.racing) DrawBackground(in);
+  if (!app.racing) DrawBackground(in, height);
   SetupView(app, in, width, height);
   if (app.redrawDirty) RebuildScene(app, in, readSettings);
   glCallList(kSceneList);

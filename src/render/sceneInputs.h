@@ -14,6 +14,9 @@ struct TExportTile {
   int32_t tileY = 1;        // current tile row, 1-based (1 = bottom)
   int32_t sampleCount = 1;  // a: samples per pixel (jittered renderings)
   double jitterX = 0, jitterY = 0;  // current sub-pixel offset in pixels
+  // The read-back part of the panel (its bottom-left corner); 0: the whole panel. Tiles step by
+  // it, not by the panel, so that the pixels left unread at a tile's edge are the next tile's.
+  int32_t readW = 0, readH = 0;
 };
 
 struct TSceneInputs {

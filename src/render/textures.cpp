@@ -47,19 +47,33 @@ void DrawSky(const TMesh& mesh, const TTextureRecord& sky, uint32_t bottomColour
             static_cast<float>((bottomColour >> 8) & 0xFF) / 255,
             static_cast<float>((bottomColour >> 16) & 0xFF) / 255);
   constexpr double pi = std::numbers::pi;
-  for (int i = 0; i < 24; ++i) {
+  constexpr int kAround = 24, kUp = 12;
+  // Column k (may be fractional) of ring j, j = 0 the bottom pole and kUp the top one.
+  const auto corner = [&](double k, int j) {
+    const double phi = j * pi / kUp - pi / 2, theta = 2 * pi * k / kAround;
+    glTexCoord2d(sky.SMax * (1 - k / kAround), sky.TMax * (1 - double(j) / kUp));
+    glVertex3d(radius * std::cos(phi) * std::cos(theta), radius * std::cos(phi) * std::sin(theta),
+               radius * std::sin(phi));
+  };
+  for (int i = 0; i < kAround; ++i) {
     glBegin(GL_QUAD_STRIP);
-    for (int j = 0; j <= 12; ++j) {
-      const double phi = j * pi / 12 - pi / 2;
-      for (int k : {i, i + 1}) {
-        const double theta = 2 * pi * k / 24;
-        glTexCoord2d(sky.SMax * (1 - k / 24.0), sky.TMax * (1 - j / 12.0));
-        glVertex3d(radius * std::cos(phi) * std::cos(theta),
-                   radius * std::cos(phi) * std::sin(theta), radius * std::sin(phi));
-      }
-    }
+    for (int j = 1; j < kUp; ++j)
+      for (int k : {i, i + 1}) corner(k, j);
     glEnd();
   }
+  // At the poles a quad would have two corners in one place, and of its two triangles the one
+  // left would stretch one edge's texture column across the whole sector, a star's ray each.
+  // One triangle a sector instead, its pole corner taking the sector's middle column.
+  glBegin(GL_TRIANGLES);
+  for (int i = 0; i < kAround; ++i) {
+    corner(i + 0.5, 0);
+    corner(i + 1, 1);
+    corner(i, 1);
+    corner(i + 0.5, kUp);
+    corner(i, kUp - 1);
+    corner(i + 1, kUp - 1);
+  }
+  glEnd();
   glDisable(GL_TEXTURE_2D);
   glPopMatrix();
 }

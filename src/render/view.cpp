@@ -62,6 +62,11 @@ void ResetView(TView& view, const Vec3& modelCentre) {
   view.Size = 3.0;
 }
 
+double ExportTileStart(int32_t k, double n, int32_t read, int side) {
+  const double part = read > 0 && side > 0 ? static_cast<double>(read) / side : 1.0;
+  return (k - 1) / n * part;
+}
+
 void ComputeProjection(TView& view, int w, int h, const TSceneInputs& in, bool racing) {
   view.Isometric = in.isometric;
   const double s = racing ? 0.3 : view.Size;
@@ -88,10 +93,12 @@ void ComputeProjection(TView& view, int w, int h, const TSceneInputs& in, bool r
   const double b = -k * s / (2 * aspect), t = k * s / (2 * aspect);
   if (tile.tileCount > 0) {
     const double n = tile.tileCount;
-    view.Left = l + (r - l) * (tile.tileX - 1) / n + dx;
-    view.Right = l + (r - l) * tile.tileX / n + dx;
-    view.Bottom = b + (t - b) * (tile.tileY - 1) / n + dy;
-    view.Top = b + (t - b) * tile.tileY / n + dy;
+    const double x0 = l + (r - l) * ExportTileStart(tile.tileX, n, tile.readW, w);
+    const double y0 = b + (t - b) * ExportTileStart(tile.tileY, n, tile.readH, h);
+    view.Left = x0 + dx;
+    view.Right = x0 + (r - l) / n + dx;
+    view.Bottom = y0 + dy;
+    view.Top = y0 + (t - b) / n + dy;
   } else {
     view.Left = l + dx;
     view.Right = r + dx;

@@ -32,6 +32,10 @@ void ResetView(TView& view, const Vec3& modelCentre);
 // before any GL call). racing: the ride camera's narrower view.
 void ComputeProjection(TView& view, int w, int h, const TSceneInputs& in, bool racing);
 
+// Where export tile k (from 1) of n starts along a panel side of `side` pixels, as a fraction
+// of the side; each tile spans 1/n of it. Tiles step by the read-back length `read` (0: the
+// whole side), so that what one tile leaves unread the next one shows.
+double ExportTileStart(int32_t k, double n, int32_t read, int side);
 
 // The model-view matrix of the orbit camera (column-major, as GL holds it): the camera stands
 // Distance from Centre, turned by Pitch and Yaw; the chosen world axis points up on the screen.

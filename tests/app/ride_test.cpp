@@ -110,3 +110,34 @@ TEST(Ride, LinksWrapAndUnridableTracksAreRefused) {
   const Vec3 p = RideStep(ride, flat.Seifert, c, Clock(now, 10), false, kZUp).p;
   EXPECT_LT((p - Vec3(1, 2, 3)).Length(), 0.2);  // within the camera's offsets
 }
+
+// Gravity works against the car's motion, whichever way it runs: climbing never adds speed and
+// descending does, for both signs of "Velocity" (presets 2 and 3 run it negative) and every up axis.
+TEST(Ride, GravitySlowsAClimbInEitherDirection) {
+  const TAppState app = Built("AAA");
+  for (const Vec3& up : {kZUp, Vec3(-1, 0, 0), Vec3(0, -1, 0)})
+    for (int32_t velocity : {10, -10}) {
+      SCOPED_TRACE(testing::Message() << "velocity " << velocity << ", up " << up.x << up.y << up.z);
+      TRideControls c;
+      c.velocity = velocity;
+      c.accelerate = 100;
+      uint32_t now = 0;
+      TRideState ride;
+      RideRestart(ride, app.Seifert, c, now);
+      // Short frames, so that a frame is one step of one slope.
+      RideStep(ride, app.Seifert, c, Clock(now, 1), false, up);
+      Vec3 last = ride.prevPos;
+      double lastSpeed = std::abs(ride.speed);
+      int gains = 0, climbGains = 0;
+      for (int frame = 0; frame < 8000; ++frame) {  // past the first climb either way
+        RideStep(ride, app.Seifert, c, Clock(now, 1), false, up);
+        const double climb = up.Dot(ride.prevPos) - up.Dot(last);
+        if (climb > 1e-9 && std::abs(ride.speed) > lastSpeed + 1e-12) ++climbGains;
+        if (climb < -1e-9 && std::abs(ride.speed) > lastSpeed) ++gains;
+        last = ride.prevPos;
+        lastSpeed = std::abs(ride.speed);
+      }
+      EXPECT_EQ(climbGains, 0);
+      EXPECT_GT(gains, 0);  // the car does pick up speed going down
+    }
+}

@@ -48,6 +48,13 @@ TEST(TorusKnot, GridBandAndLinkForManyWindings) {
       EXPECT_EQ(mesh.verts[v].knotClass, 0);
     }
     for (int32_t f = 0; f < mesh.nFaces; ++f) EXPECT_EQ(mesh.faces[f].kind, f < n1 * n2 ? 0 : 1);
+    // Smooth shading lights a face by its corners' normals: each must lean the face's way, on
+    // the torus and on the band, or both sides of the face are drawn unlit.
+    int32_t against = 0;
+    for (int32_t f = 0; f < mesh.nFaces; ++f)
+      for (int32_t v : mesh.faces[f].v)
+        if (!(mesh.verts[v].normal.Dot(mesh.faces[f].normal) > 0)) ++against;
+    EXPECT_EQ(against, 0);
 
     ASSERT_EQ(model.nLinks, 1);
     const TLinkLine& link = model.links[0];

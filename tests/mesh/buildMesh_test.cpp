@@ -61,6 +61,29 @@ TEST(BuildMesh, GridSizesAtStartSettings) {
   }
 }
 
+// A band between disks further apart than stacked neighbours gets rows in proportion to the
+// distance (a long band of the split lay-out is otherwise a few straight pieces), up to eight
+// times as many, with and without T-joints and with ends at the same or different slots.
+TEST(BuildMesh, LongBandsGetRowsInProportionToTheirLength) {
+  TSettings s = StartSettings();
+  const double pitch = s.diskHeight + s.diskDistance;
+  for (bool tJoints : {false, true})
+    for (int32_t otherSlot : {0, 1}) {
+      SCOPED_TRACE(testing::Message() << "T-joints " << tJoints << ", slot " << otherSlot);
+      s.tJoints = tJoints;
+      int32_t neighbours = 0;
+      for (double apart : {1.0, 1.5, 2.5, 4.0, 20.0}) {
+        TSeiffert m = StackedModel("A", s);
+        m.disks[2].ends[0].slot = otherSlot;
+        m.disks[2].centre = m.disks[1].centre + Vec3(0.6, 0, 0.8) * (apart * pitch);
+        SetGridSizes(m, s);
+        if (apart == 1.0) neighbours = m.tubes[1].nAlong;
+        EXPECT_EQ(m.tubes[1].nAlong, int32_t(std::ceil(neighbours * std::min(apart, 8.0) - 0.01)))
+            << apart << " pitches apart";
+      }
+    }
+}
+
 TEST(BuildMesh, GridSizesFollowResolutionShiftAndTwist) {
   TSettings s = StartSettings();
   s.bandShift = 1.0;

@@ -103,4 +103,56 @@ TEST_F(ImageExport, CommandLineRenderEqualsTheWindowsExport) {
   EXPECT_LE(worst, 1);
 }
 
+
+// Tiles step by the read-back size, so a tiled export is the bottom-left corner of one frame
+// drawn at n times the panel's size, whatever the panel's sides are.
+TEST(ImageExportTiles, TiledPictureIsTheLargeFrameForAnyPanelSize) {
+  for (int side : {541, 542, 543})
+    for (int n : {2, 3}) {
+      SCOPED_TRACE(testing::Message() << side << " x " << side + 1 << " at Scale " << n);
+      const int w = side, h = side + 1;
+      TRgbImage tiled;
+      {
+        std::unique_ptr<TOffscreenContext> gl;
+        THeadlessWindow win;
+        TSceneInputs in;
+        if (const std::string why = OpenGlWindow(gl, win, in, w, h); !why.empty()) FAIL() << why;
+        win.controls.SetColor("sh_background2", 0x205080);
+        in = ReadSceneInputs(win.controls);
+        TImageExportHooks hooks;
+        hooks.drawFrame = [&](const TExportTile& tile) {
+          TSceneInputs framed = in;
+          framed.tile = tile;
+          GLPanel1Redraw(win.app, framed, w, h, [&] { win.window.ReadSettings(); });
+        };
+        TExportSettings s;
+        s.scale = n;
+        s.antialias = 1;
+        s.jitter = 0;
+        tiled = *RenderImage(s, w, h, hooks);
+      }
+      std::unique_ptr<TOffscreenContext> gl;
+      THeadlessWindow win;
+      TSceneInputs in;
+      if (const std::string why = OpenGlWindow(gl, win, in, n * w, n * h); !why.empty()) FAIL() << why;
+      win.controls.SetColor("sh_background2", 0x205080);
+      in = ReadSceneInputs(win.controls);
+      GLPanel1Redraw(win.app, in, n * w, n * h, [&] { win.window.ReadSettings(); });
+      const std::vector<uint8_t> large = gl->ReadPixels();  // top row first
+      ASSERT_EQ(tiled.width, n * (w / 4 * 4));
+      ASSERT_EQ(tiled.height, n * (h / 4 * 4));
+      // Both draw the same pixel grid; edges may round differently in a few pixels, while a
+      // tile that skips pixels shifts every edge of its part.
+      size_t differing = 0;
+      for (int y = 0; y < tiled.height; ++y)
+        for (int x = 0; x < tiled.width; ++x)
+          for (int c = 0; c < 3; ++c) {
+            const int a = tiled.rgb[(size_t(y) * tiled.width + x) * 3 + c];
+            const int b = large[(size_t(y + n * h - tiled.height) * n * w + x) * 3 + c];
+            if (std::abs(a - b) > 8) ++differing;
+          }
+      EXPECT_LE(differing, tiled.rgb.size() / 10000);
+    }
+}
+
 }  // namespace

@@ -10,6 +10,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <numbers>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -264,6 +265,39 @@ TEST_F(SceneDraw, ASmoothedSurfaceShowsOneSideOnly) {
       << "the collapsed slab's second side is drawn over the first";
 }
 
+// A smoothly shaded surface changes its shade gradually: no pixel of it is much darker than
+// both its neighbours across a line, as a crack between two faces would be.
+TEST_F(SceneDraw, SmoothedSurfaceHasNoCracksAlongItsEdges) {
+  w.window.ChooseKnot(w.app.KnotTable.Find("5_2"));
+  w.controls.SetChecked("cbsmooth", true);
+  w.controls.SetPosition("ud_seniter", 300);
+  w.controls.Click("but_sestart");
+  ASSERT_TRUE(w.app.smoothed);
+  w.app.Seifert.links.clear();  // the knot's tubes have dark rims of their own
+  w.app.Seifert.nLinks = 0;
+  w.app.redrawDirty = true;
+  const TImage img = Frame();
+  const auto value = [&](int x, int y) {
+    const TRgb p = img.At(x, y);
+    return p.r + p.g + p.b;
+  };
+  int cracks = 0, surface = 0;
+  const int background = kSilver.r * 3;
+  for (int y = 1; y + 1 < kH; ++y)
+    for (int x = 1; x + 1 < kW; ++x) {
+      const int v = value(x, y);
+      if (value(x - 1, y) == background || value(x + 1, y) == background ||
+          value(x, y - 1) == background || value(x, y + 1) == background || v == background)
+        continue;
+      ++surface;
+      const bool acrossX = v + 60 < std::min(value(x - 1, y), value(x + 1, y));
+      const bool acrossY = v + 60 < std::min(value(x, y - 1), value(x, y + 1));
+      cracks += acrossX || acrossY;
+    }
+  EXPECT_GT(surface, 5000);
+  EXPECT_EQ(cracks, 0);  // a depth offset that grows with the faces' slope left a dozen
+}
+
 TEST_F(SceneDraw, BrokenLinksAndNonFiniteNumbersNeverStopAFrame) {
   CubeModel(0);
   TSeiffert& s = w.app.Seifert;
@@ -319,3 +353,29 @@ TEST_F(SceneDraw, LinkWithAFullReversalDraws) {
 }
 
 }  // namespace
+
+// Looking straight up or down from inside the sky dome, the pole shows as a plain patch: a
+// ring around it keeps one colour rather than crossing the rays of a star.
+TEST_F(SceneDraw, SkyPolesShowNoStar) {
+  in.skyStandard = true;
+  in.showSurfaces = false;
+  w.app.Seifert.links.clear();
+  w.app.Seifert.nLinks = 0;
+  for (double pitch : {89.99, -89.99}) {
+    w.app.View.Pitch = pitch;
+    w.app.redrawDirty = true;
+    const TImage img = Frame();
+    for (int radius : {8, 20, 40}) {
+      int lo = 255 * 3, hi = 0;
+      for (int k = 0; k < 360; ++k) {
+        const double a = k * std::numbers::pi / 180;
+        const TRgb p = img.At(kW / 2 + int(std::lround(radius * std::cos(a))),
+                              kH / 2 + int(std::lround(radius * std::sin(a))));
+        lo = std::min(lo, p.r + p.g + p.b);
+        hi = std::max(hi, p.r + p.g + p.b);
+      }
+      // Sums of three channels; the rays of a star made spreads of 40 to 140.
+      EXPECT_LE(hi - lo, 24) << "pitch " << pitch << ", " << radius << " pixels from the pole";
+    }
+  }
+}

@@ -86,27 +86,42 @@ TEST(ViewProjection, IsometricImageDoesNotDependOnFocalLength) {
   EXPECT_NE(a.Distance, b.Distance);
 }
 
-TEST(ViewProjection, TilesPartitionTheFullWindow) {
-  TSceneInputs in;
-  TView full;
-  ComputeProjection(full, kW, kH, in, false);
-  const int n = 3;
-  in.tile.tileCount = n;
-  for (int iy = 1; iy <= n; ++iy)
-    for (int ix = 1; ix <= n; ++ix) {
-      in.tile.tileX = ix;
-      in.tile.tileY = iy;
-      TView t;
-      ComputeProjection(t, kW, kH, in, false);
-      // Each tile is an n-th of the window, placed by column from the left and by row from
-      // the bottom, so neighbours share their edges and the outer tiles meet the window's.
-      EXPECT_NEAR(t.Left, full.Left + (full.Right - full.Left) * (ix - 1) / n, 1e-12);
-      EXPECT_NEAR(t.Right, full.Left + (full.Right - full.Left) * ix / n, 1e-12);
-      EXPECT_NEAR(t.Bottom, full.Bottom + (full.Top - full.Bottom) * (iy - 1) / n, 1e-12);
-      EXPECT_NEAR(t.Top, full.Bottom + (full.Top - full.Bottom) * iy / n, 1e-12);
-      EXPECT_EQ(t.Near, full.Near);
-      EXPECT_EQ(t.Far, full.Far);
-    }
+// A tile's frustum spans the whole panel but only its bottom-left readW x readH pixels are read
+// back: the read parts of neighbouring tiles must meet pixel for pixel, and together show what
+// a Scale 1 export of the same panel shows, for any panel size.
+TEST(ViewProjection, TilesPartitionTheReadPartOfTheWindow) {
+  for (int w : {400, 541, 542, 543})
+    for (int h : {300, 541, 542, 543})
+      for (int n : {1, 2, 3}) {
+        SCOPED_TRACE(testing::Message() << w << " x " << h << " at Scale " << n);
+        TSceneInputs in;
+        TView full;
+        ComputeProjection(full, w, h, in, false);
+        const int readW = w / 4 * 4, readH = h / 4 * 4;
+        const double fullPixelW = (full.Right - full.Left) / w;
+        const double fullPixelH = (full.Top - full.Bottom) / h;
+        in.tile.tileCount = n;
+        in.tile.readW = readW;
+        in.tile.readH = readH;
+        for (int iy = 1; iy <= n; ++iy)
+          for (int ix = 1; ix <= n; ++ix) {
+            in.tile.tileX = ix;
+            in.tile.tileY = iy;
+            TView t;
+            ComputeProjection(t, w, h, in, false);
+            const double pixelW = (t.Right - t.Left) / w, pixelH = (t.Top - t.Bottom) / h;
+            // n times the pixels of the panel, and tile k starts where k - 1 tiles of readW
+            // pixels end.
+            EXPECT_NEAR(pixelW * n, fullPixelW, 1e-12);
+            EXPECT_NEAR(pixelH * n, fullPixelH, 1e-12);
+            EXPECT_NEAR(t.Left, full.Left + (ix - 1) * readW * pixelW, 1e-12);
+            EXPECT_NEAR(t.Bottom, full.Bottom + (iy - 1) * readH * pixelH, 1e-12);
+            if (ix == n) EXPECT_NEAR(t.Left + readW * pixelW, full.Left + readW * fullPixelW, 1e-12);
+            if (iy == n) EXPECT_NEAR(t.Bottom + readH * pixelH, full.Bottom + readH * fullPixelH, 1e-12);
+            EXPECT_EQ(t.Near, full.Near);
+            EXPECT_EQ(t.Far, full.Far);
+          }
+      }
 }
 
 TEST(ViewProjection, JitterShiftsTheWindowByThatManyOfItsOwnPixels) {

@@ -72,6 +72,13 @@ bool Exported(const TAppState& app, const TFace& f, const TMeshExportOptions& op
   return options.surfaces && Exported(app, f);
 }
 
+// The faces of the printed solid: all of them, except that a torus knot's band is left out.
+// The band is a one-sided strip of no thickness whose border lies on the torus, so no closed
+// solid can hold it; the torus alone is one.
+bool InSolid(const TAppState& app, const TFace& f) {
+  return FaceIsValid(app.Seifert.mesh, f) && (!app.torusShown || f.kind == 0);
+}
+
 int64_t LinkLength(const TLinkLine& l) {
   return std::max<int64_t>(0, std::min<int64_t>(l.nVerts, l.verts.size()));
 }
@@ -348,11 +355,12 @@ void AddTube(const TAppState& app, const TLink& link, int32_t ringSize, TGltfBui
       gltf.Material("link" + std::to_string(link.index + 1), LinkColor(s, link.index))));
 }
 
+// Over the faces on show, or over those of the printed solid.
 void CheckFinite(const TAppState& app, bool shownOnly) {
   const TMesh& m = app.Seifert.mesh;
   for (int32_t f = 0; f < FaceCount(m); ++f) {
     const TFace& face = m.faces[static_cast<size_t>(f)];
-    if (shownOnly ? !Exported(app, face) : !FaceIsValid(m, face)) continue;
+    if (shownOnly ? !Exported(app, face) : !InSolid(app, face)) continue;
     for (int32_t v : face.v)
       if (!Finite(Pos(m, v)))
         throw RangeError("the mesh has a vertex that is not a finite point; it cannot be written");
@@ -531,14 +539,26 @@ void WritePly(const TAppState& app, std::ostream& out, const TMeshExportOptions&
   }
 }
 
+std::string MeshExportNote(const TAppState& app, TMeshFormat format) {
+  if (format != TMeshFormat::kStl || !app.torusShown) return "";
+  const TMesh& mesh = app.Seifert.mesh;
+  for (int32_t f = 0; f < FaceCount(mesh); ++f) {
+    const TFace& face = mesh.faces[static_cast<size_t>(f)];
+    if (FaceIsValid(mesh, face) && !InSolid(app, face))
+      return "the STL holds the torus alone: the torus knot's band is one-sided and has no "
+             "thickness, so no solid can hold it";
+  }
+  return "";
+}
+
 void WriteStl(const TAppState& app, std::ostream& out, const TMeshExportOptions& options) {
   const TMesh& mesh = app.Seifert.mesh;
   CheckFinite(app, false);
   if (!(options.sizeMm >= kMinStlSize && options.sizeMm <= kMaxStlSize))
     throw RangeError("an STL model's size is 1 to 10000 mm");
 
-  // Every face, whatever is on show: a print needs the closed solid (after smoothing the
-  // window shows one side of the thin slab only). The bounds, and the sign of the volume the
+  // Every face of the solid, whatever is on show: a print needs the closed solid (after
+  // smoothing the window shows one side of the thin slab only). The bounds, and the sign of the volume the
   // faces enclose: the facets are turned so that their normals point out of the solid,
   // whichever way the model winds them.
   TBox box;
@@ -546,7 +566,7 @@ void WriteStl(const TAppState& app, std::ostream& out, const TMeshExportOptions&
   uint32_t nTriangles = 0;
   for (int32_t f = 0; f < FaceCount(mesh); ++f) {
     const TFace& face = mesh.faces[static_cast<size_t>(f)];
-    if (!FaceIsValid(mesh, face)) continue;
+    if (!InSolid(app, face)) continue;
     for (int32_t v : face.v) box.Add(Pos(mesh, v));
     QuadTriangles(mesh, face, [&](int32_t a, int32_t b, int32_t c) {
       volume += Pos(mesh, a).Dot(Pos(mesh, b).Cross(Pos(mesh, c)));
@@ -575,7 +595,7 @@ void WriteStl(const TAppState& app, std::ostream& out, const TMeshExportOptions&
   char* at = file.data() + 84;
   for (int32_t f = 0; f < FaceCount(mesh); ++f) {
     const TFace& face = mesh.faces[static_cast<size_t>(f)];
-    if (!FaceIsValid(mesh, face)) continue;
+    if (!InSolid(app, face)) continue;
     QuadTriangles(mesh, face, [&](int32_t a, int32_t b, int32_t c) {
       if (turn) std::swap(b, c);
       const Vec3 pa = place(a), pb = place(b), pc = place(c);

@@ -9,7 +9,9 @@
 //
 // What is written is what the window shows: faces of a kind whose "Show" box is off (and the
 // second side of a smoothed surface, which the window hides) and link components whose box is
-// off are left out; only the STL always holds every face, as a print needs the closed solid. Faces with a corner that names no vertex are left
+// off are left out; only the STL always holds every face, as a print needs the closed solid
+// (a torus knot's STL holds the torus without its band, which is one-sided and has no
+// thickness, so no solid can hold it). Faces with a corner that names no vertex are left
 // out, as are link lines with such a vertex. OBJ and PLY list every stored vertex
 // (0..nVerts-1), so vertex numbers match the model's.
 //
@@ -57,6 +59,10 @@ void WritePly(const TAppState& app, std::ostream& out, const TMeshExportOptions&
 void WriteStl(const TAppState& app, std::ostream& out, const TMeshExportOptions& options = {});
 void WriteGltf(const TAppState& app, std::ostream& out, bool binary,
                const TMeshExportOptions& options = {});
+
+// What a file of `format` leaves out of what is shown, as a phrase to tell the user, or "":
+// an STL of a torus knot has no band.
+std::string MeshExportNote(const TAppState& app, TMeshFormat format);
 
 // Front colour of faces of `kind`, red + 256 x green + 65536 x blue.
 uint32_t FaceColor(const TSettings& settings, int32_t kind);

@@ -167,7 +167,10 @@ TRideCamera RideStep(TRideState& ride, const TSeiffert& m, const TRideControls& 
       const double tau = d.Length() / std::abs(ride.speed);
       dt -= tau;
       ride.gravity = ride.accel * up.Dot(d.Normalised());
-      ride.speed = (1 - 0.02 * tau) * ride.speed + tau * ride.gravity;
+      // d is the way the car went, so a climb makes the gravity positive: it takes speed off
+      // whichever sign the speed has (a car running backwards has a positive speed).
+      const double slowing = ride.speed < 0 ? 1 : -1;
+      ride.speed = (1 - 0.02 * tau) * ride.speed + slowing * tau * ride.gravity;
       if ((ride.target >= 0 && ride.target > ride.speed) ||
           (ride.target < 0 && ride.target < ride.speed))
         ride.speed = ride.target;

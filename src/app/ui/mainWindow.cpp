@@ -644,7 +644,9 @@ void TForm1::but_export_meshClick() {
     ~TBusy() { QGuiApplication::restoreOverrideCursor(); }
   } busy;
   WriteMeshFile(app, path, options);
-  ShowStatus(QStringLiteral("Mesh exported: ") + lastMeshName);
+  const std::string note = MeshExportNote(app, MeshFormatFromName(path));
+  ShowStatus(QStringLiteral("Mesh exported: ") + lastMeshName +
+             (note.empty() ? QString() : QStringLiteral("; ") + QString::fromStdString(note)));
 }
 
 void TForm1::StartRide() {
