@@ -5,6 +5,7 @@
 #include <pthread.h>
 #include <signal.h>
 #include <sys/random.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -116,6 +117,25 @@ std::string FolderOf(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+// The file a rename must replace for `path`: `path` itself, or the end of the chain of symbolic
+// links it starts (which need not exist yet), so that the links stay and their target changes.
+std::string FollowLinks(std::string path, int& error) {
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    std::string target(PATH_MAX, '\0');
+    const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+    if (n <= 0 || n >= static_cast<ssize_t>(target.size())) {
+      error = n < 0 ? errno : n == 0 ? ENOENT : ENAMETOOLONG;
+      return path;
+    }
+    target.resize(static_cast<size_t>(n));
+    path = target.front() == '/' ? target : FolderOf(path) + target;
+  }
+  error = ELOOP;
+  return path;
+}
+
 // The whole of [data, data + size) or false with `error` set.
 bool WriteAll(int fd, const char* data, size_t size, int& error) {
   while (size > 0) {
@@ -165,8 +185,10 @@ class TFdBuffer : public std::streambuf {
 
 struct TAtomicFile::TImpl {
   std::string path, folder, temp;
+  std::string target;  // what the rename replaces: `path` or the file its links lead to
   int slot = -1;
   bool committed = false;
+  bool direct = false;  // written straight into an existing pipe or device
   TFdBuffer buffer;
   std::ostream stream{&buffer};
 
@@ -191,7 +213,20 @@ struct TAtomicFile::TImpl {
 
 TAtomicFile::TAtomicFile(std::string path) : impl(std::make_unique<TImpl>()) {
   impl->path = std::move(path);
-  impl->folder = FolderOf(impl->path);
+  // A named pipe or a device (/dev/stdout, /dev/null) is not replaced by a file: it takes the
+  // content as it comes. A folder or a socket refuses to be opened, which says why.
+  struct stat st {};
+  if (::stat(impl->path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    const int fd = ::open(impl->path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) impl->Fail(errno);
+    impl->buffer.fd = fd;
+    impl->direct = true;
+    return;
+  }
+  int error = 0;
+  impl->target = FollowLinks(impl->path, error);
+  if (error != 0) impl->Fail(error);
+  impl->folder = FolderOf(impl->target);
   InstallSignalHandlers();
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string temp = impl->folder + RandomName();
@@ -218,13 +253,17 @@ void TAtomicFile::Commit() {
   impl->stream.flush();
   if (impl->buffer.error != 0) impl->Fail(impl->buffer.error);
   if (!impl->stream) impl->Fail(EIO);
-  if (::fsync(impl->buffer.fd) != 0) impl->Fail(errno);
+  if (!impl->direct && ::fsync(impl->buffer.fd) != 0) impl->Fail(errno);
   const int fd = impl->buffer.fd;
   impl->buffer.fd = -1;
   if (::close(fd) != 0) impl->Fail(errno);
+  if (impl->direct) {
+    impl->committed = true;
+    return;
+  }
   {
     TSignalsHeld held;
-    if (::rename(impl->temp.c_str(), impl->path.c_str()) != 0) impl->Fail(errno);
+    if (::rename(impl->temp.c_str(), impl->target.c_str()) != 0) impl->Fail(errno);
     Disarm(impl->slot);
     impl->slot = -1;
     impl->committed = true;

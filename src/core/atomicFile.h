@@ -9,6 +9,11 @@
 // concurrent writers of one target each rename a complete file of their own, the last one
 // wins, and no other file of the folder is touched.
 //
+// A symbolic link stays: the file it leads to is replaced, from a temporary file in that
+// file's folder. An existing target that is not a regular file (a named pipe, a device such as
+// /dev/stdout) is written straight into, as it cannot be replaced; a folder or a socket is
+// refused with the system's reason.
+//
 // The temporary file is removed on every error path, when the writer is destroyed without a
 // Commit, and when SIGINT, SIGTERM or SIGHUP ends the process while it exists: every writer
 // installs a handler for those of these signals that are at their default action (a signal the
