@@ -25,6 +25,7 @@
 #include "app/model/meshExport.h"
 #include "invariantsReport.h"
 #include "imageRender.h"
+#include "core/atomicFile.h"
 #include "core/exportFilter.h"
 #include "core/imageFile.h"
 
@@ -121,11 +122,15 @@ std::vector<std::pair<std::string, std::string>> PresetCaptions() {
   return result;
 }
 
-// --jobs of the commands that can run over the whole table.
+// --jobs of the commands that can run over the whole table. Each worker writes at most two files
+// at once (an OBJ and its .mtl), all of which the signal cleanup must cover.
+constexpr int32_t kMaxJobs = 256;
+static_assert(2 * kMaxJobs <= kMaxCoveredWriters);
+
 void AddJobsOption(CLI::App& sub, TCliOptions& o) {
   sub.add_option("--jobs", o.jobs, "N: with --knot all, N worker threads (one per core)")
       ->check(WholeNumber())
-      ->check(CLI::Range(1, 256));
+      ->check(CLI::Range(1, kMaxJobs));
 }
 
 void AddCommonOptions(CLI::App& sub, TCliOptions& o) {

@@ -18,19 +18,20 @@
 
 namespace {
 
-constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// Every signal whose default action ends the process and that a user or the system sends while
+// a file is written: a terminal's keys, kill, a closed terminal or pipe, a timer.
+constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGPIPE, SIGALRM};
 
 // The temporary files that exist, for the signal handler. It may only read plain memory and
 // lock-free atomics, so the paths live in fixed slots: claimed (being filled) or armed (the
 // handler removes that path). When every slot is taken a writer works without the handler.
-constexpr int kSlots = 64;
 enum : int { kFree = 0, kClaimed = 1, kArmed = 2 };
 struct TSlot {
   std::atomic<int> state{kFree};
   char path[PATH_MAX];
 };
 static_assert(std::atomic<int>::is_always_lock_free);
-TSlot slots[kSlots];
+TSlot slots[kMaxCoveredWriters];
 
 void RemoveTempFilesAndDie(int sig) {
   for (TSlot& s : slots)
@@ -43,6 +44,12 @@ void RemoveTempFilesAndDie(int sig) {
 // Checked for every writer rather than once, so that a signal the program sets back to its
 // default later (a child process after fork, for one) is covered again.
 void InstallSignalHandlers() {
+  // A write beyond the file size limit then fails with EFBIG, reported as any failed write,
+  // instead of ending the process without a word and leaving the temporary file.
+  struct sigaction fileSize {};
+  if (::sigaction(SIGXFSZ, nullptr, &fileSize) == 0 && !(fileSize.sa_flags & SA_SIGINFO) &&
+      fileSize.sa_handler == SIG_DFL)
+    ::signal(SIGXFSZ, SIG_IGN);
   struct sigaction action {};
   action.sa_handler = RemoveTempFilesAndDie;
   sigemptyset(&action.sa_mask);
@@ -75,7 +82,7 @@ class TSignalsHeld {
 
 int Arm(const std::string& path) {
   if (path.size() >= PATH_MAX) return -1;
-  for (int i = 0; i < kSlots; ++i) {
+  for (int i = 0; i < kMaxCoveredWriters; ++i) {
     int expected = kFree;
     if (!slots[i].state.compare_exchange_strong(expected, kClaimed)) continue;
     std::memcpy(slots[i].path, path.c_str(), path.size() + 1);

@@ -4,14 +4,16 @@
 
 #include "core/atomicFile.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <thread>
+#include <vector>
 
 #include "fileHelpers.h"
 
@@ -31,9 +33,19 @@ TEST(AtomicFile, AnAbandonedWriteLeavesTheFolderAsItWas) {
     dropped.Stream() << "never committed";
     EXPECT_EQ(Entries(dir.path).size(), 2u);
   }
-  for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+  for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGPIPE, SIGALRM}) {
     TChild child([&] {
       ::signal(sig, SIG_DFL);
+      const rlimit noCore{0, 0};  // SIGQUIT's default action would dump one
+      ::setrlimit(RLIMIT_CORE, &noCore);
+      // Under SIGTERM, every writer the program can have at once, the signal's own last.
+      rlimit files{};
+      ::getrlimit(RLIMIT_NOFILE, &files);
+      files.rlim_cur = files.rlim_max;
+      ::setrlimit(RLIMIT_NOFILE, &files);
+      std::vector<std::unique_ptr<TAtomicFile>> others;
+      for (int i = 1; sig == SIGTERM && i < kMaxCoveredWriters; ++i)
+        others.push_back(std::make_unique<TAtomicFile>(dir / ("other" + std::to_string(i))));
       TAtomicFile file(target);
       file.Stream() << std::string(100000, 'x') << std::flush;
       ::raise(sig);
@@ -46,6 +58,20 @@ TEST(AtomicFile, AnAbandonedWriteLeavesTheFolderAsItWas) {
   EXPECT_EQ(ReadFile(target), "old");
   EXPECT_EQ(Entries(dir.path), std::set<std::string>{"picture.bmp"});
 
+  // Past the file size limit the write fails with the usual message; the process goes on.
+  TChild limited([&] {
+    ::signal(SIGXFSZ, SIG_DFL);
+    const rlimit limit{16384, 16384};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    WriteFileAtomically(target, [](std::ostream& out) { out << std::string(100000, 'x'); });
+    return std::string("written past the limit");
+  });
+  std::string report;
+  const int status = limited.Finish(report);
+  EXPECT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(report, "exception: cannot write " + target + ": " + std::strerror(EFBIG));
+  EXPECT_EQ(ReadFile(target), "old");
+  EXPECT_EQ(Entries(dir.path), std::set<std::string>{"picture.bmp"});
 }
 
 TEST(AtomicFile, LinksPipesAndDevicesStayWhatTheyAre) {
