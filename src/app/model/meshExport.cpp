@@ -636,6 +636,19 @@ void WriteGltf(const TAppState& app, std::ostream& out, bool binary,
     throw std::runtime_error("the glTF writer failed");
 }
 
+std::string MtlPath(const std::string& objPath) {
+  for (const char c : objPath)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+      throw std::runtime_error("cannot write " + PrintableText(objPath) +
+                               ": an OBJ file's name cannot hold a control character (a newline, "
+                               "a tab), which its material line would carry");
+  std::filesystem::path mtl(objPath);
+  std::string name = mtl.stem().string();
+  for (char& c : name)
+    if (c == ' ') c = '_';
+  return mtl.replace_filename(name + ".mtl").string();
+}
+
 void WriteMeshFile(const TAppState& app, const std::string& path,
                    const TMeshExportOptions& options) {
   const TMeshFormat format = MeshFormatFromName(path);
@@ -643,7 +656,7 @@ void WriteMeshFile(const TAppState& app, const std::string& path,
     case TMeshFormat::kObj: {
       // Both files are complete before either is put in place, so a failed write (a full disk)
       // changes neither.
-      const std::filesystem::path mtlPath = std::filesystem::path(path).replace_extension(".mtl");
+      const std::filesystem::path mtlPath = MtlPath(path);
       TAtomicFile obj(path), mtl(mtlPath.string());
       WriteObj(app, obj.Stream(), options, mtlPath.filename().string());
       WriteMtl(app, mtl.Stream());
