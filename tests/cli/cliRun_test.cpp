@@ -281,6 +281,8 @@ TEST(Cli, SmoothAndRefineHeadless) {
 }
 
 TEST(Cli, MessagesNameWhatIsWrong) {
+  TTempFolder dir;
+  const std::string huge = "1" + std::string(308, '0');
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{"info", "--smooth", "2.5"}, "'2.5' is not a whole number"},
       {{"info", "--refine", "1e1"}, "not a whole number"},
@@ -288,11 +290,38 @@ TEST(Cli, MessagesNameWhatIsWrong) {
       {{"foo", "AAA"}, "no command 'foo'"},
       {{"info", "--preset", ""}, "--preset needs"},
       {{"info", "--knot", ""}, "--knot needs"},
+      // In the program's words and order, as for the other commands.
+      {{"invariants", "A", "B", "C"}, "veltrane-cli: unexpected arguments: B C\n"},
+      {{"mesh", "--knot", "all", "--format", "-o", dir.path + "/"},
+       "--format needs a value, but the next argument is -o"},
+      {{"info", "--knot", "--json"}, "--knot needs a value, but the next argument is --json"},
+      {{"mesh", "--knot", "all", "AbAb", "-o", dir.path + "/"}, "not both"},
+      {{"render", "--knot", "all", "AbAb", "-o", dir.path + "/"}, "not both"},
+      // A name that is all extension would be a hidden file, as for meshes.
+      {{"render", "-o", dir / ".png"}, "cannot tell the image format"},
+      {{"mesh", "-o", dir / ".obj"}, "cannot tell the format"},
+      {{"render", "--filter", "", "-o", dir / "x.png"}, "--filter needs a filter name"},
+      {{"render", "--width", "16384", "--height", "16384", "-o", dir / "x.png"},
+       "pixels and 65000 a side: make the drawing panel smaller\n"},
+      {{"render", "--width", "16384", "--height", "16384", "--scale", "2", "-o", dir / "x.png"},
+       "a side: lower \"Scale\"\n"},
+      {{"mesh", "AAA", "--size", huge, "-o", dir / "x.stl"}, "... (309 characters)'\n"},
+      {{"render", "--width", huge, "-o", dir / "x.png"}, "... (309 characters)' is outside 4..16384"},
   };
   for (const auto& [args, message] : cases) {
     const TRun r = Cli(args);
     EXPECT_EQ(r.status, 2) << message;
     EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+    EXPECT_LT(r.err.size(), 300u) << r.err;
+  }
+  EXPECT_TRUE(Entries(dir.path).empty());
+  EXPECT_NE(Cli({"info", "--set", "ud_height=" + huge}).err.find("... (309 characters) is outside"),
+            std::string::npos);
+  // "--" ends the options: what follows is the braid word, even with a leading '-'.
+  for (const std::string word : {"AAA", "-A"}) {
+    const TRun r = Cli({"info", "--json", "--", word});
+    EXPECT_EQ(r.err.find("unexpected"), std::string::npos) << r.err;
+    if (r.status == 0) EXPECT_EQ(nlohmann::json::parse(r.out)["text"], word);
   }
 }
 

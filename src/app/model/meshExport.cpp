@@ -400,7 +400,7 @@ double ParseStlSize(const std::string& text) {
   }
   if (!plain || !(size >= kMinStlSize && size <= kMaxStlSize))
     throw std::runtime_error("--size: expected the model's longest side in millimetres, a number "
-                             "from 1 to 10000 such as 80 or 62.5; got '" + text + "'");
+                             "from 1 to 10000 such as 80 or 62.5; got '" + Abbreviated(text) + "'");
   return size;
 }
 
