@@ -34,12 +34,6 @@ std::vector<std::string> Lines(const std::string& path) {
   return lines;
 }
 
-std::string TempPath(const std::string& name) {
-  return (std::filesystem::temp_directory_path() /
-          ("veltrane_cli_" + std::to_string(::getpid()) + "_" + name))
-      .string();
-}
-
 }  // namespace
 
 TEST(Cli, InfoJsonOfTheStartKnot) {
@@ -113,6 +107,7 @@ TEST(Cli, OutOfRangeValuesAreClampedWithAWarning) {
 }
 
 TEST(Cli, MistakesExitWithStatusTwoAndSayWhy) {
+  TTempFolder dir;
   const std::vector<std::vector<std::string>> cases = {
       {"info", "--set", "ud_nothing=1"},
       {"info", "--set", "ud_height"},
@@ -129,10 +124,10 @@ TEST(Cli, MistakesExitWithStatusTwoAndSayWhy) {
       {"info", "AAA", "--torus", "2,3"},
       {"info", "--frobnicate"},
       {"mesh", "AAA"},
-      {"mesh", "AAA", "-o", TempPath("x.3ds")},
-      {"mesh", "AAA", "--size", "0.5", "-o", TempPath("x.stl")},
-      {"mesh", "AAA", "--size", "nan", "-o", TempPath("x.stl")},
-      {"mesh", "AAA", "--format", "stl", "-o", TempPath("x.glb")},
+      {"mesh", "AAA", "-o", dir / "x.3ds"},
+      {"mesh", "AAA", "--size", "0.5", "-o", dir / "x.stl"},
+      {"mesh", "AAA", "--size", "nan", "-o", dir / "x.stl"},
+      {"mesh", "AAA", "--format", "stl", "-o", dir / "x.glb"},
       {"mesh", "AAA", "-o", "/nonexistent-dir/x.obj"},
       {},
   };
@@ -154,7 +149,8 @@ TEST(Cli, ModelRangeErrorIsReported) {
 }
 
 TEST(Cli, ObjReadsBack) {
-  const std::string path = TempPath("trefoil.obj");
+  TTempFolder dir;
+  const std::string path = dir / "trefoil.obj";
   ASSERT_EQ(Cli({"mesh", "AAA", "-o", path}).status, 0);
   const auto j = Info({"AAA"});
   const int nVerts = j["mesh"]["nVerts"];
@@ -188,11 +184,11 @@ TEST(Cli, ObjReadsBack) {
   EXPECT_EQ(l, static_cast<int>(j["links"].size()));
   for (const auto& g : groups)
     EXPECT_TRUE(g == "kind0" || g == "kind1" || g == "kind2" || g == "links") << g;
-  std::filesystem::remove(path);
 }
 
 TEST(Cli, PlyReadsBackWithFaceColours) {
-  const std::string path = TempPath("trefoil.PLY");
+  TTempFolder dir;
+  const std::string path = dir / "trefoil.PLY";
   ASSERT_EQ(Cli({"mesh", "AAA", "--ascii", "-o", path, "--set", "sh_col4=10,20,30"}).status, 0);
   const auto lines = Lines(path);
   std::map<std::string, long> counts;
@@ -223,7 +219,6 @@ TEST(Cli, PlyReadsBackWithFaceColours) {
   const auto kinds = j["mesh"]["facesByKind"];
   EXPECT_EQ(colours["200,120,33"], kinds[0].get<int>());
   EXPECT_EQ(colours["10,20,30"], kinds[1].get<int>());
-  std::filesystem::remove(path);
 }
 
 TEST(Cli, KnotTableRowsAndTheTableListing) {
@@ -249,10 +244,10 @@ TEST(Cli, KnotTableRowsAndTheTableListing) {
 
 TEST(Cli, DumpHolesWritesTheReport) {
   const std::string expected = HoleDumpText().text;
-  const std::string path = TempPath("holes.txt");
+  TTempFolder dir;
+  const std::string path = dir / "holes.txt";
   ASSERT_EQ(Cli({"dump-holes", "-o", path}).status, 0);
   EXPECT_EQ(ReadFile(path), expected);
-  std::filesystem::remove(path);
 
   // Without -o, "aaa.txt" in the current folder, as the window's hidden button writes it.
   const TTempFolder folder;

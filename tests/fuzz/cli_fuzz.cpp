@@ -28,9 +28,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The process's own temporary folder, made the working folder on the first input.
+// The process's own temporary folder, made the working folder on the first input and removed
+// at exit. Its name lives on the heap for good: the exit handler runs after the destructors of
+// statics made later than its registration, and would find a path already destroyed.
 const fs::path& WorkFolder() {
-  static const fs::path folder = [] {
+  static const fs::path* const folder = [] {
     std::string name = (fs::temp_directory_path() / "veltrane_cli_fuzz_XXXXXX").string();
     if (!::mkdtemp(name.data())) Finding("cannot make a temporary folder");
     fs::current_path(name);
@@ -39,9 +41,9 @@ const fs::path& WorkFolder() {
       fs::current_path(fs::temp_directory_path(), ignored);
       fs::remove_all(WorkFolder(), ignored);
     });
-    return fs::path(name);
+    return new fs::path(name);
   }();
-  return folder;
+  return *folder;
 }
 
 size_t FilesLeft() {
