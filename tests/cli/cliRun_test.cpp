@@ -8,6 +8,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <tuple>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -240,6 +241,26 @@ TEST(Cli, KnotTableRowsAndTheTableListing) {
   ASSERT_EQ(rows.size(), 249u);
   EXPECT_EQ(rows[248]["name"], "10_165");
   EXPECT_EQ(rows[248]["dtCode"], "[6;8;14;18;16;4;-20;10;2;-12]");
+}
+
+TEST(Cli, TorusWindingsWithACommonFactorSayWhichLinkAndThatOneComponentIsShown) {
+  TTempFolder dir;
+  const std::vector<std::tuple<std::string, std::string, int>> cases = {
+      {"2,3", "torus knot: 2 turns about the axis, 3 about the tube; the (2, 3) torus knot", 1},
+      {"4,6", "torus link: 4 turns about the axis, 6 about the tube; the (4, 6) torus link of 2 "
+              "components, each a (2, 3) torus knot; one is shown", 2},
+      {"5,5", "the (5, 5) torus link of 5 components, each a (1, 1) torus knot; one is shown", 5},
+      {"6,9", "the (6, 9) torus link of 3 components, each a (2, 3) torus knot", 3},
+  };
+  for (const auto& [windings, text, components] : cases) {
+    const TRun r = Cli({"info", "--torus", windings});
+    EXPECT_NE(r.out.substr(0, r.out.find('\n')).find(text), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("links: 1 "), std::string::npos) << r.out;
+    EXPECT_EQ(Info({"--torus", windings})["torus"]["components"], components);
+    ASSERT_EQ(Cli({"mesh", "--torus", windings, "-o", dir / "t.obj"}).status, 0);
+    const std::string header = Lines(dir / "t.obj")[0];
+    EXPECT_NE(header.find(text.substr(text.find("the ("))), std::string::npos) << header;
+  }
 }
 
 TEST(Cli, DumpHolesWritesTheReport) {

@@ -17,6 +17,7 @@
 #include "core/atomicFile.h"
 #include "core/printableText.h"
 #include "core/rangeError.h"
+#include "knots/torusKnot.h"
 #include "mesh/meshSummary.h"
 #include "render/linkTube.h"
 #include "render/view.h"
@@ -116,9 +117,7 @@ std::string Lower(std::string s) {
 
 // What the mesh shows, for the file's comment line.
 std::string Source(const TAppState& app) {
-  if (app.torusShown)
-    return "the torus knot " + std::to_string(app.Settings.torusBig) + "," +
-           std::to_string(app.Settings.torusSmall);
+  if (app.torusShown) return TorusDescription(app.Settings.torusBig, app.Settings.torusSmall);
   return "\"" + PrintableText(app.Seifert.text) + "\", lay-out " +
          std::to_string(int(app.Settings.layout));
 }
