@@ -25,8 +25,10 @@
 #include "app/model/meshExport.h"
 #include "invariantsReport.h"
 #include "imageRender.h"
+#include "core/atomicFile.h"
 #include "core/exportFilter.h"
 #include "core/imageFile.h"
+#include "core/printableText.h"
 
 namespace {
 
@@ -96,10 +98,39 @@ CLI::Validator WholeNumber() {
   return CLI::Validator(
       [](std::string& text) -> std::string {
         if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
-          return "'" + text + "' is not a whole number";
+          return "'" + Abbreviated(text) + "' is not a whole number";
         return "";
       },
       "WHOLE");
+}
+
+// lo..hi, after WholeNumber; the text is quoted short, as a number of 300 digits says nothing.
+CLI::Validator WholeRange(int32_t lo, int32_t hi) {
+  return CLI::Validator(
+      [lo, hi](std::string& text) -> std::string {
+        const std::string digits = text.substr(std::min(text.find_first_not_of('0'), text.size()));
+        if (digits.size() <= 9 && std::stoi("0" + digits) >= lo && std::stoi("0" + digits) <= hi)
+          return "";
+        return "'" + Abbreviated(text) + "' is outside " + std::to_string(lo) + ".." +
+               std::to_string(hi);
+      },
+      std::to_string(lo) + ".." + std::to_string(hi));
+}
+
+// An option that needs a value takes the next argument even when that is another option
+// ("--format -o r/" read -o as the format): refused as the missing value it is.
+void RefuseOptionsTakenAsValues(const CLI::App& sub, const std::vector<std::string>& args) {
+  const auto option = [&](const std::string& a) -> const CLI::Option* {
+    if (a.size() < 2 || a[0] != '-') return nullptr;
+    return sub.get_option_no_throw(a.substr(0, a.find('=')));
+  };
+  for (size_t i = 1; i + 1 < args.size() && args[i] != "--"; ++i) {
+    const CLI::Option* opt = option(args[i]);
+    if (!opt || opt->get_expected_max() == 0 || args[i].find('=') != std::string::npos) continue;
+    const std::string& next = args[i + 1];
+    if (option(next) || next == "-h" || next == "--help" || next == "--")
+      throw TCliError(args[i] + " needs a value, but the next argument is " + next);
+  }
 }
 
 bool IsPresetButton(const TControlDef& d) {
@@ -121,11 +152,15 @@ std::vector<std::pair<std::string, std::string>> PresetCaptions() {
   return result;
 }
 
-// --jobs of the commands that can run over the whole table.
+// --jobs of the commands that can run over the whole table. Each worker writes at most two files
+// at once (an OBJ and its .mtl), all of which the signal cleanup must cover.
+constexpr int32_t kMaxJobs = 256;
+static_assert(2 * kMaxJobs <= kMaxCoveredWriters);
+
 void AddJobsOption(CLI::App& sub, TCliOptions& o) {
   sub.add_option("--jobs", o.jobs, "N: with --knot all, N worker threads (one per core)")
       ->check(WholeNumber())
-      ->check(CLI::Range(1, 256));
+      ->check(WholeRange(1, kMaxJobs));
 }
 
 void AddCommonOptions(CLI::App& sub, TCliOptions& o) {
@@ -141,10 +176,10 @@ void AddCommonOptions(CLI::App& sub, TCliOptions& o) {
   sub.add_option("--torus", o.torus, "torus knot B,S");
   sub.add_option("--smooth", o.smooth, "N: run N dynamic smoothing iterations (or to convergence)")
       ->check(WholeNumber())
-      ->check(CLI::Range(1, 30000));
+      ->check(WholeRange(1, 30000));
   sub.add_option("--refine", o.refine, "K: then K \"Refine\" steps")
       ->check(WholeNumber())
-      ->check(CLI::Range(1, 10));
+      ->check(WholeRange(1, 10));
   sub.add_flag("--quiet", o.quiet, "no progress display on the terminal");
   // Left-over arguments are reported in the order they were given (see Run).
   sub.allow_extras();
@@ -200,7 +235,8 @@ int RunInvariants(const TCliOptions& o, bool braidGiven, bool knotGiven, std::os
   std::string braid = braidGiven ? o.braid : "AbAb";  // the braid field's start text
   if (knotGiven) {
     const int32_t number = knots.Find(o.knot);
-    if (number == 0) throw TCliError("--knot: the knot table has no knot named '" + o.knot + "'");
+    if (number == 0)
+      throw TCliError("--knot: the knot table has no knot named '" + Abbreviated(o.knot) + "'");
     row = &knots.Row(number);
     braid = row->braid;
   }
@@ -227,7 +263,7 @@ void ParseTorus(const std::string& text, int32_t& big, int32_t& small) {
   }
   if (comma == std::string::npos || big < 1 || big > 20 || small < 1 || small > 20)
     throw TCliError("--torus: expected B,S with two whole numbers 1..20 (windings about the "
-                    "axis and about the tube), e.g. 2,3; got '" + text + "'");
+                    "axis and about the tube), e.g. 2,3; got '" + Abbreviated(text) + "'");
 }
 
 // The folder -o names for --knot all, which writes one file per knot (`what`).
@@ -353,7 +389,7 @@ void Apply(const TCliOptions& o, THeadlessWindow& w, std::ostream& err, bool err
       std::string known;
       for (const auto& [caption, ignored] : PresetCaptions())
         known += (known.empty() ? "\"" : ", \"") + caption + "\"";
-      throw TCliError("no lay-out or preset-knot button is captioned \"" + o.preset +
+      throw TCliError("no lay-out or preset-knot button is captioned \"" + Abbreviated(o.preset) +
                       "\"; known: " + known);
     }
     w.controls.Click(name);
@@ -364,7 +400,8 @@ void Apply(const TCliOptions& o, THeadlessWindow& w, std::ostream& err, bool err
   }
   if (!o.knot.empty()) {
     const int32_t row = w.app.KnotTable.Find(o.knot);
-    if (row == 0) throw TCliError("--knot: the knot table has no knot named '" + o.knot + "'");
+    if (row == 0)
+      throw TCliError("--knot: the knot table has no knot named '" + Abbreviated(o.knot) + "'");
     w.window.ChooseKnot(row);
   }
   if (o.torusBig > 0) {
@@ -417,9 +454,9 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   AddCommonOptions(*render, o);
   render->add_option("-o,--output", o.output, "FILE.png, FILE.jpg or FILE.bmp")->required();
   render->add_option("--width", o.width, "W: drawing panel width in pixels (540)")
-      ->check(WholeNumber())->check(CLI::Range(4, 16384));
+      ->check(WholeNumber())->check(WholeRange(4, 16384));
   render->add_option("--height", o.height, "H: drawing panel height in pixels (540)")
-      ->check(WholeNumber())->check(CLI::Range(4, 16384));
+      ->check(WholeNumber())->check(WholeRange(4, 16384));
   AddJobsOption(*render, o);
   render->add_option("--filter", o.filter, "Box, Quadratic, B-spline, Mitchell or Lanczos (Box)");
   struct TImageOption {
@@ -445,7 +482,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             },
             option.help)
         ->check(WholeNumber())
-        ->check(CLI::Range(option.lo, option.hi));
+        ->check(WholeRange(option.lo, option.hi));
   CLI::App* table = app.add_subcommand("table", "list the built-in knot table");
   table->add_flag("--json", o.json, "print JSON");
   std::string dumpFile = kHoleDumpFile;
@@ -457,6 +494,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   invariants->add_option("BRAID", o.braid, "braid word (the start word AbAb when none is given)");
   invariants->add_option("--knot", o.knot, "knot-table row, e.g. 3_1, or all for the whole table");
   invariants->add_flag("--json", o.json, "print JSON");
+  // Left-over arguments are reported by Run, as for the other commands.
+  invariants->allow_extras();
 
   const std::vector<CLI::App*> commands = {info, mesh, render, table, dumpHoles, invariants};
   if (!args.empty() && !args[0].empty() && args[0][0] != '-' &&
@@ -467,6 +506,11 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       names += (i == 0 ? "" : i + 1 == commands.size() ? " and " : ", ") + commands[i]->get_name();
     throw TCliError("there is no command '" + args[0] + "'; the commands are " + names);
   }
+  if (!args.empty()) {
+    const auto sub = std::find_if(commands.begin(), commands.end(),
+                                  [&](const CLI::App* c) { return c->get_name() == args[0]; });
+    if (sub != commands.end()) RefuseOptionsTakenAsValues(**sub, args);
+  }
   // CLI11 takes its arguments last first.
   std::vector<std::string> reversed(args.rbegin(), args.rend());
   try {
@@ -476,9 +520,14 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     return code == 0 ? 0 : 2;
   }
   for (const CLI::App* sub : commands) {
-    if (!sub->parsed() || sub->remaining().empty()) continue;
+    if (!sub->parsed()) continue;
+    std::vector<std::string> left = sub->remaining();
+    // The parser keeps the "--" that ends the options ("info -- -A") among the extras.
+    if (const auto mark = std::find(left.begin(), left.end(), "--"); mark != left.end())
+      left.erase(mark);
+    if (left.empty()) continue;
     std::string extra;
-    for (const std::string& a : sub->remaining()) extra += (extra.empty() ? "" : " ") + a;
+    for (const std::string& a : left) extra += (extra.empty() ? "" : " ") + Abbreviated(a);
     throw TCliError("unexpected arguments: " + extra);
   }
   if (table->parsed()) {
@@ -508,11 +557,17 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     throw TCliError("--preset needs a button caption, e.g. \"Trefoil\"");
   if (chosen->count("--knot") > 0 && o.knot.empty())
     throw TCliError("--knot needs a knot name, e.g. 3_1");
+  if (chosen == render && render->count("--filter") > 0 && o.filter.empty())
+    throw TCliError("--filter needs a filter name: Box, Quadratic, B-spline, Mitchell or Lanczos");
+  if (o.knot == "all" && o.braidGiven)
+    throw TCliError("--knot all builds every table row: give a braid word or --knot all, not "
+                    "both");
   // Settings are checked before any work so that a typo costs nothing.
   for (const std::string& s : o.sets) {
     std::string name, value;
     SplitAssignment(s, name, value);
-    if (!FindControl(name)) throw TCliError("--set: there is no control named '" + name + "'");
+    if (!FindControl(name))
+      throw TCliError("--set: there is no control named '" + Abbreviated(name) + "'");
   }
   if (o.command == "render" && o.knot == "all") return RenderWholeTable(o, out, err, errIsTerminal);
   if (o.command == "render" && chosen->count("--jobs") > 0)

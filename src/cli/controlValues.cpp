@@ -5,19 +5,20 @@
 #include <limits>
 #include <vector>
 
+#include "core/printableText.h"
 #include "core/settings.h"
 
 namespace {
 
 using enum TControlKind;
 
-std::string Quote(std::string_view s) { return "'" + std::string(s) + "'"; }
+std::string Quote(std::string_view s) { return "'" + Abbreviated(s) + "'"; }
 
 int64_t ClampWithWarning(int64_t value, int64_t low, int64_t high, std::string_view name,
                          std::string_view typed, std::ostream& warn) {
   const int64_t clamped = std::clamp(value, low, high);
   if (clamped != value)
-    warn << "warning: " << name << "=" << typed << " is outside " << low << ".." << high
+    warn << "warning: " << name << "=" << Abbreviated(typed) << " is outside " << low << ".." << high
          << "; clamped to " << clamped << "\n";
   return clamped;
 }

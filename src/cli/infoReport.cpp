@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
+#include <numeric>
 #include <string>
 
 #include "core/printableText.h"
+#include "knots/torusKnot.h"
 #include "mesh/meshSummary.h"
 
 namespace {
@@ -67,7 +69,10 @@ Json InfoJson(const TAppState& app) {
   j["nStrands"] = m.nStrands;
   j["layout"] = app.Settings.layout;
   j["torus"] = app.torusShown
-                   ? Json{{"big", app.Settings.torusBig}, {"small", app.Settings.torusSmall}}
+                   ? Json{{"big", app.Settings.torusBig},
+                          {"small", app.Settings.torusSmall},
+                          {"components", std::gcd(app.Settings.torusBig, app.Settings.torusSmall)},
+                          {"shownComponents", 1}}
                    : Json();
   j["nDisks"] = m.nDisks;
   j["nTubes"] = m.nTubes;
@@ -120,8 +125,10 @@ void WriteInfoText(const TAppState& app, std::ostream& out) {
   const TSeiffert& m = app.Seifert;
   const TMeshSummary s = SummariseMesh(m.mesh);
   if (app.torusShown) {
-    out << "torus knot: " << app.Settings.torusBig << " turns about the axis, "
-        << app.Settings.torusSmall << " about the tube\n";
+    const int32_t big = app.Settings.torusBig, small = app.Settings.torusSmall;
+    out << (std::gcd(big, small) > 1 ? "torus link: " : "torus knot: ") << big
+        << " turns about the axis, " << small << " about the tube; " << TorusDescription(big, small)
+        << "\n";
   } else {
     out << "braid \"" << PrintableText(m.text) << "\": " << m.nCross << " crossings on "
         << m.nStrands << " strands\n";

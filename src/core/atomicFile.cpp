@@ -5,6 +5,7 @@
 #include <pthread.h>
 #include <signal.h>
 #include <sys/random.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -17,19 +18,20 @@
 
 namespace {
 
-constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// Every signal whose default action ends the process and that a user or the system sends while
+// a file is written: a terminal's keys, kill, a closed terminal or pipe, a timer.
+constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGPIPE, SIGALRM};
 
 // The temporary files that exist, for the signal handler. It may only read plain memory and
 // lock-free atomics, so the paths live in fixed slots: claimed (being filled) or armed (the
 // handler removes that path). When every slot is taken a writer works without the handler.
-constexpr int kSlots = 64;
 enum : int { kFree = 0, kClaimed = 1, kArmed = 2 };
 struct TSlot {
   std::atomic<int> state{kFree};
   char path[PATH_MAX];
 };
 static_assert(std::atomic<int>::is_always_lock_free);
-TSlot slots[kSlots];
+TSlot slots[kMaxCoveredWriters];
 
 void RemoveTempFilesAndDie(int sig) {
   for (TSlot& s : slots)
@@ -42,6 +44,12 @@ void RemoveTempFilesAndDie(int sig) {
 // Checked for every writer rather than once, so that a signal the program sets back to its
 // default later (a child process after fork, for one) is covered again.
 void InstallSignalHandlers() {
+  // A write beyond the file size limit then fails with EFBIG, reported as any failed write,
+  // instead of ending the process without a word and leaving the temporary file.
+  struct sigaction fileSize {};
+  if (::sigaction(SIGXFSZ, nullptr, &fileSize) == 0 && !(fileSize.sa_flags & SA_SIGINFO) &&
+      fileSize.sa_handler == SIG_DFL)
+    ::signal(SIGXFSZ, SIG_IGN);
   struct sigaction action {};
   action.sa_handler = RemoveTempFilesAndDie;
   sigemptyset(&action.sa_mask);
@@ -74,7 +82,7 @@ class TSignalsHeld {
 
 int Arm(const std::string& path) {
   if (path.size() >= PATH_MAX) return -1;
-  for (int i = 0; i < kSlots; ++i) {
+  for (int i = 0; i < kMaxCoveredWriters; ++i) {
     int expected = kFree;
     if (!slots[i].state.compare_exchange_strong(expected, kClaimed)) continue;
     std::memcpy(slots[i].path, path.c_str(), path.size() + 1);
@@ -114,6 +122,25 @@ std::string RandomName() {
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.rfind('/');
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// The file a rename must replace for `path`: `path` itself, or the end of the chain of symbolic
+// links it starts (which need not exist yet), so that the links stay and their target changes.
+std::string FollowLinks(std::string path, int& error) {
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    std::string target(PATH_MAX, '\0');
+    const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+    if (n <= 0 || n >= static_cast<ssize_t>(target.size())) {
+      error = n < 0 ? errno : n == 0 ? ENOENT : ENAMETOOLONG;
+      return path;
+    }
+    target.resize(static_cast<size_t>(n));
+    path = target.front() == '/' ? target : FolderOf(path) + target;
+  }
+  error = ELOOP;
+  return path;
 }
 
 // The whole of [data, data + size) or false with `error` set.
@@ -165,8 +192,10 @@ class TFdBuffer : public std::streambuf {
 
 struct TAtomicFile::TImpl {
   std::string path, folder, temp;
+  std::string target;  // what the rename replaces: `path` or the file its links lead to
   int slot = -1;
   bool committed = false;
+  bool direct = false;  // written straight into an existing pipe or device
   TFdBuffer buffer;
   std::ostream stream{&buffer};
 
@@ -191,7 +220,20 @@ struct TAtomicFile::TImpl {
 
 TAtomicFile::TAtomicFile(std::string path) : impl(std::make_unique<TImpl>()) {
   impl->path = std::move(path);
-  impl->folder = FolderOf(impl->path);
+  // A named pipe or a device (/dev/stdout, /dev/null) is not replaced by a file: it takes the
+  // content as it comes. A folder or a socket refuses to be opened, which says why.
+  struct stat st {};
+  if (::stat(impl->path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    const int fd = ::open(impl->path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) impl->Fail(errno);
+    impl->buffer.fd = fd;
+    impl->direct = true;
+    return;
+  }
+  int error = 0;
+  impl->target = FollowLinks(impl->path, error);
+  if (error != 0) impl->Fail(error);
+  impl->folder = FolderOf(impl->target);
   InstallSignalHandlers();
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string temp = impl->folder + RandomName();
@@ -218,13 +260,17 @@ void TAtomicFile::Commit() {
   impl->stream.flush();
   if (impl->buffer.error != 0) impl->Fail(impl->buffer.error);
   if (!impl->stream) impl->Fail(EIO);
-  if (::fsync(impl->buffer.fd) != 0) impl->Fail(errno);
+  if (!impl->direct && ::fsync(impl->buffer.fd) != 0) impl->Fail(errno);
   const int fd = impl->buffer.fd;
   impl->buffer.fd = -1;
   if (::close(fd) != 0) impl->Fail(errno);
+  if (impl->direct) {
+    impl->committed = true;
+    return;
+  }
   {
     TSignalsHeld held;
-    if (::rename(impl->temp.c_str(), impl->path.c_str()) != 0) impl->Fail(errno);
+    if (::rename(impl->temp.c_str(), impl->target.c_str()) != 0) impl->Fail(errno);
     Disarm(impl->slot);
     impl->slot = -1;
     impl->committed = true;

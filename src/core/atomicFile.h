@@ -9,10 +9,18 @@
 // concurrent writers of one target each rename a complete file of their own, the last one
 // wins, and no other file of the folder is touched.
 //
+// A symbolic link stays: the file it leads to is replaced, from a temporary file in that
+// file's folder. An existing target that is not a regular file (a named pipe, a device such as
+// /dev/stdout) is written straight into, as it cannot be replaced; a folder or a socket is
+// refused with the system's reason.
+//
 // The temporary file is removed on every error path, when the writer is destroyed without a
-// Commit, and when SIGINT, SIGTERM or SIGHUP ends the process while it exists: every writer
-// installs a handler for those of these signals that are at their default action (a signal the
-// program handles or ignores itself is left alone). SIGKILL cannot be caught and leaves the file.
+// Commit, and when SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGPIPE or SIGALRM ends the
+// process while it exists: every writer installs a handler for those of these signals that are
+// at their default action (a signal the program handles or ignores itself is left alone), and
+// sets SIGXFSZ at its default to ignored, so that a write past the file size limit fails with
+// "File too large". The handler covers kMaxCoveredWriters writers at once; SIGKILL cannot be
+// caught and leaves the file.
 //
 // Failures are std::runtime_error "cannot write PATH: REASON", REASON being the system's text
 // for the errno of the failing call ("No space left on device").
@@ -21,6 +29,10 @@
 #include <memory>
 #include <ostream>
 #include <string>
+
+// Writers whose temporary files the signal handler removes at once: an OBJ and its .mtl for
+// each of 256 workers, and a few more.
+constexpr int kMaxCoveredWriters = 2 * 256 + 16;
 
 class TAtomicFile {
  public:

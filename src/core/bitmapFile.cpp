@@ -1,6 +1,15 @@
 #include "bitmapFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <new>
+#include <stdexcept>
 #include <string>
+#include <system_error>
 
 #include "rangeError.h"
 
@@ -31,7 +40,57 @@ void Put32(std::vector<uint8_t>& out, uint32_t v) {
   Put16(out, v >> 16);
 }
 
+std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
+[[noreturn]] void FileFailed(const char* what, const std::string& path, int error) {
+  throw std::runtime_error(std::string(what) + " " + Quoted(path) + ": " +
+                           std::generic_category().message(error));
+}
+
+struct TFd {
+  int fd;
+  ~TFd() { ::close(fd); }
+};
+
 }  // namespace
+
+TRgbPicture ReadBitmapFile(const std::string& path, int64_t maxBytes) {
+  // Without O_NONBLOCK, opening a named pipe would wait for a writer for good.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) FileFailed("Cannot open", path, errno);
+  const TFd closer{fd};
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) FileFailed("Cannot read", path, errno);
+  if (!S_ISREG(st.st_mode)) throw std::runtime_error(Quoted(path) + " is not a regular file");
+  const std::string tooLarge = "Cannot load " + Quoted(path) + ": the file is larger than " +
+                               std::to_string(maxBytes >> 20) + " MB";
+  if (st.st_size > maxBytes) throw std::runtime_error(tooLarge);
+  // The reported size is a hint: a file in /proc says 0, and a file may grow while it is read.
+  const int64_t cap = std::max<int64_t>(0, maxBytes) + 1;
+  int64_t have = 0;
+  try {
+    std::vector<uint8_t> bytes(static_cast<size_t>(std::min<int64_t>(st.st_size + 1, cap)));
+    for (;;) {
+      if (have == static_cast<int64_t>(bytes.size())) {
+        if (have >= cap) throw std::runtime_error(tooLarge);
+        bytes.resize(static_cast<size_t>(std::min<int64_t>(cap, 2 * have + 4096)));
+      }
+      const ssize_t n = ::read(fd, bytes.data() + have, bytes.size() - static_cast<size_t>(have));
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) FileFailed("Cannot read", path, errno);
+      if (n == 0) break;
+      have += n;
+    }
+    bytes.resize(static_cast<size_t>(have));
+    return ReadBitmap24(bytes);
+  } catch (const std::bad_alloc&) {
+    // The file's bytes and about as many for its pixels.
+    const int64_t megabytes = (2 * std::max<int64_t>(have, st.st_size) + (1 << 19)) >> 20;
+    throw std::runtime_error("Cannot load " + Quoted(path) + ": the picture would need about " +
+                             std::to_string(megabytes) +
+                             " MB of memory, more than the free memory holds");
+  }
+}
 
 TRgbPicture ReadBitmap24(std::span<const uint8_t> bytes) {
   const auto size = static_cast<int64_t>(bytes.size());

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 // A picture as the texture code wants it: rows from the top of the picture down, three bytes
@@ -18,6 +19,16 @@ struct TRgbPicture {
 // Reads a 24-bit uncompressed bitmap (bottom-up or top-down). Throws RangeError with a
 // message for anything else.
 TRgbPicture ReadBitmap24(std::span<const uint8_t> bytes);
+
+// The largest picture file that is read: far more than any picture a texture can show (it is
+// scaled to 1,048,576 texels).
+constexpr int64_t kMaxPictureFileBytes = int64_t{512} << 20;
+
+// Reads the file at `path` with ReadBitmap24. A std::runtime_error that names the file refuses
+// one that cannot be opened or read, one that is not a regular file (a named pipe, a device, a
+// folder), one of more than maxBytes (at most maxBytes + 1 bytes are read, whatever size the
+// file system reports) and one whose picture the free memory cannot hold.
+TRgbPicture ReadBitmapFile(const std::string& path, int64_t maxBytes = kMaxPictureFileBytes);
 
 // The bytes of a 24-bit bitmap file of `picture` (bottom-up, 40-byte header); the inverse of
 // ReadBitmap24, used for the built-in pictures' tests and the seed files.

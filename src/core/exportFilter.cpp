@@ -176,7 +176,8 @@ void ExportReadSize(int w, int h, int32_t scale, int32_t& readW, int32_t& readH)
     throw RangeError("the image would be " + std::to_string(iw) + " x " + std::to_string(ih) +
                      " pixels; an image can have at most " +
                      std::to_string(kMaxExportPixels / 1'000'000) + " million pixels and " +
-                     std::to_string(kMaxExportSide) + " a side: lower \"Scale\"");
+                     std::to_string(kMaxExportSide) + " a side: " +
+                     (scale > 1 ? "lower \"Scale\"" : "make the drawing panel smaller"));
 }
 
 TAccumulator::TAccumulator(const TFilterTable& table, int32_t readW, int32_t readH,

@@ -16,10 +16,13 @@
 
 namespace {
 
+// "" also for a name that is all extension (".png"), which would be a hidden file: the mesh
+// files' names are read the same way.
 std::string LowerExtension(const std::string& path) {
   const size_t slash = path.find_last_of('/');
   const size_t dot = path.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+  const size_t name = slash == std::string::npos ? 0 : slash + 1;
+  if (dot == std::string::npos || dot <= name) return "";
   std::string ext = path.substr(dot + 1);
   for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return ext;

@@ -27,3 +27,12 @@ inline std::string PrintableText(std::string_view text) {
   }
   return result;
 }
+
+// `text` quoted in a message: cut after 40 bytes, with its length, when it is much longer, so
+// that a pasted page or a number of 300 digits does not fill the terminal.
+inline std::string Abbreviated(std::string_view text) {
+  constexpr size_t kKept = 40;
+  if (text.size() <= kKept + 20) return std::string(text);
+  return std::string(text.substr(0, kKept)) + "... (" + std::to_string(text.size()) +
+         " characters)";
+}

@@ -1,6 +1,7 @@
 #include "torusKnot.h"
 
 #include <cmath>
+#include <numeric>
 #include <numbers>
 #include <vector>
 
@@ -11,7 +12,18 @@ namespace {
 
 constexpr double kPi = std::numbers::pi;
 
+std::string Pair(int32_t a, int32_t b) {
+  return "(" + std::to_string(a) + ", " + std::to_string(b) + ")";
+}
+
 }  // namespace
+
+std::string TorusDescription(int32_t big, int32_t small) {
+  const int32_t d = big > 0 && small > 0 ? std::gcd(big, small) : 1;
+  if (d == 1) return "the " + Pair(big, small) + " torus knot";
+  return "the " + Pair(big, small) + " torus link of " + std::to_string(d) + " components, each a " +
+         Pair(big / d, small / d) + " torus knot; one is shown";
+}
 
 void BuildTorusKnot(TSeiffert& model, const TSettings& s) {
   if (s.torusBig < 1 || s.torusBig > 20 || s.torusSmall < 1 || s.torusSmall > 20)

@@ -3,6 +3,8 @@
 // around its axis and S times around its tube, and for B = 2 and odd S the twisted band inside
 // it whose boundary is that knot.
 
+#include <string>
+
 #include "core/settings.h"
 #include "surface/seifert.h"
 
@@ -12,3 +14,9 @@
 // kind 1. The lay-out (disks and bands) is emptied, as nothing of it belongs to this mesh, and
 // the mesh keeps no edges (every vertex is classed as without edges); face normals are set.
 void BuildTorusKnot(TSeiffert& model, const TSettings& settings);
+
+// What the windings B, S show, in words. Without a common factor "the (B, S) torus knot"; with
+// one, d = gcd(B, S), the curve closes after 1/d of the way and is one of the d components of
+// the torus link, each a (B/d, S/d) torus knot: "the (4, 6) torus link of 2 components, each a
+// (2, 3) torus knot; one is shown".
+std::string TorusDescription(int32_t big, int32_t small);

@@ -78,7 +78,17 @@ TEST(SurfaceGenus, MatchesTheBraidClosureOverManyWords) {
   EXPECT_EQ(SurfaceSummary(w.app).find("refined"), std::string::npos);
   // The torus has no lay-out to take a genus from.
   w.app.torusShown = true;
+  w.app.Settings.torusBig = 2;
+  w.app.Settings.torusSmall = 3;
   EXPECT_EQ(SurfaceSummary(w.app).find("genus"), std::string::npos);
+  EXPECT_EQ(SurfaceSummary(w.app).find("torus"), std::string::npos);
+  // Windings with a common factor show one component of a link, and say so.
+  w.app.Settings.torusBig = 4;
+  w.app.Settings.torusSmall = 6;
+  EXPECT_NE(SurfaceSummary(w.app).find(", the (4, 6) torus link of 2 components, each a (2, 3) "
+                                       "torus knot; one is shown"),
+            std::string::npos)
+      << SurfaceSummary(w.app);
   // A model that is not laid out has no genus rather than a made-up one.
   EXPECT_EQ(SurfaceGenus(TSeiffert{}), -1);
 }

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <tuple>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -32,12 +33,6 @@ std::vector<std::string> Lines(const std::string& path) {
   std::vector<std::string> lines;
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
-}
-
-std::string TempPath(const std::string& name) {
-  return (std::filesystem::temp_directory_path() /
-          ("veltrane_cli_" + std::to_string(::getpid()) + "_" + name))
-      .string();
 }
 
 }  // namespace
@@ -113,6 +108,7 @@ TEST(Cli, OutOfRangeValuesAreClampedWithAWarning) {
 }
 
 TEST(Cli, MistakesExitWithStatusTwoAndSayWhy) {
+  TTempFolder dir;
   const std::vector<std::vector<std::string>> cases = {
       {"info", "--set", "ud_nothing=1"},
       {"info", "--set", "ud_height"},
@@ -129,10 +125,10 @@ TEST(Cli, MistakesExitWithStatusTwoAndSayWhy) {
       {"info", "AAA", "--torus", "2,3"},
       {"info", "--frobnicate"},
       {"mesh", "AAA"},
-      {"mesh", "AAA", "-o", TempPath("x.3ds")},
-      {"mesh", "AAA", "--size", "0.5", "-o", TempPath("x.stl")},
-      {"mesh", "AAA", "--size", "nan", "-o", TempPath("x.stl")},
-      {"mesh", "AAA", "--format", "stl", "-o", TempPath("x.glb")},
+      {"mesh", "AAA", "-o", dir / "x.3ds"},
+      {"mesh", "AAA", "--size", "0.5", "-o", dir / "x.stl"},
+      {"mesh", "AAA", "--size", "nan", "-o", dir / "x.stl"},
+      {"mesh", "AAA", "--format", "stl", "-o", dir / "x.glb"},
       {"mesh", "AAA", "-o", "/nonexistent-dir/x.obj"},
       {},
   };
@@ -154,7 +150,8 @@ TEST(Cli, ModelRangeErrorIsReported) {
 }
 
 TEST(Cli, ObjReadsBack) {
-  const std::string path = TempPath("trefoil.obj");
+  TTempFolder dir;
+  const std::string path = dir / "trefoil.obj";
   ASSERT_EQ(Cli({"mesh", "AAA", "-o", path}).status, 0);
   const auto j = Info({"AAA"});
   const int nVerts = j["mesh"]["nVerts"];
@@ -188,11 +185,11 @@ TEST(Cli, ObjReadsBack) {
   EXPECT_EQ(l, static_cast<int>(j["links"].size()));
   for (const auto& g : groups)
     EXPECT_TRUE(g == "kind0" || g == "kind1" || g == "kind2" || g == "links") << g;
-  std::filesystem::remove(path);
 }
 
 TEST(Cli, PlyReadsBackWithFaceColours) {
-  const std::string path = TempPath("trefoil.PLY");
+  TTempFolder dir;
+  const std::string path = dir / "trefoil.PLY";
   ASSERT_EQ(Cli({"mesh", "AAA", "--ascii", "-o", path, "--set", "sh_col4=10,20,30"}).status, 0);
   const auto lines = Lines(path);
   std::map<std::string, long> counts;
@@ -223,7 +220,6 @@ TEST(Cli, PlyReadsBackWithFaceColours) {
   const auto kinds = j["mesh"]["facesByKind"];
   EXPECT_EQ(colours["200,120,33"], kinds[0].get<int>());
   EXPECT_EQ(colours["10,20,30"], kinds[1].get<int>());
-  std::filesystem::remove(path);
 }
 
 TEST(Cli, KnotTableRowsAndTheTableListing) {
@@ -247,12 +243,32 @@ TEST(Cli, KnotTableRowsAndTheTableListing) {
   EXPECT_EQ(rows[248]["dtCode"], "[6;8;14;18;16;4;-20;10;2;-12]");
 }
 
+TEST(Cli, TorusWindingsWithACommonFactorSayWhichLinkAndThatOneComponentIsShown) {
+  TTempFolder dir;
+  const std::vector<std::tuple<std::string, std::string, int>> cases = {
+      {"2,3", "torus knot: 2 turns about the axis, 3 about the tube; the (2, 3) torus knot", 1},
+      {"4,6", "torus link: 4 turns about the axis, 6 about the tube; the (4, 6) torus link of 2 "
+              "components, each a (2, 3) torus knot; one is shown", 2},
+      {"5,5", "the (5, 5) torus link of 5 components, each a (1, 1) torus knot; one is shown", 5},
+      {"6,9", "the (6, 9) torus link of 3 components, each a (2, 3) torus knot", 3},
+  };
+  for (const auto& [windings, text, components] : cases) {
+    const TRun r = Cli({"info", "--torus", windings});
+    EXPECT_NE(r.out.substr(0, r.out.find('\n')).find(text), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("links: 1 "), std::string::npos) << r.out;
+    EXPECT_EQ(Info({"--torus", windings})["torus"]["components"], components);
+    ASSERT_EQ(Cli({"mesh", "--torus", windings, "-o", dir / "t.obj"}).status, 0);
+    const std::string header = Lines(dir / "t.obj")[0];
+    EXPECT_NE(header.find(text.substr(text.find("the ("))), std::string::npos) << header;
+  }
+}
+
 TEST(Cli, DumpHolesWritesTheReport) {
   const std::string expected = HoleDumpText().text;
-  const std::string path = TempPath("holes.txt");
+  TTempFolder dir;
+  const std::string path = dir / "holes.txt";
   ASSERT_EQ(Cli({"dump-holes", "-o", path}).status, 0);
   EXPECT_EQ(ReadFile(path), expected);
-  std::filesystem::remove(path);
 
   // Without -o, "aaa.txt" in the current folder, as the window's hidden button writes it.
   const TTempFolder folder;
@@ -281,6 +297,8 @@ TEST(Cli, SmoothAndRefineHeadless) {
 }
 
 TEST(Cli, MessagesNameWhatIsWrong) {
+  TTempFolder dir;
+  const std::string huge = "1" + std::string(308, '0');
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{"info", "--smooth", "2.5"}, "'2.5' is not a whole number"},
       {{"info", "--refine", "1e1"}, "not a whole number"},
@@ -288,11 +306,38 @@ TEST(Cli, MessagesNameWhatIsWrong) {
       {{"foo", "AAA"}, "no command 'foo'"},
       {{"info", "--preset", ""}, "--preset needs"},
       {{"info", "--knot", ""}, "--knot needs"},
+      // In the program's words and order, as for the other commands.
+      {{"invariants", "A", "B", "C"}, "veltrane-cli: unexpected arguments: B C\n"},
+      {{"mesh", "--knot", "all", "--format", "-o", dir.path + "/"},
+       "--format needs a value, but the next argument is -o"},
+      {{"info", "--knot", "--json"}, "--knot needs a value, but the next argument is --json"},
+      {{"mesh", "--knot", "all", "AbAb", "-o", dir.path + "/"}, "not both"},
+      {{"render", "--knot", "all", "AbAb", "-o", dir.path + "/"}, "not both"},
+      // A name that is all extension would be a hidden file, as for meshes.
+      {{"render", "-o", dir / ".png"}, "cannot tell the image format"},
+      {{"mesh", "-o", dir / ".obj"}, "cannot tell the format"},
+      {{"render", "--filter", "", "-o", dir / "x.png"}, "--filter needs a filter name"},
+      {{"render", "--width", "16384", "--height", "16384", "-o", dir / "x.png"},
+       "pixels and 65000 a side: make the drawing panel smaller\n"},
+      {{"render", "--width", "16384", "--height", "16384", "--scale", "2", "-o", dir / "x.png"},
+       "a side: lower \"Scale\"\n"},
+      {{"mesh", "AAA", "--size", huge, "-o", dir / "x.stl"}, "... (309 characters)'\n"},
+      {{"render", "--width", huge, "-o", dir / "x.png"}, "... (309 characters)' is outside 4..16384"},
   };
   for (const auto& [args, message] : cases) {
     const TRun r = Cli(args);
     EXPECT_EQ(r.status, 2) << message;
     EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+    EXPECT_LT(r.err.size(), 300u) << r.err;
+  }
+  EXPECT_TRUE(Entries(dir.path).empty());
+  EXPECT_NE(Cli({"info", "--set", "ud_height=" + huge}).err.find("... (309 characters) is outside"),
+            std::string::npos);
+  // "--" ends the options: what follows is the braid word, even with a leading '-'.
+  for (const std::string word : {"AAA", "-A"}) {
+    const TRun r = Cli({"info", "--json", "--", word});
+    EXPECT_EQ(r.err.find("unexpected"), std::string::npos) << r.err;
+    if (r.status == 0) EXPECT_EQ(nlohmann::json::parse(r.out)["text"], word);
   }
 }
 

@@ -272,6 +272,26 @@ TEST(MeshFile, BraidTextCannotBreakAFile) {
   }
 }
 
+TEST(MeshFile, ObjFileNamesCannotBreakTheMaterialLine) {
+  TTempFolder dir;
+  // A control character would carry records into the OBJ (a newline and "v 9 9 9").
+  for (const std::string name : {"inj\nv 9 9 9\nx.obj", "tab\t.obj", "cr\r.obj", "del\x7f.obj"}) {
+    const TRun r = Cli({"mesh", "AAA", "-o", dir / name});
+    EXPECT_EQ(r.status, 2) << name;
+    EXPECT_NE(r.err.find("cannot hold a control character"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+  }
+  EXPECT_TRUE(Entries(dir.path).empty());
+  // Readers split the mtllib line at white space: the material file's name has none.
+  ASSERT_EQ(Cli({"mesh", "AAA", "-o", dir / "my knot 1.obj"}).status, 0);
+  EXPECT_EQ(Entries(dir.path), (std::set<std::string>{"my knot 1.obj", "my_knot_1.mtl"}));
+  const std::string obj = ReadFile(dir / "my knot 1.obj");
+  EXPECT_NE(obj.find("\nmtllib my_knot_1.mtl\n"), std::string::npos);
+  long faces = 0;
+  for (const std::string& line : Lines(obj)) faces += line.starts_with("f ");
+  EXPECT_EQ(ReaderTriangles(dir / "my knot 1.obj"), 2 * faces);
+}
+
 TEST(MeshFile, ConcurrentWritersLeaveOneWritersCompleteFile) {
   std::vector<std::unique_ptr<THeadlessWindow>> knots;
   std::vector<std::string> outputs;

@@ -1,8 +1,11 @@
 // The 24-bit bitmap reader and the texture images built from what it reads.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -10,6 +13,7 @@
 #include "core/builtinPictures.h"
 #include "core/rangeError.h"
 #include "core/textureImage.h"
+#include "fileHelpers.h"
 
 namespace {
 
@@ -23,6 +27,15 @@ TRgbPicture Pattern(int32_t w, int32_t h) {
 
 void Set32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
   for (int k = 0; k < 4; ++k) b[at + k] = static_cast<uint8_t>(v >> (8 * k));
+}
+
+std::string FileRefusal(const std::string& path, int64_t maxBytes = kMaxPictureFileBytes) {
+  try {
+    ReadBitmapFile(path, maxBytes);
+  } catch (const std::runtime_error& e) {
+    return e.what();
+  }
+  return "";
 }
 
 std::string Refusal(const std::vector<uint8_t>& bytes) {
@@ -159,3 +172,55 @@ TEST(TextureImage, BuiltInPicturesHaveTheirSizesAndWhiteRailMargins) {
   // Both survive a round trip through a bitmap file.
   EXPECT_EQ(ReadBitmap24(WriteBitmap24(sky)).rgb, sky.rgb);
 }
+
+TEST(BitmapFile, OnlyRegularFilesAreReadAndNeverBeyondTheBound) {
+  TTempFolder dir;
+  const std::vector<uint8_t> bytes = WriteBitmap24(Pattern(5, 7));
+  PutFile(dir / "good.bmp", std::string(bytes.begin(), bytes.end()));
+  EXPECT_EQ(ReadBitmapFile(dir / "good.bmp").rgb, Pattern(5, 7).rgb);
+  EXPECT_EQ(ReadBitmapFile(dir / "good.bmp", int64_t(bytes.size())).width, 5);
+
+  // A named pipe without a writer would block the reader for good; a device never ends.
+  ASSERT_EQ(::mkfifo((dir / "pipe.bmp").c_str(), 0600), 0);
+  std::filesystem::create_directory(dir / "folder.bmp");
+  for (const std::string& path : {dir / "pipe.bmp", std::string("/dev/zero"), dir / "folder.bmp"})
+    EXPECT_EQ(FileRefusal(path), "\"" + path + "\" is not a regular file");
+
+  // One byte over the bound; a file that reports size 0 and holds more.
+  EXPECT_NE(FileRefusal(dir / "good.bmp", int64_t(bytes.size()) - 1).find("is larger than"),
+            std::string::npos);
+  EXPECT_NE(FileRefusal("/proc/self/maps", 16).find("is larger than"), std::string::npos);
+  EXPECT_TRUE(FileRefusal(dir / "missing.bmp").starts_with("Cannot open"));
+}
+
+#if !defined(__SANITIZE_ADDRESS__)
+TEST(BitmapFile, APictureBeyondTheFreeMemoryNamesThePicture) {
+  // 300 MB of zero pixels behind a valid header, in a sparse file; the child has 100 MB of
+  // address space more than it uses.
+  TTempFolder dir;
+  const int32_t w = 10000, h = 10000;
+  std::vector<uint8_t> header = WriteBitmap24(Pattern(1, 1));
+  header.resize(54);
+  Set32(header, 2, 54 + uint32_t{w} * 3 * h);
+  Set32(header, 18, w);
+  Set32(header, 22, h);
+  const std::string path = dir / "huge.bmp";
+  PutFile(path, std::string(header.begin(), header.end()));
+  std::filesystem::resize_file(path, 54 + uint64_t{w} * 3 * h);
+  TChild child([&] {
+    rlimit limit{};
+    ::getrlimit(RLIMIT_AS, &limit);
+    std::ifstream status("/proc/self/statm");
+    uint64_t pages = 0;
+    status >> pages;
+    limit.rlim_cur = pages * uint64_t(::sysconf(_SC_PAGESIZE)) + (100 << 20);
+    ::setrlimit(RLIMIT_AS, &limit);
+    return FileRefusal(path);
+  });
+  std::string message;
+  child.Finish(message);
+  EXPECT_EQ(message, "Cannot load \"" + path +
+                         "\": the picture would need about 572 MB of memory, more than the free "
+                         "memory holds");
+}
+#endif

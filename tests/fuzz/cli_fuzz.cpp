@@ -3,7 +3,7 @@
 // '/' never reaches an argument, so `-o` can only write there. Oracles: exit status 0 or 2, a
 // message that names the problem in the user's terms, JSON that parses with the documented
 // counts, and a `mesh` run that leaves exactly its output file (an OBJ with its .mtl; none when
-// it fails); an STL's longest side is the --size asked for.
+// it fails); an STL's longest side is the --size asked for; an OBJ's mtllib line names its .mtl.
 
 #include <unistd.h>
 
@@ -28,9 +28,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The process's own temporary folder, made the working folder on the first input.
+// The process's own temporary folder, made the working folder on the first input and removed
+// at exit. Its name lives on the heap for good: the exit handler runs after the destructors of
+// statics made later than its registration, and would find a path already destroyed.
 const fs::path& WorkFolder() {
-  static const fs::path folder = [] {
+  static const fs::path* const folder = [] {
     std::string name = (fs::temp_directory_path() / "veltrane_cli_fuzz_XXXXXX").string();
     if (!::mkdtemp(name.data())) Finding("cannot make a temporary folder");
     fs::current_path(name);
@@ -39,9 +41,9 @@ const fs::path& WorkFolder() {
       fs::current_path(fs::temp_directory_path(), ignored);
       fs::remove_all(WorkFolder(), ignored);
     });
-    return fs::path(name);
+    return new fs::path(name);
   }();
-  return folder;
+  return *folder;
 }
 
 size_t FilesLeft() {
@@ -162,6 +164,27 @@ void CheckStlSize(const std::vector<std::string>& args) {
   }
 }
 
+// An OBJ a successful run wrote has the vertex count its header gives, and its mtllib line names
+// one file, the .mtl beside it: a file name cannot smuggle records into it.
+void CheckObj() {
+  for (const auto& entry : fs::directory_iterator(WorkFolder())) {
+    if (entry.path().extension() != ".obj" && entry.path().extension() != ".OBJ") continue;
+    std::ifstream in(entry.path());
+    int64_t header = -1, vertices = 0, number = 0;
+    std::string mtl;
+    for (std::string line; std::getline(in, line);) {
+      if (line.starts_with("v ")) ++vertices;
+      if (++number == 2 && line.starts_with("# ")) header = std::atoll(line.c_str() + 2);
+      if (line.starts_with("mtllib ")) mtl = line.substr(7);
+    }
+    Expect(header == vertices, "OBJ with " + std::to_string(vertices) + " vertices, header " +
+                                   std::to_string(header));
+    Expect(!mtl.empty() && mtl.find_first_of(" \t\r\v\f") == std::string::npos &&
+               fs::is_regular_file(WorkFolder() / mtl),
+           "the OBJ's mtllib line names no file beside it: '" + mtl + "'");
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -196,6 +219,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       Expect(files == (obj ? 2u : 1u), std::to_string(files) + " files after a mesh run");
     else Expect(files == 0, "a failed mesh run left " + std::to_string(files) + " files");
     if (status == 0) CheckStlSize(args);
+    if (status == 0) CheckObj();
   }
   if (status == 0 && !args.empty() && args[0] == "info" && out.str().starts_with("{"))
     CheckInfoJson(args, out.str());

@@ -1,6 +1,11 @@
 // Any bytes as a texture picture file: the 24-bit bitmap reader, then the texture image built
 // from what it read. Nothing may read outside the input; what is refused is refused with a
 // message; what is read has all its pixels and gets power-of-two texture sides holding it.
+// The same bytes read as a file (an anonymous one in memory, so no input leaves a file) under
+// a bound near their length give the same picture, or the refusal of a file over the bound.
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <span>
 
@@ -19,6 +24,35 @@ void CheckSides(int32_t w, int32_t h, int32_t maxSide, const std::string& what) 
   Expect(int64_t{tw} * th <= kMaxTexels, what + ": texture larger than the texel buffer");
   Expect(tw <= std::max(1, maxSide) && th <= std::max(1, maxSide),
          what + ": texture side above the driver's limit");
+}
+
+// ReadBitmapFile of the bytes against ReadBitmap24 of them, under a bound of size - 1, size or
+// size + 1 bytes.
+void CheckFileRead(const uint8_t* data, size_t size, const TRgbPicture* picture,
+                   const std::string& refusal) {
+  const int fd = ::memfd_create("picture", MFD_CLOEXEC);
+  if (fd < 0) return;
+  for (size_t done = 0; done < size;) {
+    const ssize_t n = ::write(fd, data + done, size - done);
+    if (n <= 0) Finding("cannot fill the in-memory file");
+    done += static_cast<size_t>(n);
+  }
+  const int64_t bound = static_cast<int64_t>(size) - 1 + (size > 0 ? data[0] % 3 : 1);
+  const std::string path = "/proc/self/fd/" + std::to_string(fd);
+  try {
+    const TRgbPicture read = ReadBitmapFile(path, bound);
+    Expect(static_cast<int64_t>(size) <= bound, "a file over its bound was read");
+    Expect(picture && read.width == picture->width && read.height == picture->height &&
+               read.rgb == picture->rgb,
+           "the file reads differently from its bytes");
+  } catch (const std::exception& e) {
+    ExpectDeliberate(e);
+    const std::string what = e.what();
+    if (static_cast<int64_t>(size) > bound)
+      Expect(what.find("is larger than") != std::string::npos, "over the bound: " + what);
+    else Expect(!picture && what == refusal, "the file is refused otherwise: " + what);
+  }
+  ::close(fd);
 }
 
 }  // namespace
@@ -45,8 +79,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ExpectDeliberate(e);
     Expect(std::string_view(e.what()).starts_with("24 bit bitmap expected"),
            std::string("a refusal without the bitmap message: ") + e.what());
+    CheckFileRead(data, size, nullptr, e.what());
     return 0;
   }
+  CheckFileRead(data, size, &picture, "");
   Expect(picture.width > 0 && picture.height > 0, "a picture without pixels was read");
   Expect(picture.rgb.size() == static_cast<size_t>(picture.width) * picture.height * 3,
          "the pixels read are not width x height x 3 bytes");

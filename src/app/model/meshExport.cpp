@@ -17,6 +17,7 @@
 #include "core/atomicFile.h"
 #include "core/printableText.h"
 #include "core/rangeError.h"
+#include "knots/torusKnot.h"
 #include "mesh/meshSummary.h"
 #include "render/linkTube.h"
 #include "render/view.h"
@@ -123,9 +124,7 @@ std::string Lower(std::string s) {
 
 // What the mesh shows, for the file's comment line.
 std::string Source(const TAppState& app) {
-  if (app.torusShown)
-    return "the torus knot " + std::to_string(app.Settings.torusBig) + "," +
-           std::to_string(app.Settings.torusSmall);
+  if (app.torusShown) return TorusDescription(app.Settings.torusBig, app.Settings.torusSmall);
   return "\"" + PrintableText(app.Seifert.text) + "\", lay-out " +
          std::to_string(int(app.Settings.layout));
 }
@@ -408,7 +407,7 @@ double ParseStlSize(const std::string& text) {
   }
   if (!plain || !(size >= kMinStlSize && size <= kMaxStlSize))
     throw std::runtime_error("--size: expected the model's longest side in millimetres, a number "
-                             "from 1 to 10000 such as 80 or 62.5; got '" + text + "'");
+                             "from 1 to 10000 such as 80 or 62.5; got '" + Abbreviated(text) + "'");
   return size;
 }
 
@@ -656,6 +655,19 @@ void WriteGltf(const TAppState& app, std::ostream& out, bool binary,
     throw std::runtime_error("the glTF writer failed");
 }
 
+std::string MtlPath(const std::string& objPath) {
+  for (const char c : objPath)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+      throw std::runtime_error("cannot write " + PrintableText(objPath) +
+                               ": an OBJ file's name cannot hold a control character (a newline, "
+                               "a tab), which its material line would carry");
+  std::filesystem::path mtl(objPath);
+  std::string name = mtl.stem().string();
+  for (char& c : name)
+    if (c == ' ') c = '_';
+  return mtl.replace_filename(name + ".mtl").string();
+}
+
 void WriteMeshFile(const TAppState& app, const std::string& path,
                    const TMeshExportOptions& options) {
   const TMeshFormat format = MeshFormatFromName(path);
@@ -663,7 +675,7 @@ void WriteMeshFile(const TAppState& app, const std::string& path,
     case TMeshFormat::kObj: {
       // Both files are complete before either is put in place, so a failed write (a full disk)
       // changes neither.
-      const std::filesystem::path mtlPath = std::filesystem::path(path).replace_extension(".mtl");
+      const std::filesystem::path mtlPath = MtlPath(path);
       TAtomicFile obj(path), mtl(mtlPath.string());
       WriteObj(app, obj.Stream(), options, mtlPath.filename().string());
       WriteMtl(app, mtl.Stream());

@@ -67,8 +67,12 @@ std::string MeshExportNote(const TAppState& app, TMeshFormat format);
 // Front colour of faces of `kind`, red + 256 x green + 65536 x blue.
 uint32_t FaceColor(const TSettings& settings, int32_t kind);
 
-// Writes `path` in the format of its extension; an OBJ gets its .mtl (same name, extension
-// .mtl) first. Every file appears only when complete (TAtomicFile): an existing file stays as
+// The material file beside the OBJ file `objPath`: the same name with each space made '_' (the
+// mtllib line lists names parted by white space) and the extension .mtl. A std::runtime_error
+// for a name with a control character, which would break the mtllib line into records.
+std::string MtlPath(const std::string& objPath);
+
+// Writes `path` in the format of its extension; an OBJ gets its .mtl (MtlPath) first. Every file appears only when complete (TAtomicFile): an existing file stays as
 // it was until then, and on any failure. An unknown extension or an I/O failure is a
 // std::runtime_error naming the file.
 void WriteMeshFile(const TAppState& app, const std::string& path,

@@ -1,8 +1,10 @@
 #include "surfaceSummary.h"
 
 #include <cmath>
+#include <numeric>
 
 #include "core/disjointSets.h"
+#include "knots/torusKnot.h"
 
 int32_t SurfaceGenus(const TSeiffert& model) {
   if (model.nDisks < 1 || model.nLinks < 1 ||
@@ -34,6 +36,8 @@ std::string SurfaceSummary(const TAppState& app) {
   if (!app.torusShown) {
     if (const int32_t genus = SurfaceGenus(s); genus >= 0)
       text.append(", genus ").append(std::to_string(genus));
+  } else if (std::gcd(app.Settings.torusBig, app.Settings.torusSmall) > 1) {
+    text.append(", ").append(TorusDescription(app.Settings.torusBig, app.Settings.torusSmall));
   }
   if (app.smoothed) text.append(", smoothed");
   if (app.refineSteps > 0)

@@ -14,7 +14,8 @@
 int32_t SurfaceGenus(const TSeiffert& model);
 
 // "V vertices, F faces, genus g", then ", smoothed" and ", refined ×k" when they apply. The
-// torus shows no genus: it is built as a tube, not from a lay-out.
+// torus shows no genus: it is built as a tube, not from a lay-out; for windings with a common
+// factor it names the torus link of which one component is shown (TorusDescription).
 std::string SurfaceSummary(const TAppState& app);
 
 // The bounding box of the mesh's vertices (non-finite positions left out).

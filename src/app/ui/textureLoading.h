@@ -14,7 +14,8 @@ struct TAppState;
 class QWidget;
 class TGLPanel;
 
-// Reads the file at `path` as a 24-bit bitmap. A file that cannot be opened or read is a
+// Reads the file at `path` as a 24-bit bitmap, errors as ReadBitmapFile: a file that cannot be
+// opened or read, is no regular file, is too large or does not fit in memory is a
 // std::runtime_error naming it; one that is not a 24-bit bitmap a RangeError ("24 bit bitmap
 // expected: ...").
 TRgbPicture ReadPictureFile(const QString& path);
