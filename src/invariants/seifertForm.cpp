@@ -340,6 +340,12 @@ TInvariants ComputeInvariants(const std::vector<int32_t> &gen, const std::vector
     }
   }
 
+  // The entries above are those of the mirror image, in which an upper-case letter is a positive
+  // crossing. The drawn surface is its reflection: every linking number changes sign, and with
+  // each disk keeping the side that faces the disk above, each push-off keeps its direction.
+  for (auto &row : v)
+    for (int64_t &e : row) e = Neg(e);
+
   // Alexander polynomial.
   try {
     if (r.surfaceParts == 1) {

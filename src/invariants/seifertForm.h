@@ -7,10 +7,10 @@
 // of half twists. Bands with an odd count keep the side of the disk they lead to (a braid
 // crossing); bands with an even count turn it over.
 //
-// Sign convention: an upper-case letter is a positive crossing, and a loop through two bands of
-// one positive half twist each has self-linking -1, so the positive trefoil "AAA" has Seifert
-// matrix [[-1, 1], [0, -1]] and signature -2. Everything is exact integer arithmetic; a value
-// beyond 64 bits is a RangeError, never a wrapped number.
+// Sign convention, that of the drawing: the strands run left to right, and an upper-case letter
+// is the crossing in which the strand entering at the lower position passes over, a negative
+// crossing. So the surface of "AAA" bounds the left-handed trefoil: Seifert matrix
+// [[1, -1], [0, 1]], signature +2. Everything is exact integer arithmetic.
 
 #include <cstdint>
 #include <string>

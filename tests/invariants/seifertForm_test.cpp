@@ -89,18 +89,18 @@ TEST(SeifertForm, HandWorkedValues) {
   };
   const TCase cases[] = {
       {"", 1, 0, 0, "1", 1, 0},                        // unknot, one disk
-      {"AAA", 1, 1, 2, "t^-1 - 1 + t", 3, -2},          // 3_1, positive
-      {"aaa", 1, 1, 2, "t^-1 - 1 + t", 3, 2},           // its mirror
+      {"AAA", 1, 1, 2, "t^-1 - 1 + t", 3, 2},           // 3_1, left-handed as drawn
+      {"aaa", 1, 1, 2, "t^-1 - 1 + t", 3, -2},          // its mirror
       {"AbAb", 1, 1, 2, "-t^-1 + 3 - t", 5, 0},         // 4_1
-      {"AAAAA", 1, 2, 4, "t^-2 - t^-1 + 1 - t + t^2", 5, -4},  // 5_1
-      {"AAABaB", 1, 2, 4, "2t^-1 - 3 + 2t", 7, -2},     // 5_2 (the braid surface is not minimal)
-      {"AA", 2, 0, 1, "-t^-1/2 + t^1/2", 2, -1},        // Hopf link
-      {"AAAA", 2, 1, 3, "-t^-3/2 + t^-1/2 - t^1/2 + t^3/2", 4, -3},  // T(2,4)
+      {"AAAAA", 1, 2, 4, "t^-2 - t^-1 + 1 - t + t^2", 5, 4},  // 5_1
+      {"AAABaB", 1, 2, 4, "2t^-1 - 3 + 2t", 7, 2},     // 5_2 (the braid surface is not minimal)
+      {"AA", 2, 0, 1, "-t^-1/2 + t^1/2", 2, 1},        // Hopf link
+      {"AAAA", 2, 1, 3, "-t^-3/2 + t^-1/2 - t^1/2 + t^3/2", 4, 3},  // T(2,4)
       {"AC", 2, 0, 0, "0", 0, 0},                       // split unlink: two pieces
       {"A3", 1, 0, 0, "1", 1, 0},                       // one band of three half twists: a disk
-      {"A3A", 2, 0, 1, "-2t^-1/2 + 2t^1/2", 4, -1},     // annulus with two full twists
-      {"A2A2A2", 3, 0, 2, "3t^-1 - 6 + 3t", 12, -2},    // pretzel P(2,2,2) as built
-      {"a2a2a2", 3, 0, 2, "3t^-1 - 6 + 3t", 12, 2},
+      {"A3A", 2, 0, 1, "-2t^-1/2 + 2t^1/2", 4, 1},     // annulus with two full twists
+      {"A2A2A2", 3, 0, 2, "3t^-1 - 6 + 3t", 12, 2},    // pretzel P(2,2,2) as built
+      {"a2a2a2", 3, 0, 2, "3t^-1 - 6 + 3t", 12, -2},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.word);
@@ -114,7 +114,7 @@ TEST(SeifertForm, HandWorkedValues) {
     EXPECT_EQ(r.signature, c.signature);
   }
   const TInvariants trefoil = ComputeInvariants("AAA");
-  EXPECT_EQ(trefoil.seifert, (std::vector<std::vector<int64_t>>{{-1, 1}, {0, -1}}));
+  EXPECT_EQ(trefoil.seifert, (std::vector<std::vector<int64_t>>{{1, -1}, {0, 1}}));
   EXPECT_EQ(trefoil.loops.size(), 2u);
   EXPECT_EQ(trefoil.loops[1].bandUp, 2);
   EXPECT_EQ(trefoil.loops[1].bandDown, 3);
