@@ -13,6 +13,8 @@ packages=(
   clang libclang-rt-14-dev
   libosd-dev
   libtinygltf-dev admesh
+  libgmp-dev
+  regina-normal
 )
 
 missing=()

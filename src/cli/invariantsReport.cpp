@@ -22,9 +22,18 @@ nlohmann::ordered_json InvariantsJson(const std::string& braid, const TInvariant
   if (row) j["tableGenus"] = row->genus;
   j["rank"] = r.rank;
   j["seifertMatrix"] = r.seifert;
-  j["alexander"] = r.alexander;
+  // JSON numbers beyond 64 bits would lose digits in most readers: those are written as strings.
+  if (r.fits64) {
+    j["alexander"] = r.alexander;
+  } else {
+    j["alexander"] = r.alexanderDecimal;
+  }
   j["alexanderText"] = r.alexanderText;
-  j["determinant"] = r.determinant;
+  if (r.fits64) {
+    j["determinant"] = r.determinant;
+  } else {
+    j["determinant"] = r.determinantDecimal;
+  }
   j["signature"] = r.signature;
   return j;
 }
@@ -57,7 +66,7 @@ void WriteInvariantsText(const std::string& braid, const TInvariants& r, const T
     out << '\n';
   }
   out << "Alexander polynomial: " << r.alexanderText << '\n';
-  out << "determinant: " << r.determinant << '\n';
+  out << "determinant: " << r.determinantDecimal << '\n';
   out << "signature: " << r.signature << '\n';
 }
 
@@ -83,7 +92,7 @@ int32_t WriteTableInvariants(const TKnotTable& table, bool json, std::ostream& o
       continue;
     }
     out << row.name << '\t' << row.braid << "\tgenus " << r.genus << " (table " << row.genus
-        << ")\trank " << r.rank << "\tdet " << r.determinant << "\tsignature " << r.signature
+        << ")\trank " << r.rank << "\tdet " << r.determinantDecimal << "\tsignature " << r.signature
         << "\t" << r.alexanderText << '\n';
   }
   if (json) out << rows.dump(2) << '\n';

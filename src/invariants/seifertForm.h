@@ -7,10 +7,11 @@
 // of half twists. Bands with an odd count keep the side of the disk they lead to (a braid
 // crossing); bands with an even count turn it over.
 //
-// Sign convention: an upper-case letter is a positive crossing, and a loop through two bands of
-// one positive half twist each has self-linking -1, so the positive trefoil "AAA" has Seifert
-// matrix [[-1, 1], [0, -1]] and signature -2. Everything is exact integer arithmetic; a value
-// beyond 64 bits is a RangeError, never a wrapped number.
+// Sign convention, that of the drawing: the strands run left to right, and an upper-case letter
+// is the crossing in which the strand entering at the lower position passes over, a negative
+// crossing. So the surface of "AAA" bounds the left-handed trefoil: Seifert matrix
+// [[1, -1], [0, 1]], signature +2. Everything is exact: the numbers are computed in 64 bits and,
+// when they outgrow them, again with GMP's integers; the output is the same either way.
 
 #include <cstdint>
 #include <string>
@@ -42,24 +43,42 @@ struct TInvariants {
   // symmetric (antisymmetric for an even number of components); the sign makes Delta(1) > 0, or,
   // where Delta(1) = 0 (links), the coefficient of the highest power positive. Zero for a split
   // surface. `alexander` runs from the lowest power up; that power is `alexanderLowest2` / 2.
+  // `alexander` and `determinant` hold the values while they fit in 64 bits (`fits64`); the
+  // decimal forms always hold them.
   TPolynomial alexander;
+  std::vector<std::string> alexanderDecimal;
   int32_t alexanderLowest2 = 0;
   std::string alexanderText;
   int64_t determinant = 0;  // |Delta(-1)|
+  std::string determinantDecimal = "0";
+  bool fits64 = true;
   int32_t signature = 0;    // of V + V^T
 };
 
-// Limit on the basis size, so that the exact computation stays quick.
-constexpr int32_t kMaxLoops = 60;
+// Up to this many loops Delta comes from the Seifert matrix; beyond it, where every band is one
+// crossing, from the braid's Burau matrix (of size strands - 1), which stays quick.
+constexpr int32_t kMaxSeifertLoops = 60;
+// With multi-twist bands the boundary is not the closed braid, so only the Seifert matrix serves;
+// its polynomial determinant grows with the fifth power of the loops.
+constexpr int32_t kMaxTwistedLoops = 60;
+// The signature's elimination over the rationals grows with the cube of the loops and their
+// numbers' length: beyond this it would run for minutes.
+constexpr int32_t kMaxLoops = 500;
+
+// Forces the slower roads, so that tests can hold them against the fast ones.
+struct TRoads {
+  bool bigNumbers = false;  // GMP from the start
+  bool burau = false;       // Delta from the Burau matrix whatever the loops (single twists only)
+};
 
 // From a braid word (the parser's reading). A RangeError when the surface is not orientable (the
-// bands between two disks mix odd and even twist counts), has more than kMaxLoops loops, or a
-// number outgrows 64 bits.
-TInvariants ComputeInvariants(const std::string& braid);
+// bands between two disks mix odd and even twist counts), has more than kMaxLoops loops, or more
+// than kMaxTwistedLoops with a multi-twist band.
+TInvariants ComputeInvariants(const std::string& braid, TRoads roads = {});
 
 // From the parser's output (gen, power with element 0 unused).
 TInvariants ComputeInvariants(const std::vector<int32_t>& gen, const std::vector<int32_t>& power,
-                              int32_t nStrands, int32_t nCross);
+                              int32_t nStrands, int32_t nCross, TRoads roads = {});
 
 // Exact polynomial arithmetic, shared with the tests' independent checks.
 TPolynomial PolyMul(const TPolynomial& a, const TPolynomial& b);
@@ -72,6 +91,8 @@ TPolynomial PolyDeterminant(std::vector<std::vector<TPolynomial>> m);
 int32_t Signature(const std::vector<std::vector<int64_t>>& symmetric);
 // "t^-1 - 1 + t"; exponents lowest2 / 2, lowest2 / 2 + 1, ... (halves written as t^1/2).
 std::string LaurentText(const TPolynomial& coefficients, int32_t lowest2);
+// The same from decimal coefficients ("-12", "0", "7").
+std::string LaurentText(const std::vector<std::string>& coefficients, int32_t lowest2);
 
 // The lines the window's "Invariants" box shows (UTF-8): genus, Delta(t), determinant and
 // signature, and the boundary's components for a link.

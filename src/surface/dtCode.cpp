@@ -384,7 +384,7 @@ int32_t HolesFromDT(const std::string& code, bool threeSided, THoleTable& table)
   const int32_t nHoles = std::max(faces - 1, 0);
 
   // Each face's border, walked from its first arm, across each crossing to the face
-  // opposite, with that crossing's sign as the twist.
+  // opposite, with the twist that draws that crossing.
   table = THoleTable{};
   table.nHoles = nHoles;
   for (int32_t a = 0; a < d.ArmCount(); ++a) {
@@ -397,7 +397,8 @@ int32_t HolesFromDT(const std::string& code, bool threeSided, THoleTable& table)
     int64_t steps = 0;
     do {
       const int32_t across = d.Arm(TDiagram::Rot(y, 2)).label;
-      entries.push_back({across < 0 ? -across : across, d.CrossingOf(y).sign});
+      // A band of twist +1 is drawn as a negative crossing.
+      entries.push_back({across < 0 ? -across : across, -d.CrossingOf(y).sign});
       y = FaceStep(d, y);
       d.Tick(steps, "walk around a face");
     } while (y != a);

@@ -9,6 +9,7 @@
 
 #include "core/rangeError.h"
 #include "helpers.h"
+#include "knots/knotTable.h"
 
 TEST(Pipeline, WordsWithoutLettersGiveTheTrivialLayoutInEveryMode) {
   for (const char* word : {"", "123 ;[]", "[4;6;2]"}) {
@@ -98,5 +99,27 @@ TEST(Pipeline, TheSettingsRecordIsCheckedAtTheEntry) {
     }
     EXPECT_EQ(app.Seifert.nCross, 3) << field << ": the model was touched";
     EXPECT_EQ(app.Seifert.mesh.nFaces, faces);
+  }
+}
+
+// A hole the placement could not add may still be enclosed whole by the others: the reduced flat
+// lay-out of 10_96 and 10_120 keeps its disks and bands (Regina confirms the knot in the surface
+// sweep); 10_67's lay-out leaves bands out and falls back to the flat one.
+TEST(Pipeline, ReducedFlatFallsBackOnlyWhenTheLayoutMissesBands) {
+  for (const auto& [name, keeps] : {std::pair{"10_96", true}, {"10_120", true}, {"10_67", false}}) {
+    SCOPED_TRACE(name);
+    std::string braid;
+    for (int32_t i = 0; i < kKnotRowCount; ++i)
+      if (std::string(kKnotRows[i].name) == name) braid = kKnotRows[i].braid;
+    ASSERT_FALSE(braid.empty());
+    TAppState app;
+    TSettings s = StartSettings();
+    s.layout = kLayoutFlat;
+    RunPipeline(braid, app.Seifert, s, app, false, false);
+    const int32_t flatDisks = app.Seifert.nDisks;
+    s = StartSettings();
+    s.layout = kLayoutReducedFlat;
+    RunPipeline(braid, app.Seifert, s, app, false, false);
+    EXPECT_EQ(app.Seifert.nDisks != flatDisks, keeps);
   }
 }

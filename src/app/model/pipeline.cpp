@@ -14,17 +14,18 @@
 namespace {
 
 // Whether a reduced flat lay-out is the whole surface: the braid does not fall apart (a gap
-// without crossings would split it into parts the holes do not connect), every hole is placed,
-// and the disks and bands form a connected planar graph with exactly those holes as its bounded
-// faces. Holes that did not fit on the grid, or disks that no border reached, would leave bands
-// out and show a surface whose boundary is not the knot.
-bool Complete(const TSeiffert& model, const THoleTable& holes, int32_t placed) {
+// without crossings would split it into parts the holes do not connect), and the disks and bands
+// form a connected planar graph with exactly the knot's holes as its bounded faces. A hole the
+// placement could not add is no reason by itself: the holes around it may still enclose it whole,
+// so that it is a face of the grid all the same; only bands left out, or disks that no border
+// reached, show a surface whose boundary is not the knot.
+bool Complete(const TSeiffert& model, const THoleTable& holes) {
   std::vector<uint8_t> gapUsed(static_cast<size_t>(model.nStrands) + 1, 0);
   for (int32_t k = 1; k <= model.nCross; ++k)
     At(gapUsed, std::abs(At(model.gen, k, "crossing list")), "braid gaps") = 1;
   for (int32_t g = 1; g < model.nStrands; ++g)
     if (!gapUsed[g]) return false;
-  if (placed != holes.nHoles || model.nTubes - model.nDisks + 1 != holes.nHoles) return false;
+  if (model.nTubes - model.nDisks + 1 != holes.nHoles) return false;
   for (int32_t d = 1; d <= model.nDisks; ++d)
     if (model.Disk(d).nEnds == 0) return false;
   return true;
@@ -45,17 +46,16 @@ const TKnotEntry* CodeKnot(const TAppState& app, const std::string& text, uint8_
 bool LayOutFromCode(TSeiffert& model, const TSettings& settings, TAppState& app,
                     const TKnotEntry& knot) {
   THoleTable holes;
-  int32_t placed = 0;
   try {
     HolesFromDT(knot.dtCode, true, holes);
     OutsideToRecordZero(holes);
     SplitHoles(holes);
-    placed = LayoutFromHoles(model, settings, holes);
+    LayoutFromHoles(model, settings, holes);
   } catch (const RangeError& e) {
     app.layoutNote = e.what();
     return false;
   }
-  if (!LayoutUsable(model, settings) || !Complete(model, holes, placed)) {
+  if (!LayoutUsable(model, settings) || !Complete(model, holes)) {
     app.layoutNote = "not every hole of the knot code found its place on the grid";
     return false;
   }
@@ -86,8 +86,8 @@ bool LayOut(TSeiffert& model, TSettings& settings, TAppState& app, const TKnotEn
       }
       THoleTable holes;
       HolesFromBraid(model, holes);
-      const int32_t placed = LayoutFromHoles(model, settings, holes);
-      if (!LayoutUsable(model, settings) || !Complete(model, holes, placed))
+      LayoutFromHoles(model, settings, holes);
+      if (!LayoutUsable(model, settings) || !Complete(model, holes))
         LayoutFlat(model, settings);
       settings.tJoints = settings.tJoints && AllDisksThreeEnds(model);
       return false;
