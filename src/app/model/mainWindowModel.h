@@ -17,6 +17,7 @@
 #include "appState.h"
 #include "controlPanel.h"
 #include "mesh/buildMesh.h"
+#include "pipeline.h"
 #include "smoothing/dynamicSmoothing.h"
 
 class TMainWindowModel {
@@ -120,11 +121,18 @@ class TMainWindowModel {
   bool AskYesCancel(const std::string& question) const {
     return askYesCancel ? askYesCancel(question) : true;
   }
+  // The mesh step of a recompute, after the question before a very large build; false when
+  // the user declined it.
+  bool BuildRunMesh(TPipelineRun& run);
+  // Runs a handler that starts a new knot; when a recompute in it is refused, the flags it
+  // cleared (smoothed, meanEdgeValid, the running smoothing, the table row) come back.
+  void KeepKnotStateIfRefused(const std::function<void()>& body);
 
   TControlPanel& controls;
   TAppState& app;
   TSmoothingParams smoothingParams;
   TNoise noise;
+  int32_t refusedRecomputes = 0;  // recomputes that failed, or whose build was declined
 };
 
 // Work expected to last longer than this shows the busy state.
