@@ -40,7 +40,8 @@ class TBusyWhileLarge {
 
   TMeshSizeHook Hook() {
     return [this](int64_t vertices) {
-      if (const std::string question = MemoryQuestion(vertices, owner.memoryBytes);
+      if (const std::string question =
+              BuildQuestion(vertices, owner.memoryBytes, owner.ShownVertices());
           !question.empty() && owner.askYesNo && !owner.askYesNo(question))
         throw TBuildDeclined();
       if (ExpectedBuildSeconds(vertices) > kLongWorkSeconds && !shown && owner.showBusy) {
@@ -61,16 +62,25 @@ double ExpectedBuildSeconds(int64_t vertices) {
   return static_cast<double>(std::max<int64_t>(vertices, 0)) / kBuildVerticesPerSecond;
 }
 
-std::string MemoryQuestion(int64_t vertices, int64_t memoryBytes) {
-  if (vertices <= 0 || memoryBytes <= 0) return "";
-  // In long double: the product can pass the 64-bit range for a refused estimate.
+std::string BuildQuestion(int64_t vertices, int64_t memoryBytes, int64_t shownVertices) {
+  if (vertices <= 0) return "";
+  // In long double: the products can pass the 64-bit range for a refused estimate.
   const long double bytes = static_cast<long double>(vertices) * kMeshBytesPerVertex;
-  if (bytes <= memoryBytes / 4.0L) return "";
+  const long double held =
+      bytes + static_cast<long double>(std::max<int64_t>(shownVertices, 0)) * kMeshBytesPerVertex;
+  const bool large = memoryBytes > 0 && held > memoryBytes / 4.0L;
+  const double seconds = ExpectedBuildSeconds(vertices);
+  const bool slow = seconds > kAskBuildSeconds;
+  if (!large && !slow) return "";
   const long double largest = static_cast<long double>(std::numeric_limits<int64_t>::max() / 2);
   const auto megabytes = static_cast<int64_t>(std::min(std::nearbyint(bytes / (1 << 20)), largest));
   std::string question = "This mesh needs about ";
-  question.append(std::to_string(megabytes)).append(" MB. Build it?");
-  return question;
+  question.append(std::to_string(megabytes)).append(" MB");
+  if (slow) {
+    const auto s = static_cast<int64_t>(std::min<long double>(std::nearbyint(seconds), largest));
+    question.append(" and may take about ").append(std::to_string(s)).append(" s to build");
+  }
+  return question.append(". Build it?");
 }
 
 const uint32_t kStartSwatchColors[12] = {
@@ -161,7 +171,7 @@ void TMainWindowModel::Recompute() {
 
 bool TMainWindowModel::BuildRunMesh(TPipelineRun& run) {
   const int64_t size = PipelineMeshSize(run);
-  if (const std::string question = MemoryQuestion(size, memoryBytes);
+  if (const std::string question = BuildQuestion(size, memoryBytes, ShownVertices());
       !question.empty() && askYesNo && !askYesNo(question))
     return false;
   // The busy state lasts until the new scene is drawn: a large mesh takes its time there too.
