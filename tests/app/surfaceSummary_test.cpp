@@ -93,17 +93,30 @@ TEST(SurfaceGenus, MatchesTheBraidClosureOverManyWords) {
   EXPECT_EQ(SurfaceGenus(TSeiffert{}), -1);
 }
 
-// Above a quarter of the memory the build asks first; "No" keeps the mesh that was shown and
-// is no error; "Yes" builds. Sizes at the edges of the 64-bit range are not misreported.
+// The build asks first when the new mesh and the one on view (it is built beside it) take more
+// than a quarter of the memory, or when it will take long, whatever the machine holds; "No"
+// keeps the mesh that was shown and is no error; "Yes" builds. Sizes at the edges of the
+// 64-bit range are not misreported.
 TEST(MeshSizeQuestion, AsksAboveAQuarterOfTheMemoryAndNoKeepsTheOldMesh) {
-  EXPECT_EQ(MemoryQuestion(1000, 1'000'000'000), "");
-  EXPECT_EQ(MemoryQuestion(1000, 0), "");  // memory unknown
-  const int64_t quarter = 1'000'000'000 / 4 / kMeshBytesPerVertex;
-  EXPECT_EQ(MemoryQuestion(quarter, 1'000'000'000), "");
-  const std::string q = MemoryQuestion(quarter + 100, 1'000'000'000);
+  const int64_t gigabyte = 1'000'000'000;
+  EXPECT_EQ(BuildQuestion(1000, gigabyte), "");
+  EXPECT_EQ(BuildQuestion(1000, 0), "");  // memory unknown
+  const int64_t quarter = gigabyte / 4 / kMeshBytesPerVertex;
+  EXPECT_EQ(BuildQuestion(quarter, gigabyte), "");
+  const std::string q = BuildQuestion(quarter + 100, gigabyte);
   EXPECT_EQ(q.rfind("This mesh needs about ", 0), 0u) << q;
   EXPECT_NE(q.find(" MB. Build it?"), std::string::npos);
-  EXPECT_NE(MemoryQuestion(std::numeric_limits<int64_t>::max(), 1).find("MB"), std::string::npos);
+  EXPECT_NE(BuildQuestion(quarter / 2 + 100, gigabyte, quarter / 2), "");
+  EXPECT_NE(BuildQuestion(std::numeric_limits<int64_t>::max(), 1).find("MB"), std::string::npos);
+  // The largest mesh the controls allow, on machines of every size: the time asks.
+  const int64_t longest = static_cast<int64_t>(kAskBuildSeconds * kBuildVerticesPerSecond);
+  for (const int64_t memory : {int64_t{0}, 16 * gigabyte, 64 * gigabyte, 1024 * gigabyte}) {
+    SCOPED_TRACE(memory);
+    EXPECT_EQ(BuildQuestion(longest, memory), "");
+    const std::string slow = BuildQuestion(kMaxMeshCapacity, memory);
+    EXPECT_EQ(slow.rfind("This mesh needs about ", 0), 0u) << slow;
+    EXPECT_NE(slow.find(" s to build. Build it?"), std::string::npos) << slow;
+  }
   EXPECT_GT(ExpectedBuildSeconds(4'000'000), kLongWorkSeconds);
   EXPECT_LT(ExpectedBuildSeconds(2'000), kLongWorkSeconds);
 
@@ -118,8 +131,8 @@ TEST(MeshSizeQuestion, AsksAboveAQuarterOfTheMemoryAndNoKeepsTheOldMesh) {
   w.window.StartUp();
   ASSERT_TRUE(asked.empty());
   const int32_t verts = w.app.Seifert.mesh.nVerts;
-  // A machine so small that the next mesh takes more than a quarter of it.
-  w.window.memoryBytes = 8 * int64_t{verts} * kMeshBytesPerVertex;
+  // A machine so small that the next mesh and the one on view take more than a quarter of it.
+  w.window.memoryBytes = 12 * int64_t{verts} * kMeshBytesPerVertex;
   w.window.Recompute();
   ASSERT_TRUE(asked.empty());
   w.controls.SetPosition("ud_ccsub", 1);  // its change recomputes; no throw: "No" is no error

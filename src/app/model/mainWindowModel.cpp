@@ -40,7 +40,8 @@ class TBusyWhileLarge {
 
   TMeshSizeHook Hook() {
     return [this](int64_t vertices) {
-      if (const std::string question = MemoryQuestion(vertices, owner.memoryBytes);
+      if (const std::string question =
+              BuildQuestion(vertices, owner.memoryBytes, owner.ShownVertices());
           !question.empty() && owner.askYesNo && !owner.askYesNo(question))
         throw TBuildDeclined();
       if (ExpectedBuildSeconds(vertices) > kLongWorkSeconds && !shown && owner.showBusy) {
@@ -61,16 +62,25 @@ double ExpectedBuildSeconds(int64_t vertices) {
   return static_cast<double>(std::max<int64_t>(vertices, 0)) / kBuildVerticesPerSecond;
 }
 
-std::string MemoryQuestion(int64_t vertices, int64_t memoryBytes) {
-  if (vertices <= 0 || memoryBytes <= 0) return "";
-  // In long double: the product can pass the 64-bit range for a refused estimate.
+std::string BuildQuestion(int64_t vertices, int64_t memoryBytes, int64_t shownVertices) {
+  if (vertices <= 0) return "";
+  // In long double: the products can pass the 64-bit range for a refused estimate.
   const long double bytes = static_cast<long double>(vertices) * kMeshBytesPerVertex;
-  if (bytes <= memoryBytes / 4.0L) return "";
+  const long double held =
+      bytes + static_cast<long double>(std::max<int64_t>(shownVertices, 0)) * kMeshBytesPerVertex;
+  const bool large = memoryBytes > 0 && held > memoryBytes / 4.0L;
+  const double seconds = ExpectedBuildSeconds(vertices);
+  const bool slow = seconds > kAskBuildSeconds;
+  if (!large && !slow) return "";
   const long double largest = static_cast<long double>(std::numeric_limits<int64_t>::max() / 2);
   const auto megabytes = static_cast<int64_t>(std::min(std::nearbyint(bytes / (1 << 20)), largest));
   std::string question = "This mesh needs about ";
-  question.append(std::to_string(megabytes)).append(" MB. Build it?");
-  return question;
+  question.append(std::to_string(megabytes)).append(" MB");
+  if (slow) {
+    const auto s = static_cast<int64_t>(std::min<long double>(std::nearbyint(seconds), largest));
+    question.append(" and may take about ").append(std::to_string(s)).append(" s to build");
+  }
+  return question.append(". Build it?");
 }
 
 const uint32_t kStartSwatchColors[12] = {
@@ -117,29 +127,39 @@ void TMainWindowModel::ReadSettings() { ::ReadSettings(controls, app); }
 
 void TMainWindowModel::Recompute() {
   if (app.recomputeSuspended) return;
+  const TSettings shownSettings = app.Settings;
   ReadSettings();
-  app.refineCount = 0;
-  app.splitRotation = {controls.Checked("cb_autotwist"), controls.Position("ud_r1"),
-                       controls.Position("ud_r2")};
-  // The busy state lasts until the new scene is drawn: a large mesh takes its time there too.
-  TBusyWhileLarge busy(*this);
+  // The new surface is built beside the one on view, which stays as it is (with its settings
+  // record) unless every step succeeds.
+  bool built = false;
   try {
-    RunPipeline(controls.Text("ed_braid"), app.Seifert, app.Settings, app,
-                controls.Checked("cb_torus"), !meshesDeferred, busy.Hook());
-  } catch (const TBuildDeclined&) {
-    // The old mesh was not touched; the view keeps showing it.
-    WriteSplitRotation();
-    if (showNote) showNote(kMeshNotBuilt);
-    return;
+    TPipelineRun run = StartPipeline(controls.Text("ed_braid"), app.Settings, app,
+                                     controls.Checked("cb_torus"), !meshesDeferred);
+    run.splitRotation = {controls.Checked("cb_autotwist"), controls.Position("ud_r1"),
+                         controls.Position("ud_r2")};
+    ++app.recomputeCount;
+    if (run.smoothed) run.model = app.Seifert;
+    PipelineLayout(run);
+    built = BuildRunMesh(run);
+    if (built) CommitPipeline(run, app);
   } catch (const std::exception& e) {
-    WriteSplitRotation();
+    app.Settings = shownSettings;
+    ++refusedRecomputes;
     if (recomputeDone) recomputeDone(e.what());
     throw;
   } catch (...) {
-    WriteSplitRotation();
+    app.Settings = shownSettings;
+    ++refusedRecomputes;
     throw;
   }
+  if (!built) {
+    app.Settings = shownSettings;
+    ++refusedRecomputes;
+    if (showNote) showNote(kMeshNotBuilt);
+    return;
+  }
   WriteSplitRotation();
+  app.refineCount = 0;
   // A mesh built anew from the lay-out has not been refined; a smoothed one is kept.
   if (!app.smoothed || app.torusShown) app.refineSteps = 0;
   if (recomputeDone) recomputeDone("");
@@ -147,6 +167,25 @@ void TMainWindowModel::Recompute() {
     if (const std::string note = PipelineNote(app); !note.empty()) showNote(note);
   }
   RequestRedraw();
+}
+
+bool TMainWindowModel::BuildRunMesh(TPipelineRun& run) {
+  const int64_t size = PipelineMeshSize(run);
+  if (const std::string question = BuildQuestion(size, memoryBytes, ShownVertices());
+      !question.empty() && askYesNo && !askYesNo(question))
+    return false;
+  // The busy state lasts until the new scene is drawn: a large mesh takes its time there too.
+  const bool busy = ExpectedBuildSeconds(size) > kLongWorkSeconds && showBusy;
+  if (busy) showBusy(true);
+  struct TBusyEnd {
+    const TMainWindowModel& owner;
+    bool shown;
+    ~TBusyEnd() {
+      if (shown && owner.showBusy) owner.showBusy(false);
+    }
+  } busyEnd{*this, busy};
+  PipelineMesh(run);
+  return true;
 }
 
 void TMainWindowModel::TextureBandChanged() {
@@ -177,11 +216,35 @@ void TMainWindowModel::RequestRedraw() {
 }
 
 void TMainWindowModel::NewKnot(const std::string& text) {
-  app.smoothed = false;
-  app.meanEdgeValid = false;
-  controls.SetText("ed_braid", text);
-  if (repaintBraidDiagram) repaintBraidDiagram();
-  tb_SliderChange();
+  KeepKnotStateIfRefused([&] {
+    app.smoothed = false;
+    app.meanEdgeValid = false;
+    controls.SetText("ed_braid", text);
+    if (repaintBraidDiagram) repaintBraidDiagram();
+    tb_SliderChange();
+  });
+}
+
+void TMainWindowModel::KeepKnotStateIfRefused(const std::function<void()>& body) {
+  // What a new knot clears; the surface on view goes on being what they say when its
+  // recompute is refused.
+  const bool smoothed = app.smoothed, meanEdgeValid = app.meanEdgeValid,
+             smoothingRunning = app.smoothingRunning;
+  const int32_t selectedKnotRow = app.selectedKnotRow;
+  const int32_t refusedBefore = refusedRecomputes;
+  const auto restore = [&] {
+    app.smoothed = smoothed;
+    app.meanEdgeValid = meanEdgeValid;
+    app.smoothingRunning = smoothingRunning;
+    app.selectedKnotRow = selectedKnotRow;
+  };
+  try {
+    body();
+  } catch (...) {
+    if (refusedRecomputes != refusedBefore) restore();
+    throw;
+  }
+  if (refusedRecomputes != refusedBefore) restore();
 }
 
 void TMainWindowModel::tb_SliderChange() {
@@ -199,18 +262,22 @@ void TMainWindowModel::tb_SliderChange() {
 }
 
 void TMainWindowModel::BraidEntered() {
-  app.selectedKnotRow = 0;
-  // The box shows no table row for a word of the user's own.
-  controls.SetItemIndex("cb_knottable", -1);
-  if (repaintBraidDiagram) repaintBraidDiagram();
-  Button5Click();
+  KeepKnotStateIfRefused([&] {
+    app.selectedKnotRow = 0;
+    // The box shows no table row for a word of the user's own.
+    controls.SetItemIndex("cb_knottable", -1);
+    if (repaintBraidDiagram) repaintBraidDiagram();
+    Button5Click();
+  });
 }
 
 void TMainWindowModel::Button5Click() {
-  app.smoothingRunning = false;
-  app.smoothed = false;
-  app.meanEdgeValid = false;
-  NewKnot(controls.Text("ed_braid"));
+  KeepKnotStateIfRefused([&] {
+    app.smoothingRunning = false;
+    app.smoothed = false;
+    app.meanEdgeValid = false;
+    NewKnot(controls.Text("ed_braid"));
+  });
 }
 
 void TMainWindowModel::LayoutButtonClick(std::string_view sender) {
@@ -399,12 +466,14 @@ void TMainWindowModel::DumpHolesClick() {
 void TMainWindowModel::cb_knottableChange() {
   const int32_t row = controls.ItemIndex("cb_knottable") + 1;
   const TKnotEntry& knot = app.KnotTable.Row(row);
-  app.selectedKnotRow = row;
-  controls.SetText("ed_braid", knot.braid);
-  if (repaintBraidDiagram) repaintBraidDiagram();
-  app.smoothed = false;
-  app.meanEdgeValid = false;
-  tb_SliderChange();
+  KeepKnotStateIfRefused([&] {
+    app.selectedKnotRow = row;
+    controls.SetText("ed_braid", knot.braid);
+    if (repaintBraidDiagram) repaintBraidDiagram();
+    app.smoothed = false;
+    app.meanEdgeValid = false;
+    tb_SliderChange();
+  });
 }
 
 void TMainWindowModel::ChooseKnot(int32_t row) {

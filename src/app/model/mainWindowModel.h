@@ -17,6 +17,7 @@
 #include "appState.h"
 #include "controlPanel.h"
 #include "mesh/buildMesh.h"
+#include "pipeline.h"
 #include "smoothing/dynamicSmoothing.h"
 
 class TMainWindowModel {
@@ -44,8 +45,11 @@ class TMainWindowModel {
   std::function<void(const std::string&)> recomputeDone;
   // A question with Yes and No; true for Yes. Without a hook the answer is Yes.
   std::function<bool(const std::string&)> askYesNo;
-  // The machine's memory, which the question before a very large mesh build compares with.
+  // The machine's physical memory, which the question before a very large mesh build compares
+  // with.
   int64_t memoryBytes = PhysicalMemoryBytes();
+  // The vertex storage of the mesh on view, which a new one is built beside.
+  int64_t ShownVertices() const { return static_cast<int64_t>(app.Seifert.mesh.verts.capacity()); }
   // Handlers that arrive with later parts of the program (smoothing, ride, export, torus
   // buttons, knot table, texture loading, window sizing).
   std::function<void(const TControlDef&)> pendingHandler;
@@ -120,11 +124,18 @@ class TMainWindowModel {
   bool AskYesCancel(const std::string& question) const {
     return askYesCancel ? askYesCancel(question) : true;
   }
+  // The mesh step of a recompute, after the question before a very large build; false when
+  // the user declined it.
+  bool BuildRunMesh(TPipelineRun& run);
+  // Runs a handler that starts a new knot; when a recompute in it is refused, the flags it
+  // cleared (smoothed, meanEdgeValid, the running smoothing, the table row) come back.
+  void KeepKnotStateIfRefused(const std::function<void()>& body);
 
   TControlPanel& controls;
   TAppState& app;
   TSmoothingParams smoothingParams;
   TNoise noise;
+  int32_t refusedRecomputes = 0;  // recomputes that failed, or whose build was declined
 };
 
 // Work expected to last longer than this shows the busy state.
@@ -133,9 +144,13 @@ constexpr double kLongWorkSeconds = 0.3;
 constexpr double kBuildVerticesPerSecond = 200'000;
 // The time a build of `vertices` vertices is expected to take.
 double ExpectedBuildSeconds(int64_t vertices);
-// "This mesh needs about N MB. Build it?" when a mesh of `vertices` vertices takes more than a
-// quarter of `memoryBytes`; "" when it does not (or the memory is unknown).
-std::string MemoryQuestion(int64_t vertices, int64_t memoryBytes);
+// Builds expected to take longer than this ask first, however much memory the machine has.
+constexpr double kAskBuildSeconds = 30;
+// The question before a build of `vertices` vertices beside a mesh of `shownVertices` on view:
+// "This mesh needs about N MB. Build it?" when the two take more than a quarter of
+// `memoryBytes` (0: unknown), with "and may take about S s to build" when the build is
+// expected to take longer than kAskBuildSeconds; "" when neither holds.
+std::string BuildQuestion(int64_t vertices, int64_t memoryBytes, int64_t shownVertices = 0);
 
 // The swatch colours start-up sets, in the order sh_col1 .. sh_col12.
 extern const uint32_t kStartSwatchColors[12];

@@ -42,8 +42,8 @@ const TKnotEntry* CodeKnot(const TAppState& app, const std::string& text, uint8_
 }
 
 // The holes of the knot's code, with the outside as record 0 and the split neighbours, laid
-// out; false (and the reason in app.layoutNote) when the code's surface cannot be laid out.
-bool LayOutFromCode(TSeiffert& model, const TSettings& settings, TAppState& app,
+// out; false (and the reason in layoutNote) when the code's surface cannot be laid out.
+bool LayOutFromCode(TSeiffert& model, const TSettings& settings, std::string& layoutNote,
                     const TKnotEntry& knot) {
   THoleTable holes;
   try {
@@ -52,11 +52,11 @@ bool LayOutFromCode(TSeiffert& model, const TSettings& settings, TAppState& app,
     SplitHoles(holes);
     LayoutFromHoles(model, settings, holes);
   } catch (const RangeError& e) {
-    app.layoutNote = e.what();
+    layoutNote = e.what();
     return false;
   }
   if (!LayoutUsable(model, settings) || !Complete(model, holes)) {
-    app.layoutNote = "not every hole of the knot code found its place on the grid";
+    layoutNote = "not every hole of the knot code found its place on the grid";
     return false;
   }
   return true;
@@ -64,20 +64,22 @@ bool LayOutFromCode(TSeiffert& model, const TSettings& settings, TAppState& app,
 
 // The lay-out the radio buttons chose, for a braid with crossings. True when the surface came
 // from a knot code, which the mesh must still confirm.
-bool LayOut(TSeiffert& model, TSettings& settings, TAppState& app, const TKnotEntry* codeKnot) {
+bool LayOut(TPipelineRun& run) {
+  TSeiffert& model = run.model;
+  TSettings& settings = run.settings;
   switch (settings.layout) {
     case kLayoutStacked:
       LayoutStacked(model, settings);
       break;
     case kLayoutSplit:
-      LayoutSplit(model, settings, app.splitRotation);
+      LayoutSplit(model, settings, run.splitRotation);
       break;
     case kLayoutFlat:
       LayoutFlat(model, settings);
       break;
     default: {
-      if (codeKnot) {
-        if (LayOutFromCode(model, settings, app, *codeKnot)) {
+      if (run.codeKnot) {
+        if (LayOutFromCode(model, settings, run.layoutNote, *run.codeKnot)) {
           settings.tJoints = settings.tJoints && AllDisksThreeEnds(model);
           return true;
         }
@@ -131,51 +133,122 @@ std::string CodeSurfaceProblem(const TSeiffert& model) {
 
 }  // namespace
 
-void RunPipeline(const std::string& text, TSeiffert& model, TSettings& settings, TAppState& app,
-                 bool torusShow, bool buildMesh, const TMeshSizeHook& sizeHook) {
+TPipelineRun StartPipeline(const std::string& text, const TSettings& settings,
+                           const TAppState& app, bool torusShow, bool buildMesh) {
   CheckSettings(settings);
-  ++app.recomputeCount;
-  app.torusShown = torusShow;
-  if (torusShow) {
+  TPipelineRun run;
+  run.text = text;
+  run.settings = settings;
+  run.torusShow = torusShow;
+  run.buildMesh = buildMesh;
+  run.smoothed = app.smoothed && !torusShow;
+  run.racing = app.racing;
+  run.splitRotation = app.splitRotation;
+  if (const TKnotEntry* knot = CodeKnot(app, text, settings.layout)) run.codeKnot = *knot;
+  run.surfaceTexture = app.SurfaceTexture;
+  run.layoutNote = app.layoutNote;
+  return run;
+}
+
+void PipelineLayout(TPipelineRun& run) {
+  TSeiffert& model = run.model;
+  TSettings& settings = run.settings;
+  if (run.torusShow) {
     BuildTorusKnot(model, settings);
     settings.tJoints = false;
-    // The torus replaced the mesh that smoothing worked on; the next braid is built anew.
-    app.smoothed = false;
-    app.ModelCentre = Vec3(0, 0, 0);
-    if (settings.autoCenter) app.View.Centre = app.ModelCentre;
+    run.modelCentre = Vec3(0, 0, 0);
     return;
   }
-  model.text = text;
-
-  bool fromCode = false;
-  if (!app.smoothed) {
-    app.layoutNote.clear();
-    ParseBraidWord(text, model.gen, model.power, model.nStrands, model.nCross);
+  model.text = run.text;
+  if (!run.smoothed) {
+    run.layoutNote.clear();
+    ParseBraidWord(run.text, model.gen, model.power, model.nStrands, model.nCross);
     if (model.nCross == 0) {
       LayoutTrivial(model, settings);
       settings.tJoints = false;  // a disk without bands is no junction
     } else {
-      fromCode = LayOut(model, settings, app, CodeKnot(app, text, settings.layout));
+      run.fromCode = LayOut(run);
     }
     PostProcess(model, settings);
   }
+  run.modelCentre = LayoutCentre(model);
+}
 
-  if (buildMesh) {
-    BuildMesh(model, settings, true, app.smoothed, app.racing, sizeHook);
-    // A surface from the knot code that does not bound the knot is never shown.
-    if (fromCode) app.layoutNote = CodeSurfaceProblem(model);
-    if (fromCode && !app.layoutNote.empty()) {
-      LayoutFlat(model, settings);
-      settings.tJoints = false;
-      PostProcess(model, settings);
-      BuildMesh(model, settings, true, app.smoothed, app.racing, sizeHook);
-    }
+int64_t PipelineMeshSize(const TPipelineRun& run) {
+  if (run.torusShow || run.smoothed || !run.buildMesh) return 0;
+  // The grid sizes of a copy of the lay-out: the build sets them on its own.
+  TSeiffert plan;
+  plan.nDisks = run.model.nDisks;
+  plan.nTubes = run.model.nTubes;
+  plan.disks = run.model.disks;
+  plan.tubes = run.model.tubes;
+  for (int32_t d = 1; d <= plan.nDisks; ++d) SortEnds(plan, d);
+  SetGridSizes(plan, run.settings);
+  return MeshCapacity(plan, run.settings);
+}
+
+void PipelineMesh(TPipelineRun& run, const TMeshSizeHook& sizeHook) {
+  if (run.torusShow || !run.buildMesh) return;
+  TSeiffert& model = run.model;
+  TSettings& settings = run.settings;
+  BuildMesh(model, settings, true, run.smoothed, run.racing, sizeHook);
+  // A surface from the knot code that does not bound the knot is never shown.
+  if (run.fromCode) run.layoutNote = CodeSurfaceProblem(model);
+  if (run.fromCode && !run.layoutNote.empty()) {
+    LayoutFlat(model, settings);
+    settings.tJoints = false;
+    PostProcess(model, settings);
+    run.modelCentre = LayoutCentre(model);
+    BuildMesh(model, settings, true, run.smoothed, run.racing, sizeHook);
   }
+  if (settings.useTexture) ComputeSurfaceTexCoords(model, settings, run.surfaceTexture);
+}
 
-  app.ModelCentre = LayoutCentre(model);
-  if (!app.smoothed && settings.autoCenter) app.View.Centre = app.ModelCentre;
-  if (buildMesh && settings.useTexture)
-    ComputeSurfaceTexCoords(model, settings, app.SurfaceTexture);
+namespace {
+
+// Everything of a finished run but its model, into the window's state.
+void CommitState(const TPipelineRun& run, TAppState& app) {
+  app.Settings = run.settings;
+  app.torusShown = run.torusShow;
+  // The torus replaced the mesh that smoothing worked on; the next braid is built anew.
+  if (run.torusShow) app.smoothed = false;
+  app.splitRotation = run.splitRotation;
+  app.layoutNote = run.layoutNote;
+  app.ModelCentre = run.modelCentre;
+  if (!run.smoothed && run.settings.autoCenter) app.View.Centre = app.ModelCentre;
+}
+
+}  // namespace
+
+void CommitPipeline(TPipelineRun& run, TAppState& app) {
+  if (!run.buildMesh && !run.torusShow) {
+    // The mesh, the link lines and the texture coordinates are left as they were.
+    std::swap(run.model.mesh, app.Seifert.mesh);
+    std::swap(run.model.links, app.Seifert.links);
+    run.model.nLinks = app.Seifert.nLinks;
+    run.model.knotWidth = app.Seifert.knotWidth;
+  }
+  app.Seifert = std::move(run.model);
+  CommitState(run, app);
+}
+
+void RunPipeline(const std::string& text, TSeiffert& model, TSettings& settings, TAppState& app,
+                 bool torusShow, bool buildMesh, const TMeshSizeHook& sizeHook) {
+  TPipelineRun run = StartPipeline(text, settings, app, torusShow, buildMesh);
+  ++app.recomputeCount;
+  // In place: whatever fails, the model keeps the state it had reached.
+  run.model = std::move(model);
+  try {
+    PipelineLayout(run);
+    PipelineMesh(run, sizeHook);
+  } catch (...) {
+    model = std::move(run.model);
+    settings = run.settings;
+    throw;
+  }
+  model = std::move(run.model);
+  settings = run.settings;
+  CommitState(run, app);
 }
 
 void ComputeSurfaceTexCoords(TSeiffert& model, const TSettings& settings,

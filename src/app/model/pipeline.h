@@ -1,10 +1,47 @@
 #pragma once
 // The recompute pipeline: parse, lay out, mesh, centre, texture coordinates.
 
+#include <optional>
 #include <string>
 
 #include "appState.h"
 #include "mesh/buildMesh.h"
+
+// One recompute's work, done beside the surface on view and put in its place only when every
+// step succeeded. It holds copies of all it reads, so its steps may run on another thread
+// while the window goes on drawing the old surface.
+struct TPipelineRun {
+  std::string text;
+  TSettings settings;  // tJoints is cleared when the lay-out cannot carry T-joints
+  bool torusShow = false;
+  bool buildMesh = true;
+  bool smoothed = false;  // keep the smoothed mesh: only its links and normals are made anew
+  bool racing = false;
+  TSplitRotation splitRotation;        // in, and out from the split lay-out's search
+  std::optional<TKnotEntry> codeKnot;  // the table row whose knot code "Flat DT" lays out
+  TTextureRecord surfaceTexture;
+  TSeiffert model;  // empty, or a copy of the smoothed surface to keep
+  bool fromCode = false;
+  std::string layoutNote;
+  Vec3 modelCentre;
+};
+
+// The run of `text` with `settings` from the window's state, with an empty model (a smoothed
+// run needs the smoothed surface put there). Settings out of range are a RangeError here,
+// before anything is built.
+TPipelineRun StartPipeline(const std::string& text, const TSettings& settings,
+                           const TAppState& app, bool torusShow, bool buildMesh);
+// Parse, lay-out and post-processing (or the whole torus), and the model centre.
+void PipelineLayout(TPipelineRun& run);
+// The vertex storage the mesh step will fill (0 when it builds no new mesh); a RangeError when
+// that is more than a build may take. Changes nothing.
+int64_t PipelineMeshSize(const TPipelineRun& run);
+// The mesh, its check for a surface from a knot code, the texture coordinates. Reports to the
+// thread's build progress and stops with TBuildCancelled when asked to.
+void PipelineMesh(TPipelineRun& run, const TMeshSizeHook& sizeHook = nullptr);
+// Puts a finished run in the place of app's surface: model, settings, flags, centres. A run
+// that built no mesh takes over the one on view.
+void CommitPipeline(TPipelineRun& run, TAppState& app);
 
 // Runs the pipeline on `text` into `model`. `settings` may be changed (tJoints is cleared when
 // the lay-out cannot carry T-joints). torusShow: the torus "Show" box is checked.

@@ -83,10 +83,10 @@ void ApplyMeshSliders(TControlPanel& c) {
   }
 }
 
-long double DefaultDiskDiameter(const TControlPanel& c, TAppState& app) {
-  TSeiffert& model = app.Seifert;
-  model.text = c.Text("ed_braid");
-  ParseBraidWord(model.text, model.gen, model.power, model.nStrands, model.nCross);
+long double DefaultDiskDiameter(const TControlPanel& c, const TAppState& app) {
+  // Parsed aside: the surface on view stays that of its own word until a recompute succeeds.
+  TSeiffert model;
+  ParseBraidWord(c.Text("ed_braid"), model.gen, model.power, model.nStrands, model.nCross);
   const uint8_t layout = app.Settings.layout;
   if (layout == kLayoutFlat || layout == kLayoutReducedFlat || layout == kLayoutFlatDt)
     return 60;

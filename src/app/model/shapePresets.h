@@ -24,10 +24,10 @@ void ApplyMeshSliders(TControlPanel& controls);
 // buttons and "with T-joints".
 void ApplyShapeSliders(TControlPanel& controls, TAppState& app);
 
-// The disk diameter preset (as an up-down position). Parses the text of ed_braid into
-// app.Seifert. Uses the lay-out code of the last ReadSettings (app.Settings.layout), not the
+// The disk diameter preset (as an up-down position), from the crossings of the text of
+// ed_braid (parsed aside; the model is not touched). Uses the lay-out code of the last ReadSettings (app.Settings.layout), not the
 // radio buttons as they are now.
-long double DefaultDiskDiameter(const TControlPanel& controls, TAppState& app);
+long double DefaultDiskDiameter(const TControlPanel& controls, const TAppState& app);
 
 // A real preset value as an up-down position: nearest, saturated to 16 bits. A NaN is a
 // RangeError rather than a conversion.
