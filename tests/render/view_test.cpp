@@ -116,8 +116,12 @@ TEST(ViewProjection, TilesPartitionTheReadPartOfTheWindow) {
             EXPECT_NEAR(pixelH * n, fullPixelH, 1e-12);
             EXPECT_NEAR(t.Left, full.Left + (ix - 1) * readW * pixelW, 1e-12);
             EXPECT_NEAR(t.Bottom, full.Bottom + (iy - 1) * readH * pixelH, 1e-12);
-            if (ix == n) EXPECT_NEAR(t.Left + readW * pixelW, full.Left + readW * fullPixelW, 1e-12);
-            if (iy == n) EXPECT_NEAR(t.Bottom + readH * pixelH, full.Bottom + readH * fullPixelH, 1e-12);
+            if (ix == n) {
+              EXPECT_NEAR(t.Left + readW * pixelW, full.Left + readW * fullPixelW, 1e-12);
+            }
+            if (iy == n) {
+              EXPECT_NEAR(t.Bottom + readH * pixelH, full.Bottom + readH * fullPixelH, 1e-12);
+            }
             EXPECT_EQ(t.Near, full.Near);
             EXPECT_EQ(t.Far, full.Far);
           }
