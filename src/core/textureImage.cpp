@@ -29,27 +29,22 @@ void TextureSize(int32_t width, int32_t height, int32_t maxSide, int32_t& texWid
   while (texHeight > maxSide) texHeight /= 2;
 }
 
-TTextureImage BuildTextureImage(const TRgbPicture& picture, int32_t maxSide) {
-  if (picture.width <= 0 || picture.height <= 0 ||
-      picture.rgb.size() != static_cast<size_t>(picture.width) * picture.height * 3)
-    throw RangeError("a texture needs a picture with pixels");
-  if (picture.width > (1 << 30) || picture.height > (1 << 30))
-    throw RangeError("the picture is too large for a texture");
-  TTextureImage image;
-  TTextureRecord& r = image.record;
-  TextureSize(picture.width, picture.height, maxSide, r.TexWidth, r.TexHeight);
+namespace {
 
-  // Each side shrinks by the whole factor its texture side was halved by (a power of two), so
-  // the scaled picture fits: width <= 2^k * TexWidth gives ceil(width / 2^k) <= TexWidth.
-  const int64_t fx = std::max<int64_t>(1, PowerOfTwoAtLeast(picture.width) / r.TexWidth);
-  const int64_t fy = std::max<int64_t>(1, PowerOfTwoAtLeast(picture.height) / r.TexHeight);
-  r.Width = static_cast<int32_t>((picture.width + fx - 1) / fx);
-  r.Height = static_cast<int32_t>((picture.height + fy - 1) / fy);
-
-  image.rgba.assign(static_cast<size_t>(r.TexWidth) * r.TexHeight * 4, 255);
-  for (int64_t y = 0; y < r.Height; ++y) {
+// The picture scaled down for a texture of sides tw x th: each side shrinks by the whole
+// factor its texture side was halved by (a power of two), so the scaled picture fits: width <=
+// 2^k * tw gives ceil(width / 2^k) <= tw. Each pixel is the mean of the block it covers.
+TRgbPicture ScaleDown(const TRgbPicture& picture, int32_t tw, int32_t th) {
+  const int64_t fx = std::max<int64_t>(1, PowerOfTwoAtLeast(picture.width) / tw);
+  const int64_t fy = std::max<int64_t>(1, PowerOfTwoAtLeast(picture.height) / th);
+  if (fx == 1 && fy == 1) return picture;
+  TRgbPicture scaled;
+  scaled.width = static_cast<int32_t>((picture.width + fx - 1) / fx);
+  scaled.height = static_cast<int32_t>((picture.height + fy - 1) / fy);
+  scaled.rgb.resize(static_cast<size_t>(scaled.width) * scaled.height * 3);
+  for (int64_t y = 0; y < scaled.height; ++y) {
     const int64_t y0 = y * fy, y1 = std::min<int64_t>(y0 + fy, picture.height);
-    for (int64_t x = 0; x < r.Width; ++x) {
+    for (int64_t x = 0; x < scaled.width; ++x) {
       const int64_t x0 = x * fx, x1 = std::min<int64_t>(x0 + fx, picture.width);
       uint64_t sum[3] = {0, 0, 0};
       for (int64_t py = y0; py < y1; ++py)
@@ -58,11 +53,46 @@ TTextureImage BuildTextureImage(const TRgbPicture& picture, int32_t maxSide) {
           for (int c = 0; c < 3; ++c) sum[c] += p[c];
         }
       const auto n = static_cast<uint64_t>((y1 - y0) * (x1 - x0));
-      uint8_t* t = image.rgba.data() + (y * r.TexWidth + x) * 4;
+      uint8_t* t = scaled.rgb.data() + (y * scaled.width + x) * 3;
       for (int c = 0; c < 3; ++c) t[c] = static_cast<uint8_t>((sum[c] + n / 2) / n);
-      t[3] = 255;
     }
   }
+  return scaled;
+}
+
+void CheckPicture(const TRgbPicture& picture) {
+  if (picture.width <= 0 || picture.height <= 0 ||
+      picture.rgb.size() != static_cast<size_t>(picture.width) * picture.height * 3)
+    throw RangeError("a texture needs a picture with pixels");
+  if (picture.width > (1 << 30) || picture.height > (1 << 30))
+    throw RangeError("the picture is too large for a texture");
+}
+
+}  // namespace
+
+TRgbPicture TexturePicture(const TRgbPicture& picture) {
+  CheckPicture(picture);
+  int32_t tw = 0, th = 0;
+  TextureSize(picture.width, picture.height, INT32_MAX, tw, th);
+  return ScaleDown(picture, tw, th);
+}
+
+TTextureImage BuildTextureImage(const TRgbPicture& picture, int32_t maxSide) {
+  CheckPicture(picture);
+  TTextureImage image;
+  TTextureRecord& r = image.record;
+  TextureSize(picture.width, picture.height, maxSide, r.TexWidth, r.TexHeight);
+  const TRgbPicture scaledCopy = ScaleDown(picture, r.TexWidth, r.TexHeight);
+  r.Width = scaledCopy.width;
+  r.Height = scaledCopy.height;
+
+  image.rgba.assign(static_cast<size_t>(r.TexWidth) * r.TexHeight * 4, 255);
+  for (int64_t y = 0; y < r.Height; ++y)
+    for (int64_t x = 0; x < r.Width; ++x) {
+      const uint8_t* p = scaledCopy.rgb.data() + (y * r.Width + x) * 3;
+      uint8_t* t = image.rgba.data() + (y * r.TexWidth + x) * 4;
+      for (int c = 0; c < 3; ++c) t[c] = p[c];
+    }
   r.SMax = static_cast<double>(r.Width) / r.TexWidth;
   r.TMax = static_cast<double>(r.Height) / r.TexHeight;
   r.Loaded = true;

@@ -37,3 +37,9 @@ void TextureSize(int32_t width, int32_t height, int32_t maxSide, int32_t& texWid
 // texel the mean of the pixels it covers) rather than cut. Throws RangeError for a picture
 // without pixels or whose pixel array does not match its size.
 TTextureImage BuildTextureImage(const TRgbPicture& picture, int32_t maxSide);
+
+// The picture as far as any texture can show it: scaled down as BuildTextureImage scales it
+// for a driver without a side limit, so at most kMaxTexels pixels. BuildTextureImage of it
+// gives the texture of the whole picture for any driver whose limit holds the texture's sides,
+// and one scaled again for a smaller limit. Errors as BuildTextureImage.
+TRgbPicture TexturePicture(const TRgbPicture& picture);

@@ -383,5 +383,26 @@ TEST(Cli, RunningOutOfMemoryIsAClearError) {
   EXPECT_EQ(report.substr(0, 2), "2 ") << report;
   EXPECT_NE(report.find("15643680 vertices"), std::string::npos) << report;
   EXPECT_NE(report.find("\"Catm. Clark\""), std::string::npos) << report;
+
+  // A mesh that fits (about 100 MB) and a glTF export of it that does not (about 300 MB more):
+  // the message names the file, not the mesh already built.
+  TTempFolder dir;
+  TChild gltf([&] {
+    std::ifstream statm("/proc/self/statm");
+    uint64_t pages = 0;
+    statm >> pages;
+    const rlim_t bytes = pages * uint64_t(::sysconf(_SC_PAGESIZE)) + (200 << 20);
+    const rlimit room{bytes, bytes};
+    ::setrlimit(RLIMIT_AS, &room);
+    const TRun r = Cli({"mesh", "AbAb", "--set", "ud_ccsub=4", "-o", dir / "k.gltf"});
+    return std::to_string(r.status) + " " + r.err;
+  });
+  std::string gltfReport;
+  gltf.Finish(gltfReport);
+  EXPECT_EQ(gltfReport.substr(0, 2), "2 ") << gltfReport;
+  EXPECT_NE(gltfReport.find("the glTF file would need about "), std::string::npos) << gltfReport;
+  EXPECT_NE(gltfReport.find(" MB of memory: more than the free memory holds"), std::string::npos)
+      << gltfReport;
+  EXPECT_TRUE(Entries(dir.path).empty());
 }
 #endif

@@ -159,6 +159,23 @@ TEST(TextureImage, EverySizeGetsPowerOfTwoSidesThatHoldTheScaledPicture) {
   EXPECT_EQ(t.rgba[750 * 4], 255);
 }
 
+TEST(TextureImage, TheKeptPictureIsSmallAndMakesTheSameTexture) {
+  for (auto [w, h] : {std::pair{5, 7}, {1024, 1024}, {1025, 1025}, {1500, 1500}, {2100, 600},
+                      {3000, 2}, {1, 5000}, {4097, 300}}) {
+    const std::string at = std::to_string(w) + " x " + std::to_string(h);
+    const TRgbPicture whole = Pattern(w, h);
+    const TRgbPicture kept = TexturePicture(whole);
+    EXPECT_LE(int64_t{kept.width} * kept.height, kMaxTexels) << at;
+    EXPECT_EQ(kept.rgb.size(), static_cast<size_t>(kept.width) * kept.height * 3) << at;
+    const TTextureImage a = BuildTextureImage(whole, 16384), b = BuildTextureImage(kept, 16384);
+    EXPECT_EQ(a.record.TexWidth, b.record.TexWidth) << at;
+    EXPECT_EQ(a.record.TexHeight, b.record.TexHeight) << at;
+    EXPECT_EQ(a.record.Width, b.record.Width) << at;
+    EXPECT_EQ(a.record.Height, b.record.Height) << at;
+    EXPECT_TRUE(a.rgba == b.rgba) << at;
+  }
+}
+
 TEST(TextureImage, BuiltInPicturesHaveTheirSizesAndWhiteRailMargins) {
   const TRgbPicture rail = RailPicture(), sky = SkyPicture();
   EXPECT_EQ(std::pair(rail.width, rail.height), std::pair(64, 64));

@@ -36,6 +36,9 @@ class TestTextureLoading : public QObject {
     WriteFile(dir.filePath("good.bmp"), good);
     WriteFile(dir.filePath("eight.bmp"), eightBit);
     WriteFile(dir.filePath("text.bmp"), {'h', 'e', 'l', 'l', 'o'});
+    // 2100 x 600 pixels go into a 2048 x 512 texture in blocks of 2 x 2: 1050 x 300 are kept.
+    const TRgbPicture large{2100, 600, std::vector<uint8_t>(2100 * 600 * 3, 80)};
+    WriteFile(dir.filePath("large.bmp"), WriteBitmap24(large));
 
     std::unique_ptr<TDesktop> d = OpenDesktop();
     QVERIFY(d);
@@ -77,6 +80,14 @@ class TestTextureLoading : public QObject {
     load("Button26", "good.bmp");
     QCOMPARE(app.SkyTexture.TexWidth, 512);
     QCOMPARE(app.SkyTexture.SMax, 300.0 / 512);
+    load("Button26", "large.bmp");
+    QCOMPARE(app.SkyTexture.TexWidth, 2048);
+    QCOMPARE(app.SkyTexture.SMax, 1050.0 / 2048);
+    const TRgbPicture* kept = d->main.Textures().Kept(false);
+    QVERIFY(kept);
+    QCOMPARE(kept->width, 1050);
+    QCOMPARE(kept->height, 300);
+    QCOMPARE(kept->rgb.size(), size_t{1050 * 300 * 3});
 
     for (const char* bad : {"eight.bmp", "text.bmp"}) {
       const int before = boxes.Answered();
@@ -91,7 +102,7 @@ class TestTextureLoading : public QObject {
     }
     load("but_loadbitmap", "");  // Cancel: nothing happens
     QCOMPARE(app.SurfaceTexture.TexWidth, 512);
-    QCOMPARE(asked, 5);
+    QCOMPARE(asked, 6);
 
     // A file the dialog offered but that went away (or cannot be read) names itself.
     try {

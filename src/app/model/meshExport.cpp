@@ -18,6 +18,7 @@
 #include "core/printableText.h"
 #include "core/rangeError.h"
 #include "knots/torusKnot.h"
+#include "mesh/buildMesh.h"
 #include "mesh/meshSummary.h"
 #include "render/linkTube.h"
 #include "render/view.h"
@@ -607,15 +608,42 @@ void WriteStl(const TAppState& app, std::ostream& out, const TMeshExportOptions&
   out.write(file.data(), static_cast<std::streamsize>(file.size()));
 }
 
-void WriteGltf(const TAppState& app, std::ostream& out, bool binary,
-               const TMeshExportOptions& options) {
-  CheckFinite(app, true);
+int64_t GltfMemoryBytes(const TAppState& app, bool binary, const TMeshExportOptions& options) {
+  const TMesh& m = app.Seifert.mesh;
+  // The buffer: per vertex a position and two normals (outer and inner side), per quad two
+  // triangles on each side; per link point a ring of positions and normals and its triangles.
+  int64_t buffer =
+      36 * int64_t{std::max(VertexCount(m), 0)} + 48 * int64_t{std::max(FaceCount(m), 0)};
+  const auto links = ExportedLinks(app, options);
+  if (!links.empty()) {
+    const int64_t ring = TubeRingSize(app.Settings, app.refineCount, false);
+    for (const TLink& link : links)
+      buffer += 48 * ring * std::max<int64_t>(LinkLength(*link.line), 0);
+  }
+  // The writer copies the buffer into the .glb; a .gltf holds it as base64 text (4/3 of it),
+  // built as a string, put into the JSON and written out as part of the JSON text.
+  return binary ? 3 * buffer : 6 * buffer;
+}
+
+std::string GltfTooLargeMessage(int64_t bytes, const std::string& reason) {
+  return "the glTF file would need about " + std::to_string((bytes + (1 << 19)) >> 20) +
+         " MB of memory: " + reason +
+         "; write .glb, which needs half of that, or OBJ, PLY or STL, which need far less, or "
+         "lower \"Catm. Clark\" or \"Resolution\"";
+}
+
+namespace {
+
+void BuildAndWriteGltf(const TAppState& app, std::ostream& out, bool binary,
+                       const TMeshExportOptions& options, int64_t need) {
   const TMesh& m = app.Seifert.mesh;
   const auto links = ExportedLinks(app, options);
   // Refused before any work, as the window refuses to draw it.
   const int32_t ringSize = links.empty() ? 0 : TubeRingSize(app.Settings, app.refineCount, false);
 
   TGltfBuilder gltf;
+  // Room for the whole buffer at once: growing it by doubling would hold two copies.
+  gltf.model.buffers[0].data.reserve(static_cast<size_t>(need / (binary ? 3 : 6)));
   tinygltf::Mesh surface;
   surface.name = "surface";
   std::map<int32_t, bool> kinds;
@@ -653,6 +681,28 @@ void WriteGltf(const TAppState& app, std::ostream& out, bool binary,
   tinygltf::TinyGLTF writer;
   if (!writer.WriteGltfSceneToStream(&gltf.model, out, false, binary))
     throw std::runtime_error("the glTF writer failed");
+}
+
+}  // namespace
+
+void WriteGltf(const TAppState& app, std::ostream& out, bool binary,
+               const TMeshExportOptions& options) {
+  CheckFinite(app, true);
+  // The export counts against the same half of the memory as the mesh that is already built.
+  const int64_t need = GltfMemoryBytes(app, binary, options);
+  const int64_t memory = PhysicalMemoryBytes();
+  const int64_t meshBytes =
+      int64_t{std::max(VertexCount(app.Seifert.mesh), 0)} * kMeshBytesPerVertex;
+  const int64_t left = std::max<int64_t>(memory / 2 - meshBytes, 0);
+  if (memory > 0 && need > left)
+    throw RangeError(GltfTooLargeMessage(
+        need, "more than the " + std::to_string(left >> 20) + " MB that half of this machine's " +
+                  std::to_string(memory >> 20) + " MB leaves beside the mesh"));
+  try {
+    BuildAndWriteGltf(app, out, binary, options, need);
+  } catch (const std::bad_alloc&) {
+    throw RangeError(GltfTooLargeMessage(need, "more than the free memory holds"));
+  }
 }
 
 std::string MtlPath(const std::string& objPath) {

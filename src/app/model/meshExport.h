@@ -57,8 +57,16 @@ void WriteMtl(const TAppState& app, std::ostream& out);
 void WritePly(const TAppState& app, std::ostream& out, const TMeshExportOptions& options = {});
 // A RangeError when the shown surface has no faces, a vertex that is not finite or no extent.
 void WriteStl(const TAppState& app, std::ostream& out, const TMeshExportOptions& options = {});
+// A RangeError GltfTooLargeMessage when the export would need more than what is left of half
+// the machine's memory beside the mesh, or when the memory runs out while it is written.
 void WriteGltf(const TAppState& app, std::ostream& out, bool binary,
                const TMeshExportOptions& options = {});
+// The memory a glTF export of the shown mesh holds at its peak, in bytes (an estimate that
+// errs high).
+int64_t GltfMemoryBytes(const TAppState& app, bool binary,
+                        const TMeshExportOptions& options = {});
+// "the glTF file would need about N MB of memory: REASON; ..." with what needs less.
+std::string GltfTooLargeMessage(int64_t bytes, const std::string& reason);
 
 // What a file of `format` leaves out of what is shown, as a phrase to tell the user, or "":
 // an STL of a torus knot has no band.
@@ -72,7 +80,8 @@ uint32_t FaceColor(const TSettings& settings, int32_t kind);
 // for a name with a control character, which would break the mtllib line into records.
 std::string MtlPath(const std::string& objPath);
 
-// Writes `path` in the format of its extension; an OBJ gets its .mtl (MtlPath) first. Every file appears only when complete (TAtomicFile): an existing file stays as
+// Writes `path` in the format of its extension; an OBJ gets its .mtl (MtlPath) first. Every
+// file appears only when complete (TAtomicFile): an existing file stays as
 // it was until then, and on any failure. An unknown extension or an I/O failure is a
 // std::runtime_error naming the file.
 void WriteMeshFile(const TAppState& app, const std::string& path,

@@ -36,6 +36,7 @@ class TForm1 : public QWidget {
 
   TAppState& App() { return app; }
   TQtControlPanel& Controls() { return controls; }
+  const TTextureLoader& Textures() const { return textures; }
   TMainWindowModel& Model() { return model; }
   // The OpenGL panel; nullptr when the platform has no usable OpenGL.
   TGLPanel* GLPanel1() const { return glPanel; }

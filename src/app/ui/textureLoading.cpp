@@ -22,7 +22,10 @@ std::optional<TRgbPicture> TTextureLoader::AskAndRead(QWidget* owner, bool surfa
   return ReadPictureFile(path);
 }
 
-void TTextureLoader::Use(bool surface, TRgbPicture picture, TGLPanel* panel, TAppState& app) {
+void TTextureLoader::Use(bool surface, TRgbPicture whole, TGLPanel* panel, TAppState& app) {
+  // Only what a texture can show is kept (at most 1,048,576 pixels); it makes the same texture.
+  TRgbPicture picture = TexturePicture(whole);
+  whole = TRgbPicture();
   if (panel && panel->Active()) {
     panel->makeCurrent();
     struct TDone {
@@ -33,6 +36,11 @@ void TTextureLoader::Use(bool surface, TRgbPicture picture, TGLPanel* panel, TAp
     else MakeTexture(picture, kSkyTextureList, app.SkyTexture);
   }
   (surface ? surfacePicture : skyPicture) = std::move(picture);
+}
+
+const TRgbPicture* TTextureLoader::Kept(bool surface) const {
+  const std::optional<TRgbPicture>& kept = surface ? surfacePicture : skyPicture;
+  return kept ? &*kept : nullptr;
 }
 
 void TTextureLoader::Reapply(TAppState& app) const {

@@ -1,7 +1,8 @@
 #pragma once
 // "Load..." of the surface and the sky picture: the file dialog, reading the file as a 24-bit
-// bitmap, and the texture built in the drawing panel's context. Loaded pictures are kept, so
-// that a context made again gets them back instead of the built-in ones.
+// bitmap, and the texture built in the drawing panel's context. Loaded pictures are kept,
+// scaled to what a texture can show (TexturePicture), so that a context made again gets them
+// back instead of the built-in ones.
 
 #include <QString>
 
@@ -33,6 +34,9 @@ class TTextureLoader {
   // Keeps `picture` as the surface (surface true) or the sky picture and, when the panel has
   // a context, builds its texture list and record now; otherwise at the panel's set-up.
   void Use(bool surface, TRgbPicture picture, TGLPanel* panel, TAppState& app);
+
+  // The picture kept for the surface or the sky; none before a "Load...".
+  const TRgbPicture* Kept(bool surface) const;
 
   // Right after the panel's set-up made the built-in textures (context current): the loaded
   // pictures replace them.
