@@ -823,7 +823,15 @@ void TForm1::LoadPictureClick(const TControlDef& def) {
   std::optional<TRgbPicture> picture =
       TTextureLoader::AskAndRead(button ? button->window() : this, surface, askOpenFileName);
   if (!picture) return;
-  textures.Use(surface, std::move(*picture), glPanel, app);
+  const size_t bytes = picture->rgb.size();
+  try {
+    textures.Use(surface, std::move(*picture), glPanel, app);
+  } catch (const std::bad_alloc&) {
+    // Scaling the picture ran out, not the mesh: name what was being loaded.
+    throw std::runtime_error("Cannot use the picture: scaling its " +
+                             std::to_string(bytes >> 20) +
+                             " MB needs more than the free memory holds");
+  }
   model.TexturePictureLoaded(surface);
 }
 
