@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "buildProgress.h"
 #include "core/checked.h"
 #include "subdivision.h"
 
@@ -306,18 +307,27 @@ void BuildSteps(TSeiffert& model, TSettings s, bool full, bool smoothed, bool ra
 
   // Edges once for the grids; every pass leaves them built for the faces it leaves, and the
   // minimal-surface iterations move vertices only.
+  BuildCheck();
   BuildEdges(mesh);
+  BuildCheck();
   if (s.catmullClark > 0) ResizeForLevels(mesh, s.catmullClark);
   if (s.presmooth > 0) {
     for (int32_t i = 0; i < s.presmooth; ++i) SubdivisionPassOnEdges(mesh, false, true);
     for (int32_t i = 0; i < s.presmoothNonBnd; ++i) ClassifiedPass(mesh, false);
   }
-  for (int32_t i = 0; i < s.catmullClark; ++i) SubdivisionPassOnEdges(mesh, true, true);
+  for (int32_t i = 0; i < s.catmullClark; ++i) {
+    BuildCheck();
+    SubdivisionPassOnEdges(mesh, true, true);
+  }
+  BuildCheck();
   if (s.minSurf > 0) MinimalSurfaceIterations(mesh, s.minSurf, true);
+  BuildCheck();
 
   model.knotWidth = std::min(std::max(s.knotWidth, 0), MaxKnotWidth(model, s));
   KnotBand(mesh, model.knotWidth);
+  BuildCheck();
   TraceLinks(model, s.minLinkSeg);
+  BuildCheck();
   Normals(mesh, racing);
 }
 

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "buildProgress.h"
 #include "core/checked.h"
 #include "core/rangeError.h"
 
@@ -464,6 +465,7 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
   // Face points: the mean of the four corners.
   std::vector<DPoint> facePts(static_cast<size_t>(nFaces));
   for (int32_t i = 0; i < nFaces; ++i) {
+    BuildStep(i);
     TFace& f = mesh.faces[i];
     DPoint s;
     bool movable = true;
@@ -487,6 +489,7 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
   };
   std::vector<TEdgeMeans> means(static_cast<size_t>(nEdges));
   for (int32_t i = 0; i < nEdges; ++i) {
+    BuildStep(i);
     TEdge& e = mesh.edges[i];
     const TVertex& va = mesh.verts[e.a];
     const TVertex& vb = mesh.verts[e.b];
@@ -517,6 +520,7 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
   // the n edges in fan order.
   std::vector<Vec3> vertexPts(static_cast<size_t>(m));
   for (int32_t i = 0; i < m; ++i) {
+    BuildStep(i);
     const TVertex& v = mesh.verts[i];
     const int32_t n = v.nEdges;
     if ((!allVertices && !uniform[i]) || n == 0) {
@@ -570,6 +574,7 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
   // Split every old face in four, keeping its orientation: the face itself becomes the corner
   // at c0, and the corners at c1, c2, c3 are appended in that order (at nFaces + 3i + q - 1).
   for (int32_t i = 0; i < nFaces; ++i) {
+    BuildStep(i);
     TFace& face = mesh.faces[i];
     const int32_t c[4] = {face.v[0], face.v[1], face.v[2], face.v[3]};
     int32_t ep[4];
@@ -620,6 +625,7 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
     pair(s0 + 2, s3 + 0);
   }
   for (int32_t e = 0; e < nEdges; ++e) {
+    BuildStep(e);
     const TSides& x = sides[e];
     const int32_t i = x.side[0] >> 2, k = x.side[0] & 3, j = x.side[1] >> 2, l = x.side[1] & 3;
     if (x.start[1] != x.start[0]) {

@@ -10,6 +10,7 @@
 #include <functional>
 #include <vector>
 #include <map>
+#include <thread>
 
 #include "app/model/headlessWindow.h"
 #include "app/model/readSettings.h"
@@ -18,6 +19,7 @@
 #include "app/model/surfaceSummary.h"
 #include "core/rangeError.h"
 #include "fileHelpers.h"
+#include "helpers.h"
 #include "surface/holeDump.h"
 
 namespace {
@@ -553,4 +555,42 @@ TEST_F(MainWindowTest, LargeBuildsShowTheBusyStateWhileTheyRun) {
   w.controls.SetPosition("ud_ccsub", 0);
   EXPECT_LT(w.app.Seifert.mesh.verts.capacity(), 100'000u);
   EXPECT_LT(w.app.Seifert.mesh.edges.capacity(), 200'000u);
+}
+
+TEST_F(MainWindowTest, LongBuildsRunOffThisThreadAndACancelKeepsTheMeshOnView) {
+  std::vector<std::string> notes;
+  w.window.showNote = [&](const std::string& note) { notes.push_back(note); };
+  bool cancel = true;
+  int runs = 0;
+  double reached = 0;
+  w.window.runLongBuild = [&](const std::function<void()>& work, TBuildProgress& progress) {
+    ++runs;
+    if (cancel) progress.Cancel();
+    std::thread worker(work);
+    worker.join();
+    reached = progress.Fraction();
+  };
+  w.controls.SetPosition("ud_ccsub", 1);  // quick: built here
+  EXPECT_EQ(runs, 0);
+  const std::string summary = SurfaceSummary(w.app);
+  const int32_t verts = w.app.Seifert.mesh.nVerts;
+  const Vec3 first = w.app.Seifert.mesh.verts[0].pos;
+  const int32_t recomputes = Recomputes();
+  w.controls.SetPosition("ud_ccsub", 5);  // about 500,000 vertices
+  ASSERT_EQ(runs, 1);
+  EXPECT_EQ(Recomputes(), recomputes + 1);
+  EXPECT_EQ(w.app.Seifert.mesh.nVerts, verts);
+  EXPECT_EQ(w.app.Seifert.mesh.verts[0].pos, first);
+  EXPECT_EQ(SurfaceSummary(w.app), summary);
+  EXPECT_EQ(w.app.Settings.catmullClark, 1);  // the settings of the surface on view
+  ASSERT_FALSE(notes.empty());
+  EXPECT_NE(notes.back().find("not built"), std::string::npos);
+  EXPECT_LT(reached, 0.1);  // stopped at its first look
+
+  cancel = false;
+  w.window.Recompute();
+  EXPECT_EQ(runs, 2);
+  EXPECT_GT(w.app.Seifert.mesh.nVerts, 100 * verts / 8);
+  EXPECT_EQ(Topology(w.app.Seifert.mesh).openEdges, 0);
+  EXPECT_GT(reached, 0.5);  // the estimate of the work is not far off
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <limits>
 #include <stdexcept>
 #include <string>
@@ -9,6 +10,7 @@
 #include "core/rangeError.h"
 #include "core/settings.h"
 #include "mesh/buildMesh.h"
+#include "mesh/buildProgress.h"
 #include "mesh/subdivision.h"
 #include "pipeline.h"
 #include "readSettings.h"
@@ -19,6 +21,10 @@
 namespace {
 
 const char* const kMeshNotBuilt = "The mesh was not built; the view shows the last one";
+
+// The loop steps of the passes a build makes, per vertex of the finished mesh (counted on
+// large builds: the last levels dominate).
+constexpr int64_t kBuildStepsPerVertex = 3;
 
 // Thrown by the size hook when the user declines a build; nothing has been allocated yet.
 struct TBuildDeclined {};
@@ -184,7 +190,25 @@ bool TMainWindowModel::BuildRunMesh(TPipelineRun& run) {
       if (shown && owner.showBusy) owner.showBusy(false);
     }
   } busyEnd{*this, busy};
-  PipelineMesh(run);
+  TBuildProgress progress;
+  progress.Plan(kBuildStepsPerVertex * size);
+  std::exception_ptr failure;
+  const auto work = [&] {
+    const TBuildScope scope(&progress);
+    try {
+      PipelineMesh(run);
+    } catch (const TBuildCancelled&) {
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  };
+  if (runLongBuild && ExpectedBuildSeconds(size) > kBackgroundBuildSeconds)
+    runLongBuild(work, progress);
+  else
+    work();
+  // A stop asked for counts even when the build got to its end first.
+  if (progress.Cancelled()) return false;
+  if (failure) std::rethrow_exception(failure);
   return true;
 }
 

@@ -17,6 +17,7 @@
 #include "appState.h"
 #include "controlPanel.h"
 #include "mesh/buildMesh.h"
+#include "mesh/buildProgress.h"
 #include "pipeline.h"
 #include "smoothing/dynamicSmoothing.h"
 
@@ -39,6 +40,10 @@ class TMainWindowModel {
   std::function<bool(const std::string&)> askYesCancel;
   // A short note for the user that needs no answer (the window's bottom bar).
   std::function<void(const std::string&)> showNote;
+  // Runs `work`, a mesh build expected to take long, so that the window stays responsive: on
+  // another thread, with its progress shown and a Cancel that calls progress.Cancel(); returns
+  // once `work` has returned. Without a hook the build runs on the caller's thread.
+  std::function<void(const std::function<void()>& work, TBuildProgress& progress)> runLongBuild;
   // Long work starts (true: a busy cursor and a word in the status bar) or ends (false).
   std::function<void(bool)> showBusy;
   // After every recompute: "" when it built the field's knot, else the error that stopped it.
@@ -124,8 +129,8 @@ class TMainWindowModel {
   bool AskYesCancel(const std::string& question) const {
     return askYesCancel ? askYesCancel(question) : true;
   }
-  // The mesh step of a recompute, after the question before a very large build; false when
-  // the user declined it.
+  // The mesh step of a recompute, after the question before a very large build; a long one
+  // through runLongBuild. False when the user declined or cancelled it.
   bool BuildRunMesh(TPipelineRun& run);
   // Runs a handler that starts a new knot; when a recompute in it is refused, the flags it
   // cleared (smoothed, meanEdgeValid, the running smoothing, the table row) come back.
@@ -140,6 +145,8 @@ class TMainWindowModel {
 
 // Work expected to last longer than this shows the busy state.
 constexpr double kLongWorkSeconds = 0.3;
+// Mesh builds expected to last longer than this run through runLongBuild.
+constexpr double kBackgroundBuildSeconds = 1.5;
 // Mesh vertices a build makes per second on a slow machine (the subdivision levels dominate).
 constexpr double kBuildVerticesPerSecond = 200'000;
 // The time a build of `vertices` vertices is expected to take.

@@ -35,6 +35,7 @@
 
 #include "advancedOptions.h"
 #include "braidDiagramView.h"
+#include "buildRunner.h"
 #include "app/model/exportControls.h"
 #include "app/model/meshExport.h"
 #include "app/model/readSceneInputs.h"
@@ -164,6 +165,9 @@ TForm1::TForm1(TForm2& splash, Tforma& advancedWindow, QWidget* parent)
     connect(jpg, &QCheckBox::clicked, this, [this] { lastSaveName.clear(); });
   model.showNote = [this](const std::string& note) { ShowStatus(QString::fromStdString(note)); };
   model.showBusy = [this](bool on) { ShowBusy(on); };
+  model.runLongBuild = [this](const std::function<void()>& work, TBuildProgress& progress) {
+    RunLongBuild(this, work, progress);
+  };
   model.askYesNo = [this](const std::string& question) {
     return QMessageBox::question(this, QStringLiteral("Veltrane"),
                                  QString::fromStdString(question),
@@ -211,6 +215,7 @@ TForm1::~TForm1() {
   model.setCaption = nullptr;
   model.showNote = nullptr;
   model.showBusy = nullptr;
+  model.runLongBuild = nullptr;
   model.chooseColor = nullptr;
   model.repaintBraidDiagram = nullptr;
   model.processEvents = nullptr;
