@@ -104,6 +104,7 @@ void LayoutSplit(TSeiffert& model, const TSettings& settings, TSplitRotation& ro
     t.endA = AddEnd(model, j, k, slot(j), 0);
     t.endB = AddEnd(model, j + 1, k, slot(j + 1), 1);
     t.twist = CheckedMul(g > 0 ? 1 : -1, At(model.power, k, "crossing list"));
+    t.hangs = j == S - 1;
   }
 
   if (rotation.autoTwist && S >= 2 && S <= nDisks) SearchRotations(model, S, rotation);

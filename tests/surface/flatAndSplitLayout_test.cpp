@@ -163,3 +163,24 @@ TEST(SplitLayout, TwoStacksSlotsAndRotations) {
   EXPECT_EQ(zero.r1, 1);
   EXPECT_EQ(zero.r2, 1);
 }
+
+// One band for two only where the knot stays: a disk whose bands return to one disk on both
+// sides of another band there would become a loop through that band (5_2's top disk in
+// "AAABaB"); bands between the split lay-out's stacks keep their path under the disks.
+TEST(LayoutPostProcess, MultiTwistKeepsDisksWhoseMergeWouldChangeTheKnot) {
+  TSeiffert m = ParsedModel("AAABaB");
+  LayoutStacked(m, {});
+  EXPECT_FALSE(MergeTwoBandDisks(m));
+  EXPECT_EQ(m.nDisks, 3);
+
+  TSeiffert adjacent = ParsedModel("AAABB");  // nothing between the two B ends on disk 2
+  LayoutStacked(adjacent, {});
+  EXPECT_TRUE(MergeTwoBandDisks(adjacent));
+
+  TSettings s;
+  s.splitAt = 2;
+  TSplitRotation rotation;
+  TSeiffert split = ParsedModel("AB");  // disk 1 alone on the left, its one band bridging
+  LayoutSplit(split, s, rotation);
+  EXPECT_FALSE(MergeTwoBandDisks(split));
+}
