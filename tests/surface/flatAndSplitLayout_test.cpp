@@ -132,9 +132,13 @@ TEST(SplitLayout, TwoStacksSlotsAndRotations) {
   TSplitRotation fixed{false, 1, 1};
   const TSeiffert m = Split("AbAb", 2, fixed);
   ASSERT_EQ(m.nDisks, 3);
-  EXPECT_EQ(m.disks[1].centre, Vec3(-0.625, 0, 0));
-  EXPECT_EQ(m.disks[2].centre, Vec3(0.625, 0, 0));
-  EXPECT_EQ(m.disks[3].centre, Vec3(0.625, 0, 0.45));
+  // The stacks stand apart by the disks and their distance, and by the bulge of their bands
+  // (pitch 0.45 times 1 + "Tube curve" 0.6), so that those never meet in the gap.
+  const float half = 0.625f + 0.45f * 1.6f;
+  EXPECT_NEAR(m.disks[1].centre.x, -half, 1e-6);
+  EXPECT_NEAR(m.disks[2].centre.x, half, 1e-6);
+  EXPECT_NEAR(m.disks[3].centre.x, half, 1e-6);
+  EXPECT_EQ(m.disks[3].centre.z, 0.45f);
   EXPECT_EQ(m.disks[1].nSlots, 8);  // two left crossings, counted in steps of 2
   EXPECT_EQ(m.disks[2].nSlots, 8);
   EXPECT_EQ(fixed.r1, 1);
