@@ -3,7 +3,6 @@
 // section by the band's half twists. The tube's two halves carry the surface's two sides.
 
 #include <cmath>
-#include <cstdlib>
 #include <numbers>
 
 #include "buildMesh.h"
@@ -12,6 +11,8 @@
 namespace {
 
 constexpr double kPi = std::numbers::pi;
+// How far below its ends a band between the split lay-out's stacks sags, per unit of their distance.
+constexpr double kHangDepth = 0.5;
 
 struct TFrame {
   Vec3 o, x, y, z;
@@ -122,7 +123,15 @@ void MeshTube(TSeiffert& model, int32_t ti, const TSettings& s) {
 
   const double dist = (EA.o - EB.o).Length();
   const double k = (2.0 / 3 - EA.z.Dot(EB.z) / 3) * s.tubeCurve;
-  const Vec3 P[4] = {EA.o, EA.o + EA.z * (k * dist), EB.o - EB.z * (k * dist), EB.o};
+  Vec3 P[4] = {EA.o, EA.o + EA.z * (k * dist), EB.o - EB.z * (k * dist), EB.o};
+  // The bands between the split lay-out's two stacks are the stacked lay-out's bands between
+  // those two disks, swung round with the lower stack: each hangs below the disks as a U, so
+  // that they pass neither through each other nor through a disk (drawn straight across, they
+  // changed the knot of 33 table rows).
+  if (T.hangs) {
+    P[1].z -= kHangDepth * dist;
+    P[2].z -= kHangDepth * dist;
+  }
 
   std::vector<Vec3> RA(c), RB(c), S(c);
   for (int32_t i = 0; i < c; ++i) {

@@ -26,12 +26,31 @@ void ReduceTwists(TSeiffert& model) {
   }
 }
 
+namespace {
+
+// Whether the two bands of a two-ended disk can become one band without changing the boundary.
+// Bands that lead on to two other disks pass the disk on their way: one band does the same. Bands
+// that both return to one disk make a loop on it, which the mesh lays beside that disk's rim; it
+// keeps the knot only when no other band leaves the rim between the loop's two ends (5_2's
+// "AAABaB" in the stacked lay-out has one, and the loop would pass through it).
+bool Mergeable(const TSeiffert& model, int32_t disk) {
+  const TDisk& d = model.Disk(disk);
+  if (d.nEnds != 2 || d.ends[0].tube == d.ends[1].tube) return false;
+  // A band between the split lay-out's stacks keeps its own path under the disks.
+  if (model.Tube(d.ends[0].tube).hangs || model.Tube(d.ends[1].tube).hangs) return false;
+  const TEndRef f0 = OtherEnd(model, {disk, 0}), f1 = OtherEnd(model, {disk, 1});
+  if (f0.disk != f1.disk) return true;
+  const int32_t n = model.Disk(f0.disk).nEnds;
+  const int32_t gap = std::abs(f0.end - f1.end);
+  return gap == 1 || gap == n - 1;
+}
+
+}  // namespace
+
 bool MergeTwoBandDisks(TSeiffert& model) {
   int32_t a = 0;
-  for (int32_t i = model.nDisks; i >= 1 && a == 0; --i) {
-    const TDisk& d = model.Disk(i);
-    if (d.nEnds == 2 && d.ends[0].tube != d.ends[1].tube) a = i;
-  }
+  for (int32_t i = model.nDisks; i >= 1 && a == 0; --i)
+    if (Mergeable(model, i)) a = i;
   if (a == 0) return false;
 
   const TEndRef e0{a, 0}, e1{a, 1};

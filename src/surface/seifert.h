@@ -54,6 +54,8 @@ struct TDisk {
 struct TTube {
   TEndRef endA, endB;
   int32_t twist = 0;
+  // A band of the split lay-out between its two stacks: it hangs below the disks it joins.
+  bool hangs = false;
   TPntGrid grid;
   bool sameSide = false;
   int32_t nAcross = 0;
@@ -129,8 +131,8 @@ struct TSplitRotation {
 void LayoutSplit(TSeiffert& model, const TSettings& settings, TSplitRotation& rotation);
 
 // Lay-out post-processing. ReduceTwists cancels pairs of opposite twists on disks that carry
-// only those two bands; MergeTwoBandDisks replaces the highest such disk by one band carrying
-// both twists (false when none is left); ReslotEnds moves an end that faces straight away from
+// only those two bands; MergeTwoBandDisks replaces the highest such disk whose two bands can be
+// one without changing the boundary by one band carrying both twists (false when none is left); ReslotEnds moves an end that faces straight away from
 // its partner two slots aside.
 void ReduceTwists(TSeiffert& model);
 bool MergeTwoBandDisks(TSeiffert& model);

@@ -81,7 +81,10 @@ void LayoutSplit(TSeiffert& model, const TSettings& settings, TSplitRotation& ro
   const int32_t slotsL = CheckedMul(2, nL), slotsR = CheckedMul(2, nR);
 
   const double pitch = settings.diskHeight + settings.diskDistance;
-  const double half = (settings.diskDiameter + settings.diskDistance) / 2;
+  // The stacks stand far enough apart that the bands of one, which bulge out from the rims by
+  // about tubeCurve times the pitch, never meet those of the other in the gap.
+  const double half = (settings.diskDiameter + settings.diskDistance) / 2 +
+                      pitch * (1 + settings.tubeCurve);
   const auto left = [S](int32_t i) { return i < S; };
   for (int32_t i = 1; i <= nDisks; ++i) {
     // Disks S - 1 and S both stand at z = 0; the left stack rises with falling strand number.
@@ -104,6 +107,7 @@ void LayoutSplit(TSeiffert& model, const TSettings& settings, TSplitRotation& ro
     t.endA = AddEnd(model, j, k, slot(j), 0);
     t.endB = AddEnd(model, j + 1, k, slot(j + 1), 1);
     t.twist = CheckedMul(g > 0 ? 1 : -1, At(model.power, k, "crossing list"));
+    t.hangs = j == S - 1;
   }
 
   if (rotation.autoTwist && S >= 2 && S <= nDisks) SearchRotations(model, S, rotation);

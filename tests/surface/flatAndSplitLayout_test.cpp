@@ -132,9 +132,13 @@ TEST(SplitLayout, TwoStacksSlotsAndRotations) {
   TSplitRotation fixed{false, 1, 1};
   const TSeiffert m = Split("AbAb", 2, fixed);
   ASSERT_EQ(m.nDisks, 3);
-  EXPECT_EQ(m.disks[1].centre, Vec3(-0.625, 0, 0));
-  EXPECT_EQ(m.disks[2].centre, Vec3(0.625, 0, 0));
-  EXPECT_EQ(m.disks[3].centre, Vec3(0.625, 0, 0.45));
+  // The stacks stand apart by the disks and their distance, and by the bulge of their bands
+  // (pitch 0.45 times 1 + "Tube curve" 0.6), so that those never meet in the gap.
+  const float half = 0.625f + 0.45f * 1.6f;
+  EXPECT_NEAR(m.disks[1].centre.x, -half, 1e-6);
+  EXPECT_NEAR(m.disks[2].centre.x, half, 1e-6);
+  EXPECT_NEAR(m.disks[3].centre.x, half, 1e-6);
+  EXPECT_EQ(m.disks[3].centre.z, 0.45f);
   EXPECT_EQ(m.disks[1].nSlots, 8);  // two left crossings, counted in steps of 2
   EXPECT_EQ(m.disks[2].nSlots, 8);
   EXPECT_EQ(fixed.r1, 1);
@@ -162,4 +166,25 @@ TEST(SplitLayout, TwoStacksSlotsAndRotations) {
   EXPECT_FLOAT_EQ(z.disks[1].centre.z, 0.45f);
   EXPECT_EQ(zero.r1, 1);
   EXPECT_EQ(zero.r2, 1);
+}
+
+// One band for two only where the knot stays: a disk whose bands return to one disk on both
+// sides of another band there would become a loop through that band (5_2's top disk in
+// "AAABaB"); bands between the split lay-out's stacks keep their path under the disks.
+TEST(LayoutPostProcess, MultiTwistKeepsDisksWhoseMergeWouldChangeTheKnot) {
+  TSeiffert m = ParsedModel("AAABaB");
+  LayoutStacked(m, {});
+  EXPECT_FALSE(MergeTwoBandDisks(m));
+  EXPECT_EQ(m.nDisks, 3);
+
+  TSeiffert adjacent = ParsedModel("AAABB");  // nothing between the two B ends on disk 2
+  LayoutStacked(adjacent, {});
+  EXPECT_TRUE(MergeTwoBandDisks(adjacent));
+
+  TSettings s;
+  s.splitAt = 2;
+  TSplitRotation rotation;
+  TSeiffert split = ParsedModel("AB");  // disk 1 alone on the left, its one band bridging
+  LayoutSplit(split, s, rotation);
+  EXPECT_FALSE(MergeTwoBandDisks(split));
 }
