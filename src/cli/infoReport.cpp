@@ -126,6 +126,7 @@ Json InfoJson(const TAppState& app) {
     j["boundary"] = {{"name", id.name},
                      {"row", id.row},
                      {"mirror", id.mirror},
+                     {"alternatives", id.alternatives},
                      {"components", id.components},
                      {"alexander", id.alexander},
                      {"jones", id.jones},

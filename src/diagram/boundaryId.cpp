@@ -133,12 +133,16 @@ TBoundaryId IdentifyDiagram(TLinkDiagram diagram, const TKnotTable& table) {
     const bool same = rowJones == id.jonesPoly, mirror = rowJones == mirrored;
     if (!same && !mirror) continue;
     if (BraidAlexander(row.braid) != id.alexanderPoly) continue;
+    const std::string name = row.name + (!same ? " (mirror image)" : "");
+    if (!id.row.empty()) {
+      id.alternatives.push_back(name);
+      continue;
+    }
     id.row = row.name;
     id.mirror = !same;
-    id.name = row.name + (id.mirror ? " (mirror image)" : "");
-    return id;
+    id.name = name;
   }
-  id.name = "not in the table";
+  if (id.row.empty()) id.name = "not in the table";
   return id;
 }
 

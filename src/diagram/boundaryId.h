@@ -14,6 +14,8 @@ struct TBoundaryId {
   std::string name;         // "5_2", "5_2 (mirror image)", "unknot" or "not in the table"
   std::string row;          // the table row's name, "" when none
   bool mirror = false;      // the mirror image of the row's DT diagram
+  // Further rows with the same polynomials (5_1 and 10_132 share both), named likewise.
+  std::vector<std::string> alternatives;
   int32_t components = 0;
   int32_t crossings = 0;    // of the simplified diagram
   TLaurent jonesPoly;       // in t^(1/2)

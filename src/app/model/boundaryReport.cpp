@@ -48,5 +48,7 @@ std::string BoundaryLine(const TBoundaryReport& report) {
   }
   if (id.row.empty() && id.name != "unknot")
     return "boundary: " + id.name + " (Jones " + id.jones + ", Alexander " + id.alexander + ")";
-  return "boundary: " + id.name;
+  std::string s = "boundary: " + id.name;
+  for (const std::string& other : id.alternatives) s += " or " + other;
+  return s;
 }
