@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/printableText.h"
+#include "app/model/boundaryReport.h"
 #include "knots/torusKnot.h"
 #include "mesh/meshSummary.h"
 
@@ -118,6 +119,25 @@ Json InfoJson(const TAppState& app) {
     links.push_back({{"nVerts", m.links[static_cast<size_t>(i)].nVerts}});
   j["links"] = std::move(links);
   j["modelCentre"] = Point(app.ModelCentre);
+
+  const TBoundaryReport b = IdentifySurfaceBoundary(m, app.KnotTable);
+  if (b.ok) {
+    const TBoundaryId& id = b.id;
+    j["boundary"] = {{"name", id.name},
+                     {"row", id.row},
+                     {"mirror", id.mirror},
+                     {"alternatives", id.alternatives},
+                     {"components", id.components},
+                     {"alexander", id.alexander},
+                     {"jones", id.jones},
+                     {"determinant", id.determinant},
+                     {"crossings", id.crossings},
+                     {"componentNames", id.componentNames},
+                     {"linkingNumbers", id.linkingNumbers},
+                     {"pd", id.pd}};
+  } else {
+    j["boundary"] = {{"error", b.error}};
+  }
   return j;
 }
 
@@ -143,6 +163,7 @@ void WriteInfoText(const TAppState& app, std::ostream& out) {
   for (int32_t i = 0; i < LinkCount(m); ++i)
     out << (i == 0 ? " (" : ", ") << m.links[static_cast<size_t>(i)].nVerts;
   out << (LinkCount(m) > 0 ? " vertices)\n" : "\n");
+  out << BoundaryLine(IdentifySurfaceBoundary(m, app.KnotTable)) << "\n";
   out << "model centre: " << app.ModelCentre.x << " " << app.ModelCentre.y << " "
       << app.ModelCentre.z << "\n";
 }

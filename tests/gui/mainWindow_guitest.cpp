@@ -105,6 +105,9 @@ class TestMainWindow : public QObject, protected TDesktopUnderTest {
     };
     QVERIFY2(invariants().contains(QStringLiteral("t^-1 - 1 + t")), qPrintable(invariants()));
     QVERIFY(invariants().contains(QStringLiteral("signature 2")));  // the left-handed trefoil
+    QVERIFY2(invariants().endsWith(QStringLiteral("\nboundary: 3_1 (mirror image)")), qPrintable(invariants()));
+    QVERIFY2(Main().CountsText().endsWith(QStringLiteral("; boundary: 3_1 (mirror image)")),
+             qPrintable(Main().CountsText()));
 
     Click("but_figure8");
     QCOMPARE(App().Seifert.text, std::string("AbAb"));

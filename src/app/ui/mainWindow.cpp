@@ -36,6 +36,7 @@
 #include "advancedOptions.h"
 #include "braidDiagramView.h"
 #include "buildRunner.h"
+#include "app/model/boundaryReport.h"
 #include "app/model/exportControls.h"
 #include "app/model/meshExport.h"
 #include "app/model/readSceneInputs.h"
@@ -665,7 +666,30 @@ void TForm1::ShowStatus(const QString& text) {
   statusTimer.start();
 }
 
-void TForm1::UpdateCounts() { counts->setText(QString::fromStdString(SurfaceSummary(app))); }
+void TForm1::UpdateCounts() {
+  counts->setText(QString::fromStdString(SurfaceSummary(app) + "; " + BoundaryText()));
+  ShowBoundaryInBox();
+}
+
+const std::string& TForm1::BoundaryText() {
+  const std::array<int64_t, 6> key{app.recomputeCount, app.refineSteps, app.smoothingRunning,
+                                   app.smoothed, app.Seifert.mesh.nVerts, app.torusShown};
+  if (key != boundaryKey) {
+    boundaryKey = key;
+    boundaryText = BoundaryLine(IdentifySurfaceBoundary(app.Seifert, app.KnotTable));
+  }
+  return boundaryText;
+}
+
+// The box's last line names the boundary; the lines above it are the braid's invariants.
+void TForm1::ShowBoundaryInBox() {
+  auto* box = findChild<QLabel*>(QStringLiteral("lb_invariants"));
+  if (!box) return;
+  QStringList lines = box->text().split(QLatin1Char('\n'));
+  if (!lines.isEmpty() && lines.back().startsWith(QStringLiteral("boundary: "))) lines.removeLast();
+  lines.append(QString::fromStdString(BoundaryText()));
+  box->setText(lines.join(QLatin1Char('\n')));
+}
 
 QString TForm1::CountsText() const { return counts->text(); }
 
@@ -867,6 +891,7 @@ void TForm1::ShowInvariants() {
   if (!box || !loops) return;
   if (controls.Checked("cb_torus")) {
     box->setText(QStringLiteral("Shown for braid words; the torus is drawn instead."));
+    ShowBoundaryInBox();
     loops->clear();
     invariants.reset();
     invariantsBraid.clear();
@@ -912,6 +937,7 @@ void TForm1::ShowInvariants() {
     }
     loops->setText(html);
   }
+  ShowBoundaryInBox();
   UpdateLoopPaths();
 }
 

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <string_view>
@@ -138,4 +139,10 @@ class TForm1 : public QWidget {
   int rideRequests = 0;
   std::string invariantsBraid;  // the word the "Invariants" box shows
   std::unique_ptr<TInvariants> invariants;  // its values; null when it has none
+  // "boundary: 5_2" for the mesh on view, named again only when the mesh is another one (a
+  // recompute, a refinement, the end of a smoothing run), not on every smoothing frame.
+  const std::string& BoundaryText();
+  void ShowBoundaryInBox();
+  std::string boundaryText;
+  std::array<int64_t, 6> boundaryKey{-1, -1, -1, -1, -1, -1};
 };

@@ -1,0 +1,54 @@
+#include "app/model/boundaryReport.h"
+
+#include <algorithm>
+#include <exception>
+
+std::vector<std::vector<Vec3>> LinkPolylines(const TSeiffert& model) {
+  std::vector<std::vector<Vec3>> lines;
+  const size_t nLinks = static_cast<size_t>(std::clamp<int64_t>(model.nLinks, 0, static_cast<int64_t>(model.links.size())));
+  const size_t nVerts = std::min(model.mesh.verts.size(), static_cast<size_t>(std::max(model.mesh.nVerts, 0)));
+  for (size_t l = 0; l < nLinks; ++l) {
+    const TLinkLine& link = model.links[l];
+    const size_t count = std::min(link.verts.size(), static_cast<size_t>(std::max(link.nVerts, 0)));
+    std::vector<Vec3> line;
+    for (size_t i = 0; i < count; ++i) {
+      const int32_t v = link.verts[i];
+      if (v >= 0 && static_cast<size_t>(v) < nVerts) line.push_back(model.mesh.verts[static_cast<size_t>(v)].pos);
+    }
+    if (!line.empty()) lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+TBoundaryReport IdentifySurfaceBoundary(const TSeiffert& model, const TKnotTable& table) {
+  TBoundaryReport r;
+  try {
+    const std::vector<std::vector<Vec3>> lines = LinkPolylines(model);
+    if (lines.empty()) {
+      r.error = "no link lines";
+      return r;
+    }
+    r.id = IdentifyBoundary(lines, table);
+    r.ok = true;
+  } catch (const std::exception& e) {
+    r.error = e.what();
+  }
+  return r;
+}
+
+std::string BoundaryLine(const TBoundaryReport& report) {
+  if (!report.ok) return "boundary: unknown (" + report.error + ")";
+  const TBoundaryId& id = report.id;
+  if (id.components > 1) {
+    std::string s = "boundary: link of " + std::to_string(id.components) + " components (";
+    for (size_t i = 0; i < id.componentNames.size(); ++i) s += (i ? ", " : "") + id.componentNames[i];
+    s += "; linking numbers";
+    for (int32_t n : id.linkingNumbers) s += " " + std::to_string(n);
+    return s + ")";
+  }
+  if (id.row.empty() && id.name != "unknot")
+    return "boundary: " + id.name + " (Jones " + id.jones + ", Alexander " + id.alexander + ")";
+  std::string s = "boundary: " + id.name;
+  for (const std::string& other : id.alternatives) s += " or " + other;
+  return s;
+}

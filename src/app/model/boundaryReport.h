@@ -1,0 +1,23 @@
+#pragma once
+// The knot the surface on view bounds: its link lines as polylines, named against the table.
+
+#include <string>
+#include <vector>
+
+#include "diagram/boundaryId.h"
+#include "surface/seifert.h"
+
+// The link lines as closed polylines of mesh positions; indices outside the mesh are left out.
+std::vector<std::vector<Vec3>> LinkPolylines(const TSeiffert& model);
+
+struct TBoundaryReport {
+  bool ok = false;
+  std::string error;  // why there is no answer, when !ok
+  TBoundaryId id;
+};
+
+// Never throws for a model the pipeline built: errors of the identification become `error`.
+TBoundaryReport IdentifySurfaceBoundary(const TSeiffert& model, const TKnotTable& table);
+
+// "boundary: 5_2", "boundary: not in the table (Jones ...)", "boundary: unknown (reason)".
+std::string BoundaryLine(const TBoundaryReport& report);

@@ -1,0 +1,151 @@
+#include "diagram/boundaryId.h"
+
+#include <map>
+#include <mutex>
+
+#include "surface/dtCode.h"
+
+namespace {
+
+// The diagram the code draws, as a Gauss code: the strand through arms 0 and 2 is called over.
+// That choice is free here, for the Kauffman bracket sees only the signs and which ends each
+// smoothing joins.
+TLinkDiagram DTDiagram(const std::string& code) {
+  const std::vector<TCrossing> crossings = DTCrossings(code);
+  TLinkDiagram d;
+  const size_t n = crossings.size();
+  for (const TCrossing& c : crossings) d.signs.push_back(c.sign >= 0 ? 1 : -1);
+  auto arm = [&](int32_t p) -> const TArm& {
+    return crossings.at(static_cast<size_t>(p / 4)).arms.at(static_cast<size_t>(p % 4));
+  };
+  std::vector<bool> walked(4 * n, false);
+  for (size_t start = 0; start < 4 * n; ++start) {
+    if (walked[start] || !arm(static_cast<int32_t>(start)).out) continue;
+    std::vector<TPassage> comp;
+    int32_t out = static_cast<int32_t>(start);
+    while (!walked[static_cast<size_t>(out)]) {
+      walked[static_cast<size_t>(out)] = true;
+      const int32_t in = arm(out).link;
+      if (in < 0 || in >= static_cast<int32_t>(4 * n)) throw std::logic_error("DTDiagram: unlinked arm");
+      const int32_t c = in / 4, i = in % 4;
+      comp.push_back({c, i % 2 == 0});
+      out = 4 * c + (i + 2) % 4;
+    }
+    d.components.push_back(std::move(comp));
+  }
+  return d;
+}
+
+struct TRowInvariants {
+  TLaurent jones;      // of the DT code's diagram
+  TLaurent alexander;  // of the braid closure (no chirality)
+};
+
+std::mutex cacheMutex;
+std::map<std::string, TLaurent> dtJonesCache;
+std::map<std::string, TLaurent> braidAlexanderCache;
+
+TLaurent BraidAlexander(const std::string& word) {
+  {
+    std::lock_guard<std::mutex> lock(cacheMutex);
+    auto it = braidAlexanderCache.find(word);
+    if (it != braidAlexanderCache.end()) return it->second;
+  }
+  TLinkDiagram d = BraidClosureDiagram(word);
+  SimplifyDiagram(d);
+  TLaurent a = AlexanderPolynomial(d);
+  std::lock_guard<std::mutex> lock(cacheMutex);
+  braidAlexanderCache[word] = a;
+  return a;
+}
+
+// The knot of one component alone, by name.
+std::string ComponentName(const TLinkDiagram& d, size_t i, const TKnotTable& table) {
+  TLinkDiagram one;
+  std::vector<bool> keep(d.signs.size(), false);
+  std::vector<int32_t> count(d.signs.size(), 0);
+  for (const TPassage& p : d.components[i]) ++count[static_cast<size_t>(p.crossing)];
+  std::vector<int32_t> renumber(d.signs.size(), -1);
+  for (size_t k = 0; k < d.signs.size(); ++k)
+    if (count[k] == 2) {
+      renumber[k] = static_cast<int32_t>(one.signs.size());
+      one.signs.push_back(d.signs[k]);
+    }
+  std::vector<TPassage> comp;
+  for (const TPassage& p : d.components[i])
+    if (renumber[static_cast<size_t>(p.crossing)] >= 0)
+      comp.push_back({renumber[static_cast<size_t>(p.crossing)], p.over});
+  if (comp.empty())
+    one.freeCircles = 1;
+  else
+    one.components.push_back(std::move(comp));
+  return IdentifyDiagram(one, table).name;
+}
+
+}  // namespace
+
+TLaurent DTCodeJones(const std::string& dtCode) {
+  {
+    std::lock_guard<std::mutex> lock(cacheMutex);
+    auto it = dtJonesCache.find(dtCode);
+    if (it != dtJonesCache.end()) return it->second;
+  }
+  TLaurent j = JonesPolynomial(DTDiagram(dtCode));
+  std::lock_guard<std::mutex> lock(cacheMutex);
+  dtJonesCache[dtCode] = j;
+  return j;
+}
+
+TBoundaryId IdentifyDiagram(TLinkDiagram diagram, const TKnotTable& table) {
+  SimplifyDiagram(diagram);
+  TBoundaryId id;
+  id.components = diagram.Components();
+  id.crossings = diagram.Crossings();
+  id.pd = PDText(PDCode(diagram));
+  id.jonesPoly = JonesPolynomial(diagram);
+  id.jones = PolynomialText(id.jonesPoly, true);
+  if (id.components != 1) {
+    for (size_t i = 0; i < diagram.components.size(); ++i)
+      id.componentNames.push_back(ComponentName(diagram, i, table));
+    for (int32_t i = 0; i < diagram.freeCircles; ++i) id.componentNames.push_back("unknot");
+    for (size_t i = 0; i < static_cast<size_t>(id.components); ++i)
+      for (size_t j = i + 1; j < static_cast<size_t>(id.components); ++j)
+        id.linkingNumbers.push_back(LinkingNumber(diagram, i, j));
+    id.name = "not in the table";
+    return id;
+  }
+  id.alexanderPoly = AlexanderPolynomial(diagram);
+  id.alexander = PolynomialText(id.alexanderPoly, false);
+  id.determinant = KnotDeterminant(id.alexanderPoly).get_str();
+  if (id.jonesPoly == TLaurent{0, {mpz_class(1)}} && id.alexanderPoly == TLaurent{0, {mpz_class(1)}}) {
+    id.name = "unknot";
+    return id;
+  }
+  const TLaurent mirrored = MirrorJones(id.jonesPoly);
+  for (int32_t r = 1; r <= table.count; ++r) {
+    const TKnotEntry& row = table.Row(r);
+    TLaurent rowJones;
+    try {
+      rowJones = DTCodeJones(row.dtCode);
+    } catch (const std::exception&) {
+      continue;  // a row whose code draws nothing cannot be matched
+    }
+    const bool same = rowJones == id.jonesPoly, mirror = rowJones == mirrored;
+    if (!same && !mirror) continue;
+    if (BraidAlexander(row.braid) != id.alexanderPoly) continue;
+    const std::string name = row.name + (!same ? " (mirror image)" : "");
+    if (!id.row.empty()) {
+      id.alternatives.push_back(name);
+      continue;
+    }
+    id.row = row.name;
+    id.mirror = !same;
+    id.name = name;
+  }
+  if (id.row.empty()) id.name = "not in the table";
+  return id;
+}
+
+TBoundaryId IdentifyBoundary(const std::vector<std::vector<Vec3>>& lines, const TKnotTable& table) {
+  return IdentifyDiagram(ProjectLines(lines), table);
+}

@@ -1,0 +1,38 @@
+#pragma once
+// Which knot closed link lines are: their simplified diagram's polynomials matched against the
+// knot table. The chirality is relative to the row's DT code as KnotInfo reads it.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/vec3.h"
+#include "diagram/diagramPolynomials.h"
+#include "knots/knotTable.h"
+
+struct TBoundaryId {
+  std::string name;         // "5_2", "5_2 (mirror image)", "unknot" or "not in the table"
+  std::string row;          // the table row's name, "" when none
+  bool mirror = false;      // the mirror image of the row's DT diagram
+  // Further rows with the same polynomials (5_1 and 10_132 share both), named likewise.
+  std::vector<std::string> alternatives;
+  int32_t components = 0;
+  int32_t crossings = 0;    // of the simplified diagram
+  TLaurent jonesPoly;       // in t^(1/2)
+  TLaurent alexanderPoly;   // knots only
+  std::string jones, alexander;  // as text; alexander "" for links
+  std::string determinant;       // knots only, "" for links
+  std::vector<std::string> componentNames;  // links: the knot of each component
+  std::vector<int32_t> linkingNumbers;      // links: lk(i, j) for i < j in order
+  std::string pd;                           // the simplified diagram's PD code
+};
+
+// Same errors as ProjectLines; std::length_error when the polynomials are out of reach.
+TBoundaryId IdentifyBoundary(const std::vector<std::vector<Vec3>>& lines, const TKnotTable& table);
+
+// The knot of a diagram (simplified here), named against the table.
+TBoundaryId IdentifyDiagram(TLinkDiagram diagram, const TKnotTable& table);
+
+// The Jones polynomial of the diagram a DT code draws as KnotInfo reads it, computed once per
+// code and kept. Throws what DTCrossings throws.
+TLaurent DTCodeJones(const std::string& dtCode);

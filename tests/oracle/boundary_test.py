@@ -1,0 +1,103 @@
+"""The identification of a surface's link lines, checked by Regina: for a sample of table rows
+(all rows with --all), the PD code our diagram module builds from the stacked surface's link
+lines has, in Regina, the Jones and Alexander polynomials we print, and the chirality we name
+agrees with Regina's reading of the row's DT code.
+
+Usage: boundary_test.py VELTRANE_CLI [--all]
+"""
+
+import json
+import os
+import re
+import subprocess
+import sys
+
+sys.path.insert(0, os.path.dirname(__file__))
+import knotOracle as oracle  # noqa: E402
+from chirality_test import conway_alexander  # noqa: E402
+
+import regina  # noqa: E402
+
+
+def parse_polynomial(text, halves):
+    """Our text "t^-1 + t^(3/2) - 2t" as a map from twice the exponent (halves) or the exponent
+    to the coefficient."""
+    poly = {}
+    for sign, body in re.findall(r'(^-?|[+-] )([^ ]+)', text.replace(' - ', ' -- ').replace(' -- ', ' - ')):
+        negative = sign.strip() == '-'
+        m = re.fullmatch(r'(\d*)(t(?:\^\((-?\d+)/2\)|\^(-?\d+))?)?', body)
+        if not m:
+            raise ValueError(f'cannot read term {body!r} of {text!r}')
+        coefficient = int(m.group(1)) if m.group(1) else 1
+        if not m.group(2):
+            e = 0
+        elif m.group(3):
+            e = int(m.group(3))
+        else:
+            e = (int(m.group(4)) if m.group(4) else 1) * (2 if halves else 1)
+        poly[e] = poly.get(e, 0) + (-coefficient if negative else coefficient)
+    return {e: c for e, c in poly.items() if c}
+
+
+def regina_jones(link):
+    j = link.jones()
+    return {e: j[e].longValue() for e in range(j.minExp(), j.maxExp() + 1) if j[e].longValue()}
+
+
+def pd_list(text):
+    return [[int(x) for x in m.split(',')] for m in re.findall(r'X\[([^\]]*)\]', text)]
+
+
+def centred(poly):
+    """Alexander polynomial as twice the exponent, symmetric about 0, Delta(1) = 1."""
+    low, high = min(poly), max(poly)
+    shift = low + high
+    out = {2 * e - shift: c for e, c in poly.items()}
+    if sum(out.values()) < 0:
+        out = {e: -c for e, c in out.items()}
+    return out
+
+
+def main():
+    cli = sys.argv[1]
+    every = 1 if '--all' in sys.argv else 9
+    rows = json.loads(subprocess.run([cli, 'table', '--json'], check=True, capture_output=True,
+                                     text=True).stdout)
+    failures = []
+    checked = 0
+    for row in rows[::every] + [r for r in rows if r['name'] in ('3_1', '5_2', '8_19', '10_124')]:
+        name = row['name']
+        info = json.loads(subprocess.run([cli, 'info', '--knot', name, '--json'], check=True,
+                                         capture_output=True, text=True).stdout)
+        b = info['boundary']
+        if 'error' in b:
+            failures.append(f'{name}: no answer ({b["error"]})')
+            continue
+        pd = pd_list(b['pd'])
+        link = regina.Link.fromPD(pd) if pd else regina.Link(1)
+        ours = parse_polynomial(b['jones'], True)
+        if ours != regina_jones(link):
+            failures.append(f'{name}: our Jones {b["jones"]} is not Regina\'s {link.jones()} of {b["pd"]}')
+        alexander = centred(parse_polynomial(b['alexander'], False))
+        if alexander != conway_alexander(link):
+            failures.append(f'{name}: our Alexander {b["alexander"]} is not Regina\'s')
+        # The name, and the chirality against the DT code as Regina reads it.
+        rel = oracle.relation(link, oracle.dt_link(row['dtCode']))
+        if b['row'] != name and not any(a.split()[0] == name for a in b['alternatives']):
+            failures.append(f'{name}: named {b["name"]}')
+        elif rel is None:
+            failures.append(f'{name}: Regina says the boundary is not {name}')
+        elif b['row'] == name and rel != 'same' and not b['mirror']:
+            failures.append(f'{name}: named {b["name"]}, Regina says the mirror image')
+        elif b['row'] == name and rel == 'same' and b['mirror'] and \
+                oracle.jones(link) != oracle.mirror_jones(link):
+            failures.append(f'{name}: named {b["name"]}, Regina says the same knot')
+        checked += 1
+    for f in failures:
+        print(f)
+    print(f'{checked} rows checked, {len(failures)} failures')
+    return 1 if failures else 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())
