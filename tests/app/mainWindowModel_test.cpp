@@ -593,4 +593,12 @@ TEST_F(MainWindowTest, LongBuildsRunOffThisThreadAndACancelKeepsTheMeshOnView) {
   EXPECT_GT(w.app.Seifert.mesh.nVerts, 100 * verts / 8);
   EXPECT_EQ(Topology(w.app.Seifert.mesh).openEdges, 0);
   EXPECT_GT(reached, 0.5);  // the estimate of the work is not far off
+
+  // "Refine" of that mesh goes the same way, and its Cancel keeps the mesh unrefined.
+  cancel = true;
+  const int32_t built = w.app.Seifert.mesh.nVerts;
+  w.controls.Click("Button6");
+  EXPECT_EQ(runs, 3);
+  EXPECT_EQ(w.app.Seifert.mesh.nVerts, built);
+  EXPECT_EQ(w.app.refineSteps, 0);
 }

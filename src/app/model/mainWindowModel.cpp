@@ -26,41 +26,8 @@ const char* const kMeshNotBuilt = "The mesh was not built; the view shows the la
 // large builds: the last levels dominate).
 constexpr int64_t kBuildStepsPerVertex = 3;
 
-// Thrown by the size hook when the user declines a build; nothing has been allocated yet.
-struct TBuildDeclined {};
-
 const char* const kTorusAsBuilt =
     "The torus is shown as built: \"Smooth\" and \"Refine\" work on braid surfaces";
-
-// While alive, its hook shows the busy state for a mesh build that will take a while and asks
-// before a build that would take much of the machine's memory; the busy state is taken back
-// when the build ends, however it ends.
-class TBusyWhileLarge {
- public:
-  explicit TBusyWhileLarge(const TMainWindowModel& owner) : owner(owner) {}
-  ~TBusyWhileLarge() {
-    if (shown && owner.showBusy) owner.showBusy(false);
-  }
-  TBusyWhileLarge(const TBusyWhileLarge&) = delete;
-  TBusyWhileLarge& operator=(const TBusyWhileLarge&) = delete;
-
-  TMeshSizeHook Hook() {
-    return [this](int64_t vertices) {
-      if (const std::string question =
-              BuildQuestion(vertices, owner.memoryBytes, owner.ShownVertices());
-          !question.empty() && owner.askYesNo && !owner.askYesNo(question))
-        throw TBuildDeclined();
-      if (ExpectedBuildSeconds(vertices) > kLongWorkSeconds && !shown && owner.showBusy) {
-        owner.showBusy(true);
-        shown = true;
-      }
-    };
-  }
-
- private:
-  const TMainWindowModel& owner;
-  bool shown = false;
-};
 
 }  // namespace
 
@@ -176,9 +143,14 @@ void TMainWindowModel::Recompute() {
 }
 
 bool TMainWindowModel::BuildRunMesh(TPipelineRun& run) {
-  const int64_t size = PipelineMeshSize(run);
+  return RunMeshBuild(PipelineMeshSize(run), [&] { PipelineMesh(run); });
+}
+
+bool TMainWindowModel::RunMeshBuild(int64_t size, const std::function<void()>& build) {
+  // A build over the limit is refused by the build itself, before it allocates.
   if (const std::string question = BuildQuestion(size, memoryBytes, ShownVertices());
-      !question.empty() && askYesNo && !askYesNo(question))
+      !question.empty() && size <= MeshCapacityLimit(PhysicalMemoryBytes()) && askYesNo &&
+      !askYesNo(question))
     return false;
   // The busy state lasts until the new scene is drawn: a large mesh takes its time there too.
   const bool busy = ExpectedBuildSeconds(size) > kLongWorkSeconds && showBusy;
@@ -196,7 +168,7 @@ bool TMainWindowModel::BuildRunMesh(TPipelineRun& run) {
   const auto work = [&] {
     const TBuildScope scope(&progress);
     try {
-      PipelineMesh(run);
+      build();
     } catch (const TBuildCancelled&) {
     } catch (...) {
       failure = std::current_exception();
@@ -619,14 +591,20 @@ void TMainWindowModel::Button6Click() {
   }
   if (app.Seifert.mesh.nVerts >= 10001 && !AskYesCancel("Trying to refine a fine mesh. Sure?"))
     return;
-  TBusyWhileLarge busy(*this);
-  // The Refine road classifies the vertices itself before its seam-keeping pass.
-  try {
-    BuildMesh(app.Seifert, app.Settings, false, app.smoothed, app.racing, busy.Hook());
-  } catch (const TBuildDeclined&) {
+  // One more level needs a vertex per vertex, edge and face, and four faces per face.
+  const TMesh& shown = app.Seifert.mesh;
+  const int64_t size = std::max(int64_t{shown.nVerts} + shown.nEdges + shown.nFaces,
+                                int64_t{4} * shown.nFaces);
+  // Refined beside the surface on view, from copies: the window draws meanwhile. The Refine
+  // road classifies the vertices itself before its seam-keeping pass.
+  TSeiffert refined = app.Seifert;
+  const TSettings settings = app.Settings;
+  const bool smoothed = app.smoothed, racing = app.racing;
+  if (!RunMeshBuild(size, [&] { BuildMesh(refined, settings, false, smoothed, racing); })) {
     if (showNote) showNote(kMeshNotBuilt);
     return;
   }
+  app.Seifert = std::move(refined);
   app.meanEdge *= 0.5;
   ++app.refineCount;
   ++app.refineSteps;

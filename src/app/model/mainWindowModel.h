@@ -132,6 +132,10 @@ class TMainWindowModel {
   // The mesh step of a recompute, after the question before a very large build; a long one
   // through runLongBuild. False when the user declined or cancelled it.
   bool BuildRunMesh(TPipelineRun& run);
+  // A mesh build of `size` vertices: the question before a very large one, the busy state,
+  // and a long one through runLongBuild. False when the user declined or cancelled it; the
+  // build's errors are thrown here.
+  bool RunMeshBuild(int64_t size, const std::function<void()>& build);
   // Runs a handler that starts a new knot; when a recompute in it is refused, the flags it
   // cleared (smoothed, meanEdgeValid, the running smoothing, the table row) come back.
   void KeepKnotStateIfRefused(const std::function<void()>& body);
