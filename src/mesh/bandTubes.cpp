@@ -11,8 +11,10 @@
 namespace {
 
 constexpr double kPi = std::numbers::pi;
-// How far below its ends a band between the split lay-out's stacks sags, per unit of their distance.
+// A band between the split lay-out's stacks: how far below its ends it sags, per unit of their
+// distance, and the share of the usual reach out of the rim it keeps.
 constexpr double kHangDepth = 0.5;
+constexpr double kHangReach = 0.5;
 
 struct TFrame {
   Vec3 o, x, y, z;
@@ -127,8 +129,11 @@ void MeshTube(TSeiffert& model, int32_t ti, const TSettings& s) {
   // The bands between the split lay-out's two stacks are the stacked lay-out's bands between
   // those two disks, swung round with the lower stack: each hangs below the disks as a U, so
   // that they pass neither through each other nor through a disk (drawn straight across, they
-  // changed the knot of 33 table rows).
+  // changed the knot of 33 table rows). Their reach out of the rim is halved: at a high "Curve"
+  // the long ones would swing out past each other.
   if (T.hangs) {
+    P[1] = EA.o + EA.z * (kHangReach * k * dist);
+    P[2] = EB.o - EB.z * (kHangReach * k * dist);
     P[1].z -= kHangDepth * dist;
     P[2].z -= kHangDepth * dist;
   }

@@ -132,8 +132,8 @@ void LayoutSplit(TSeiffert& model, const TSettings& settings, TSplitRotation& ro
 
 // Lay-out post-processing. ReduceTwists cancels pairs of opposite twists on disks that carry
 // only those two bands; MergeTwoBandDisks replaces the highest such disk whose two bands can be
-// one without changing the boundary by one band carrying both twists (false when none is left); ReslotEnds moves an end that faces straight away from
-// its partner two slots aside.
+// one without changing the boundary by one band carrying both twists (false when none is left);
+// ReslotEnds moves an end that faces straight away from its partner two slots aside.
 void ReduceTwists(TSeiffert& model);
 bool MergeTwoBandDisks(TSeiffert& model);
 void ReslotEnds(TSeiffert& model, int32_t disk);

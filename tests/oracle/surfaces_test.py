@@ -2,7 +2,7 @@
 along a generic direction, is named by Regina's Jones polynomial (chirality included) and must be
 the closure of the word as the drawing reads it ("Flat DT": the row's DT code as KnotInfo reads
 it). Over table rows, in every lay-out, with and without "Reduce" and "Multi-twist bands", and at
-the split strands the word has.
+the split strands the word has (also at the highest "Curve").
 
 Usage: surfaces_test.py VELTRANE_CLI [STEP]   (every STEP-th table row; 1 for all)
 """
@@ -26,10 +26,18 @@ def configurations(row):
         for reduce in (0, 1):
             for multi in (0, 1):
                 yield layout + ['--set', f'cb_reduce={reduce}', '--set', f'cb_multitwist={multi}']
+    # At the highest "Curve" the bands between the split lay-out's stacks reach out the furthest.
+    for layout in layouts[4:]:
+        yield layout + ['--set', 'ud_tubecurve=10']
 
 
-def check(cli, row, args):
-    lines, note = oracle.mesh_links(cli, ['--knot', row['name'], *args], True)
+def fetch(cli, row, args):
+    """The mesh's link lines and warnings: the part that runs in parallel."""
+    return oracle.mesh_links(cli, ['--knot', row['name'], *args], True)
+
+
+def judge(row, args, lines, note):
+    """None when the link lines bound the knot; Regina runs on one thread only."""
     # "Flat DT" shows the word's flat lay-out, and says so, where it cannot lay the code out.
     from_code = 'flat-dt' in args and 'flat lay-out is shown' not in note
     expect = (oracle.dt_link(row['dtCode']) if from_code
@@ -41,6 +49,10 @@ def check(cli, row, args):
     return None if how == 'same' else ('the mirror image' if how == 'mirror' else 'another knot')
 
 
+def check(cli, row, args):
+    return judge(row, args, *fetch(cli, row, args))
+
+
 def main():
     cli = sys.argv[1]
     step = int(sys.argv[2]) if len(sys.argv) > 2 else 1
@@ -48,7 +60,8 @@ def main():
                                      text=True).stdout)[::step]
     jobs = [(row, args) for row in rows for args in configurations(row)]
     with ThreadPoolExecutor(max_workers=2) as pool:
-        results = list(pool.map(lambda j: check(cli, *j), jobs))
+        meshes = pool.map(lambda j: fetch(cli, *j), jobs)
+        results = [judge(*job, *mesh) for job, mesh in zip(jobs, meshes)]
     failures = [(row['name'], ' '.join(args), r) for (row, args), r in zip(jobs, results) if r]
     for name, args, what in failures:
         print(f'{name} {args}: {what}')
