@@ -2,6 +2,7 @@
 
 #include <map>
 #include <mutex>
+#include <stdexcept>
 
 #include "surface/dtCode.h"
 
@@ -98,6 +99,8 @@ TLaurent DTCodeJones(const std::string& dtCode) {
 
 TBoundaryId IdentifyDiagram(TLinkDiagram diagram, const TKnotTable& table) {
   SimplifyDiagram(diagram);
+  if (diagram.Crossings() > kMaxNamedCrossings)
+    throw std::length_error("IdentifyDiagram: more than 100 crossings are left after simplification");
   TBoundaryId id;
   id.components = diagram.Components();
   id.crossings = diagram.Crossings();

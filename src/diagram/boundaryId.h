@@ -27,7 +27,10 @@ struct TBoundaryId {
   std::string pd;                           // the simplified diagram's PD code
 };
 
-// Same errors as ProjectLines; std::length_error when the polynomials are out of reach.
+// Same errors as ProjectLines; std::length_error when the polynomials are out of reach, or
+// when more than kMaxNamedCrossings crossings are left after simplification (far more than a
+// lay-out of a table knot shows, and the bound keeps the answer within a fraction of a second).
+constexpr int32_t kMaxNamedCrossings = 100;
 TBoundaryId IdentifyBoundary(const std::vector<std::vector<Vec3>>& lines, const TKnotTable& table);
 
 // The knot of a diagram (simplified here), named against the table.

@@ -248,7 +248,7 @@ TLaurent AlexanderPolynomial(const TLinkDiagram& diagram) {
   const int32_t n = diagram.Crossings();
   if (n == 0) return Monomial(0, 1);
   if (n > kMaxAlexanderCrossings)
-    throw std::length_error("AlexanderPolynomial: the diagram has more than 400 crossings");
+    throw std::length_error("AlexanderPolynomial: the diagram has more than 100 crossings");
   const std::vector<TPassage>& comp = diagram.components[0];
   const size_t m = comp.size();
   // Arcs run from one under-passage to the next; edge j leaves passage j.

@@ -22,7 +22,7 @@ struct TLaurent {
 
 // The Jones polynomial in x = t^(1/2) (a knot has only even powers), V(unknot) = 1.
 // Throws std::length_error when the state sum would pass kMaxBracketStates states.
-constexpr size_t kMaxBracketStates = 2'000'000;
+constexpr size_t kMaxBracketStates = 100'000;
 TLaurent JonesPolynomial(const TLinkDiagram& diagram);
 
 // V(1/t): the Jones polynomial of the mirror image.
@@ -31,7 +31,7 @@ TLaurent MirrorJones(const TLaurent& jones);
 // The Alexander polynomial of a knot in t, lowest power 0, positive leading coefficient;
 // empty (0) for a diagram of more than one component. Throws std::length_error past
 // kMaxAlexanderCrossings crossings.
-constexpr int32_t kMaxAlexanderCrossings = 400;
+constexpr int32_t kMaxAlexanderCrossings = 100;
 TLaurent AlexanderPolynomial(const TLinkDiagram& diagram);
 
 // |Delta(-1)|.

@@ -137,7 +137,7 @@ bool ProjectAlong(const std::vector<std::vector<Vec3>>& lines, const Vec3& dir,
       const double ha = s.p.h + a * (s.q.h - s.p.h), hb = t.p.h + b * (t.q.h - t.p.h);
       if (std::fabs(ha - hb) < 1e-6 * std::max(scale, 1e-30)) return false;
       if (static_cast<int64_t>(signs.size()) >= kMaxCrossings)
-        throw std::length_error("ProjectLines: the link lines cross more than 20,000 times in view");
+        throw std::length_error("ProjectLines: the link lines cross more than 3,000 times in view");
       const int32_t c = static_cast<int32_t>(signs.size());
       const bool sOver = ha > hb;
       // Positive when the over strand's direction turns counter-clockwise into the under one's.

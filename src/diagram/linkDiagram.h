@@ -34,7 +34,7 @@ using TPDCode = std::vector<std::array<int32_t, 4>>;
 // points, more than kMaxLinePoints points, or lines that no direction of the list shows
 // generically (lines that meet or nearly meet in space); std::length_error past kMaxCrossings.
 constexpr int64_t kMaxLinePoints = 4'000'000;
-constexpr int64_t kMaxCrossings = 20'000;
+constexpr int64_t kMaxCrossings = 3'000;
 TLinkDiagram ProjectLines(const std::vector<std::vector<Vec3>>& lines);
 
 // The closure of a braid word of letters as the braid diagram draws it: strands run left to
