@@ -337,7 +337,9 @@ TEST(Cli, MessagesNameWhatIsWrong) {
   for (const std::string word : {"AAA", "-A"}) {
     const TRun r = Cli({"info", "--json", "--", word});
     EXPECT_EQ(r.err.find("unexpected"), std::string::npos) << r.err;
-    if (r.status == 0) EXPECT_EQ(nlohmann::json::parse(r.out)["text"], word);
+    if (r.status == 0) {
+      EXPECT_EQ(nlohmann::json::parse(r.out)["text"], word);
+    }
   }
 }
 

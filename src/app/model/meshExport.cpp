@@ -51,10 +51,6 @@ char* StoreF32(char* at, float v) {
   std::memcpy(&bits, &v, 4);
   return StoreU32(at, bits);
 }
-void PutU32(std::ostream& out, uint32_t v) {
-  char b[4];
-  out.write(b, StoreU32(b, v) - b);
-}
 
 bool FaceIsValid(const TMesh& mesh, const TFace& f) {
   for (int k = 0; k < 4; ++k)
