@@ -3,6 +3,8 @@
 // that holds what is shown.
 
 #include <QClipboard>
+#include <QFileDialog>
+#include <QScreen>
 #include <QImage>
 #include <QProcess>
 #include <QPushButton>
@@ -151,6 +153,32 @@ class TestImageExport : public QObject, protected TDesktopUnderTest {
     QVERIFY2(closer.LastText().contains(QStringLiteral("cannot write"), Qt::CaseInsensitive),
              qPrintable(closer.LastText()));
     QVERIFY(Main().isVisible());
+  }
+
+  // The mesh is written while the window waits: the view the file dialog covered is drawn
+  // again before the write, not after it.
+  void viewShowsWhileTheMeshIsWritten() {
+    TTempFolder folder;
+    const QImage before = PanelOnScreen();
+    TDialogAnswerer<QFileDialog> answerer([&](QFileDialog* dialog) {
+      dialog->selectFile(QString::fromStdString(folder / "shown.stl"));
+      static_cast<QDialog*>(dialog)->accept();  // public there
+    });
+    QTest::mouseClick(Button("but_export_mesh"), Qt::LeftButton);
+    QCOMPARE(answerer.Answered(), 1);
+    QVERIFY(!ReadFile(folder / "shown.stl").empty());
+    // No event has been handled since the write: what the screen shows was drawn before it.
+    QCOMPARE(PanelOnScreen(), before);
+  }
+
+ private:
+  QImage PanelOnScreen() {
+    TGLPanel* panel = Main().GLPanel1();
+    const QPoint at = panel->mapToGlobal(QPoint(0, 0));
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(0, at.x(), at.y(), panel->width(), panel->height())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
   }
 };
 

@@ -642,6 +642,9 @@ void TForm1::but_export_meshClick() {
     return;
 
   model.ReadSettings();  // the colours and "Show" boxes as they stand now
+  // The write holds the window for a while: what the dialog covered is drawn again first,
+  // or the view stays blank there until the file is written.
+  repaint();
   TMeshExportOptions options;
   options.surfaces = controls.Checked("cb_showsurfaces");
   options.links = controls.Checked("cb_showlinks");
