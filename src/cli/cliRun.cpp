@@ -433,6 +433,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         bool errIsTerminal) {
   TCliOptions o;
   CLI::App app{"Seifert surfaces of knots without a window", "veltrane-cli"};
+  app.set_version_flag("--version", std::string("veltrane-cli ") + VELTRANE_VERSION);
   app.require_subcommand(1);
   CLI::App* info = app.add_subcommand("info", "print the lay-out and mesh summary");
   AddCommonOptions(*info, o);
