@@ -55,6 +55,8 @@ struct TCliOptions {
   std::string size;
   TMeshExportOptions meshOptions;
   std::string format = "glb";
+  // render -o -: the picture's format.
+  std::string imageFormat;
   int32_t jobs = 0;  // 0 = one per core
 };
 
@@ -210,6 +212,12 @@ void Render(const TCliOptions& o, THeadlessWindow& w, const std::string& file) {
   for (const auto& [control, value] : o.imagePositions) w.controls.SetPosition(control, value);
   if (!o.filter.empty())
     w.controls.SetItemIndex("cb_filter", static_cast<int32_t>(FilterKindFromName(o.filter)));
+  if (file == kStandardOutputName) {
+    WriteImageFile(RenderHeadless(w, o.width, o.height), file,
+                   ImageFormatFromName("picture." + o.imageFormat),
+                   w.controls.Position("ud_jpqual"));
+    return;
+  }
   RenderImageFile(w, o.width, o.height, file);
 }
 
@@ -442,18 +450,23 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   AddCommonOptions(*mesh, o);
   mesh->add_option("-o,--output", o.output,
                    "FILE.stl, FILE.glb, FILE.gltf, FILE.obj (with FILE.mtl) or FILE.ply; a "
-                   "folder with --knot all")
+                   "folder with --knot all; - for the standard output (with --format)")
       ->required();
   mesh->add_option("--size", o.size, "MM: STL only, the model's longest side in mm (100)");
   bool noLinks = false;
   mesh->add_flag("--no-links", noLinks, "leave out the link lines (OBJ, PLY) and tubes (glTF)");
   mesh->add_flag("--ascii", o.meshOptions.asciiPly, "PLY as text rather than binary");
-  mesh->add_option("--format", o.format, "with --knot all: the files' format (glb)")
+  mesh->add_option("--format", o.format,
+                   "with --knot all: the files' format (glb); with -o -: the output's")
       ->check(CLI::IsMember({"stl", "glb", "gltf", "obj", "ply"}));
   AddJobsOption(*mesh, o);
   CLI::App* render = app.add_subcommand("render", "export the view as a picture, as \"Save image\"");
   AddCommonOptions(*render, o);
-  render->add_option("-o,--output", o.output, "FILE.png, FILE.jpg or FILE.bmp")->required();
+  render->add_option("-o,--output", o.output,
+                     "FILE.png, FILE.jpg or FILE.bmp; - for the standard output (with --format)")
+      ->required();
+  render->add_option("--format", o.imageFormat, "with -o -: the picture's format")
+      ->check(CLI::IsMember({"png", "jpg", "bmp"}));
   render->add_option("--width", o.width, "W: drawing panel width in pixels (540)")
       ->check(WholeNumber())->check(WholeRange(4, 16384));
   render->add_option("--height", o.height, "H: drawing panel height in pixels (540)")
@@ -489,7 +502,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   std::string dumpFile = kHoleDumpFile;
   CLI::App* dumpHoles = app.add_subcommand(
       "dump-holes", "write the hole report of the knot table's DT codes, as \"Dump holes\"");
-  dumpHoles->add_option("-o,--output", dumpFile, "FILE (aaa.txt)");
+  dumpHoles->add_option("-o,--output", dumpFile, "FILE (aaa.txt); - for the standard output");
   CLI::App* invariants = app.add_subcommand(
       "invariants", "Seifert matrix, Alexander polynomial, signature and genus of the braid surface");
   invariants->add_option("BRAID", o.braid, "braid word (the start word AbAb when none is given)");
@@ -571,20 +584,37 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       throw TCliError("--set: there is no control named '" + Abbreviated(name) + "'");
   }
   if (o.command == "render" && o.knot == "all") return RenderWholeTable(o, out, err, errIsTerminal);
+  const bool toStandardOutput = o.output == kStandardOutputName;
+  TMeshFormat meshFormat = TMeshFormat::kStl;
   if (o.command == "render" && chosen->count("--jobs") > 0)
     throw TCliError("--jobs goes with --knot all");
   if (o.command == "mesh") {
     o.meshOptions.links = !noLinks;
     if (!o.size.empty() || chosen->count("--size") > 0) o.meshOptions.sizeMm = ParseStlSize(o.size);
     if (o.knot == "all") return MeshWholeTable(o, out, err, errIsTerminal);
-    if (chosen->count("--format") > 0 || chosen->count("--jobs") > 0)
-      throw TCliError("--format and --jobs go with --knot all; one file's format is its "
+    if (chosen->count("--jobs") > 0) throw TCliError("--jobs goes with --knot all");
+    if (toStandardOutput) {
+      if (chosen->count("--format") == 0)
+        throw TCliError("-o - writes to the standard output: --format names its format (stl, "
+                        "glb, gltf or ply)");
+      if (o.format == "obj")
+        throw TCliError("an OBJ file needs its .mtl file beside it, so it cannot go to the "
+                        "standard output: write STL, glTF or PLY there");
+    } else if (chosen->count("--format") > 0) {
+      throw TCliError("--format goes with --knot all or -o -; one file's format is its "
                       "extension");
-    if (MeshFormatFromName(o.output) != TMeshFormat::kStl && chosen->count("--size") > 0)
+    }
+    meshFormat = MeshFormatFromName(toStandardOutput ? "mesh." + o.format : o.output);
+    if (meshFormat != TMeshFormat::kStl && chosen->count("--size") > 0)
       err << "warning: --size only scales an STL file; " << o.output << " keeps model units\n";
   }
   if (o.command == "render") {
-    ImageFormatFromName(o.output);
+    if (toStandardOutput && o.imageFormat.empty())
+      throw TCliError("-o - writes to the standard output: --format names its format (png, jpg "
+                      "or bmp)");
+    if (!toStandardOutput && !o.imageFormat.empty())
+      throw TCliError("--format goes with -o -; a picture file's format is its extension");
+    if (!toStandardOutput) ImageFormatFromName(o.output);
     if (!o.filter.empty()) FilterKindFromName(o.filter);
   }
 
@@ -595,8 +625,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     Apply(o, *w, err, errIsTerminal);
 
     if (o.command == "mesh") {
-      WriteMeshFile(w->app, o.output, o.meshOptions);
-      if (const std::string note = MeshExportNote(w->app, MeshFormatFromName(o.output)); !note.empty())
+      WriteMeshFile(w->app, o.output, meshFormat, o.meshOptions);
+      if (const std::string note = MeshExportNote(w->app, meshFormat); !note.empty())
         err << "note: " << note << '\n';
     } else if (o.command == "render") {
       Render(o, *w, o.output);
@@ -624,6 +654,12 @@ std::string FindPresetButton(const std::string& caption) {
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            bool errIsTerminal) {
+  // `-o -` writes where this run's output goes.
+  struct TStandardOutputAt {
+    std::ostream* saved = StandardOutput();
+    explicit TStandardOutputAt(std::ostream& out) { StandardOutput() = &out; }
+    ~TStandardOutputAt() { StandardOutput() = saved; }
+  } standardOutput{out};
   try {
     return Run(args, out, err, errIsTerminal);
   } catch (const std::exception& e) {

@@ -1,5 +1,7 @@
 #include "atomicFile.h"
 
+#include <iostream>
+
 #include <fcntl.h>
 #include <limits.h>
 #include <pthread.h>
@@ -285,8 +287,20 @@ void TAtomicFile::Commit() {
   }
 }
 
+std::ostream*& StandardOutput() {
+  static std::ostream* stream = &std::cout;
+  return stream;
+}
+
 void WriteFileAtomically(const std::string& path,
                          const std::function<void(std::ostream&)>& fill) {
+  if (path == kStandardOutputName) {
+    std::ostream& out = *StandardOutput();
+    fill(out);
+    out.flush();
+    if (!out) throw std::runtime_error("cannot write to the standard output");
+    return;
+  }
   TAtomicFile file(path);
   fill(file.Stream());
   file.Commit();

@@ -55,5 +55,13 @@ class TAtomicFile {
   std::unique_ptr<TImpl> impl;
 };
 
+// The name that stands for the standard output (`-o -`): WriteFileAtomically writes it straight
+// to StandardOutput(), as a pipe cannot be replaced; a failure there shows in the exit status only.
+inline constexpr const char* kStandardOutputName = "-";
+
+// Where kStandardOutputName writes: std::cout unless a caller (the command line's tests) points
+// it at a stream of its own.
+std::ostream*& StandardOutput();
+
 // Writes `path` through `fill` with a TAtomicFile; an exception from `fill` leaves no file.
 void WriteFileAtomically(const std::string& path, const std::function<void(std::ostream&)>& fill);

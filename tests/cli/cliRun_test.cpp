@@ -130,6 +130,10 @@ TEST(Cli, MistakesExitWithStatusTwoAndSayWhy) {
       {"mesh", "AAA", "--size", "nan", "-o", dir / "x.stl"},
       {"mesh", "AAA", "--format", "stl", "-o", dir / "x.glb"},
       {"mesh", "AAA", "-o", "/nonexistent-dir/x.obj"},
+      {"mesh", "AAA", "-o", "-"},                     // no format for the standard output
+      {"mesh", "AAA", "-o", "-", "--format", "obj"},  // two files
+      {"render", "AAA", "-o", "-"},
+      {"render", "AAA", "-o", dir / "x.png", "--format", "png"},
       {},
   };
   for (const auto& args : cases) {
@@ -261,6 +265,33 @@ TEST(Cli, TorusWindingsWithACommonFactorSayWhichLinkAndThatOneComponentIsShown) 
     const std::string header = Lines(dir / "t.obj")[0];
     EXPECT_NE(header.find(text.substr(text.find("the ("))), std::string::npos) << header;
   }
+}
+
+// `-o -` puts on the standard output exactly the bytes the same command writes into a file.
+TEST(Cli, StandardOutputHoldsWhatAFileWould) {
+  TTempFolder dir;
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"mesh", "AbAb", "--format", "stl"}, "x.stl"},
+      {{"mesh", "AbAb", "--format", "glb"}, "x.glb"},
+      {{"mesh", "AbAb", "--format", "gltf"}, "x.gltf"},
+      {{"mesh", "AbAb", "--format", "ply"}, "x.ply"},
+      {{"render", "AAA", "--width", "16", "--height", "16", "--format", "bmp"}, "x.bmp"},
+      {{"render", "AAA", "--width", "16", "--height", "16", "--format", "jpg"}, "x.jpg"},
+      {{"dump-holes"}, "x.txt"},
+  };
+  for (const auto& [args, name] : cases) {
+    std::vector<std::string> toStdout = args, toFile = args;
+    toStdout.insert(toStdout.end(), {"-o", "-"});
+    // A file's format is its name: the --format pair goes.
+    if (toFile.size() > 2 && toFile[toFile.size() - 2] == "--format") toFile.resize(toFile.size() - 2);
+    toFile.insert(toFile.end(), {"-o", dir / name});
+    const TRun piped = Cli(toStdout), written = Cli(toFile);
+    ASSERT_EQ(piped.status, 0) << name << ": " << piped.err;
+    ASSERT_EQ(written.status, 0) << name << ": " << written.err;
+    EXPECT_FALSE(piped.out.empty()) << name;
+    EXPECT_TRUE(piped.out == ReadFile(dir / name)) << name;
+  }
+  EXPECT_FALSE(std::filesystem::exists("-"));
 }
 
 TEST(Cli, DumpHolesWritesTheReport) {

@@ -716,9 +716,16 @@ std::string MtlPath(const std::string& objPath) {
 
 void WriteMeshFile(const TAppState& app, const std::string& path,
                    const TMeshExportOptions& options) {
-  const TMeshFormat format = MeshFormatFromName(path);
+  WriteMeshFile(app, path, MeshFormatFromName(path), options);
+}
+
+void WriteMeshFile(const TAppState& app, const std::string& path, TMeshFormat format,
+                   const TMeshExportOptions& options) {
   switch (format) {
     case TMeshFormat::kObj: {
+      if (path == kStandardOutputName)
+        throw std::runtime_error("an OBJ file needs its .mtl file beside it, so it cannot go to "
+                                 "the standard output: write STL, glTF or PLY there");
       // Both files are complete before either is put in place, so a failed write (a full disk)
       // changes neither.
       const std::filesystem::path mtlPath = MtlPath(path);

@@ -86,3 +86,7 @@ std::string MtlPath(const std::string& objPath);
 // std::runtime_error naming the file.
 void WriteMeshFile(const TAppState& app, const std::string& path,
                    const TMeshExportOptions& options = {});
+// The same in `format`, whatever the name; `path` may be the standard output's name ("-") for
+// the formats that are one file (all but OBJ).
+void WriteMeshFile(const TAppState& app, const std::string& path, TMeshFormat format,
+                   const TMeshExportOptions& options);
