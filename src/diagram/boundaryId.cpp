@@ -107,6 +107,9 @@ TBoundaryId IdentifyDiagram(TLinkDiagram diagram, const TKnotTable& table) {
   id.pd = PDText(PDCode(diagram));
   id.jonesPoly = JonesPolynomial(diagram);
   id.jones = PolynomialText(id.jonesPoly, true);
+  const TDiagramForm form = DiagramSignature(diagram);
+  id.signature = form.signature;
+  id.determinant = form.determinant.get_str();
   if (id.components != 1) {
     for (size_t i = 0; i < diagram.components.size(); ++i)
       id.componentNames.push_back(ComponentName(diagram, i, table));
@@ -119,7 +122,9 @@ TBoundaryId IdentifyDiagram(TLinkDiagram diagram, const TKnotTable& table) {
   }
   id.alexanderPoly = AlexanderPolynomial(diagram);
   id.alexander = PolynomialText(id.alexanderPoly, false);
-  id.determinant = KnotDeterminant(id.alexanderPoly).get_str();
+  // The Goeritz matrix and the Alexander matrix are two roads to the one number.
+  if (KnotDeterminant(id.alexanderPoly) != form.determinant)
+    throw std::logic_error("IdentifyDiagram: the Goeritz and Alexander determinants differ");
   if (id.jonesPoly == TLaurent{0, {mpz_class(1)}} && id.alexanderPoly == TLaurent{0, {mpz_class(1)}}) {
     id.name = "unknot";
     return id;

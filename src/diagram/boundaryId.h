@@ -8,6 +8,7 @@
 
 #include "core/vec3.h"
 #include "diagram/diagramPolynomials.h"
+#include "diagram/diagramSignature.h"
 #include "knots/knotTable.h"
 
 struct TBoundaryId {
@@ -21,7 +22,8 @@ struct TBoundaryId {
   TLaurent jonesPoly;       // in t^(1/2)
   TLaurent alexanderPoly;   // knots only
   std::string jones, alexander;  // as text; alexander "" for links
-  std::string determinant;       // knots only, "" for links
+  std::string determinant;       // |Delta(-1)|; for a link that of its Goeritz matrix, 0 when split
+  int32_t signature = 0;         // see diagramSignature.h for the convention
   std::vector<std::string> componentNames;  // links: the knot of each component
   std::vector<int32_t> linkingNumbers;      // links: lk(i, j) for i < j in order
   std::string pd;                           // the simplified diagram's PD code

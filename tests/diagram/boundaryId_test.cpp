@@ -11,6 +11,7 @@
 #include "app/model/headlessWindow.h"
 #include "diagram/boundaryId.h"
 #include "helpers.h"
+#include "invariants/seifertForm.h"
 
 namespace {
 
@@ -117,5 +118,7 @@ TEST(Diagram, EveryRowsSurfaceBoundsItsKnot) {
     bool found = b.id.name == expected;
     for (const std::string& other : b.id.alternatives) found = found || other == expected;
     EXPECT_TRUE(found) << b.id.name;
+    // The picture's Goeritz matrix and the surface's Seifert matrix see one knot.
+    EXPECT_EQ(b.id.signature, ComputeInvariants(row.braid).signature);
   }
 }
