@@ -41,3 +41,7 @@ TBoundaryId IdentifyDiagram(TLinkDiagram diagram, const TKnotTable& table);
 // The Jones polynomial of the diagram a DT code draws as KnotInfo reads it, computed once per
 // code and kept. Throws what DTCrossings throws.
 TLaurent DTCodeJones(const std::string& dtCode);
+
+// The planar diagram a DT code draws as KnotInfo reads it, over and under as drawn. Throws what
+// DTCrossings throws.
+TLinkDiagram DTCodeDiagram(const std::string& dtCode);
