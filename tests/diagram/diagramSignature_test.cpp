@@ -72,6 +72,11 @@ TEST(DiagramSignature, AgreesWithTheBraidSurfacesSeifertMatrix) {
   FillKnotTable(table);
   std::vector<std::string> words;
   for (int32_t r = 1; r <= table.count; ++r) words.push_back(table.Row(r).braid);
+  // Past 64 bits on the way ((AbAb)^13, determinant 73681302245) and past 60 loops (T(2, 63),
+  // T(2, 99)).
+  std::string abab13;
+  for (int i = 0; i < 13; ++i) abab13 += "AbAb";
+  words.insert(words.end(), {abab13, std::string(63, 'A'), std::string(99, 'a')});
   std::mt19937 rng(21);
   for (int i = 0; i < (SmallSample() ? 60 : 400); ++i) {
     std::string w;
