@@ -90,6 +90,7 @@ struct TRowInvariants {
 std::mutex cacheMutex;
 std::map<std::string, TLaurent> dtJonesCache;
 std::map<std::string, TLaurent> braidAlexanderCache;
+std::map<std::string, int32_t> dtSignatureCache;
 
 TLaurent BraidAlexander(const std::string& word) {
   {
@@ -142,6 +143,23 @@ TLaurent DTCodeJones(const std::string& dtCode) {
   return j;
 }
 
+int32_t DTCodeSignature(const std::string& dtCode) {
+  {
+    std::lock_guard<std::mutex> lock(cacheMutex);
+    auto it = dtSignatureCache.find(dtCode);
+    if (it != dtSignatureCache.end()) return it->second;
+  }
+  int32_t signature = 0;
+  try {
+    signature = DiagramSignature(DTCodeDiagram(dtCode)).signature;
+  } catch (const std::exception&) {
+    // a code our reader cannot draw tells nothing
+  }
+  std::lock_guard<std::mutex> lock(cacheMutex);
+  dtSignatureCache[dtCode] = signature;
+  return signature;
+}
+
 TBoundaryId IdentifyDiagram(TLinkDiagram diagram, const TKnotTable& table) {
   SimplifyDiagram(diagram);
   if (diagram.Crossings() > kMaxNamedCrossings)
@@ -183,9 +201,16 @@ TBoundaryId IdentifyDiagram(TLinkDiagram diagram, const TKnotTable& table) {
     } catch (const std::exception&) {
       continue;  // a row whose code draws nothing cannot be matched
     }
-    const bool same = rowJones == id.jonesPoly, mirror = rowJones == mirrored;
+    bool same = rowJones == id.jonesPoly;
+    const bool mirror = rowJones == mirrored;
     if (!same && !mirror) continue;
     if (BraidAlexander(row.braid) != id.alexanderPoly) continue;
+    // A Jones polynomial that reads the same at 1/t cannot tell a knot from its mirror image
+    // (9_42, 10_125); a signature other than 0 can.
+    if (same && mirror) {
+      const int32_t rowSignature = DTCodeSignature(row.dtCode);
+      if (rowSignature != 0 && id.signature == -rowSignature) same = false;
+    }
     const std::string name = row.name + (!same ? " (mirror image)" : "");
     if (!id.row.empty()) {
       id.alternatives.push_back(name);

@@ -1,6 +1,7 @@
 #pragma once
 // Which knot closed link lines are: their simplified diagram's polynomials matched against the
-// knot table. The chirality is relative to the row's DT code as KnotInfo reads it.
+// knot table. The chirality is relative to the row's DT code as KnotInfo reads it: told by the
+// Jones polynomial, or, where that reads the same at 1/t, by the signature.
 
 #include <cstdint>
 #include <string>
@@ -41,6 +42,10 @@ TBoundaryId IdentifyDiagram(TLinkDiagram diagram, const TKnotTable& table);
 // The Jones polynomial of the diagram a DT code draws as KnotInfo reads it, computed once per
 // code and kept. Throws what DTCrossings throws.
 TLaurent DTCodeJones(const std::string& dtCode);
+
+// The signature of the knot a DT code draws as KnotInfo reads it, kept per code; 0 for a code
+// that cannot be drawn.
+int32_t DTCodeSignature(const std::string& dtCode);
 
 // The planar diagram a DT code draws as KnotInfo reads it, over and under as drawn. Throws what
 // DTCrossings throws.

@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "diagram/boundaryId.h"
 #include "diagram/diagramSignature.h"
 #include "helpers.h"
 #include "invariants/seifertForm.h"
@@ -99,4 +100,29 @@ TEST(DiagramSignature, RefusesACodeThatIsNotPlanar) {
   d.signs = {1, 1};
   d.components = {{{0, true}, {1, true}, {0, false}, {1, false}}};
   EXPECT_THROW(DiagramSignature(d), std::invalid_argument);
+}
+
+// Every table row's DT code, drawn over and under as KnotInfo reads it, is the knot of the row's
+// braid or its mirror image (as their Jones polynomials say), with the signature to match.
+TEST(DiagramSignature, TableCodesAgreeWithTheirBraids) {
+  TKnotTable table;
+  FillKnotTable(table);
+  for (int32_t r = 1; r <= table.count; ++r) {
+    const TKnotEntry& row = table.Row(r);
+    SCOPED_TRACE(row.name);
+    const TLinkDiagram dt = DTCodeDiagram(row.dtCode);
+    const TLaurent jones = JonesPolynomial(dt);
+    ASSERT_EQ(jones, DTCodeJones(row.dtCode));
+    const TLaurent braidJones = JonesPolynomial(BraidClosureDiagram(row.braid));
+    const int32_t braidSignature = ComputeInvariants(row.braid).signature;
+    if (jones == MirrorJones(jones)) {
+      // Jones cannot say which chirality the braid draws (9_42, 10_125)
+      EXPECT_EQ(std::abs(DiagramSignature(dt).signature), std::abs(braidSignature));
+    } else if (jones == braidJones) {
+      EXPECT_EQ(DiagramSignature(dt).signature, braidSignature);
+    } else {
+      ASSERT_EQ(jones, MirrorJones(braidJones));
+      EXPECT_EQ(DiagramSignature(dt).signature, -braidSignature);
+    }
+  }
 }
