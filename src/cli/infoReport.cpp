@@ -131,6 +131,7 @@ Json InfoJson(const TAppState& app) {
                      {"alexander", id.alexander},
                      {"jones", id.jones},
                      {"determinant", id.determinant},
+                     {"signature", id.signature},
                      {"crossings", id.crossings},
                      {"componentNames", id.componentNames},
                      {"linkingNumbers", id.linkingNumbers},

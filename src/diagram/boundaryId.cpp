@@ -37,6 +37,51 @@ TLinkDiagram DTDiagram(const std::string& code) {
   return d;
 }
 
+}  // namespace
+
+TLinkDiagram DTCodeDiagram(const std::string& code) {
+  const std::vector<TCrossing> crossings = DTCrossings(code);
+  const size_t n = crossings.size();
+  TLinkDiagram d;
+  // Which strand is under follows from the sign and the arms' cyclic order: the over strand
+  // enters three arms on from where the under strand enters at a positive crossing, one arm on at
+  // a negative one. Were the order the other way round, every crossing would change over and
+  // under and the plane would be reflected: the same knot.
+  std::vector<int32_t> underIn(n, -1);
+  for (size_t k = 0; k < n; ++k) {
+    const TCrossing& c = crossings[k];
+    int32_t in[2] = {-1, -1};  // the in-arm of the strand through arms 0, 2 and of 1, 3
+    for (int32_t i = 0; i < 4; ++i)
+      if (!c.arms.at(static_cast<size_t>(i)).out) in[i % 2] = i;
+    if (in[0] < 0 || in[1] < 0 || c.sign == 0)
+      throw std::invalid_argument("DTCodeDiagram: a crossing the code does not orient");
+    const int32_t step = c.sign > 0 ? 3 : 1;
+    underIn[k] = (in[0] + step) % 4 == in[1] ? in[0] : in[1];
+    d.signs.push_back(c.sign > 0 ? 1 : -1);
+  }
+  auto arm = [&](int32_t p) -> const TArm& {
+    return crossings.at(static_cast<size_t>(p / 4)).arms.at(static_cast<size_t>(p % 4));
+  };
+  std::vector<bool> walked(4 * n, false);
+  for (size_t start = 0; start < 4 * n; ++start) {
+    if (walked[start] || !arm(static_cast<int32_t>(start)).out) continue;
+    std::vector<TPassage> comp;
+    int32_t out = static_cast<int32_t>(start);
+    while (!walked[static_cast<size_t>(out)]) {
+      walked[static_cast<size_t>(out)] = true;
+      const int32_t in = arm(out).link;
+      if (in < 0 || in >= static_cast<int32_t>(4 * n)) throw std::logic_error("DTCodeDiagram: unlinked arm");
+      const int32_t c = in / 4, i = in % 4;
+      comp.push_back({c, i % 2 != underIn[static_cast<size_t>(c)] % 2});
+      out = 4 * c + (i + 2) % 4;
+    }
+    d.components.push_back(std::move(comp));
+  }
+  return d;
+}
+
+namespace {
+
 struct TRowInvariants {
   TLaurent jones;      // of the DT code's diagram
   TLaurent alexander;  // of the braid closure (no chirality)
@@ -45,6 +90,7 @@ struct TRowInvariants {
 std::mutex cacheMutex;
 std::map<std::string, TLaurent> dtJonesCache;
 std::map<std::string, TLaurent> braidAlexanderCache;
+std::map<std::string, int32_t> dtSignatureCache;
 
 TLaurent BraidAlexander(const std::string& word) {
   {
@@ -97,6 +143,23 @@ TLaurent DTCodeJones(const std::string& dtCode) {
   return j;
 }
 
+int32_t DTCodeSignature(const std::string& dtCode) {
+  {
+    std::lock_guard<std::mutex> lock(cacheMutex);
+    auto it = dtSignatureCache.find(dtCode);
+    if (it != dtSignatureCache.end()) return it->second;
+  }
+  int32_t signature = 0;
+  try {
+    signature = DiagramSignature(DTCodeDiagram(dtCode)).signature;
+  } catch (const std::exception&) {
+    // a code our reader cannot draw tells nothing
+  }
+  std::lock_guard<std::mutex> lock(cacheMutex);
+  dtSignatureCache[dtCode] = signature;
+  return signature;
+}
+
 TBoundaryId IdentifyDiagram(TLinkDiagram diagram, const TKnotTable& table) {
   SimplifyDiagram(diagram);
   if (diagram.Crossings() > kMaxNamedCrossings)
@@ -107,6 +170,9 @@ TBoundaryId IdentifyDiagram(TLinkDiagram diagram, const TKnotTable& table) {
   id.pd = PDText(PDCode(diagram));
   id.jonesPoly = JonesPolynomial(diagram);
   id.jones = PolynomialText(id.jonesPoly, true);
+  const TDiagramForm form = DiagramSignature(diagram);
+  id.signature = form.signature;
+  id.determinant = form.determinant.get_str();
   if (id.components != 1) {
     for (size_t i = 0; i < diagram.components.size(); ++i)
       id.componentNames.push_back(ComponentName(diagram, i, table));
@@ -119,7 +185,9 @@ TBoundaryId IdentifyDiagram(TLinkDiagram diagram, const TKnotTable& table) {
   }
   id.alexanderPoly = AlexanderPolynomial(diagram);
   id.alexander = PolynomialText(id.alexanderPoly, false);
-  id.determinant = KnotDeterminant(id.alexanderPoly).get_str();
+  // The Goeritz matrix and the Alexander matrix are two roads to the one number.
+  if (KnotDeterminant(id.alexanderPoly) != form.determinant)
+    throw std::logic_error("IdentifyDiagram: the Goeritz and Alexander determinants differ");
   if (id.jonesPoly == TLaurent{0, {mpz_class(1)}} && id.alexanderPoly == TLaurent{0, {mpz_class(1)}}) {
     id.name = "unknot";
     return id;
@@ -133,9 +201,16 @@ TBoundaryId IdentifyDiagram(TLinkDiagram diagram, const TKnotTable& table) {
     } catch (const std::exception&) {
       continue;  // a row whose code draws nothing cannot be matched
     }
-    const bool same = rowJones == id.jonesPoly, mirror = rowJones == mirrored;
+    bool same = rowJones == id.jonesPoly;
+    const bool mirror = rowJones == mirrored;
     if (!same && !mirror) continue;
     if (BraidAlexander(row.braid) != id.alexanderPoly) continue;
+    // A Jones polynomial that reads the same at 1/t cannot tell a knot from its mirror image
+    // (9_42, 10_125); a signature other than 0 can.
+    if (same && mirror) {
+      const int32_t rowSignature = DTCodeSignature(row.dtCode);
+      if (rowSignature != 0 && id.signature == -rowSignature) same = false;
+    }
     const std::string name = row.name + (!same ? " (mirror image)" : "");
     if (!id.row.empty()) {
       id.alternatives.push_back(name);

@@ -1,6 +1,7 @@
 #pragma once
 // Which knot closed link lines are: their simplified diagram's polynomials matched against the
-// knot table. The chirality is relative to the row's DT code as KnotInfo reads it.
+// knot table. The chirality is relative to the row's DT code as KnotInfo reads it: told by the
+// Jones polynomial, or, where that reads the same at 1/t, by the signature.
 
 #include <cstdint>
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "core/vec3.h"
 #include "diagram/diagramPolynomials.h"
+#include "diagram/diagramSignature.h"
 #include "knots/knotTable.h"
 
 struct TBoundaryId {
@@ -21,7 +23,8 @@ struct TBoundaryId {
   TLaurent jonesPoly;       // in t^(1/2)
   TLaurent alexanderPoly;   // knots only
   std::string jones, alexander;  // as text; alexander "" for links
-  std::string determinant;       // knots only, "" for links
+  std::string determinant;       // |Delta(-1)|; for a link that of its Goeritz matrix, 0 when split
+  int32_t signature = 0;         // see diagramSignature.h for the convention
   std::vector<std::string> componentNames;  // links: the knot of each component
   std::vector<int32_t> linkingNumbers;      // links: lk(i, j) for i < j in order
   std::string pd;                           // the simplified diagram's PD code
@@ -39,3 +42,11 @@ TBoundaryId IdentifyDiagram(TLinkDiagram diagram, const TKnotTable& table);
 // The Jones polynomial of the diagram a DT code draws as KnotInfo reads it, computed once per
 // code and kept. Throws what DTCrossings throws.
 TLaurent DTCodeJones(const std::string& dtCode);
+
+// The signature of the knot a DT code draws as KnotInfo reads it, kept per code; 0 for a code
+// that cannot be drawn.
+int32_t DTCodeSignature(const std::string& dtCode);
+
+// The planar diagram a DT code draws as KnotInfo reads it, over and under as drawn. Throws what
+// DTCrossings throws.
+TLinkDiagram DTCodeDiagram(const std::string& dtCode);

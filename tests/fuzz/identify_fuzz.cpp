@@ -1,7 +1,7 @@
 // Closed polylines, knotted or not, given to the boundary identification: it names them or
 // refuses them with a clear error, twice alike, and their mirror image (z -> -z) gets the mirror
 // answer: the same row with the other chirality, Jones at 1/t, the same Alexander polynomial
-// and linking numbers of the other sign.
+// and linking numbers of the other sign, the negated signature and the same determinant.
 
 #include <cmath>
 #include <cstring>
@@ -106,10 +106,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Expect(mirror.alexander == id.alexander, "the mirror image has another Alexander polynomial");
   Expect(Base(mirror.name) == Base(id.name), "the mirror image is named " + mirror.name +
                                                  ", the lines " + id.name);
-  const bool amphichiral = id.jonesPoly == MirrorJones(id.jonesPoly);
+  const bool amphichiral = id.jonesPoly == MirrorJones(id.jonesPoly) && id.signature == 0;
   if (!id.row.empty())
     Expect(amphichiral ? mirror.name == id.name : mirror.mirror != id.mirror,
            "the mirror image has the chirality of " + id.name);
+  Expect(mirror.signature == -id.signature && mirror.determinant == id.determinant,
+         "the mirror image's signature is not the negated one, or its determinant differs");
+  // A knot's signature is even, and 0 mod 4 exactly when its determinant is 1 mod 4: the
+  // Goeritz matrix against the Alexander polynomial.
+  if (id.components == 1) {
+    const int det4 = static_cast<int>(mpz_class(mpz_class(id.determinant) % 4).get_si());
+    Expect(id.signature % 2 == 0 && (id.signature % 4 == 0) == (det4 == 1),
+           "a knot's signature " + std::to_string(id.signature) + " does not fit its determinant " +
+               id.determinant);
+  }
   Expect(mirror.linkingNumbers.size() == id.linkingNumbers.size(), "other components");
   for (size_t i = 0; i < id.linkingNumbers.size(); ++i)
     Expect(mirror.linkingNumbers[i] == -id.linkingNumbers[i], "a linking number keeps its sign");

@@ -44,10 +44,11 @@ std::string BoundaryLine(const TBoundaryReport& report) {
     for (size_t i = 0; i < id.componentNames.size(); ++i) s += (i ? ", " : "") + id.componentNames[i];
     s += "; linking numbers";
     for (int32_t n : id.linkingNumbers) s += " " + std::to_string(n);
-    return s + ")";
+    return s + "; signature " + std::to_string(id.signature) + ")";
   }
   if (id.row.empty() && id.name != "unknot")
-    return "boundary: " + id.name + " (Jones " + id.jones + ", Alexander " + id.alexander + ")";
+    return "boundary: " + id.name + " (Jones " + id.jones + ", Alexander " + id.alexander +
+           ", signature " + std::to_string(id.signature) + ")";
   std::string s = "boundary: " + id.name;
   for (const std::string& other : id.alternatives) s += " or " + other;
   return s;

@@ -19,5 +19,6 @@ struct TBoundaryReport {
 // Never throws for a model the pipeline built: errors of the identification become `error`.
 TBoundaryReport IdentifySurfaceBoundary(const TSeiffert& model, const TKnotTable& table);
 
-// "boundary: 5_2", "boundary: not in the table (Jones ...)", "boundary: unknown (reason)".
+// "boundary: 5_2", "boundary: not in the table (Jones ..., Alexander ..., signature 2)",
+// "boundary: unknown (reason)".
 std::string BoundaryLine(const TBoundaryReport& report);
