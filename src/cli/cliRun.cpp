@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <map>
@@ -19,7 +20,10 @@
 #include "surface/holeDump.h"
 #include "controlValues.h"
 #include "app/model/headlessWindow.h"
+#include "app/model/exportControls.h"
 #include "app/model/pipeline.h"
+#include "app/model/workCost.h"
+#include "mesh/buildProgress.h"
 #include "mesh/buildMesh.h"
 #include "infoReport.h"
 #include "app/model/meshExport.h"
@@ -89,6 +93,80 @@ class TProgress {
   int32_t done = 0;
   bool printed = false;
 };
+
+// A percentage on a terminal, rewritten in place at most four times a second; nothing when not
+// shown. The line ends when the work does.
+class TPercentLine {
+ public:
+  TPercentLine(std::ostream& err, bool shown, const char* what) : err(err), shown(shown), what(what) {}
+  ~TPercentLine() {
+    if (printed) err << '\n' << std::flush;
+  }
+  bool Shown() const { return shown; }
+  void Show(double fraction) {
+    if (!shown) return;
+    const int percent = static_cast<int>(std::clamp(fraction, 0.0, 1.0) * 100);
+    const Clock::time_point now = Clock::now();
+    if (printed && (percent == last || now - lastTime < std::chrono::milliseconds(250))) return;
+    err << '\r' << what << ": " << percent << '%' << std::flush;
+    printed = true;
+    last = percent;
+    lastTime = now;
+  }
+  // The work has ended well: the line says so and ends; the next work starts a new one.
+  void Finished() {
+    if (printed) err << '\r' << what << ": 100%\n" << std::flush;
+    printed = false;
+    last = -1;
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  std::ostream& err;
+  const bool shown;
+  const char* what;
+  bool printed = false;
+  int last = -1;
+  Clock::time_point lastTime;
+};
+
+// The line that announces work expected to take more than a minute.
+void AnnounceLongWork(std::ostream& err, double seconds) {
+  err << "warning: this will take " << AboutDuration(seconds) << '\n' << std::flush;
+}
+
+const char* const kStopped = "stopped before the end; nothing was written";
+
+// A long mesh build on a worker thread while this thread shows its progress on `line` and asks
+// `stop`; on this thread alone when there is neither. Sets `stopped` when `stop` ended it.
+void WatchBuild(const std::function<void()>& work, TBuildProgress& progress, TPercentLine& line,
+                const std::function<bool()>& stop, bool& stopped) {
+  if (!line.Shown() && !stop) {
+    work();
+    return;
+  }
+  std::mutex m;
+  std::condition_variable wake;
+  bool ended = false;
+  // The work catches what the build throws; its end is all this thread waits for.
+  std::thread worker([&] {
+    work();
+    const std::lock_guard<std::mutex> lock(m);
+    ended = true;
+    wake.notify_one();
+  });
+  for (bool done = false; !done;) {
+    line.Show(progress.Fraction());
+    if (stop && !progress.Cancelled() && stop()) {
+      progress.Cancel();
+      stopped = true;
+    }
+    std::unique_lock<std::mutex> lock(m);
+    done = wake.wait_for(lock, std::chrono::milliseconds(100), [&] { return ended; });
+  }
+  worker.join();
+  if (!stopped) line.Finished();
+}
 
 const std::map<std::string, std::string> kLayoutRadios = {
     {"stacked", "rb_stacked"}, {"flat", "rb_flat"},   {"reduced-flat", "rb_flat2"},
@@ -206,8 +284,11 @@ void WriteTable(const TKnotTable& table, bool json, std::ostream& out) {
   }
 }
 
-// The export of a window whose options are applied, into `file`.
-void Render(const TCliOptions& o, THeadlessWindow& w, const std::string& file) {
+// The export of a window whose options are applied, into `file`. With `err` (a single render)
+// a long export is announced there, and its progress shown on a terminal.
+void Render(const TCliOptions& o, THeadlessWindow& w, const std::string& file,
+            std::ostream* err = nullptr, bool errIsTerminal = false,
+            const std::function<bool()>& stop = nullptr) {
   // After --set, as the export reads the controls as they stand when it starts.
   for (const auto& [control, value] : o.imagePositions) w.controls.SetPosition(control, value);
   if (!o.filter.empty())
@@ -218,10 +299,26 @@ void Render(const TCliOptions& o, THeadlessWindow& w, const std::string& file) {
                    w.controls.Position("ud_jpqual"));
     return;
   }
-  RenderImageFile(w, o.width, o.height, file);
+  if (!err) {
+    RenderImageFile(w, o.width, o.height, file);
+    return;
+  }
+  const TAppState& a = w.app;
+  const TWorkCost cost =
+      ImageExportCost(ReadExportSettings(w.controls), o.width, o.height,
+                      SceneVertices(a.Seifert, a.Settings, a.refineCount, a.racing));
+  if (cost.seconds > kAskWorkSeconds) AnnounceLongWork(*err, cost.seconds);
+  TPercentLine line(*err, errIsTerminal && !o.quiet, "rendering");
+  const bool written = RenderImageFile(
+      w, o.width, o.height, file,
+      [&](int64_t done, int64_t total) { line.Show(double(done) / double(total)); },
+      stop);
+  if (!written) throw TCliError(kStopped);
+  line.Finished();
 }
 
-void Apply(const TCliOptions& o, THeadlessWindow& w, std::ostream& err, bool errIsTerminal);
+void Apply(const TCliOptions& o, THeadlessWindow& w, std::ostream& err, bool errIsTerminal,
+           const std::function<bool()>& stop = nullptr);
 
 // invariants [BRAID | --knot NAME | --knot all] [--json]. The invariants depend on the braid word
 // alone (the stacked lay-out's surface), so no window is started.
@@ -381,7 +478,8 @@ int MeshWholeTable(const TCliOptions& o, std::ostream& out, std::ostream& err,
 }
 
 // Steps (2) to (5) on a window in its start state.
-void Apply(const TCliOptions& o, THeadlessWindow& w, std::ostream& err, bool errIsTerminal) {
+void Apply(const TCliOptions& o, THeadlessWindow& w, std::ostream& err, bool errIsTerminal,
+           const std::function<bool()>& stop) {
   // Nobody is there to answer the window's questions: the run goes on, and says so.
   w.window.askYesCancel = [&](const std::string& question) {
     std::string what = question;
@@ -422,9 +520,17 @@ void Apply(const TCliOptions& o, THeadlessWindow& w, std::ostream& err, bool err
     SplitAssignment(s, name, value);
     ApplySetting(w, name, value, err);
   }
-  // The steps before only needed the lay-out; this recompute builds the mesh.
+  // The steps before only needed the lay-out; this recompute builds the mesh, and so may the
+  // "Refine" steps below.
+  w.window.longWorkAhead = [&](double seconds) { AnnounceLongWork(err, seconds); };
+  TPercentLine line(err, errIsTerminal && !o.quiet, "building the mesh");
+  bool stopped = false;
+  w.window.runLongBuild = [&](const std::function<void()>& work, TBuildProgress& progress) {
+    WatchBuild(work, progress, line, stop, stopped);
+  };
   w.window.meshesDeferred = false;
   w.window.Recompute();
+  if (stopped) throw TCliError(kStopped);
   if (const std::string note = PipelineNote(w.app); !note.empty())
     err << "warning: " << note << '\n';
   if (o.smooth > 0) {
@@ -434,11 +540,14 @@ void Apply(const TCliOptions& o, THeadlessWindow& w, std::ostream& err, bool err
     w.controls.Click("but_sestart");
     w.window.processEvents = nullptr;
   }
-  for (int32_t i = 0; i < o.refine; ++i) w.controls.Click("Button6");
+  for (int32_t i = 0; i < o.refine && !stopped; ++i) w.controls.Click("Button6");
+  w.window.runLongBuild = nullptr;
+  w.window.longWorkAhead = nullptr;
+  if (stopped) throw TCliError(kStopped);
 }
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-        bool errIsTerminal) {
+        bool errIsTerminal, const std::function<bool()>& stop) {
   TCliOptions o;
   CLI::App app{"Seifert surfaces of knots without a window", "veltrane-cli"};
   app.set_version_flag("--version", std::string("veltrane-cli ") + VELTRANE_VERSION);
@@ -622,14 +731,14 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   try {
     w->window.meshesDeferred = true;  // Apply builds the one mesh the command shows
     w->window.StartUp();
-    Apply(o, *w, err, errIsTerminal);
+    Apply(o, *w, err, errIsTerminal, stop);
 
     if (o.command == "mesh") {
       WriteMeshFile(w->app, o.output, meshFormat, o.meshOptions);
       if (const std::string note = MeshExportNote(w->app, meshFormat); !note.empty())
         err << "note: " << note << '\n';
     } else if (o.command == "render") {
-      Render(o, *w, o.output);
+      Render(o, *w, o.output, &err, errIsTerminal, stop);
     } else if (o.json) {
       out << InfoJson(w->app).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
     } else {
@@ -653,7 +762,7 @@ std::string FindPresetButton(const std::string& caption) {
 }
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-           bool errIsTerminal) {
+           bool errIsTerminal, const std::function<bool()>& stop) {
   // `-o -` writes where this run's output goes.
   struct TStandardOutputAt {
     std::ostream* saved = StandardOutput();
@@ -661,7 +770,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     ~TStandardOutputAt() { StandardOutput() = saved; }
   } standardOutput{out};
   try {
-    return Run(args, out, err, errIsTerminal);
+    return Run(args, out, err, errIsTerminal, stop);
   } catch (const std::exception& e) {
     err << "veltrane-cli: " << e.what() << '\n';
     return 2;

@@ -24,7 +24,6 @@ auto WithHeadlessPanel(THeadlessWindow& w, int panelW, int panelH, TBody body) {
     framed.tile = tile;
     GLPanel1Redraw(w.app, framed, panelW, panelH, [&] { w.window.ReadSettings(); });
   };
-  // Nothing here cancels; a headless run ends by its signal handlers.
   return body(settings, hooks);
 }
 
@@ -37,10 +36,14 @@ TRgbImage RenderHeadless(THeadlessWindow& w, int panelW, int panelH, TExportTime
                            });
 }
 
-void RenderImageFile(THeadlessWindow& w, int panelW, int panelH, const std::string& path) {
-  WithHeadlessPanel(w, panelW, panelH,
-                    [&](const TExportSettings& s, const TImageExportHooks& hooks) {
-                      return ExportImageFile(s, panelW, panelH, hooks, path,
-                                             w.controls.Position("ud_jpqual"));
-                    });
+bool RenderImageFile(THeadlessWindow& w, int panelW, int panelH, const std::string& path,
+                     const std::function<void(int64_t done, int64_t total)>& progress,
+                     const std::function<bool()>& stop) {
+  return WithHeadlessPanel(w, panelW, panelH,
+                           [&](const TExportSettings& s, TImageExportHooks hooks) {
+                             hooks.progress = progress;
+                             hooks.pump = stop;
+                             return ExportImageFile(s, panelW, panelH, hooks, path,
+                                                    w.controls.Position("ud_jpqual"));
+                           });
 }

@@ -86,6 +86,21 @@ double FilterSupport(TFilterKind kind) {
   return 0.5;
 }
 
+namespace {
+
+// A blur of 0 leaves every kernel undefined (0/0): it counts as the smallest the control
+// offers above 0.
+double FilterBlur(const TExportSettings& s) { return s.blur > 0 ? s.blur / 100.0 : 0.01; }
+
+}  // namespace
+
+int32_t FilterRadius(const TExportSettings& s) {
+  const double radius = FilterSupport(s.filter) * FilterBlur(s);
+  // Lanczos beyond 684 % would need more shifts than the tables hold; the kernel is cut there
+  // and the weights normalised over what is left.
+  return std::clamp(static_cast<int32_t>(std::nearbyint(radius - 0.0001)), 0, kMaxFilterRadius);
+}
+
 TFilterTable BuildFilterTable(const TExportSettings& s) {
   CheckRange("\"Anti-alias\"", s.antialias, 1, 100);
   CheckRange("\"Scale\"", s.scale, 1, 100);
@@ -95,15 +110,9 @@ TFilterTable BuildFilterTable(const TExportSettings& s) {
   for (TFilterKind k : kKinds) knownKind = knownKind || k == s.filter;
   if (!knownKind) throw RangeError("unknown filter number " + std::to_string(int(s.filter)));
 
-  // A blur of 0 leaves every kernel undefined (0/0): it counts as the smallest the control
-  // offers above 0.
-  const double blur = s.blur > 0 ? s.blur / 100.0 : 0.01;
+  const double blur = FilterBlur(s);
   const double jitter = s.jitter / 100.0;
-  const double radius = FilterSupport(s.filter) * blur;
-  // Lanczos beyond 684 % would need more shifts than the tables hold; the kernel is cut there
-  // and the weights normalised over what is left.
-  const int32_t r = std::clamp(static_cast<int32_t>(std::nearbyint(radius - 0.0001)), 0,
-                               kMaxFilterRadius);
+  const int32_t r = FilterRadius(s);
 
   TFilterTable t;
   t.r = r;

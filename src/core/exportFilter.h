@@ -74,6 +74,9 @@ class TFilterTable {
   std::vector<double> jx, jy, hx, vy, shiftSum;
 };
 
+// The shifts r a sample's weights reach in each direction (0..kMaxFilterRadius).
+int32_t FilterRadius(const TExportSettings& s);
+
 // Checks the settings (RangeError outside the controls' ranges) and builds the table: all
 // weights of all samples together sum to 1.
 TFilterTable BuildFilterTable(const TExportSettings& s);

@@ -56,5 +56,8 @@ constexpr int64_t kBuildStepsPerLook = 1 << 16;
 // Called by a loop at its step `i`: every kBuildStepsPerLook steps it counts them done and
 // throws TBuildCancelled when a stop was asked for. Nothing without a current progress.
 void BuildStep(int64_t i);
+// After a loop of `n` steps that called BuildStep: counts the steps it has not counted yet, so
+// that many short loops (passes over a small mesh) add up; throws as BuildStep does.
+void BuildLoopDone(int64_t n);
 // Between two steps of the build: throws TBuildCancelled when a stop was asked for.
 void BuildCheck();

@@ -479,6 +479,7 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
     p.pos = facePts[i].ToVec3();
     p.movable = movable;
   }
+  BuildLoopDone(nFaces);
 
   // Edge points: the mean of the ends and the two face points; between two seam vertices
   // (when seams are kept) the four-point rule along the seam, or the midpoint. The means of
@@ -515,6 +516,7 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
     v.pos = p.ToVec3();
     v.movable = movable;
   }
+  BuildLoopDone(nEdges);
 
   // Vertex points into a table of their own: ((2R + Q)/n + (n - 3)P)/n, R and Q summed over
   // the n edges in fan order.
@@ -535,6 +537,7 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
     const DPoint p(v.pos);
     vertexPts[i] = (((r * 2.0 + q) / n + p * (n - 3.0)) / n).ToVec3();
   }
+  BuildLoopDone(m);
   std::vector<TEdgeMeans>().swap(means);
 
   // Apply: all old vertices when refining, only the movable ones when presmoothing.
@@ -596,6 +599,7 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
       out = fresh;
     }
   }
+  BuildLoopDone(nFaces);
   mesh.nFaces = 4 * nFaces;
   if (!carryEdges) {
     // The edge table stays the old level's.
@@ -636,6 +640,7 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
       pair(PieceAtEnd(nFaces, i, k), PieceAtEnd(nFaces, j, l));
     }
   }
+  BuildLoopDone(nEdges);
   std::vector<TSides>().swap(sides);
   EdgesFromTwins(mesh, twins, m);
   return true;
@@ -703,6 +708,7 @@ void MinimalSurfaceIterations(TMesh& mesh, int32_t count, bool full) {
     ComputeVertexNormals(mesh);
     q.assign(static_cast<size_t>(mesh.nVerts), TQuotient{});
     for (int32_t i = 0; i < mesh.nFaces; ++i) {
+      BuildStep(i);
       const TFace& f = mesh.faces[i];
       for (int j = 0; j < 4; ++j) {
         const int32_t bi = f.v[(j + 1) % 4];
@@ -717,9 +723,12 @@ void MinimalSurfaceIterations(TMesh& mesh, int32_t count, bool full) {
         q[bi].den += g.Dot(g) - gn * gn;
       }
     }
+    BuildLoopDone(mesh.nFaces);
     for (int32_t i = 0; i < mesh.nVerts; ++i) {
+      BuildStep(i);
       TVertex& v = mesh.verts[i];
       if (v.knotClass != 2 && q[i].den != 0) v.pos += v.normal * (q[i].num / q[i].den);
     }
+    BuildLoopDone(mesh.nVerts);
   }
 }

@@ -544,9 +544,9 @@ TEST(MainWindowDeferred, MeshesDeferredUntilTheLastRecomputeGiveTheSameSurface) 
 TEST_F(MainWindowTest, LargeBuildsShowTheBusyStateWhileTheyRun) {
   std::vector<bool> calls;
   w.window.showBusy = [&](bool on) { calls.push_back(on); };
-  w.controls.SetPosition("ud_ccsub", 2);  // about 32,000 vertices: quick enough
+  w.controls.SetPosition("ud_ccsub", 3);  // about 129,000 vertices: quick enough
   EXPECT_TRUE(calls.empty());
-  w.controls.Click("Button6");  // a Refine to about 129,000: more than 0.3 s
+  w.controls.Click("Button6");  // a Refine to about 516,000: more than 0.3 s
   EXPECT_EQ(calls, (std::vector<bool>{true, false}));
   calls.clear();
   w.controls.SetPosition("ud_ccsub", 4);
@@ -576,7 +576,7 @@ TEST_F(MainWindowTest, LongBuildsRunOffThisThreadAndACancelKeepsTheMeshOnView) {
   const int32_t verts = w.app.Seifert.mesh.nVerts;
   const Vec3 first = w.app.Seifert.mesh.verts[0].pos;
   const int32_t recomputes = Recomputes();
-  w.controls.SetPosition("ud_ccsub", 5);  // about 500,000 vertices
+  w.controls.SetPosition("ud_ccsub", 5);  // about 2 million vertices
   ASSERT_EQ(runs, 1);
   EXPECT_EQ(Recomputes(), recomputes + 1);
   EXPECT_EQ(w.app.Seifert.mesh.nVerts, verts);

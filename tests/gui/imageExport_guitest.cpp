@@ -12,6 +12,9 @@
 #include <QtTest>
 
 #include <memory>
+#include <set>
+#include <string>
+#include <vector>
 
 #include "fileHelpers.h"
 #include "guiHelpers.h"
@@ -117,6 +120,27 @@ class TestImageExport : public QObject, protected TDesktopUnderTest {
     QCOMPARE(ReadFile(folder / "old.bmp"), std::string("old"));
     QCOMPARE(Entries(folder.path), std::set<std::string>{"old.bmp"});
     QCOMPARE(Main().GLPanel1()->SwapBB, true);
+  }
+
+  // An export expected to take hours asks first; "No" renders nothing and writes nothing.
+  void aLongExportAsksFirst() {
+    TTempFolder folder;
+    C().SetPosition("ud_imgscale", 12);
+    C().SetPosition("ud_antialias", 100);
+    std::vector<std::string> asked;
+    Main().Model().askYesNo = [&](const std::string& question) {
+      asked.push_back(question);
+      return false;
+    };
+    AnswerSaveWith(QString::fromStdString(folder / "long.png"), 2);
+    const int64_t frames = Main().GLPanel1()->FramesDrawn();
+    QTest::mouseClick(Button("but_save"), Qt::LeftButton);
+    QCOMPARE(asked.size(), size_t{1});
+    QVERIFY2(asked[0].starts_with("This will take about ") && asked[0].ends_with(" Go on?"),
+             asked[0].c_str());
+    QCOMPARE(Entries(folder.path), std::set<std::string>{});
+    QVERIFY(Main().GLPanel1()->FramesDrawn() - frames < 2);
+    QVERIFY(!Main().ExportBusy());
   }
 
   // The window and the command line write the same file from the same state; a name typed

@@ -5,31 +5,24 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include <functional>
+
 #include "app/model/surfaceSummary.h"
 #include "guiHelpers.h"
 
 class TestLongBuild : public QObject, protected TDesktopUnderTest {
   Q_OBJECT
 
- private slots:
-  void init() {
-    QVERIFY(Open());
-    // The question before a build this long is answered Yes.
-    Main().Model().askYesNo = [](const std::string&) { return true; };
-  }
-  void cleanup() { d.reset(); }
-
-  void cancelKeepsTheMeshOnViewAndTheWindowDrawsMeanwhile() {
-    Click("rb_flat");
-    Main().Model().ChooseKnot(App().KnotTable.Find("10_165"));
+ private:
+  // Starts the long build `build` twice and leaves each time by the box, by key and by button:
+  // the mesh, the counts, the view and the status stay those of the surface on view.
+  void CancelEachWay(const std::function<void()>& build) {
     const int32_t verts = App().Seifert.mesh.nVerts;
     const QString counts = Main().CountsText();
     const std::string summary = SurfaceSummary(App());
     const TView view = App().View;
     const int recomputes = App().recomputeCount;
-    const int start = C().Position("ud_ccsub");
 
-    // Each way out of the box, by key and by button.
     for (const bool byKey : {true, false}) {
       bool seen = false, drawn = false, meshKept = false;
       // Runs from inside the build's event handling, once the box is up.
@@ -52,8 +45,7 @@ class TestLongBuild : public QObject, protected TDesktopUnderTest {
             }
           },
           Qt::QueuedConnection);
-      C().SetPosition("ud_ccsub", start);  // built at once; the call above waits
-      C().SetPosition("ud_ccsub", 5);      // 9.8 million vertices
+      build();
       QVERIFY(seen);
       QVERIFY(drawn);
       QVERIFY(meshKept);
@@ -66,6 +58,33 @@ class TestLongBuild : public QObject, protected TDesktopUnderTest {
       QVERIFY(QGuiApplication::overrideCursor() == nullptr);
     }
     QVERIFY(App().recomputeCount > recomputes);
+  }
+
+ private slots:
+  void init() {
+    QVERIFY(Open());
+    // The question before a build this long is answered Yes.
+    Main().Model().askYesNo = [](const std::string&) { return true; };
+  }
+  void cleanup() { d.reset(); }
+
+  void cancelKeepsTheMeshOnViewAndTheWindowDrawsMeanwhile() {
+    Click("rb_flat");
+    Main().Model().ChooseKnot(App().KnotTable.Find("10_165"));
+    const int start = C().Position("ud_ccsub");
+    CancelEachWay([&] {
+      C().SetPosition("ud_ccsub", start);  // built at once; the call above waits
+      C().SetPosition("ud_ccsub", 5);      // 9.8 million vertices
+    });
+  }
+
+  // Few vertices but many passes: the work, not the mesh's size, sends it to the worker.
+  void manyPassesOverASmallMeshGoThroughTheWorker() {
+    C().SetText("ed_braid", "AbAbAbAbAbAb");
+    Main().Model().BraidEntered();
+    // The field only redraws; the next recompute builds with it.
+    C().SetPosition("ud_minsurf", 2000);
+    CancelEachWay([&] { Main().Model().Recompute(); });
   }
 };
 

@@ -4,11 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "app/model/exportControls.h"
 #include "app/model/headlessWindow.h"
 #include "app/model/readSceneInputs.h"
+#include "cli/cliRun.h"
 #include "cli/imageRender.h"
 #include "fileHelpers.h"
 #include "render/imageExport.h"
@@ -153,6 +157,40 @@ TEST(ImageExportTiles, TiledPictureIsTheLargeFrameForAnyPanelSize) {
           }
       EXPECT_LE(differing, tiled.rgb.size() / 10000);
     }
+}
+
+// Work of minutes is announced on the command line whether or not its error stream is a
+// terminal, and only a terminal gets the progress line; a stop from the test's hook ends the
+// work early with nothing written, so the run stays short.
+TEST(CliLongWork, AnnouncedAlwaysWithProgressOnATerminalOnly) {
+  TTempFolder dir;
+  std::string w650;
+  for (int i = 0; i < 25; ++i) w650 += "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  const std::vector<std::vector<std::string>> longJobs = {
+      {"info", w650, "--set", "ud_minsurf=2000"},
+      {"render", "AbAb", "--scale", "12", "--antialias", "100", "-o", dir / "long.png"}};
+  for (const auto& args : longJobs)
+    for (const bool terminal : {false, true}) {
+      SCOPED_TRACE(args[0] + (terminal ? " on a terminal" : ""));
+      std::ostringstream out, err;
+      int asked = 0;
+      const int status = RunCli(args, out, err, terminal, [&] { return ++asked > 0; });
+      EXPECT_EQ(status, 2);
+      EXPECT_GT(asked, 0);
+      const std::string text = err.str();
+      EXPECT_EQ(text.rfind("warning: this will take about ", 0), 0u) << text;
+      EXPECT_NE(text.find("stopped before the end"), std::string::npos) << text;
+      EXPECT_EQ(text.find('\r') != std::string::npos, terminal) << text;
+      EXPECT_EQ(out.str(), "");
+      EXPECT_EQ(Entries(dir.path), std::set<std::string>{});
+    }
+  // Work of the start settings is neither announced nor, off a terminal, shown at all.
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"info"}, {"render", "-o", dir / "short.png"}}) {
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCli(args, out, err, false), 0);
+    EXPECT_EQ(err.str(), "");
+  }
 }
 
 }  // namespace

@@ -22,37 +22,27 @@ namespace {
 
 const char* const kMeshNotBuilt = "The mesh was not built; the view shows the last one";
 
-// The loop steps of the passes a build makes, per vertex of the finished mesh (counted on
-// large builds: the last levels dominate).
-constexpr int64_t kBuildStepsPerVertex = 3;
-
 const char* const kTorusAsBuilt =
     "The torus is shown as built: \"Smooth\" and \"Refine\" work on braid surfaces";
 
 }  // namespace
 
-double ExpectedBuildSeconds(int64_t vertices) {
-  return static_cast<double>(std::max<int64_t>(vertices, 0)) / kBuildVerticesPerSecond;
-}
-
-std::string BuildQuestion(int64_t vertices, int64_t memoryBytes, int64_t shownVertices) {
+std::string BuildQuestion(int64_t vertices, double seconds, int64_t memoryBytes,
+                          int64_t shownVertices) {
   if (vertices <= 0) return "";
   // In long double: the products can pass the 64-bit range for a refused estimate.
   const long double bytes = static_cast<long double>(vertices) * kMeshBytesPerVertex;
   const long double held =
       bytes + static_cast<long double>(std::max<int64_t>(shownVertices, 0)) * kMeshBytesPerVertex;
   const bool large = memoryBytes > 0 && held > memoryBytes / 4.0L;
-  const double seconds = ExpectedBuildSeconds(vertices);
-  const bool slow = seconds > kAskBuildSeconds;
+  const bool slow = seconds > kAskWorkSeconds;
   if (!large && !slow) return "";
+  if (!large) return LongWorkQuestion(seconds);
   const long double largest = static_cast<long double>(std::numeric_limits<int64_t>::max() / 2);
   const auto megabytes = static_cast<int64_t>(std::min(std::nearbyint(bytes / (1 << 20)), largest));
   std::string question = "This mesh needs about ";
   question.append(std::to_string(megabytes)).append(" MB");
-  if (slow) {
-    const auto s = static_cast<int64_t>(std::min<long double>(std::nearbyint(seconds), largest));
-    question.append(" and may take about ").append(std::to_string(s)).append(" s to build");
-  }
+  if (slow) question.append(" and will take ").append(AboutDuration(seconds)).append(" to build");
   return question.append(". Build it?");
 }
 
@@ -143,17 +133,21 @@ void TMainWindowModel::Recompute() {
 }
 
 bool TMainWindowModel::BuildRunMesh(TPipelineRun& run) {
-  return RunMeshBuild(PipelineMeshSize(run), [&] { PipelineMesh(run); });
+  return RunMeshBuild(MeshBuildCost(PipelineMeshSize(run), run.settings),
+                      [&] { PipelineMesh(run); });
 }
 
-bool TMainWindowModel::RunMeshBuild(int64_t size, const std::function<void()>& build) {
+bool TMainWindowModel::RunMeshBuild(const TWorkCost& cost, const std::function<void()>& build) {
+  const int64_t size = cost.vertices;
   // A build over the limit is refused by the build itself, before it allocates.
-  if (const std::string question = BuildQuestion(size, memoryBytes, ShownVertices());
-      !question.empty() && size <= MeshCapacityLimit(PhysicalMemoryBytes()) && askYesNo &&
-      !askYesNo(question))
-    return false;
+  if (size <= MeshCapacityLimit(PhysicalMemoryBytes())) {
+    if (cost.seconds > kAskWorkSeconds && longWorkAhead) longWorkAhead(cost.seconds);
+    if (const std::string question = BuildQuestion(size, cost.seconds, memoryBytes, ShownVertices());
+        !question.empty() && askYesNo && !askYesNo(question))
+      return false;
+  }
   // The busy state lasts until the new scene is drawn: a large mesh takes its time there too.
-  const bool busy = ExpectedBuildSeconds(size) > kLongWorkSeconds && showBusy;
+  const bool busy = cost.seconds + SceneDrawSeconds(size) > kLongWorkSeconds && showBusy;
   if (busy) showBusy(true);
   struct TBusyEnd {
     const TMainWindowModel& owner;
@@ -163,7 +157,7 @@ bool TMainWindowModel::RunMeshBuild(int64_t size, const std::function<void()>& b
     }
   } busyEnd{*this, busy};
   TBuildProgress progress;
-  progress.Plan(kBuildStepsPerVertex * size);
+  progress.Plan(cost.steps);
   std::exception_ptr failure;
   const auto work = [&] {
     const TBuildScope scope(&progress);
@@ -174,7 +168,7 @@ bool TMainWindowModel::RunMeshBuild(int64_t size, const std::function<void()>& b
       failure = std::current_exception();
     }
   };
-  if (runLongBuild && ExpectedBuildSeconds(size) > kBackgroundBuildSeconds)
+  if (runLongBuild && cost.seconds > kBackgroundBuildSeconds)
     runLongBuild(work, progress);
   else
     work();
@@ -593,14 +587,13 @@ void TMainWindowModel::Button6Click() {
     return;
   // One more level needs a vertex per vertex, edge and face, and four faces per face.
   const TMesh& shown = app.Seifert.mesh;
-  const int64_t size = std::max(int64_t{shown.nVerts} + shown.nEdges + shown.nFaces,
-                                int64_t{4} * shown.nFaces);
+  const TWorkCost cost = RefineCost(shown.nVerts, shown.nEdges, shown.nFaces);
   // Refined beside the surface on view, from copies: the window draws meanwhile. The Refine
   // road classifies the vertices itself before its seam-keeping pass.
   TSeiffert refined = app.Seifert;
   const TSettings settings = app.Settings;
   const bool smoothed = app.smoothed, racing = app.racing;
-  if (!RunMeshBuild(size, [&] { BuildMesh(refined, settings, false, smoothed, racing); })) {
+  if (!RunMeshBuild(cost, [&] { BuildMesh(refined, settings, false, smoothed, racing); })) {
     if (showNote) showNote(kMeshNotBuilt);
     return;
   }

@@ -20,6 +20,7 @@
 #include "mesh/buildProgress.h"
 #include "pipeline.h"
 #include "smoothing/dynamicSmoothing.h"
+#include "workCost.h"
 
 class TMainWindowModel {
  public:
@@ -50,6 +51,9 @@ class TMainWindowModel {
   std::function<void(const std::string&)> recomputeDone;
   // A question with Yes and No; true for Yes. Without a hook the answer is Yes.
   std::function<bool(const std::string&)> askYesNo;
+  // Told the expected seconds before a build expected to take longer than kAskWorkSeconds,
+  // ahead of its question: for a caller that asks nobody but says what is coming.
+  std::function<void(double seconds)> longWorkAhead;
   // The machine's physical memory, which the question before a very large mesh build compares
   // with.
   int64_t memoryBytes = PhysicalMemoryBytes();
@@ -132,10 +136,10 @@ class TMainWindowModel {
   // The mesh step of a recompute, after the question before a very large build; a long one
   // through runLongBuild. False when the user declined or cancelled it.
   bool BuildRunMesh(TPipelineRun& run);
-  // A mesh build of `size` vertices: the question before a very large one, the busy state,
+  // A mesh build of that cost: the question before a very large or long one, the busy state,
   // and a long one through runLongBuild. False when the user declined or cancelled it; the
   // build's errors are thrown here.
-  bool RunMeshBuild(int64_t size, const std::function<void()>& build);
+  bool RunMeshBuild(const TWorkCost& cost, const std::function<void()>& build);
   // Runs a handler that starts a new knot; when a recompute in it is refused, the flags it
   // cleared (smoothed, meanEdgeValid, the running smoothing, the table row) come back.
   void KeepKnotStateIfRefused(const std::function<void()>& body);
@@ -149,19 +153,16 @@ class TMainWindowModel {
 
 // Work expected to last longer than this shows the busy state.
 constexpr double kLongWorkSeconds = 0.3;
-// Mesh builds expected to last longer than this run through runLongBuild.
-constexpr double kBackgroundBuildSeconds = 1.5;
-// Mesh vertices a build makes per second on a slow machine (the subdivision levels dominate).
-constexpr double kBuildVerticesPerSecond = 200'000;
-// The time a build of `vertices` vertices is expected to take.
-double ExpectedBuildSeconds(int64_t vertices);
-// Builds expected to take longer than this ask first, however much memory the machine has.
-constexpr double kAskBuildSeconds = 30;
-// The question before a build of `vertices` vertices beside a mesh of `shownVertices` on view:
-// "This mesh needs about N MB. Build it?" when the two take more than a quarter of
-// `memoryBytes` (0: unknown), with "and may take about S s to build" when the build is
-// expected to take longer than kAskBuildSeconds; "" when neither holds.
-std::string BuildQuestion(int64_t vertices, int64_t memoryBytes, int64_t shownVertices = 0);
+// Mesh builds expected to last longer than this run through runLongBuild: beyond half a
+// second a window that stops drawing is seen to hang.
+constexpr double kBackgroundBuildSeconds = 0.5;
+// The question before a build of `vertices` vertices expected to take `seconds`, beside a mesh
+// of `shownVertices` on view: "This mesh needs about N MB. Build it?" when the two take more
+// than a quarter of `memoryBytes` (0: unknown); "This will take about N minutes. Go on?" when
+// the build is expected to take longer than kAskWorkSeconds; both in one question when both
+// hold; "" when neither does.
+std::string BuildQuestion(int64_t vertices, double seconds, int64_t memoryBytes,
+                          int64_t shownVertices = 0);
 
 // The swatch colours start-up sets, in the order sh_col1 .. sh_col12.
 extern const uint32_t kStartSwatchColors[12];

@@ -41,6 +41,7 @@
 #include "app/model/meshExport.h"
 #include "app/model/readSceneInputs.h"
 #include "app/model/surfaceSummary.h"
+#include "app/model/workCost.h"
 #include "core/imageFile.h"
 #include "render/imageExport.h"
 #include "controlLayout.h"
@@ -534,6 +535,14 @@ void TForm1::but_save_picClick(std::string_view sender) {
         !model.askYesCancel("File " + path + " already exists. Overwrite?"))
       return;
   }
+  const TExportSettings settings = ReadExportSettings(controls);
+  const int panelW = glPanel->PixelWidth(), panelH = glPanel->PixelHeight();
+  const TWorkCost cost =
+      ImageExportCost(settings, panelW, panelH,
+                      SceneVertices(app.Seifert, app.Settings, app.refineCount, app.racing));
+  if (cost.seconds > kAskWorkSeconds && model.askYesNo &&
+      !model.askYesNo(LongWorkQuestion(cost.seconds)))
+    return;
 
   auto* button = qobject_cast<QPushButton*>(controls.Widget(sender));
   const QString caption = button ? button->text() : QString();
@@ -581,7 +590,6 @@ void TForm1::but_save_picClick(std::string_view sender) {
     glPanel->Redraw();
     glPanel->update();
   };
-  const int panelW = glPanel->PixelWidth(), panelH = glPanel->PixelHeight();
   bool resized = false;
   hooks.pump = [this, panelW, panelH, &resized] {
     QCoreApplication::processEvents();
@@ -595,7 +603,6 @@ void TForm1::but_save_picClick(std::string_view sender) {
     if (done % 6 == 0 || done == total)
       ShowStatus(QStringLiteral("Rendering %1 of %2").arg(done).arg(total));
   };
-  const TExportSettings settings = ReadExportSettings(controls);
   const std::optional<TRgbImage> image = RenderImage(settings, panelW, panelH, hooks);
   if (!image) {
     ShowStatus(resized ? QStringLiteral("Image export stopped: the drawing panel changed size")
