@@ -22,6 +22,7 @@ constexpr double kPi = 3.14159265358979323846;
 // Band ends on a rim stay this many slots apart, so their holes in the disk's grid never meet.
 constexpr double kSlotGap = 2.5;
 constexpr double kWidest = 1.0;
+constexpr double kMaxScale = 1e5;
 
 // Gauss-Seidel sweeps of the barycentric drawing; it converges long before for table knots.
 constexpr int32_t kTutteSweeps = 4000;
@@ -236,11 +237,14 @@ void LayoutDiagram(TSeiffert& model, const TSettings& settings, const TPDCode& p
       cx[c] += kx[static_cast<size_t>(v)] / static_cast<double>(poly.size());
       cy[c] += ky[static_cast<size_t>(v)] / static_cast<double>(poly.size());
     }
-    r[c] = 1e300;
+    // A circle through one crossing is a flat polygon of two points: half way to them is room.
+    double edge = 1e300, point = 1e300;
     for (size_t j = 0; j < poly.size(); ++j) {
       const size_t a = static_cast<size_t>(poly[j]), b = static_cast<size_t>(poly[(j + 1) % poly.size()]);
-      r[c] = std::min(r[c], 0.8 * SegmentDistance(cx[c], cy[c], kx[a], ky[a], kx[b], ky[b]));
+      edge = std::min(edge, SegmentDistance(cx[c], cy[c], kx[a], ky[a], kx[b], ky[b]));
+      point = std::min(point, std::hypot(kx[a] - cx[c], ky[a] - cy[c]));
     }
+    r[c] = 0.8 * std::max(edge, 0.5 * point);
   }
   for (size_t a = 0; a < nc; ++a)
     for (size_t b = a + 1; b < nc; ++b) {
@@ -262,6 +266,10 @@ void LayoutDiagram(TSeiffert& model, const TSettings& settings, const TPDCode& p
     need[c] = std::max(settings.diskDiameter / 2, ends * band * 3 / (2 * kPi));
     scale = std::max(scale, need[c] / std::max(r[c], 1e-9));
   }
+  // A drawing that squeezes a circle to nothing would need a scale past what floats resolve.
+  if (!(scale < kMaxScale))
+    throw RangeError("the diagram's drawing leaves a Seifert circle no room (scale " +
+                     std::to_string(scale) + ")");
   for (size_t c = 0; c < nc; ++c) r[c] = std::min(scale * r[c], kWidest * need[c]) / scale;
   std::vector<int32_t> byDepth(nc);
   std::iota(byDepth.begin(), byDepth.end(), 0);
