@@ -48,7 +48,8 @@ test-sanitize: deps
 # Not part of `make test`, which only replays the committed corpus.
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS = braid controls cli pipeline picture exportSettings dtcode invariants identify
+FUZZ_TARGETS = braid controls cli pipeline picture exportSettings dtcode invariants identify \
+  diagramCodes
 
 fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \

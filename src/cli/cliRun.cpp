@@ -170,7 +170,7 @@ void WatchBuild(const std::function<void()>& work, TBuildProgress& progress, TPe
 
 const std::map<std::string, std::string> kLayoutRadios = {
     {"stacked", "rb_stacked"}, {"flat", "rb_flat"},   {"reduced-flat", "rb_flat2"},
-    {"flat-dt", "rb_flatdt"},  {"split", "rb_split"},
+    {"flat-dt", "rb_flatdt"},  {"split", "rb_split"},      {"diagram", "rb_diagram"},
 };
 
 // Digits only: a count such as 2.5 is refused as what it is rather than as out of range.
@@ -246,7 +246,7 @@ void AddJobsOption(CLI::App& sub, TCliOptions& o) {
 void AddCommonOptions(CLI::App& sub, TCliOptions& o) {
   sub.add_option("BRAID", o.braid, "braid word typed into the braid field and confirmed");
   sub.add_option("--layout", o.layout, "lay-out radio button to check")
-      ->check(CLI::IsMember({"stacked", "flat", "reduced-flat", "flat-dt", "split"}));
+      ->check(CLI::IsMember({"stacked", "flat", "reduced-flat", "flat-dt", "split", "diagram"}));
   sub.add_option("--preset", o.preset,
                  "lay-out or preset-knot button to click, by caption "
                  "(\"Balls (stacked)\", \"Balls (flat)\" for the two \"Balls\")");

@@ -33,6 +33,7 @@ const char* LayoutName(uint8_t code) {
     case kLayoutReducedFlat: return "reduced flat";
     case kLayoutFlatDt: return "flat DT";
     case kLayoutSplit: return "split";
+    case kLayoutDiagram: return "diagram";
   }
   return "unknown";
 }

@@ -36,7 +36,7 @@ void CheckSettings(const TSettings& s) {
   Whole("presmoothNonBnd", s.presmoothNonBnd, 0, 100);
   Whole("presmooth", s.presmooth, 0, 100);
   Whole("knotWidth", s.knotWidth, 0, 100);
-  Whole("layout", s.layout, kLayoutStacked, kLayoutSplit);
+  Whole("layout", s.layout, kLayoutStacked, kLayoutDiagram);
   Whole("splitAt", s.splitAt, 0, 10);
   Whole("transparency", s.transparency, 0, 100);
   Whole("torusBig", s.torusBig, 1, 20);

@@ -12,6 +12,7 @@ enum TLayoutCode : uint8_t {
   kLayoutReducedFlat = 2,
   kLayoutFlatDt = 3,
   kLayoutSplit = 4,
+  kLayoutDiagram = 5,
 };
 
 struct TSettings {

@@ -20,17 +20,18 @@ std::string KnotEntryText(const TKnotEntry& row) {
 }
 
 void AddKnot(TKnotTable& table, const std::string& name, const std::string& altName,
-             const std::string& braid, int32_t genus, const std::string& dtCode) {
+             const std::string& braid, int32_t genus, const std::string& dtCode,
+             const std::string& diagramCode) {
   if (table.count >= kKnotTableCapacity)
     throw RangeError("the knot table holds at most " + std::to_string(kKnotTableCapacity) +
                      " rows");
   TKnotEntry& e = table.rows[static_cast<size_t>(++table.count)];
-  e = TKnotEntry{name, altName, braid, dtCode, genus};
+  e = TKnotEntry{name, altName, braid, dtCode, genus, diagramCode.empty() ? dtCode : diagramCode};
   table.entries.push_back(KnotEntryText(e));
 }
 
 void FillKnotTable(TKnotTable& table) {
   table.count = 0;
   table.entries.clear();
-  for (const TKnotRow& r : kKnotRows) AddKnot(table, r.name, r.altName, r.braid, r.genus, r.dtCode);
+  for (const TKnotRow& r : kKnotRows) AddKnot(table, r.name, r.altName, r.braid, r.genus, r.dtCode, r.diagramCode);
 }

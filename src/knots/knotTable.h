@@ -14,6 +14,7 @@ struct TKnotRow {
   const char* braid;
   int32_t genus;
   const char* dtCode;
+  const char* diagramCode;  // "" when the Diagram lay-out draws dtCode
 };
 
 constexpr int32_t kKnotRowCount = 249;
@@ -25,6 +26,8 @@ struct TKnotEntry {
   std::string braid;
   std::string dtCode;
   int32_t genus = 0;
+  std::string diagramCode;  // the DT code the Diagram lay-out draws: dtCode, or one of the knot's
+                            // diagrams whose canonical genus is the genus
 };
 
 // Rows numbered from 1; the table has room for this many.
@@ -43,7 +46,8 @@ struct TKnotTable {
 
 // Appends a row and its drop-down text; a RangeError beyond row 300.
 void AddKnot(TKnotTable& table, const std::string& name, const std::string& altName,
-             const std::string& braid, int32_t genus, const std::string& dtCode);
+             const std::string& braid, int32_t genus, const std::string& dtCode,
+             const std::string& diagramCode = "");
 
 // Empties the table and appends the 249 built-in rows in order.
 void FillKnotTable(TKnotTable& table);

@@ -9,6 +9,7 @@
 
 #include "core/settings.h"
 #include "core/vec3.h"
+#include "diagram/linkDiagram.h"
 #include "mesh/meshModel.h"
 
 // A disk holds at most this many band ends.
@@ -118,6 +119,12 @@ void LayoutStacked(TSeiffert& model, const TSettings& settings);
 // The braid in the plane z = 0: two disks per crossing, chained along each strand. More than
 // 500 crossings is a RangeError.
 void LayoutFlat(TSeiffert& model, const TSettings& settings);
+
+// The canonical surface of a planar diagram (a checked PD code): one disk per Seifert circle
+// (nested circles stacked above their parent, side by side ones in one plane) placed by a
+// barycentric drawing of the diagram, one band per crossing with a half twist against the
+// crossing's sign. A circle of more than 50 crossings is a RangeError.
+void LayoutDiagram(TSeiffert& model, const TSettings& settings, const TPDCode& pd);
 
 // The rotations of the split lay-out's two stacks: read from the rotation fields, and written
 // back by the search when autoTwist is set.

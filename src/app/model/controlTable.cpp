@@ -269,6 +269,8 @@ const TControlDef kTable[] = {
     RB("rb_split", "Split, at:", kShape, kStyle, kLayoutGroup, false, H::ed_heightChange),
     RB("rb_flat2", "Reduced flat", kShape, kStyle, kLayoutGroup, false, H::ed_heightChange),
     RB("rb_flat", "Flat", kShape, kStyle, kLayoutGroup, false, H::ed_heightChange),
+    Hint(RB("rb_diagram", "Diagram", kShape, kStyle, kLayoutGroup, false, H::ed_heightChange),
+         "The canonical Seifert surface of the knot's diagram: one disk per Seifert circle"),
     UD("ud_split", "", kShape, kStyle, 0, 10, 2, H::ed_heightChange),
     Hidden(CB("cb_multitwist", "Multi-twist bands", kShape, kStyle, false, H::ed_ccsubChange)),
     Hidden(CB("cb_reduce", "Reduce", kShape, kStyle, false, H::ed_ccsubChange)),

@@ -8,6 +8,7 @@
 #include "knots/torusKnot.h"
 #include "mesh/buildMesh.h"
 #include "mesh/texCoords.h"
+#include "diagram/diagramCodes.h"
 #include "surface/dtCode.h"
 #include "surface/reducedFlatLayout.h"
 
@@ -31,14 +32,25 @@ bool Complete(const TSeiffert& model, const THoleTable& holes) {
   return true;
 }
 
-// The knot-table row whose knot code "Flat DT" lays out: the chosen row, while the word is
-// still that row's braid (a typed word or a preset replaces the knot).
+// The knot-table row whose knot code "Flat DT" or "Diagram" lays out: the chosen row, while the
+// word is still that row's braid (a typed word or a preset replaces the knot).
 const TKnotEntry* CodeKnot(const TAppState& app, const std::string& text, uint8_t layout) {
-  if (layout != kLayoutFlatDt || app.selectedKnotRow < 1 ||
+  if ((layout != kLayoutFlatDt && layout != kLayoutDiagram) || app.selectedKnotRow < 1 ||
       app.selectedKnotRow > app.KnotTable.count)
     return nullptr;
   const TKnotEntry& row = app.KnotTable.Row(app.selectedKnotRow);
   return row.braid == text ? &row : nullptr;
+}
+
+// The parsed word with one letter per crossing: a band of n half twists is n crossings.
+std::string ExpandedWord(const TSeiffert& model) {
+  std::string word;
+  for (int32_t k = 1; k <= model.nCross; ++k) {
+    const int32_t g = At(model.gen, k, "crossing list");
+    const char letter = static_cast<char>((g > 0 ? 'A' : 'a') + std::abs(g) - 1);
+    word.append(static_cast<size_t>(At(model.power, k, "crossing list")), letter);
+  }
+  return word;
 }
 
 // The holes of the knot's code, with the outside as record 0 and the split neighbours, laid
@@ -77,8 +89,15 @@ bool LayOut(TPipelineRun& run) {
     case kLayoutFlat:
       LayoutFlat(model, settings);
       break;
+    case kLayoutDiagram: {
+      // A table row's diagram of the knot's genus, else the braid's closure as it is drawn.
+      const TPDCode pd = run.codeKnot ? PDFromDT(run.codeKnot->diagramCode)
+                                      : PDCode(BraidClosureDiagram(ExpandedWord(model)));
+      LayoutDiagram(model, settings, pd);
+      break;
+    }
     default: {
-      if (run.codeKnot) {
+      if (run.codeKnot && settings.layout == kLayoutFlatDt) {
         if (LayOutFromCode(model, settings, run.layoutNote, *run.codeKnot)) {
           settings.tJoints = settings.tJoints && AllDisksThreeEnds(model);
           return true;

@@ -19,6 +19,7 @@ uint8_t LayoutCode(const TControlPanel& c) {
   if (c.Checked("rb_flat2")) return kLayoutReducedFlat;
   if (c.Checked("rb_flatdt")) return kLayoutFlatDt;
   if (c.Checked("rb_split")) return kLayoutSplit;
+  if (c.Checked("rb_diagram")) return kLayoutDiagram;
   return kLayoutStacked;
 }
 

@@ -1,0 +1,420 @@
+#include "diagram/diagramCodes.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <map>
+#include <stdexcept>
+
+namespace {
+
+[[noreturn]] void Refuse(const std::string& what) { throw std::invalid_argument(what); }
+
+// Reads an integer at text[i] (optional minus); saturates far above any code we accept.
+int64_t ReadInteger(const std::string& text, size_t& i) {
+  bool negative = false;
+  if (text[i] == '-') {
+    negative = true;
+    ++i;
+  }
+  int64_t value = 0;
+  for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i)
+    value = std::min<int64_t>(value * 10 + (text[i] - '0'), 1'000'000'000);
+  return negative ? -value : value;
+}
+
+std::string CharText(char ch) {
+  if (std::isprint(static_cast<unsigned char>(ch))) return std::string("'") + ch + "'";
+  return "byte " + std::to_string(static_cast<unsigned char>(ch));
+}
+
+// ---- DT codes: the curve drawn in the plane one position at a time ----
+//
+// The drawing so far is the path from a start point S (just before position 1) through the
+// positions reached to the head H. A first visit of a crossing marks a point on the path; a
+// second visit must reach that point from a face it borders, and crosses the strand there from
+// the left or from the right. Where the face touches both sides of the strand, both are tried.
+
+struct TDTDrawing {
+  int32_t n = 0;
+  std::vector<int32_t> at;             // crossing of each position 1..2n
+  std::vector<int32_t> first, second;  // positions of each crossing's visits
+  std::vector<int8_t> eps;  // +1 when the second visit crosses the first from its right
+  int64_t work = 0;
+  // Scratch tables for one face walk.
+  std::vector<int32_t> dartVertex, dartIndex, rotation, rotationStart;
+  std::vector<uint8_t> inFace;
+};
+
+// Darts of the path with head edge k: edge i (0..k) runs from vertex T(i) to vertex T(i + 1);
+// dart 2i leaves T(i) along it, dart 2i + 1 leaves T(i + 1) back. Vertex 0 is S, vertex
+// 1 + c is crossing c, vertex n + 1 is H. Fills the counter-clockwise order of darts at every
+// vertex and marks the face that H lies in.
+void HeadFace(TDTDrawing& d, int32_t k) {
+  const int32_t nv = d.n + 2;
+  const int32_t nDarts = 2 * (k + 1);
+  d.rotationStart.assign(static_cast<size_t>(nv + 1), 0);
+  d.rotation.assign(static_cast<size_t>(nDarts), 0);
+  d.dartVertex.assign(static_cast<size_t>(nDarts), 0);
+  d.dartIndex.assign(static_cast<size_t>(nDarts), 0);
+  // Counter-clockwise orders: a crossing's second strand runs left to right across the first
+  // (eps -1) or right to left (eps +1).
+  std::vector<std::vector<int32_t>> around(static_cast<size_t>(nv));
+  around[0] = {0};
+  around[static_cast<size_t>(d.n + 1)] = {2 * k + 1};
+  for (int32_t c = 0; c < d.n; ++c) {
+    const int32_t i = d.first[static_cast<size_t>(c)], j = d.second[static_cast<size_t>(c)];
+    if (i > k) continue;
+    const int32_t out1 = 2 * i, in1 = 2 * i - 1;
+    if (j > k) {
+      around[static_cast<size_t>(1 + c)] = {out1, in1};
+      continue;
+    }
+    const int32_t out2 = 2 * j, in2 = 2 * j - 1;
+    if (d.eps[static_cast<size_t>(c)] > 0)
+      around[static_cast<size_t>(1 + c)] = {out1, out2, in1, in2};
+    else
+      around[static_cast<size_t>(1 + c)] = {out1, in2, in1, out2};
+  }
+  for (int32_t v = 0; v < nv; ++v) {
+    const std::vector<int32_t>& a = around[static_cast<size_t>(v)];
+    d.rotationStart[static_cast<size_t>(v + 1)] =
+        d.rotationStart[static_cast<size_t>(v)] + static_cast<int32_t>(a.size());
+    for (size_t x = 0; x < a.size(); ++x) {
+      const int32_t dart = a[x];
+      d.rotation[static_cast<size_t>(d.rotationStart[static_cast<size_t>(v)]) + x] = dart;
+      d.dartVertex[static_cast<size_t>(dart)] = v;
+      d.dartIndex[static_cast<size_t>(dart)] = static_cast<int32_t>(x);
+    }
+  }
+  // The face to the left of a dart: at its far end, turn to the next dart clockwise from the
+  // way back.
+  d.inFace.assign(static_cast<size_t>(nDarts), 0);
+  const int32_t start = 2 * k;
+  int32_t x = start;
+  do {
+    d.inFace[static_cast<size_t>(x)] = 1;
+    ++d.work;
+    const int32_t back = x ^ 1;
+    const int32_t v = d.dartVertex[static_cast<size_t>(back)];
+    const int32_t s = d.rotationStart[static_cast<size_t>(v)];
+    const int32_t deg = d.rotationStart[static_cast<size_t>(v + 1)] - s;
+    const int32_t idx = d.dartIndex[static_cast<size_t>(back)];
+    x = d.rotation[static_cast<size_t>(s + (idx + deg - 1) % deg)];
+  } while (x != start);
+}
+
+// Draws positions p..2n onto the drawing of positions 1..p-1; false when no way is left.
+bool DrawFrom(TDTDrawing& d, int32_t p) {
+  if (d.work > kMaxDTDrawingWork)
+    Refuse("this DT code takes too long to draw (more than " + std::to_string(kMaxDTDrawingWork) +
+           " steps)");
+  if (p > 2 * d.n) {
+    // The path closes at S, which must border the head's face.
+    HeadFace(d, 2 * d.n);
+    return d.inFace[1] != 0;
+  }
+  const int32_t c = d.at[static_cast<size_t>(p)];
+  if (d.first[static_cast<size_t>(c)] == p) return DrawFrom(d, p + 1);
+  HeadFace(d, p - 1);
+  const int32_t i = d.first[static_cast<size_t>(c)];
+  const bool fromLeft = d.inFace[static_cast<size_t>(2 * (i - 1))] != 0;
+  const bool fromRight = d.inFace[static_cast<size_t>(2 * i + 1)] != 0;
+  if (fromRight) {
+    d.eps[static_cast<size_t>(c)] = 1;
+    if (DrawFrom(d, p + 1)) return true;
+  }
+  if (fromLeft) {
+    d.eps[static_cast<size_t>(c)] = -1;
+    if (DrawFrom(d, p + 1)) return true;
+  }
+  d.eps[static_cast<size_t>(c)] = 0;
+  return false;
+}
+
+std::string CrossingList(const std::vector<std::pair<int32_t, int32_t>>& uses) {
+  std::string s;
+  for (size_t i = 0; i < uses.size(); ++i) {
+    if (i > 0) s += i + 1 == uses.size() ? " and " : ", ";
+    s += std::to_string(uses[i].first + 1);
+  }
+  return s;
+}
+
+}  // namespace
+
+TOrientedPD OrientPD(const TPDCode& pd) {
+  const int32_t n = static_cast<int32_t>(pd.size());
+  if (n == 0) Refuse("the PD code has no crossings");
+  if (n > kMaxCodeCrossings)
+    Refuse("a PD code has at most " + std::to_string(kMaxCodeCrossings) + " crossings");
+  std::map<int32_t, std::vector<std::pair<int32_t, int32_t>>> uses;
+  for (int32_t k = 0; k < n; ++k)
+    for (int32_t i = 0; i < 4; ++i) {
+      const int32_t l = pd[static_cast<size_t>(k)][static_cast<size_t>(i)];
+      if (l < 1)
+        Refuse("crossing " + std::to_string(k + 1) + " of the PD code names strand " +
+               std::to_string(l) + "; strands are numbered from 1");
+      uses[l].push_back({k, i});
+    }
+  TOrientedPD m;
+  m.across.resize(static_cast<size_t>(n));
+  m.out.assign(static_cast<size_t>(n), {-1, -1, -1, -1});
+  for (const auto& [label, u] : uses) {
+    if (u.size() == 1)
+      Refuse("crossing " + std::to_string(u[0].first + 1) + " of the PD code names strand " +
+             std::to_string(label) + " once");
+    if (u.size() > 2)
+      Refuse("strand " + std::to_string(label) + " is named " + std::to_string(u.size()) +
+             " times in the PD code (crossings " + CrossingList(u) + "), not twice");
+    m.across[static_cast<size_t>(u[0].first)][static_cast<size_t>(u[0].second)] = u[1];
+    m.across[static_cast<size_t>(u[1].first)][static_cast<size_t>(u[1].second)] = u[0];
+  }
+  // The under-strand enters at slot 0 and leaves at slot 2; every edge leaves one end and
+  // enters the other, and an over-strand enters at one of slots 1, 3 and leaves at the other.
+  std::vector<std::pair<int32_t, int32_t>> queue;
+  auto set = [&](int32_t k, int32_t i, int8_t o) {
+    int8_t& cur = m.out[static_cast<size_t>(k)][static_cast<size_t>(i)];
+    if (cur == o) return;
+    if (cur != -1) {
+      const int32_t l = pd[static_cast<size_t>(k)][static_cast<size_t>(i)];
+      Refuse("strand " + std::to_string(l) + " of the PD code cannot be oriented: it would " +
+             "both enter and leave crossing " + std::to_string(k + 1));
+    }
+    cur = o;
+    queue.push_back({k, i});
+  };
+  for (int32_t k = 0; k < n; ++k) {
+    set(k, 0, 0);
+    set(k, 2, 1);
+  }
+  for (int32_t next = 0;; ++next) {
+    while (!queue.empty()) {
+      const auto [k, i] = queue.back();
+      queue.pop_back();
+      const int8_t o = m.out[static_cast<size_t>(k)][static_cast<size_t>(i)];
+      const auto [k2, i2] = m.across[static_cast<size_t>(k)][static_cast<size_t>(i)];
+      set(k2, i2, static_cast<int8_t>(1 - o));
+      set(k, (i + 2) % 4, static_cast<int8_t>(1 - o));
+    }
+    // A component that passes over at all its crossings: the numbering along it decides.
+    while (next < n && m.out[static_cast<size_t>(next)][1] != -1) ++next;
+    if (next >= n) break;
+    const int32_t b = pd[static_cast<size_t>(next)][1], d = pd[static_cast<size_t>(next)][3];
+    set(next, 3, (b == d + 1 || d > b + 1) ? 0 : 1);
+  }
+  return m;
+}
+
+std::vector<int32_t> ReadDTNumbers(const std::string& text) {
+  std::vector<int64_t> numbers;
+  bool open = false, closed = false;
+  for (size_t i = 0; i < text.size();) {
+    const char ch = text[i];
+    if (ch == '-' || std::isdigit(static_cast<unsigned char>(ch))) {
+      if (closed) Refuse("the DT code goes on after its closing bracket");
+      if (ch == '-' && (i + 1 >= text.size() || !std::isdigit(static_cast<unsigned char>(text[i + 1]))))
+        Refuse("a minus sign in the DT code stands before no number");
+      if (static_cast<int32_t>(numbers.size()) >= kMaxCodeCrossings)
+        Refuse("a DT code has at most " + std::to_string(kMaxCodeCrossings) + " numbers");
+      numbers.push_back(ReadInteger(text, i));
+      continue;
+    }
+    if (ch == '[' && !open && numbers.empty()) {
+      open = true;
+    } else if (ch == ']' && open && !closed) {
+      closed = true;
+    } else if (ch != ' ' && ch != ';' && ch != ',' && ch != '\t') {
+      Refuse("the DT code holds " + CharText(ch) + "; it is even numbers such as 4 6 2 or [4;6;2]");
+    }
+    ++i;
+  }
+  if (open && !closed) Refuse("the DT code's bracket is not closed");
+  if (numbers.empty()) Refuse("the DT code holds no numbers");
+  const int64_t n = static_cast<int64_t>(numbers.size());
+  const std::string rule = "a DT code holds each even number 2.." + std::to_string(2 * n) + " once; ";
+  std::vector<bool> seen(static_cast<size_t>(2 * n + 1), false);
+  std::vector<int32_t> result;
+  for (int64_t v : numbers) {
+    const int64_t a = v < 0 ? -v : v;
+    if (a % 2 != 0) Refuse(rule + std::to_string(a) + " is odd");
+    if (a == 0) Refuse(rule + "0 is too small");
+    if (a > 2 * n)
+      Refuse(rule + std::to_string(a) + " is too large for " + std::to_string(n) +
+             (n == 1 ? " crossing" : " crossings"));
+    if (seen[static_cast<size_t>(a)]) Refuse(rule + std::to_string(a) + " appears twice");
+    seen[static_cast<size_t>(a)] = true;
+    result.push_back(static_cast<int32_t>(v));
+  }
+  return result;
+}
+
+TPDCode PDFromDTNumbers(const std::vector<int32_t>& numbers) {
+  TDTDrawing d;
+  d.n = static_cast<int32_t>(numbers.size());
+  const int32_t n = d.n;
+  d.at.assign(static_cast<size_t>(2 * n + 1), -1);
+  d.first.assign(static_cast<size_t>(n), 0);
+  d.second.assign(static_cast<size_t>(n), 0);
+  d.eps.assign(static_cast<size_t>(n), 0);
+  for (int32_t c = 0; c < n; ++c) {
+    const int32_t odd = 2 * c + 1, even = std::abs(numbers[static_cast<size_t>(c)]);
+    if (even < 2 || even > 2 * n || even % 2 != 0 || d.at[static_cast<size_t>(even)] != -1)
+      throw std::invalid_argument("PDFromDTNumbers: numbers not checked by ReadDTNumbers");
+    d.at[static_cast<size_t>(odd)] = d.at[static_cast<size_t>(even)] = c;
+    d.first[static_cast<size_t>(c)] = std::min(odd, even);
+    d.second[static_cast<size_t>(c)] = std::max(odd, even);
+  }
+  if (!DrawFrom(d, 1)) Refuse("this DT code has no planar diagram");
+  // Of the two mirror drawings, KnotInfo's is the one in which the second passage through the
+  // crossing at position 1 crosses the first from its right.
+  if (d.eps[0] < 0)
+    for (int8_t& e : d.eps) e = static_cast<int8_t>(-e);
+
+  // Edge p runs from position p to position p + 1 (edge 2n back to position 1).
+  TPDCode pd;
+  for (int32_t c = 0; c < n; ++c) {
+    const int32_t p1 = d.first[static_cast<size_t>(c)], p2 = d.second[static_cast<size_t>(c)];
+    const int32_t in1 = p1 == 1 ? 2 * n : p1 - 1, out1 = p1;
+    const int32_t in2 = p2 - 1, out2 = p2;
+    // A negative number puts the passage at the even position over.
+    const bool evenOver = numbers[static_cast<size_t>(c)] < 0;
+    const bool firstIsEven = p1 % 2 == 0;
+    const bool firstUnder = evenOver != firstIsEven;
+    if (d.eps[static_cast<size_t>(c)] > 0)  // counter-clockwise: out1, out2, in1, in2
+      pd.push_back(firstUnder ? std::array<int32_t, 4>{in1, in2, out1, out2}
+                              : std::array<int32_t, 4>{in2, out1, out2, in1});
+    else  // counter-clockwise: out1, in2, in1, out2
+      pd.push_back(firstUnder ? std::array<int32_t, 4>{in1, out2, out1, in2}
+                              : std::array<int32_t, 4>{in2, in1, out2, out1});
+  }
+  CheckPD(pd);
+  return pd;
+}
+
+TPDCode PDFromDT(const std::string& text) { return PDFromDTNumbers(ReadDTNumbers(text)); }
+
+TPDCode ReadPD(const std::string& text) {
+  TPDCode pd;
+  std::vector<int64_t> group;
+  int32_t depth = 0;
+  bool inGroup = false;
+  for (size_t i = 0; i < text.size();) {
+    const char ch = text[i];
+    if (ch == '-' || std::isdigit(static_cast<unsigned char>(ch))) {
+      if (!inGroup) Refuse("a number of the PD code stands outside a crossing's brackets");
+      if (ch == '-' && (i + 1 >= text.size() || !std::isdigit(static_cast<unsigned char>(text[i + 1]))))
+        Refuse("a minus sign in the PD code stands before no number");
+      group.push_back(ReadInteger(text, i));
+      continue;
+    }
+    if (ch == '[') {
+      ++depth;
+      if (depth > 3) Refuse("the PD code's brackets are nested too deep");
+      inGroup = true;
+      group.clear();
+    } else if (ch == ']') {
+      if (depth == 0) Refuse("the PD code closes a bracket it never opened");
+      --depth;
+      if (inGroup) {
+        if (group.size() != 4)
+          Refuse("crossing " + std::to_string(pd.size() + 1) + " of the PD code names " +
+                 std::to_string(group.size()) + " strands, not 4");
+        if (static_cast<int32_t>(pd.size()) >= kMaxCodeCrossings)
+          Refuse("a PD code has at most " + std::to_string(kMaxCodeCrossings) + " crossings");
+        std::array<int32_t, 4> x{};
+        for (size_t j = 0; j < 4; ++j) {
+          if (group[j] < 1 || group[j] > 4 * kMaxCodeCrossings)
+            Refuse("crossing " + std::to_string(pd.size() + 1) + " of the PD code names strand " +
+                   std::to_string(group[j]) + "; strands are numbered 1.." +
+                   std::to_string(4 * kMaxCodeCrossings));
+          x[j] = static_cast<int32_t>(group[j]);
+        }
+        pd.push_back(x);
+      }
+      inGroup = false;
+    } else if (ch == 'X' || ch == 'x' || ch == ' ' || ch == ',' || ch == '\t' || ch == ';') {
+      // separators and the crossings' name
+    } else if ((ch == 'P' || ch == 'p') && i + 1 < text.size() &&
+               (text[i + 1] == 'D' || text[i + 1] == 'd')) {
+      ++i;
+    } else {
+      Refuse("the PD code holds " + CharText(ch) + "; it is crossings such as X[1,5,2,4]");
+    }
+    ++i;
+  }
+  if (depth != 0) Refuse("a bracket of the PD code is not closed");
+  CheckPD(pd);
+  return pd;
+}
+
+void CheckPD(const TPDCode& pd) {
+  const TOrientedPD m = OrientPD(pd);
+  const int32_t n = static_cast<int32_t>(pd.size());
+  // Faces: the side to the left of each edge leaving slot i is walked by turning one slot
+  // clockwise at the far end. Pieces: crossings joined by edges.
+  std::vector<std::array<uint8_t, 4>> seen(static_cast<size_t>(n), {0, 0, 0, 0});
+  int32_t faces = 0;
+  for (int32_t k = 0; k < n; ++k)
+    for (int32_t i = 0; i < 4; ++i) {
+      if (seen[static_cast<size_t>(k)][static_cast<size_t>(i)]) continue;
+      ++faces;
+      int32_t x = k, s = i;
+      while (!seen[static_cast<size_t>(x)][static_cast<size_t>(s)]) {
+        seen[static_cast<size_t>(x)][static_cast<size_t>(s)] = 1;
+        const auto [x2, s2] = m.across[static_cast<size_t>(x)][static_cast<size_t>(s)];
+        x = x2;
+        s = (s2 + 3) % 4;
+      }
+    }
+  std::vector<int32_t> piece(static_cast<size_t>(n), -1);
+  int32_t pieces = 0;
+  for (int32_t k = 0; k < n; ++k) {
+    if (piece[static_cast<size_t>(k)] >= 0) continue;
+    std::vector<int32_t> stack{k};
+    piece[static_cast<size_t>(k)] = pieces;
+    while (!stack.empty()) {
+      const int32_t x = stack.back();
+      stack.pop_back();
+      for (int32_t i = 0; i < 4; ++i) {
+        const int32_t y = m.across[static_cast<size_t>(x)][static_cast<size_t>(i)].first;
+        if (piece[static_cast<size_t>(y)] < 0) {
+          piece[static_cast<size_t>(y)] = pieces;
+          stack.push_back(y);
+        }
+      }
+    }
+    ++pieces;
+  }
+  // Euler's formula, piece by piece: a planar map of V crossings and 2V edges has V + 2 faces.
+  if (faces != n + 2 * pieces) Refuse("this PD code has no planar diagram");
+}
+
+TLinkDiagram DiagramFromPD(const TPDCode& pd) {
+  const TOrientedPD m = OrientPD(pd);
+  const int32_t n = static_cast<int32_t>(pd.size());
+  TLinkDiagram d;
+  for (int32_t k = 0; k < n; ++k) d.signs.push_back(m.out[static_cast<size_t>(k)][1] == 1 ? 1 : -1);
+  // Every edge once, as the exit (crossing, slot) it leaves from, lowest label first.
+  std::vector<std::pair<int32_t, std::pair<int32_t, int32_t>>> exits;
+  for (int32_t k = 0; k < n; ++k)
+    for (int32_t i = 0; i < 4; ++i)
+      if (m.out[static_cast<size_t>(k)][static_cast<size_t>(i)] == 1)
+        exits.push_back({pd[static_cast<size_t>(k)][static_cast<size_t>(i)], {k, i}});
+  std::sort(exits.begin(), exits.end());
+  std::vector<std::array<uint8_t, 4>> walked(static_cast<size_t>(n), {0, 0, 0, 0});
+  for (const auto& [label, exit] : exits) {
+    if (walked[static_cast<size_t>(exit.first)][static_cast<size_t>(exit.second)]) continue;
+    std::vector<TPassage> comp;
+    auto [k, i] = exit;
+    while (!walked[static_cast<size_t>(k)][static_cast<size_t>(i)]) {
+      walked[static_cast<size_t>(k)][static_cast<size_t>(i)] = 1;
+      const auto [k2, i2] = m.across[static_cast<size_t>(k)][static_cast<size_t>(i)];
+      comp.push_back({k2, i2 % 2 == 1});
+      k = k2;
+      i = (i2 + 2) % 4;
+    }
+    d.components.push_back(std::move(comp));
+  }
+  return d;
+}
