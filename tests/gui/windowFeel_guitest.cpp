@@ -263,7 +263,12 @@ class TestWindowFeel : public QObject, protected TDesktopUnderTest {
     Wheel(spin, QPoint(5, 5), 120);
     QCOMPARE(table->currentIndex(), row - 1);
     QCOMPARE(C().Position("ud_ccsub"), subdivisions);
+    // Focus is given only in the active window; on a loaded machine the window may not be
+    // active yet, so the test waits for both rather than assuming them.
+    Main().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&Main()));
     table->setFocus();
+    QTRY_VERIFY(table->hasFocus());
     Wheel(table, QPoint(5, 5), -120);
     QCOMPARE(table->currentIndex(), row);
   }
