@@ -1,6 +1,7 @@
 #pragma once
 // Tiny inputs shared by the suites.
 
+#include "knots/knotTable.h"
 #include "mesh/meshModel.h"
 
 // A unit cube of 6 quads, faces oriented consistently, all of kind `kind`.
@@ -114,4 +115,14 @@ inline int LayoutComponents(const TSeiffert& m, uint8_t layout) {
   }
   for (int j = 1; j <= m.nStrands; ++j) components -= !touched[j];
   return components;
+}
+
+// The built-in knot table, filled once for the whole program.
+inline const TKnotTable& Table() {
+  static const TKnotTable table = [] {
+    TKnotTable t;
+    FillKnotTable(t);
+    return t;
+  }();
+  return table;
 }

@@ -29,15 +29,6 @@ struct TLayoutCase {
   int32_t catmullClark = 0;
 };
 
-const TKnotTable& Table() {
-  static const TKnotTable table = [] {
-    TKnotTable t;
-    FillKnotTable(t);
-    return t;
-  }();
-  return table;
-}
-
 // The knot of the word's closure, from a diagram built straight from the letters (no lay-out,
 // no mesh), kept per word.
 const TBoundaryId& ClosureOf(const std::string& word) {
@@ -186,7 +177,9 @@ TEST(LayoutSweep, EveryLayoutGivesAClosedSurfaceBoundingTheWordsKnotOrAClearErro
       // Two knots whose line in this lay-out passes through itself: no view shows a diagram.
       const bool meets = std::string(c.name) == "flat, reduce, multi-twist" &&
                          (word == "caDcBD" || word == "CDdaBd");
-      if ((m.nLinks == 1 || linkKept) && !meets) EXPECT_EQ(BoundaryFault(m, word), "");
+      if ((m.nLinks == 1 || linkKept) && !meets) {
+        EXPECT_EQ(BoundaryFault(m, word), "");
+      }
     }
   }
 }

@@ -15,12 +15,6 @@
 
 namespace {
 
-TKnotTable Table() {
-  TKnotTable t;
-  FillKnotTable(t);
-  return t;
-}
-
 // A circle of n points in the plane z = 0.
 std::vector<Vec3> Circle(int n, double r, double cx) {
   std::vector<Vec3> c;
@@ -52,7 +46,7 @@ TEST(Diagram, PolynomialsOfKnownClosures) {
       {"aAa", "1", "1", 1, 0},                                 // simplifies to no crossing
       {"a", "1", "1", 1, 0},
   };
-  const TKnotTable table = Table();
+  const TKnotTable& table = Table();
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.word);
     const TBoundaryId id = IdentifyDiagram(BraidClosureDiagram(c.word), table);
@@ -73,7 +67,7 @@ TEST(Diagram, PolynomialsOfKnownClosures) {
 
 // Polylines with kinks and overlapping loops simplify to what they are; bad lines are refused.
 TEST(Diagram, ProjectionOfPolylines) {
-  const TKnotTable table = Table();
+  const TKnotTable& table = Table();
   // Two circles apart, and one looping three times round in the plane with rising height
   // (a coil, the unknot with two kinks).
   std::vector<Vec3> coil;
@@ -102,7 +96,7 @@ TEST(Diagram, ProjectionOfPolylines) {
 // The stacked surface of every table row bounds the row's knot, in the chirality its braid word
 // draws (an upper-case letter a negative crossing), seen against the row's DT code.
 TEST(Diagram, EveryRowsSurfaceBoundsItsKnot) {
-  const TKnotTable table = Table();
+  const TKnotTable& table = Table();
   for (int32_t r = 1; r <= table.count; r += SmallSample() ? 5 : 1) {
     const TKnotEntry& row = table.Row(r);
     SCOPED_TRACE(row.name);

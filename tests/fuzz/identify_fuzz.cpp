@@ -10,18 +10,10 @@
 #include <vector>
 
 #include "diagram/boundaryId.h"
+#include "helpers.h"
 #include "fuzzSupport.h"
 
 namespace {
-
-const TKnotTable& Table() {
-  static const TKnotTable table = [] {
-    TKnotTable t;
-    FillKnotTable(t);
-    return t;
-  }();
-  return table;
-}
 
 // Raw lines: points on a small grid (so that meeting and overlapping strands are common), now
 // and then an arbitrary float.

@@ -6,19 +6,7 @@
 
 #include "core/rangeError.h"
 #include "knots/braidWord.h"
-
-namespace {
-
-const TKnotTable& Table() {
-  static const TKnotTable table = [] {
-    TKnotTable t;
-    FillKnotTable(t);
-    return t;
-  }();
-  return table;
-}
-
-}  // namespace
+#include "helpers.h"
 
 TEST(KnotTable, RowsInTableOrder) {
   const TKnotTable& t = Table();

@@ -54,7 +54,9 @@ TEST(DiagramLayout, EveryTableRowBoundsItsKnotWithTheTableGenus) {
     for (const std::string& a : report.id.alternatives) same = same || a == knot.name;
     named += same;
   }
-  if (!SmallSample()) EXPECT_GE(named, 217);
+  if (!SmallSample()) {
+    EXPECT_GE(named, 217);
+  }
 }
 
 // Braid words, random ones too: the surface of the closure's own diagram, whatever the word.
