@@ -49,6 +49,24 @@ TLaurent Multiply(const TLaurent& a, const TLaurent& b) {
   return r;
 }
 
+// target += x^shift * a * b, in place: the state sum's one operation on polynomials.
+void AddProduct(TLaurent& target, const TLaurent& a, const TLaurent& b, int32_t shift) {
+  if (a.coef.empty() || b.coef.empty()) return;
+  const int32_t low = a.low + b.low + shift;
+  const int32_t high = low + static_cast<int32_t>(a.coef.size() + b.coef.size() - 1);
+  if (target.coef.empty()) target.low = low;
+  const int32_t newLow = std::min(target.low, low);
+  const int32_t newHigh = std::max(target.low + static_cast<int32_t>(target.coef.size()), high);
+  if (newLow < target.low)
+    target.coef.insert(target.coef.begin(), static_cast<size_t>(target.low - newLow), mpz_class(0));
+  target.low = newLow;
+  target.coef.resize(static_cast<size_t>(newHigh - newLow), mpz_class(0));
+  const size_t at = static_cast<size_t>(low - newLow);
+  for (size_t i = 0; i < a.coef.size(); ++i)
+    for (size_t j = 0; j < b.coef.size(); ++j)
+      mpz_addmul(target.coef[at + i + j].get_mpz_t(), a.coef[i].get_mpz_t(), b.coef[j].get_mpz_t());
+}
+
 // a / b when b divides a exactly (a RangeError-free logic_error otherwise: a bug, not input).
 TLaurent DivideExactly(const TLaurent& a, const TLaurent& b) {
   if (a.coef.empty()) return a;
@@ -101,11 +119,17 @@ TLaurent BracketTimesLoop(const TPDCode& pd) {
   }
 
   // A state pairs the open edges through the part added so far: partner[i] is the position of
-  // the edge joined to open edge i.
+  // the edge joined to open edge i. The buffers below are reused for every state, since the
+  // sum visits up to millions of them.
   std::vector<int32_t> open;  // sorted labels of the edges with one end added
   std::map<std::vector<int32_t>, TLaurent> states;
   states[{}] = Monomial(0, 1);
   const TLaurent d = LoopValue();
+  std::vector<TLaurent> loopPowers{Monomial(0, 1)};  // d^k
+  std::vector<std::array<int32_t, 2>> adj;
+  std::vector<char> seen;
+  std::vector<int32_t> newKey;
+  uint64_t work = 0;
   for (int32_t k : order) {
     const std::array<int32_t, 4>& arm = pd[static_cast<size_t>(k)];
     // The new boundary: open edges not met here, and edges met here for the first time.
@@ -119,12 +143,37 @@ TLaurent BracketTimesLoop(const TPDCode& pd) {
       if (!wasOpen && times == 1) next.push_back(l);
     }
     std::sort(next.begin(), next.end());
-    // Nodes: 0..3 the arms, 4 + i the open edge i of the old boundary.
+    // Nodes: 0..3 the arms, 4 + i the open edge i of the old boundary. What does not depend on
+    // the state: how the arms meet the old boundary and one another, and where each node's
+    // edge sits on the new boundary (-1 when it closes here).
     const int32_t nodes = 4 + static_cast<int32_t>(open.size());
+    std::vector<std::array<int32_t, 2>> armLinks;
+    for (int32_t i = 0; i < 4; ++i) {
+      const int32_t l = arm[static_cast<size_t>(i)];
+      auto it = std::lower_bound(open.begin(), open.end(), l);
+      if (it != open.end() && *it == l) {
+        armLinks.push_back({i, 4 + static_cast<int32_t>(it - open.begin())});
+      } else {
+        for (int32_t j = i + 1; j < 4; ++j)
+          if (arm[static_cast<size_t>(j)] == l) armLinks.push_back({i, j});
+      }
+    }
+    std::vector<int32_t> place(static_cast<size_t>(nodes), -1);
+    for (int32_t v = 0; v < nodes; ++v) {
+      const int32_t l = v < 4 ? arm[static_cast<size_t>(v)] : open[static_cast<size_t>(v - 4)];
+      const auto at = std::lower_bound(next.begin(), next.end(), l);
+      if (at != next.end() && *at == l) place[static_cast<size_t>(v)] = static_cast<int32_t>(at - next.begin());
+    }
+    adj.resize(static_cast<size_t>(nodes));
+    seen.resize(static_cast<size_t>(nodes));
+    newKey.resize(next.size());
     std::map<std::vector<int32_t>, TLaurent> after;
     for (const auto& [key, poly] : states) {
+      work += 2 * static_cast<uint64_t>(nodes);
+      if (work > kMaxBracketWork)
+        throw std::length_error("JonesPolynomial: the diagram is too wide for the state sum");
       for (int32_t smoothing = 0; smoothing < 2; ++smoothing) {
-        std::vector<std::array<int32_t, 2>> adj(static_cast<size_t>(nodes), {-1, -1});
+        std::fill(adj.begin(), adj.end(), std::array<int32_t, 2>{-1, -1});
         auto link = [&](int32_t a, int32_t b) {
           adj[static_cast<size_t>(a)][adj[static_cast<size_t>(a)][0] < 0 ? 0 : 1] = b;
           adj[static_cast<size_t>(b)][adj[static_cast<size_t>(b)][0] < 0 ? 0 : 1] = a;
@@ -139,26 +188,13 @@ TLaurent BracketTimesLoop(const TPDCode& pd) {
         }
         for (size_t i = 0; i < open.size(); ++i)
           if (static_cast<int32_t>(i) < key[i]) link(4 + static_cast<int32_t>(i), 4 + key[i]);
-        for (int32_t i = 0; i < 4; ++i) {
-          const int32_t l = arm[static_cast<size_t>(i)];
-          auto it = std::lower_bound(open.begin(), open.end(), l);
-          if (it != open.end() && *it == l) {
-            link(i, 4 + static_cast<int32_t>(it - open.begin()));
-          } else {
-            for (int32_t j = i + 1; j < 4; ++j)
-              if (arm[static_cast<size_t>(j)] == l) link(i, j);
-          }
-        }
-        // Label of each terminal node (one that stays on the boundary).
-        std::vector<int32_t> label(static_cast<size_t>(nodes), 0);
-        for (int32_t i = 0; i < 4; ++i) label[static_cast<size_t>(i)] = arm[static_cast<size_t>(i)];
-        for (size_t i = 0; i < open.size(); ++i) label[4 + i] = open[i];
-        std::vector<int32_t> newKey(next.size(), -1);
-        std::vector<bool> seen(static_cast<size_t>(nodes), false);
+        for (const std::array<int32_t, 2>& a : armLinks) link(a[0], a[1]);
+        std::fill(seen.begin(), seen.end(), 0);
+        std::fill(newKey.begin(), newKey.end(), -1);
         auto walk = [&](int32_t start) {
           int32_t prev = -1, cur = start;
           while (true) {
-            seen[static_cast<size_t>(cur)] = true;
+            seen[static_cast<size_t>(cur)] = 1;
             const auto& a = adj[static_cast<size_t>(cur)];
             const int32_t nxt = a[0] != prev ? a[0] : a[1];
             if (nxt < 0 || (nxt == start && a[1] < 0)) return cur;
@@ -172,18 +208,17 @@ TLaurent BracketTimesLoop(const TPDCode& pd) {
           const auto& a = adj[static_cast<size_t>(v)];
           if (a[1] >= 0) continue;  // not a terminal
           const int32_t end = walk(v);
-          const auto pa = std::lower_bound(next.begin(), next.end(), label[static_cast<size_t>(v)]);
-          const auto pb = std::lower_bound(next.begin(), next.end(), label[static_cast<size_t>(end)]);
-          newKey[static_cast<size_t>(pa - next.begin())] = static_cast<int32_t>(pb - next.begin());
-          newKey[static_cast<size_t>(pb - next.begin())] = static_cast<int32_t>(pa - next.begin());
+          const int32_t pa = place[static_cast<size_t>(v)], pb = place[static_cast<size_t>(end)];
+          newKey[static_cast<size_t>(pa)] = pb;
+          newKey[static_cast<size_t>(pb)] = pa;
         }
-        int32_t loops = 0;
+        size_t loops = 0;
         for (int32_t v = 0; v < nodes; ++v)
           if (!seen[static_cast<size_t>(v)]) {
             // Every node left lies on a closed loop.
             int32_t prev = -1, cur = v;
             while (!seen[static_cast<size_t>(cur)]) {
-              seen[static_cast<size_t>(cur)] = true;
+              seen[static_cast<size_t>(cur)] = 1;
               const auto& a = adj[static_cast<size_t>(cur)];
               const int32_t nxt = a[0] != prev ? a[0] : a[1];
               prev = cur;
@@ -191,10 +226,9 @@ TLaurent BracketTimesLoop(const TPDCode& pd) {
             }
             ++loops;
           }
-        TLaurent term = poly;
-        for (int32_t i = 0; i < loops; ++i) term = Multiply(term, d);
-        TLaurent& slot = after[newKey];
-        AddShifted(slot, term, smoothing == 0 ? 1 : -1);
+        while (loopPowers.size() <= loops) loopPowers.push_back(Multiply(loopPowers.back(), d));
+        AddProduct(after.try_emplace(newKey).first->second, poly, loopPowers[loops],
+                   smoothing == 0 ? 1 : -1);
       }
     }
     for (auto it = after.begin(); it != after.end();) {

@@ -63,6 +63,15 @@ TEST(Diagram, PolynomialsOfKnownClosures) {
   }
   EXPECT_EQ(IdentifyDiagram(BraidClosureDiagram("aB"), table).name, "unknot");
   EXPECT_EQ(IdentifyDiagram(BraidClosureDiagram("abababab"), table).name, "8_19");
+  // The state sum has a budget: a long narrow diagram is summed, a wide one (T(10,10), whose
+  // every order keeps some 20 edges open) refused at once instead of after seconds.
+  const TLaurent t63 = JonesPolynomial(BraidClosureDiagram(std::string(63, 'a')));
+  mpz_class atOne = 0;  // V(1) = 1 for every knot
+  for (const mpz_class& c : t63.coef) atOne += c;
+  EXPECT_EQ(atOne, 1);
+  std::string wide;
+  for (int i = 0; i < 10; ++i) wide += "abcdefghi";
+  EXPECT_THROW(JonesPolynomial(BraidClosureDiagram(wide)), std::length_error);
 }
 
 // Polylines with kinks and overlapping loops simplify to what they are; bad lines are refused.

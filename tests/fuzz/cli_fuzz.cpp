@@ -28,23 +28,35 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The process's own temporary folder, made the working folder on the first input and removed
-// at exit. Its name lives on the heap for good: the exit handler runs after the destructors of
-// statics made later than its registration, and would find a path already destroyed.
+// The process's own temporary folder, removed at exit. Its name lives on the heap for good: the
+// exit handler runs after the destructors of statics made later than its registration, and
+// would find a path already destroyed.
 const fs::path& WorkFolder() {
   static const fs::path* const folder = [] {
     std::string name = (fs::temp_directory_path() / "veltrane_cli_fuzz_XXXXXX").string();
     if (!::mkdtemp(name.data())) Finding("cannot make a temporary folder");
-    fs::current_path(name);
     std::atexit([] {
       std::error_code ignored;
-      fs::current_path(fs::temp_directory_path(), ignored);
       fs::remove_all(WorkFolder(), ignored);
     });
     return new fs::path(name);
   }();
   return *folder;
 }
+
+// The work folder is the working folder only while the program runs: the fuzzer's own corpus
+// and artifact paths may be relative to the folder it was started in, and the checks below
+// name the work folder in full.
+class TInWorkFolder {
+ public:
+  TInWorkFolder() : before(fs::current_path()) { fs::current_path(WorkFolder()); }
+  ~TInWorkFolder() { fs::current_path(before); }
+  TInWorkFolder(const TInWorkFolder&) = delete;
+  TInWorkFolder& operator=(const TInWorkFolder&) = delete;
+
+ private:
+  fs::path before;
+};
 
 size_t FilesLeft() {
   size_t n = 0;
@@ -199,7 +211,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (args.size() > 24 || TooCostly(args)) return 0;
 
   std::ostringstream out, err;
-  const int status = RunCli(args, out, err);
+  int status;
+  {
+    const TInWorkFolder inWorkFolder;
+    status = RunCli(args, out, err);
+  }
   Expect(status == 0 || status == 2, "exit status " + std::to_string(status));
   // Errors and warnings speak the program's language, never the library's.
   const std::string e = err.str();

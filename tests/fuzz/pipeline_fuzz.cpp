@@ -98,7 +98,7 @@ void CheckOutputs(const TAppState& app) {
 
   // The mesh files: checking them is the slowest part on a large mesh, whose code paths are
   // those of a small one, so they stop at a size that keeps every input inside the time limit.
-  if (nFaces > 60'000) return;
+  if (nFaces > 30'000) return;
   std::ostringstream obj, ply;
   WriteObj(app, obj);
   Expect(CountLines(obj.str(), "v ") == nVerts, "OBJ vertex count differs from the mesh");
