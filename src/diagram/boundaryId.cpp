@@ -4,70 +4,9 @@
 #include <mutex>
 #include <stdexcept>
 
-#include "surface/dtCode.h"
+#include "diagram/diagramCodes.h"
 
-namespace {
-
-// The components of the code's diagram, walked from arm to arm, with the crossings' signs;
-// `over(crossing, arm)` says whether the strand that enters there passes over.
-template <typename Over>
-TLinkDiagram WalkDT(const std::vector<TCrossing>& crossings, const char* who, Over&& over) {
-  TLinkDiagram d;
-  const size_t n = crossings.size();
-  for (const TCrossing& c : crossings) d.signs.push_back(c.sign >= 0 ? 1 : -1);
-  auto arm = [&](int32_t p) -> const TArm& {
-    return crossings.at(static_cast<size_t>(p / 4)).arms.at(static_cast<size_t>(p % 4));
-  };
-  std::vector<bool> walked(4 * n, false);
-  for (size_t start = 0; start < 4 * n; ++start) {
-    if (walked[start] || !arm(static_cast<int32_t>(start)).out) continue;
-    std::vector<TPassage> comp;
-    int32_t out = static_cast<int32_t>(start);
-    while (!walked[static_cast<size_t>(out)]) {
-      walked[static_cast<size_t>(out)] = true;
-      const int32_t in = arm(out).link;
-      if (in < 0 || in >= static_cast<int32_t>(4 * n))
-        throw std::logic_error(std::string(who) + ": unlinked arm");
-      const int32_t c = in / 4, i = in % 4;
-      comp.push_back({c, over(c, i)});
-      out = 4 * c + (i + 2) % 4;
-    }
-    d.components.push_back(std::move(comp));
-  }
-  return d;
-}
-
-// The diagram the code draws, as a Gauss code: the strand through arms 0 and 2 is called over.
-// That choice is free here, for the Kauffman bracket sees only the signs and which ends each
-// smoothing joins.
-TLinkDiagram DTDiagram(const std::string& code) {
-  return WalkDT(DTCrossings(code), "DTDiagram", [](int32_t, int32_t i) { return i % 2 == 0; });
-}
-
-}  // namespace
-
-TLinkDiagram DTCodeDiagram(const std::string& code) {
-  const std::vector<TCrossing> crossings = DTCrossings(code);
-  const size_t n = crossings.size();
-  // Which strand is under follows from the sign and the arms' cyclic order: the over strand
-  // enters three arms on from where the under strand enters at a positive crossing, one arm on at
-  // a negative one. Were the order the other way round, every crossing would change over and
-  // under and the plane would be reflected: the same knot.
-  std::vector<int32_t> underIn(n, -1);
-  for (size_t k = 0; k < n; ++k) {
-    const TCrossing& c = crossings[k];
-    int32_t in[2] = {-1, -1};  // the in-arm of the strand through arms 0, 2 and of 1, 3
-    for (int32_t i = 0; i < 4; ++i)
-      if (!c.arms.at(static_cast<size_t>(i)).out) in[i % 2] = i;
-    if (in[0] < 0 || in[1] < 0 || c.sign == 0)
-      throw std::invalid_argument("DTCodeDiagram: a crossing the code does not orient");
-    const int32_t step = c.sign > 0 ? 3 : 1;
-    underIn[k] = (in[0] + step) % 4 == in[1] ? in[0] : in[1];
-  }
-  return WalkDT(crossings, "DTCodeDiagram", [&](int32_t crossing, int32_t i) {
-    return i % 2 != underIn[static_cast<size_t>(crossing)] % 2;
-  });
-}
+TLinkDiagram DTCodeDiagram(const std::string& code) { return DiagramFromPD(PDFromDT(code)); }
 
 namespace {
 
@@ -126,7 +65,7 @@ TLaurent DTCodeJones(const std::string& dtCode) {
     auto it = dtJonesCache.find(dtCode);
     if (it != dtJonesCache.end()) return it->second;
   }
-  TLaurent j = JonesPolynomial(DTDiagram(dtCode));
+  TLaurent j = JonesPolynomial(DTCodeDiagram(dtCode));
   std::lock_guard<std::mutex> lock(cacheMutex);
   dtJonesCache[dtCode] = j;
   return j;

@@ -40,7 +40,7 @@ TBoundaryId IdentifyBoundary(const std::vector<std::vector<Vec3>>& lines, const 
 TBoundaryId IdentifyDiagram(TLinkDiagram diagram, const TKnotTable& table);
 
 // The Jones polynomial of the diagram a DT code draws as KnotInfo reads it, computed once per
-// code and kept. Throws what DTCrossings throws.
+// code and kept. Throws what PDFromDT throws.
 TLaurent DTCodeJones(const std::string& dtCode);
 
 // The signature of the knot a DT code draws as KnotInfo reads it, kept per code; 0 for a code
@@ -48,5 +48,5 @@ TLaurent DTCodeJones(const std::string& dtCode);
 int32_t DTCodeSignature(const std::string& dtCode);
 
 // The planar diagram a DT code draws as KnotInfo reads it, over and under as drawn. Throws what
-// DTCrossings throws.
+// PDFromDT throws.
 TLinkDiagram DTCodeDiagram(const std::string& dtCode);

@@ -159,7 +159,11 @@ void MeshDisk(TSeiffert& model, int32_t di, const TSettings& s) {
         const double ny = (std::abs(dy) - a) / (sy - a);
         const double m = std::max(nx, ny);
         const double Rx = a + (sx - a) * m, Ry = a + (sy - a) * m, R = Rx + Ry;
-        const double psi = (nx > ny) ? std::abs(dy) * (kPi / 2) / R : (R - std::abs(dx)) * (kPi / 2) / R;
+        // R is 0 only at the hole's centre when the hole reaches as far across as along
+        // (sx = sy): a point of the hole, never of a face, which any angle places.
+        const double psi = R == 0 ? 0.0
+                           : (nx > ny) ? std::abs(dy) * (kPi / 2) / R
+                                       : (R - std::abs(dx)) * (kPi / 2) / R;
         const double cx = (dx > 0) ? double(mR - c) : double(c - mL);
         const double cy = (dy > 0) ? (nRings - 1) - E.row : E.row;
         double X = std::cos(psi) * (colHalf + (cx - colHalf) * m);

@@ -8,7 +8,7 @@ polynomials of Regina's PD code of each knot are Regina's; where our DT reader r
 its diagram is the knot Regina reads, chirality included; and our determinant is Regina's
 |Delta(-1)|, with the signature even and 0 mod 4 exactly when the determinant is 1 mod 4.
 
-Usage: boundary_test.py VELTRANE_CLI [--all] [--dt-helper ORACLE_DT_IDENTIFY]
+Usage: boundary_test.py VELTRANE_CLI [--all] [--dt-helper ORACLE_CODE_TOOL]
 """
 
 import json
@@ -77,7 +77,7 @@ def check_census(helper):
     links = [oracle.dt_link(row['dtCode']) for row in rows]
     queries = []
     for row, link in zip(rows, links):
-        queries.append('pd ' + ' '.join(str(e) for x in link.pdData() for e in x))
+        queries.append('pd [' + ','.join('[' + ','.join(map(str, x)) + ']' for x in link.pdData()) + ']')
         queries.append('dt ' + row['dtCode'])
     run = subprocess.run([helper], input='\n'.join(queries) + '\n', check=True,
                          capture_output=True, text=True)

@@ -1,23 +1,39 @@
-// Reads one code per line, "dt CODE" or "pd CODE", and prints the PD code our readers draw, or
-// "error: ..." when they refuse it: the oracle scripts compare these diagrams with Regina's.
+// For the oracle scripts: reads knots one a line, "dt [4;6;2]" or "dt 4 6 2" (a DT code) or
+// "pd [[1,5,2,4],...]" (a PD code), and prints for each a line of JSON with what our readers and
+// diagram module make of it: the PD code as drawn, before any simplification, and the Jones and
+// Alexander polynomials, signature and determinant; or the error.
 
 #include <iostream>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
+#include "diagram/boundaryId.h"
 #include "diagram/diagramCodes.h"
 
 int main() {
+  TKnotTable table;
+  FillKnotTable(table);
   std::string line;
   while (std::getline(std::cin, line)) {
+    nlohmann::json j;
+    j["input"] = line;
     const size_t space = line.find(' ');
     const std::string kind = line.substr(0, space);
     const std::string code = space == std::string::npos ? "" : line.substr(space + 1);
     try {
       const TPDCode pd = kind == "pd" ? ReadPD(code) : PDFromDT(code);
-      std::cout << PDText(pd) << '\n';
+      j["drawn"] = PDText(pd);
+      const TBoundaryId id = IdentifyDiagram(DiagramFromPD(pd), table);
+      j["jones"] = id.jones;
+      j["alexander"] = id.alexander;
+      j["signature"] = id.signature;
+      j["determinant"] = id.determinant;
+      if (kind == "dt") j["dtJones"] = PolynomialText(DTCodeJones(code), true);
     } catch (const std::exception& e) {
-      std::cout << "error: " << e.what() << '\n';
+      j["error"] = e.what();
     }
+    std::cout << j.dump() << '\n';
   }
   return 0;
 }

@@ -11,6 +11,7 @@ Usage: codes_test.py CODE_TOOL DATA_DIR
 """
 
 import itertools
+import json
 import os
 import random
 import re
@@ -21,10 +22,12 @@ import regina
 
 
 def run_tool(tool, lines):
+    """The PD code the tool draws for each line, or 'error: ...'."""
     out = subprocess.run([tool], input=''.join(l + '\n' for l in lines), capture_output=True,
                          text=True, check=True).stdout.splitlines()
     assert len(out) == len(lines)
-    return out
+    answers = [json.loads(a) for a in out]
+    return ['error: ' + a['error'] if 'error' in a else a['drawn'] for a in answers]
 
 
 def pd_list(text):

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 #include <string>
 
@@ -25,6 +26,11 @@ void ExpectClosedSurface(const TSeiffert& m, int32_t circles, int32_t crossings,
   EXPECT_EQ(t.Euler(), 2L * (circles - crossings));
   EXPECT_EQ(m.nLinks, components);
   EXPECT_EQ(CheckLayoutInvariants(m), "");
+  // Every stored vertex is finite, those inside the band holes too: the files list them all.
+  for (int32_t v = 0; v < m.mesh.nVerts; ++v) {
+    const Vec3& p = m.mesh.verts[static_cast<size_t>(v)].pos;
+    ASSERT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z)) << "vertex " << v;
+  }
 }
 
 }  // namespace
