@@ -249,25 +249,14 @@ std::vector<int32_t> ReadDTNumbers(const std::string& text) {
   return result;
 }
 
-TPDCode PDFromDTNumbers(const std::vector<int32_t>& numbers) {
-  TDTDrawing d;
-  d.n = static_cast<int32_t>(numbers.size());
+namespace {
+
+// A drawing with each crossing's two positions set: drawn in the plane, the mirror image
+// KnotInfo means chosen (the second passage through the crossing at position 1 crosses the
+// first from its right), and written as a PD code; firstUnder[c] says which passage is under.
+TPDCode DrawnPD(TDTDrawing& d, const std::vector<bool>& firstUnder, const char* code) {
   const int32_t n = d.n;
-  d.at.assign(static_cast<size_t>(2 * n + 1), -1);
-  d.first.assign(static_cast<size_t>(n), 0);
-  d.second.assign(static_cast<size_t>(n), 0);
-  d.eps.assign(static_cast<size_t>(n), 0);
-  for (int32_t c = 0; c < n; ++c) {
-    const int32_t odd = 2 * c + 1, even = std::abs(numbers[static_cast<size_t>(c)]);
-    if (even < 2 || even > 2 * n || even % 2 != 0 || d.at[static_cast<size_t>(even)] != -1)
-      throw std::invalid_argument("PDFromDTNumbers: numbers not checked by ReadDTNumbers");
-    d.at[static_cast<size_t>(odd)] = d.at[static_cast<size_t>(even)] = c;
-    d.first[static_cast<size_t>(c)] = std::min(odd, even);
-    d.second[static_cast<size_t>(c)] = std::max(odd, even);
-  }
-  if (!DrawFrom(d, 1)) Refuse("this DT code has no planar diagram");
-  // Of the two mirror drawings, KnotInfo's is the one in which the second passage through the
-  // crossing at position 1 crosses the first from its right.
+  if (!DrawFrom(d, 1)) Refuse(std::string("this ") + code + " has no planar diagram");
   if (d.eps[0] < 0)
     for (int8_t& e : d.eps) e = static_cast<int8_t>(-e);
 
@@ -277,19 +266,108 @@ TPDCode PDFromDTNumbers(const std::vector<int32_t>& numbers) {
     const int32_t p1 = d.first[static_cast<size_t>(c)], p2 = d.second[static_cast<size_t>(c)];
     const int32_t in1 = p1 == 1 ? 2 * n : p1 - 1, out1 = p1;
     const int32_t in2 = p2 - 1, out2 = p2;
-    // A negative number puts the passage at the even position over.
-    const bool evenOver = numbers[static_cast<size_t>(c)] < 0;
-    const bool firstIsEven = p1 % 2 == 0;
-    const bool firstUnder = evenOver != firstIsEven;
+    const bool under = firstUnder[static_cast<size_t>(c)];
     if (d.eps[static_cast<size_t>(c)] > 0)  // counter-clockwise: out1, out2, in1, in2
-      pd.push_back(firstUnder ? std::array<int32_t, 4>{in1, in2, out1, out2}
-                              : std::array<int32_t, 4>{in2, out1, out2, in1});
+      pd.push_back(under ? std::array<int32_t, 4>{in1, in2, out1, out2}
+                         : std::array<int32_t, 4>{in2, out1, out2, in1});
     else  // counter-clockwise: out1, in2, in1, out2
-      pd.push_back(firstUnder ? std::array<int32_t, 4>{in1, out2, out1, in2}
-                              : std::array<int32_t, 4>{in2, in1, out2, out1});
+      pd.push_back(under ? std::array<int32_t, 4>{in1, out2, out1, in2}
+                         : std::array<int32_t, 4>{in2, in1, out2, out1});
   }
   CheckPD(pd);
   return pd;
+}
+
+TDTDrawing EmptyDrawing(int32_t n) {
+  TDTDrawing d;
+  d.n = n;
+  d.at.assign(static_cast<size_t>(2 * n + 1), -1);
+  d.first.assign(static_cast<size_t>(n), 0);
+  d.second.assign(static_cast<size_t>(n), 0);
+  d.eps.assign(static_cast<size_t>(n), 0);
+  return d;
+}
+
+}  // namespace
+
+TPDCode PDFromDTNumbers(const std::vector<int32_t>& numbers) {
+  const int32_t n = static_cast<int32_t>(numbers.size());
+  TDTDrawing d = EmptyDrawing(n);
+  std::vector<bool> firstUnder(static_cast<size_t>(n));
+  for (int32_t c = 0; c < n; ++c) {
+    const int32_t odd = 2 * c + 1, even = std::abs(numbers[static_cast<size_t>(c)]);
+    if (even < 2 || even > 2 * n || even % 2 != 0 || d.at[static_cast<size_t>(even)] != -1)
+      throw std::invalid_argument("PDFromDTNumbers: numbers not checked by ReadDTNumbers");
+    d.at[static_cast<size_t>(odd)] = d.at[static_cast<size_t>(even)] = c;
+    d.first[static_cast<size_t>(c)] = std::min(odd, even);
+    d.second[static_cast<size_t>(c)] = std::max(odd, even);
+    // A negative number puts the passage at the even position over.
+    const bool evenOver = numbers[static_cast<size_t>(c)] < 0;
+    firstUnder[static_cast<size_t>(c)] = evenOver != (even < odd);
+  }
+  return DrawnPD(d, firstUnder, "DT code");
+}
+
+TPDCode PDFromGauss(const std::string& text) {
+  std::vector<int64_t> labels;
+  int32_t depth = 0, groups = 0;
+  for (size_t i = 0; i < text.size();) {
+    const char ch = text[i];
+    if (ch == '-' || std::isdigit(static_cast<unsigned char>(ch))) {
+      if (ch == '-' && (i + 1 >= text.size() || !std::isdigit(static_cast<unsigned char>(text[i + 1]))))
+        Refuse("a minus sign in the Gauss code stands before no number");
+      if (static_cast<int32_t>(labels.size()) >= 2 * kMaxCodeCrossings)
+        Refuse("a Gauss code has at most " + std::to_string(2 * kMaxCodeCrossings) + " numbers");
+      labels.push_back(ReadInteger(text, i));
+      continue;
+    }
+    if (ch == '{') {
+      if (++depth > 1 || ++groups > 1)
+        Refuse("Gauss codes of links are not read; give the link as a PD code");
+    } else if (ch == '}') {
+      if (--depth < 0) Refuse("the Gauss code closes a brace it did not open");
+    } else if (ch != ' ' && ch != ',' && ch != '\t') {
+      Refuse("the Gauss code holds " + CharText(ch) + "; it is signed numbers such as -1 3 -2 1 -3 2");
+    }
+    ++i;
+  }
+  if (depth != 0) Refuse("the Gauss code's brace is not closed");
+  if (labels.empty()) Refuse("the Gauss code holds no numbers");
+  if (labels.size() % 2 != 0) Refuse("a Gauss code names each crossing twice; it holds an odd count of numbers");
+  const int32_t n = static_cast<int32_t>(labels.size() / 2);
+  const std::string rule = "a Gauss code names each crossing 1.." + std::to_string(n) +
+                           " twice, once over (positive) and once under (negative); ";
+  TDTDrawing d = EmptyDrawing(n);
+  std::vector<bool> firstUnder(static_cast<size_t>(n));
+  std::vector<int64_t> firstLabel(static_cast<size_t>(n), 0);
+  for (int32_t p = 1; p <= 2 * n; ++p) {
+    const int64_t v = labels[static_cast<size_t>(p - 1)];
+    const int64_t a = v < 0 ? -v : v;
+    if (a == 0 || a > n) Refuse(rule + std::to_string(v) + " is not one of them");
+    const size_t c = static_cast<size_t>(a - 1);
+    if (d.first[c] == 0) {
+      d.first[c] = p;
+      firstLabel[c] = v;
+      firstUnder[c] = v < 0;
+    } else if (d.second[c] == 0) {
+      if ((firstLabel[c] < 0) == (v < 0))
+        Refuse(rule + "crossing " + std::to_string(a) + " is " + (v < 0 ? "under" : "over") + " twice");
+      d.second[c] = p;
+    } else {
+      Refuse(rule + "crossing " + std::to_string(a) + " comes a third time");
+    }
+    d.at[static_cast<size_t>(p)] = static_cast<int32_t>(c);
+  }
+  for (int32_t c = 0; c < n; ++c) {
+    if (d.second[static_cast<size_t>(c)] == 0)
+      Refuse(rule + "crossing " + std::to_string(c + 1) + " comes once");
+    // Along a knot drawn in the plane, the two passages through a crossing are an odd number
+    // of steps apart.
+    if ((d.second[static_cast<size_t>(c)] - d.first[static_cast<size_t>(c)]) % 2 == 0)
+      Refuse("this Gauss code has no planar diagram (crossing " + std::to_string(c + 1) +
+             " comes back after an even number of steps)");
+  }
+  return DrawnPD(d, firstUnder, "Gauss code");
 }
 
 TPDCode PDFromDT(const std::string& text) { return PDFromDTNumbers(ReadDTNumbers(text)); }

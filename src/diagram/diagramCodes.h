@@ -30,6 +30,12 @@ std::vector<int32_t> ReadDTNumbers(const std::string& text);
 TPDCode PDFromDT(const std::string& text);
 TPDCode PDFromDTNumbers(const std::vector<int32_t>& numbers);
 
+// The planar diagram of a knot's signed Gauss code, "-1 3 -2 1 -3 2" or "{-1,3,-2,1,-3,2}": the
+// crossings met along the knot, positive where it passes over; of the two mirror drawings the
+// one chosen as for DT codes. Throws std::invalid_argument naming the fault ("... crossing 2
+// comes once", "this Gauss code has no planar diagram"); Gauss codes of links are refused.
+TPDCode PDFromGauss(const std::string& text);
+
 // "X[1,5,2,4] X[3,1,4,6]" or "[[1,5,2,4],[3,1,4,6]]", checked by CheckPD.
 TPDCode ReadPD(const std::string& text);
 

@@ -87,47 +87,50 @@ TEST(DiagramCodes, PDCodesOfKnotsAndLinks) {
 
 // Codes that draw nothing are refused with a message that names the fault.
 TEST(DiagramCodes, BadCodesAreRefusedByName) {
-  const std::pair<const char*, const char*> dt[] = {
-      {"4 8 2", "a DT code holds each even number 2..6 once; 8 is too large for 3 crossings"},
-      {"[4;7;2]", "7 is odd"},
-      {"4 4 2", "4 appears twice"},
-      {"0 2", "0 is too small"},
-      {"[4;6;2", "bracket is not closed"},
-      {"", "holds no numbers"},
-      {"4 6 2 x", "holds 'x'"},
-      {"4 - 6 2", "minus sign"},
-      {"[14;10;8;12;6;-2;4]", "this DT code has no planar diagram"},
-      {"[-18;4;12;-6;16;8;10;2;14]", "this DT code has no planar diagram"},
+  struct TBad {
+    TPDCode (*read)(const std::string&);
+    const char* code;
+    const char* message;
   };
-  for (const auto& [code, message] : dt) {
-    SCOPED_TRACE(code);
-    try {
-      PDFromDT(code);
-      ADD_FAILURE() << "accepted";
-    } catch (const std::invalid_argument& e) {
-      EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
-    }
-  }
-  const std::pair<const char*, const char*> pd[] = {
-      {"X[1,5,2,4] X[3,1,4,6] X[5,3,7,2]", "crossing 2 of the PD code names strand 6 once"},
-      {"X[1,5,2,4] X[3,1,4,6] X[5,3,6,2] X[1,2,3,4]", "is named 3 times"},
-      {"X[1,5,2] X[3,1,4,6]", "names 3 strands, not 4"},
-      {"X[0,5,2,4]", "numbered 1"},
-      {"X[1,2,3,4]]", "never opened"},
-      {"X[1,5,2,4", "not closed"},
-      {"Y[1,2,1,2]", "holds 'Y'"},
-      {"X[1,4,2,3] X[1,3,2,4]", "of the PD code cannot be oriented"},
+  const TBad bad[] = {
+      {PDFromDT, "4 8 2", "a DT code holds each even number 2..6 once; 8 is too large for 3 crossings"},
+      {PDFromDT, "[4;7;2]", "7 is odd"},
+      {PDFromDT, "4 4 2", "4 appears twice"},
+      {PDFromDT, "0 2", "0 is too small"},
+      {PDFromDT, "[4;6;2", "bracket is not closed"},
+      {PDFromDT, "", "holds no numbers"},
+      {PDFromDT, "4 6 2 x", "holds 'x'"},
+      {PDFromDT, "4 - 6 2", "minus sign"},
+      {PDFromDT, "[14;10;8;12;6;-2;4]", "this DT code has no planar diagram"},
+      {PDFromDT, "[-18;4;12;-6;16;8;10;2;14]", "this DT code has no planar diagram"},
+      {ReadPD, "X[1,5,2,4] X[3,1,4,6] X[5,3,7,2]", "crossing 2 of the PD code names strand 6 once"},
+      {ReadPD, "X[1,5,2,4] X[3,1,4,6] X[5,3,6,2] X[1,2,3,4]", "is named 3 times"},
+      {ReadPD, "X[1,5,2] X[3,1,4,6]", "names 3 strands, not 4"},
+      {ReadPD, "X[0,5,2,4]", "numbered 1"},
+      {ReadPD, "X[1,2,3,4]]", "never opened"},
+      {ReadPD, "X[1,5,2,4", "not closed"},
+      {ReadPD, "Y[1,2,1,2]", "holds 'Y'"},
+      {ReadPD, "X[1,4,2,3] X[1,3,2,4]", "of the PD code cannot be oriented"},
       // The trefoil with one crossing's cyclic order reversed: the edges pair up, the faces
       // are too few for the plane.
-      {"X[1,4,2,5] X[3,1,4,6] X[5,3,6,2]", "this PD code has no planar diagram"},
+      {ReadPD, "X[1,4,2,5] X[3,1,4,6] X[5,3,6,2]", "this PD code has no planar diagram"},
+      {PDFromGauss, "-1 3 -2 1 -3", "odd count of numbers"},
+      {PDFromGauss, "-1 3 -2 1 -3 4", "4 is not one of them"},
+      {PDFromGauss, "-1 3 -2 -1 -3 2", "crossing 1 is under twice"},
+      {PDFromGauss, "-1 1 -1 1", "crossing 1 comes a third time"},
+      {PDFromGauss, "{-1, 2, 1, -2}", "this Gauss code has no planar diagram"},
+      {PDFromGauss, "{{-1, 2}, {1, -2}}", "Gauss codes of links are not read"},
+      {PDFromGauss, "{-1 3 -2 1 -3 2", "brace is not closed"},
+      {PDFromGauss, "-1 3 -2 1 -3 2 a", "holds 'a'"},
+      {PDFromGauss, "0 0", "0 is not one of them"},
   };
-  for (const auto& [code, message] : pd) {
-    SCOPED_TRACE(code);
+  for (const TBad& b : bad) {
+    SCOPED_TRACE(b.code);
     try {
-      ReadPD(code);
+      b.read(b.code);
       ADD_FAILURE() << "accepted";
     } catch (const std::invalid_argument& e) {
-      EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find(b.message), std::string::npos) << e.what();
     }
   }
 }

@@ -1,8 +1,11 @@
-// Any text as a DT or a PD code: the reader refuses it with std::invalid_argument, or draws a
-// planar diagram that reads back as itself, whose Seifert circles fit together, and whose
-// Diagram lay-out is a closed surface with one boundary curve per component of the code.
+// Any text as a DT, PD or signed Gauss code: the reader refuses it with std::invalid_argument, or
+// draws a planar diagram that reads back as itself (a Gauss code: whose walk along the knot
+// meets the crossings over and under as the code says), whose Seifert circles fit together, and
+// whose Diagram lay-out is a closed surface with one boundary curve per component of the code.
 
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "diagram/diagramCodes.h"
 #include "diagram/seifertCircles.h"
@@ -14,15 +17,50 @@ namespace {
 // Surfaces of codes this large are built; larger ones are only read, to keep a run short.
 constexpr int32_t kMaxBuiltCrossings = 24;
 
+// The numbers of an accepted Gauss code, in order.
+std::vector<int64_t> GaussNumbers(const std::string& code) {
+  std::vector<int64_t> labels;
+  for (size_t i = 0; i < code.size();) {
+    if (code[i] == '-' || (code[i] >= '0' && code[i] <= '9')) {
+      size_t end = i + 1;
+      while (end < code.size() && code[end] >= '0' && code[end] <= '9') ++end;
+      labels.push_back(std::atoll(code.substr(i, end - i).c_str()));
+      i = end;
+    } else {
+      ++i;
+    }
+  }
+  return labels;
+}
+
+// The walk along the knot, from some start, passes the crossings as the Gauss code lists them:
+// over where it is positive, the same crossing where it repeats a number.
+bool WalkIsTheGaussCode(const std::vector<TPassage>& walk, const std::vector<int64_t>& labels) {
+  const size_t m = labels.size();
+  if (walk.size() != m) return false;
+  for (size_t r = 0; r < m; ++r) {
+    bool same = true;
+    for (size_t i = 0; i < m && same; ++i) {
+      const TPassage& p = walk[(i + r) % m];
+      same = p.over == (labels[i] > 0);
+      for (size_t j = 0; j < i && same; ++j)
+        same = (std::llabs(labels[j]) == std::llabs(labels[i])) == (walk[(j + r) % m].crossing == p.crossing);
+    }
+    if (same) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TFuzzInput in(data, size);
-  const bool dt = !in.Bool();
+  const uint8_t reader = in.Byte() % 3;
+  const bool dt = reader == 0, gauss = reader == 2;
   const std::string code = in.Rest();
   TPDCode pd;
   try {
-    pd = dt ? PDFromDT(code) : ReadPD(code);
+    pd = dt ? PDFromDT(code) : gauss ? PDFromGauss(code) : ReadPD(code);
   } catch (const std::invalid_argument&) {
     return 0;
   }
@@ -30,7 +68,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Expect(ReadPD(PDText(pd)) == pd, "the PD code does not read back as itself");
   if (dt) Expect(PDFromDT(code) == pd, "a second drawing of the DT code differs");
   const TLinkDiagram link = DiagramFromPD(pd);
-  if (dt) Expect(link.Components() == 1, "a DT code drew more than one component");
+  if (dt || gauss) Expect(link.Components() == 1, "a DT or Gauss code drew more than one component");
+  if (gauss) {
+    Expect(PDFromGauss(code) == pd, "a second drawing of the Gauss code differs");
+    Expect(WalkIsTheGaussCode(link.components[0], GaussNumbers(code)),
+           "the knot drawn from a Gauss code passes its crossings otherwise");
+  }
   const TSeifertDiagram d = SeifertCircles(pd);
   Expect(d.nCrossings == static_cast<int32_t>(pd.size()), "circles of another crossing count");
   size_t visits = 0;

@@ -1,5 +1,5 @@
-// For the oracle scripts: reads knots one a line, "dt [4;6;2]" or "dt 4 6 2" (a DT code) or
-// "pd [[1,5,2,4],...]" (a PD code), and prints for each a line of JSON with what our readers and
+// For the oracle scripts: reads knots one a line, "dt [4;6;2]" or "dt 4 6 2" (a DT code),
+// "pd [[1,5,2,4],...]" (a PD code) or "gauss -1 3 -2 1 -3 2" (a signed Gauss code), and prints for each a line of JSON with what our readers and
 // diagram module make of it: the PD code as drawn, before any simplification, and the Jones and
 // Alexander polynomials, signature and determinant; or the error.
 
@@ -22,7 +22,7 @@ int main() {
     const std::string kind = line.substr(0, space);
     const std::string code = space == std::string::npos ? "" : line.substr(space + 1);
     try {
-      const TPDCode pd = kind == "pd" ? ReadPD(code) : PDFromDT(code);
+      const TPDCode pd = kind == "pd" ? ReadPD(code) : kind == "gauss" ? PDFromGauss(code) : PDFromDT(code);
       j["drawn"] = PDText(pd);
       const TBoundaryId id = IdentifyDiagram(DiagramFromPD(pd), table);
       j["jones"] = id.jones;
