@@ -57,7 +57,7 @@ void BM_BuildEdgesLargePoles(benchmark::State& state) {
   state.counters["largestFan"] = largest;
 }
 
-// Every knot-table row in one lay-out (range(0) = lay-out code; range(1) = 1 asks for
+// Every knot-table row in one lay-out (range(0) = lay-out code, 5 the row's diagram; range(1) = 1 asks for
 // T-joints), start settings otherwise. Counters: the slowest row (its number and time), how many
 // rows kept the lay-out, fell back to the flat one or stopped at a fixed bound, and how many
 // kept T-joints.
@@ -73,6 +73,11 @@ void BM_PipelineTableLayout(benchmark::State& state) {
       TAppState app;
       TSettings s = start;
       s.layout = static_cast<uint8_t>(state.range(0));
+      if (s.layout == kLayoutDiagram) {
+        // The row chosen in the table, so that its diagram of the knot's genus is laid out.
+        app.KnotTable = table;
+        app.selectedKnotRow = row;
+      }
       s.tJoints = state.range(1) != 0;
       const auto t0 = std::chrono::steady_clock::now();
       try {
@@ -137,7 +142,7 @@ void BM_PipelineTableOneModel(benchmark::State& state) {
 
 BENCHMARK(BM_PipelineTableOneModel)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PipelineTableLayout)
-    ->ArgsProduct({{0, 1, 2, 4}, {0}})
+    ->ArgsProduct({{0, 1, 2, 4, 5}, {0}})
     ->Args({2, 1})
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PipelineFigureEight)->Arg(0)->Unit(benchmark::kMillisecond);
