@@ -8,6 +8,7 @@
 
 #include "core/printableText.h"
 #include "app/model/boundaryReport.h"
+#include "app/model/surfaceSummary.h"
 #include "knots/torusKnot.h"
 #include "mesh/meshSummary.h"
 
@@ -122,6 +123,10 @@ Json InfoJson(const TAppState& app) {
   j["modelCentre"] = Point(app.ModelCentre);
 
   const TBoundaryReport b = IdentifySurfaceBoundary(m, app.KnotTable);
+  // The surface's genus, and the knot's where the boundary names a table knot (null if not).
+  const int32_t genus = SurfaceGenus(m), knotGenus = KnotGenus(b, app.KnotTable);
+  j["genus"] = genus >= 0 && !app.torusShown ? Json(genus) : Json(nullptr);
+  j["knotGenus"] = knotGenus >= 0 ? Json(knotGenus) : Json(nullptr);
   if (b.ok) {
     const TBoundaryId& id = b.id;
     j["boundary"] = {{"name", id.name},
@@ -146,6 +151,7 @@ Json InfoJson(const TAppState& app) {
 void WriteInfoText(const TAppState& app, std::ostream& out) {
   const TSeiffert& m = app.Seifert;
   const TMeshSummary s = SummariseMesh(m.mesh);
+  const TBoundaryReport boundary = IdentifySurfaceBoundary(m, app.KnotTable);
   if (app.torusShown) {
     const int32_t big = app.Settings.torusBig, small = app.Settings.torusSmall;
     out << (std::gcd(big, small) > 1 ? "torus link: " : "torus knot: ") << big
@@ -155,7 +161,9 @@ void WriteInfoText(const TAppState& app, std::ostream& out) {
     out << "braid \"" << PrintableText(m.text) << "\": " << m.nCross << " crossings on "
         << m.nStrands << " strands\n";
     out << "lay-out: " << LayoutName(app.Settings.layout) << " (" << int(app.Settings.layout)
-        << "), " << m.nDisks << " disks, " << m.nTubes << " bands\n";
+        << "), " << m.nDisks << " disks, " << m.nTubes << " bands"
+        << GenusText(SurfaceGenus(m), KnotGenus(boundary, app.KnotTable))
+        << "\n";
   }
   out << "mesh: " << m.mesh.nVerts << " vertices (" << s.usedVerts << " used), "
       << m.mesh.nFaces << " faces (by kind " << s.facesByKind[0] << "/" << s.facesByKind[1]
@@ -165,7 +173,7 @@ void WriteInfoText(const TAppState& app, std::ostream& out) {
   for (int32_t i = 0; i < LinkCount(m); ++i)
     out << (i == 0 ? " (" : ", ") << m.links[static_cast<size_t>(i)].nVerts;
   out << (LinkCount(m) > 0 ? " vertices)\n" : "\n");
-  out << BoundaryLine(IdentifySurfaceBoundary(m, app.KnotTable)) << "\n";
+  out << BoundaryLine(boundary) << "\n";
   out << "model centre: " << app.ModelCentre.x << " " << app.ModelCentre.y << " "
       << app.ModelCentre.z << "\n";
 }

@@ -76,6 +76,11 @@ TEST(SurfaceGenus, MatchesTheBraidClosureOverManyWords) {
       << SurfaceSummary(w.app);
   w.window.BraidEntered();
   EXPECT_EQ(SurfaceSummary(w.app).find("refined"), std::string::npos);
+  // Held against the knot's genus where the boundary names a table knot.
+  EXPECT_NE(SurfaceSummary(w.app, SurfaceGenus(w.app.Seifert)).find(" (the knot's genus)"),
+            std::string::npos);
+  EXPECT_EQ(GenusText(3, 2), ", genus 3 (the knot's is 2)");
+  EXPECT_EQ(GenusText(-1, 2), "");
   // The torus has no lay-out to take a genus from.
   w.app.torusShown = true;
   w.app.Settings.torusBig = 2;

@@ -36,6 +36,25 @@ TBoundaryReport IdentifySurfaceBoundary(const TSeiffert& model, const TKnotTable
   return r;
 }
 
+int32_t KnotGenus(const TBoundaryReport& report, const TKnotTable& table) {
+  if (!report.ok || report.id.components != 1) return -1;
+  if (report.id.name == "unknot") return 0;
+  if (report.id.row.empty()) return -1;
+  int32_t genus = -1;
+  std::vector<std::string> names = report.id.alternatives;
+  names.push_back(report.id.row);
+  for (std::string name : names) {
+    const std::string mirror = " (mirror image)";
+    if (name.ends_with(mirror)) name.resize(name.size() - mirror.size());
+    const int32_t row = table.Find(name);
+    if (row < 1) return -1;
+    const int32_t g = table.Row(row).genus;
+    if (genus >= 0 && g != genus) return -1;
+    genus = g;
+  }
+  return genus;
+}
+
 std::string BoundaryLine(const TBoundaryReport& report) {
   if (!report.ok) return "boundary: unknown (" + report.error + ")";
   const TBoundaryId& id = report.id;

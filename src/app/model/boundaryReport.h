@@ -19,6 +19,10 @@ struct TBoundaryReport {
 // Never throws for a model the pipeline built: errors of the identification become `error`.
 TBoundaryReport IdentifySurfaceBoundary(const TSeiffert& model, const TKnotTable& table);
 
+// The genus of the table knot the report names (a knot and its mirror image share it; where
+// the report names several rows they must agree), -1 when it names none.
+int32_t KnotGenus(const TBoundaryReport& report, const TKnotTable& table);
+
 // "boundary: 5_2", "boundary: not in the table (Jones ..., Alexander ..., signature 2)",
 // "boundary: unknown (reason)".
 std::string BoundaryLine(const TBoundaryReport& report);

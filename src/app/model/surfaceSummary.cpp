@@ -29,13 +29,20 @@ int32_t SurfaceGenus(const TSeiffert& model) {
   return static_cast<int32_t>(twiceGenus / 2);
 }
 
-std::string SurfaceSummary(const TAppState& app) {
+std::string GenusText(int32_t surfaceGenus, int32_t knotGenus) {
+  if (surfaceGenus < 0) return "";
+  std::string text = ", genus " + std::to_string(surfaceGenus);
+  if (knotGenus < 0) return text;
+  if (knotGenus == surfaceGenus) return text + " (the knot's genus)";
+  return text + " (the knot's is " + std::to_string(knotGenus) + ")";
+}
+
+std::string SurfaceSummary(const TAppState& app, int32_t knotGenus) {
   const TSeiffert& s = app.Seifert;
   std::string text = std::to_string(s.mesh.nVerts);
   text.append(" vertices, ").append(std::to_string(s.mesh.nFaces)).append(" faces");
   if (!app.torusShown) {
-    if (const int32_t genus = SurfaceGenus(s); genus >= 0)
-      text.append(", genus ").append(std::to_string(genus));
+    text.append(GenusText(SurfaceGenus(s), knotGenus));
   } else if (std::gcd(app.Settings.torusBig, app.Settings.torusSmall) > 1) {
     text.append(", ").append(TorusDescription(app.Settings.torusBig, app.Settings.torusSmall));
   }

@@ -13,10 +13,15 @@
 // -1 when it cannot be told (no lay-out, no link lines, or counts that do not fit a surface).
 int32_t SurfaceGenus(const TSeiffert& model);
 
-// "V vertices, F faces, genus g", then ", smoothed" and ", refined ×k" when they apply. The
-// torus shows no genus: it is built as a tube, not from a lay-out; for windings with a common
-// factor it names the torus link of which one component is shown (TorusDescription).
-std::string SurfaceSummary(const TAppState& app);
+// ", genus 2 (the knot's genus)" or ", genus 3 (the knot's is 2)" when the knot's genus is
+// known (knotGenus >= 0), else ", genus 2"; "" for a surface whose genus cannot be told.
+std::string GenusText(int32_t surfaceGenus, int32_t knotGenus);
+
+// "V vertices, F faces, genus g", then ", smoothed" and ", refined ×k" when they apply; the
+// genus is held against the knot's where that is known (knotGenus, -1 when not). The torus
+// shows no genus: it is built as a tube, not from a lay-out; for windings with a common factor
+// it names the torus link of which one component is shown (TorusDescription).
+std::string SurfaceSummary(const TAppState& app, int32_t knotGenus = -1);
 
 // The bounding box of the mesh's vertices (non-finite positions left out).
 TBox MeshBox(const TMesh& mesh);

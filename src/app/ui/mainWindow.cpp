@@ -677,7 +677,8 @@ void TForm1::ShowStatus(const QString& text) {
 }
 
 void TForm1::UpdateCounts() {
-  counts->setText(QString::fromStdString(SurfaceSummary(app) + "; " + BoundaryText()));
+  const std::string& boundary = BoundaryText();  // also finds the knot's genus
+  counts->setText(QString::fromStdString(SurfaceSummary(app, knotGenus) + "; " + boundary));
   ShowBoundaryInBox();
 }
 
@@ -686,7 +687,9 @@ const std::string& TForm1::BoundaryText() {
                                    app.smoothed, app.Seifert.mesh.nVerts, app.torusShown};
   if (key != boundaryKey) {
     boundaryKey = key;
-    boundaryText = BoundaryLine(IdentifySurfaceBoundary(app.Seifert, app.KnotTable));
+    const TBoundaryReport report = IdentifySurfaceBoundary(app.Seifert, app.KnotTable);
+    boundaryText = BoundaryLine(report);
+    knotGenus = KnotGenus(report, app.KnotTable);
   }
   return boundaryText;
 }

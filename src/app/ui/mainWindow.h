@@ -144,5 +144,6 @@ class TForm1 : public QWidget {
   const std::string& BoundaryText();
   void ShowBoundaryInBox();
   std::string boundaryText;
+  int32_t knotGenus = -1;  // of the knot boundaryText names, -1 when not known
   std::array<int64_t, 6> boundaryKey{-1, -1, -1, -1, -1, -1};
 };
