@@ -3,6 +3,7 @@
 // section by the band's half twists. The tube's two halves carry the surface's two sides.
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -201,6 +202,59 @@ TLoopPath LoopPath(const TSeiffert& model, const TTube& T, const Vec3& oA, const
   return L;
 }
 
+// A chain of cubics through the ends and the waypoints, each cubic shaped as a band between
+// two disks is, parted over t by the lengths of the chords.
+struct TWaypointPath {
+  std::vector<std::array<Vec3, 4>> pieces;
+  std::vector<double> start;  // t where each piece begins; 1 closes the last
+
+  int32_t Piece(double t, double& local) const {
+    size_t i = 0;
+    while (i + 1 < pieces.size() && t >= start[i + 1]) ++i;
+    const double end = i + 1 < pieces.size() ? start[i + 1] : 1.0;
+    local = (t - start[i]) / (end - start[i]);
+    return static_cast<int32_t>(i);
+  }
+  Vec3 At(double t) const {
+    double u;
+    const auto& p = pieces[Piece(t, u)];
+    return Bezier({p[0], p[1], p[2], p[3]}, u);
+  }
+  Vec3 Derivative(double t) const {
+    double u;
+    const auto& p = pieces[Piece(t, u)];
+    return BezierDerivative({p[0], p[1], p[2], p[3]}, u);
+  }
+};
+
+TWaypointPath WaypointPath(const TTube& T, const Vec3& oA, const Vec3& zA, const Vec3& oB,
+                           const Vec3& zB, double curve) {
+  std::vector<Vec3> points{oA}, headings{zA};
+  for (const TTube::TWaypoint& w : T.via) {
+    points.push_back(w.point);
+    headings.push_back(w.heading);
+  }
+  points.push_back(oB);
+  headings.push_back(zB);
+  TWaypointPath path;
+  double total = 0;
+  std::vector<double> lengths;
+  for (size_t i = 0; i + 1 < points.size(); ++i) {
+    const Vec3 &p = points[i], &q = points[i + 1], &dp = headings[i], &dq = headings[i + 1];
+    const double dist = (q - p).Length();
+    const double k = (2.0 / 3 - dp.Dot(dq) / 3) * curve;
+    path.pieces.push_back({p, p + dp * (k * dist), q - dq * (k * dist), q});
+    lengths.push_back(dist);
+    total += dist;
+  }
+  double at = 0;
+  for (double len : lengths) {
+    path.start.push_back(total > 0 ? at / total : double(path.start.size()) / lengths.size());
+    at += len;
+  }
+  return path;
+}
+
 }  // namespace
 
 void MeshTube(TSeiffert& model, int32_t ti, const TSettings& s) {
@@ -254,9 +308,18 @@ void MeshTube(TSeiffert& model, int32_t ti, const TSettings& s) {
   BandSection(T, s, w, h);
   const bool loop = T.endA.disk == T.endB.disk && !s.tJoints;
   const TLoopPath loopPath = loop ? LoopPath(model, T, EA.o, EB.o, w) : TLoopPath{};
-  const auto centre = [&](double t) { return loop ? loopPath.At(t) : Bezier(P, t); };
+  // In one plane, the band's frames keep the plane's normal: the chain's straight and curved
+  // pieces would otherwise give frames a quarter turn apart.
+  const bool waypoints = !loop && FollowsWaypoints(model, T);
+  const TWaypointPath waypointPath =
+      waypoints ? WaypointPath(T, EA.o, EA.z, EB.o, EB.z, s.tubeCurve) : TWaypointPath{};
+  const Vec3 planeNormal = model.Disk(T.endA.disk).normal.Normalised();
+  const auto centre = [&](double t) {
+    return loop ? loopPath.At(t) : waypoints ? waypointPath.At(t) : Bezier(P, t);
+  };
   const auto direction = [&](double t) {
-    return loop ? loopPath.Derivative(t) : BezierDerivative(P, t);
+    return loop ? loopPath.Derivative(t)
+                : waypoints ? waypointPath.Derivative(t) : BezierDerivative(P, t);
   };
 
   std::vector<Vec3> RA(c), RB(c), S(c);
@@ -277,7 +340,7 @@ void MeshTube(TSeiffert& model, int32_t ti, const TSettings& s) {
     f.z = direction(t).Normalised();
     Vec3 D = direction(t + 0.01).Normalised() - f.z;
     if (D.Length() < 1e-6) D = Vec3(0, 0, 1);
-    f.x = f.z.Cross(D).Normalised();
+    f.x = waypoints ? planeNormal : f.z.Cross(D).Normalised();
     f.y = f.x.Cross(f.z);
     if (i > 0 && f.x.Dot(F[i - 1].x) < 0) {
       f.x = -f.x;
