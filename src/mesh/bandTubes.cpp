@@ -212,7 +212,7 @@ struct TWaypointPath {
     size_t i = 0;
     while (i + 1 < pieces.size() && t >= start[i + 1]) ++i;
     const double end = i + 1 < pieces.size() ? start[i + 1] : 1.0;
-    local = (t - start[i]) / (end - start[i]);
+    local = end > start[i] ? (t - start[i]) / (end - start[i]) : 0;  // a piece of no length
     return static_cast<int32_t>(i);
   }
   Vec3 At(double t) const {
