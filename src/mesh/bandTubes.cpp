@@ -2,7 +2,10 @@
 // enter the other the same way, along a cubic Bezier centre line, turning their elliptical
 // section by the band's half twists. The tube's two halves carry the surface's two sides.
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 #include "buildMesh.h"
@@ -89,6 +92,169 @@ Vec3 Cubic(const Vec3& a, const Vec3& b, const Vec3& c, const Vec3& d, double t)
   return a * (u * u * u) + b * (3 * u * u * t) + c * (3 * u * t * t) + d * (t * t * t);
 }
 
+// The centre line of a band that leaves a disk and returns to it (one band for two, left by
+// "Multi-twist bands"). A single cubic between its two ends cuts across the disk when they lie
+// far apart on the rim and folds on itself when they lie close, so the band makes a loop in
+// the disk's plane instead: out of the rim, round the arc between its ends that no other band
+// leaves, and back, far enough out that it turns no tighter than its own width. In the plane,
+// measured against the loop's plane, its twist is what the two merged bands' twists were.
+struct TLoopPath {
+  Vec3 c, u, v, n;  // disk centre; the plane's axes as the disk grid has them, and its normal
+  double rhoA = 0, rhoB = 0, phiA = 0, dphi = 0, zA = 0, zB = 0, reach = 0;
+
+  Vec3 At(double t) const {
+    const double g = (1 - std::cos(kPi * t)) / 2;
+    const double rho = rhoA + (rhoB - rhoA) * g + reach * std::sin(kPi * t);
+    const double phi = phiA + dphi * g, z = zA + (zB - zA) * g;
+    return c + u * (rho * std::cos(phi)) + v * (rho * std::sin(phi)) + n * z;
+  }
+  // The derivative in double precision: the band's frames take differences of it.
+  void Derivatives(double t, double (&d1)[3], double (&d2)[3]) const {
+    const double g = (1 - std::cos(kPi * t)) / 2, g1 = kPi / 2 * std::sin(kPi * t),
+                 g2 = kPi * kPi / 2 * std::cos(kPi * t);
+    const double rho = rhoA + (rhoB - rhoA) * g + reach * std::sin(kPi * t);
+    const double r1 = (rhoB - rhoA) * g1 + reach * kPi * std::cos(kPi * t);
+    const double r2 = (rhoB - rhoA) * g2 - reach * kPi * kPi * std::sin(kPi * t);
+    const double phi = phiA + dphi * g, p1 = dphi * g1, p2 = dphi * g2;
+    const double cp = std::cos(phi), sp = std::sin(phi);
+    // Polar velocity and acceleration in the plane: (radial, tangential) components.
+    const double vr = r1, vt = rho * p1;
+    const double ar = r2 - rho * p1 * p1, at = rho * p2 + 2 * r1 * p1;
+    const double z1 = (zB - zA) * g1, z2 = (zB - zA) * g2;
+    const double ex[3] = {cp, sp, 0}, et[3] = {-sp, cp, 0};
+    double plane1[3], plane2[3];
+    for (int k = 0; k < 2; ++k) {
+      plane1[k] = vr * ex[k] + vt * et[k];
+      plane2[k] = ar * ex[k] + at * et[k];
+    }
+    plane1[2] = z1;
+    plane2[2] = z2;
+    const double U[3] = {u.x, u.y, u.z}, V[3] = {v.x, v.y, v.z}, N[3] = {n.x, n.y, n.z};
+    for (int k = 0; k < 3; ++k) {
+      d1[k] = U[k] * plane1[0] + V[k] * plane1[1] + N[k] * plane1[2];
+      d2[k] = U[k] * plane2[0] + V[k] * plane2[1] + N[k] * plane2[2];
+    }
+  }
+  Vec3 Derivative(double t) const {
+    double d1[3], d2[3];
+    Derivatives(t, d1, d2);
+    return Vec3(d1[0], d1[1], d1[2]);
+  }
+  // The smallest radius of curvature along the loop, from samples.
+  double TightestTurn() const {
+    double least = std::numeric_limits<double>::infinity();
+    for (int i = 1; i < 64; ++i) {
+      double d1[3], d2[3];
+      Derivatives(i / 64.0, d1, d2);
+      const double cx = d1[1] * d2[2] - d1[2] * d2[1], cy = d1[2] * d2[0] - d1[0] * d2[2],
+                   cz = d1[0] * d2[1] - d1[1] * d2[0];
+      const double speed = std::sqrt(d1[0] * d1[0] + d1[1] * d1[1] + d1[2] * d1[2]);
+      const double cross = std::sqrt(cx * cx + cy * cy + cz * cz);
+      if (cross > 0) least = std::min(least, speed * speed * speed / cross);
+    }
+    return least;
+  }
+};
+
+// Angle of p about the disk centre in the disk grid's own sense (slots count up with it).
+double GridAngle(const TLoopPath& L, const Vec3& p) {
+  const Vec3 d = p - L.c;
+  return std::atan2(d.Dot(L.v), d.Dot(L.u));
+}
+
+double Wrap(double a) {  // into (0, 2 pi]
+  a = std::fmod(a, 2 * kPi);
+  if (a <= 0) a += 2 * kPi;
+  return a;
+}
+
+TLoopPath LoopPath(const TSeiffert& model, const TTube& T, const Vec3& oA, const Vec3& oB,
+                   double width) {
+  const TDisk& d = model.Disk(T.endA.disk);
+  TLoopPath L;
+  L.c = d.centre;
+  L.n = d.normal.Normalised();
+  L.u = Vec3(0, 1, 0).Cross(L.n).Normalised();
+  L.v = L.u.Cross(L.n);
+  const double pA = GridAngle(L, oA), pB = GridAngle(L, oB);
+  const auto inPlane = [&](const Vec3& p) {
+    const Vec3 q = p - L.c;
+    return std::hypot(q.Dot(L.u), q.Dot(L.v));
+  };
+  L.rhoA = inPlane(oA);
+  L.rhoB = inPlane(oB);
+  L.zA = (oA - L.c).Dot(L.n);
+  L.zB = (oB - L.c).Dot(L.n);
+  L.phiA = pA;
+  // The ends lie next to each other in the disk's table (ends sorted by slot): the arc from one
+  // to the next, in the grid's sense, has no other end on it. With two ends only, either arc
+  // is free; the shorter one makes the smaller loop.
+  const int32_t n = d.nEnds, ia = T.endA.end, ib = T.endB.end;
+  const double up = Wrap(pB - pA), down = -Wrap(pA - pB);
+  const bool upFree = n > 0 && (ia + 1) % n == ib, downFree = n > 0 && (ib + 1) % n == ia;
+  if (upFree && downFree) L.dphi = up <= -down ? up : down;
+  else if (upFree) L.dphi = up;
+  else if (downFree) L.dphi = down;
+  else L.dphi = up <= -down ? up : down;
+  // Out far enough that the loop turns no tighter than the band is wide.
+  L.reach = 1.5 * width;
+  for (int i = 0; i < 40 && L.TightestTurn() < width; ++i) L.reach *= 1.2;
+  return L;
+}
+
+// A chain of cubics through the ends and the waypoints, each cubic shaped as a band between
+// two disks is, parted over t by the lengths of the chords.
+struct TWaypointPath {
+  std::vector<std::array<Vec3, 4>> pieces;
+  std::vector<double> start;  // t where each piece begins; 1 closes the last
+
+  int32_t Piece(double t, double& local) const {
+    size_t i = 0;
+    while (i + 1 < pieces.size() && t >= start[i + 1]) ++i;
+    const double end = i + 1 < pieces.size() ? start[i + 1] : 1.0;
+    local = end > start[i] ? (t - start[i]) / (end - start[i]) : 0;  // a piece of no length
+    return static_cast<int32_t>(i);
+  }
+  Vec3 At(double t) const {
+    double u;
+    const auto& p = pieces[Piece(t, u)];
+    return Bezier({p[0], p[1], p[2], p[3]}, u);
+  }
+  Vec3 Derivative(double t) const {
+    double u;
+    const auto& p = pieces[Piece(t, u)];
+    return BezierDerivative({p[0], p[1], p[2], p[3]}, u);
+  }
+};
+
+TWaypointPath WaypointPath(const TTube& T, const Vec3& oA, const Vec3& zA, const Vec3& oB,
+                           const Vec3& zB, double curve) {
+  std::vector<Vec3> points{oA}, headings{zA};
+  for (const TTube::TWaypoint& w : T.via) {
+    points.push_back(w.point);
+    headings.push_back(w.heading);
+  }
+  points.push_back(oB);
+  headings.push_back(zB);
+  TWaypointPath path;
+  double total = 0;
+  std::vector<double> lengths;
+  for (size_t i = 0; i + 1 < points.size(); ++i) {
+    const Vec3 &p = points[i], &q = points[i + 1], &dp = headings[i], &dq = headings[i + 1];
+    const double dist = (q - p).Length();
+    const double k = (2.0 / 3 - dp.Dot(dq) / 3) * curve;
+    path.pieces.push_back({p, p + dp * (k * dist), q - dq * (k * dist), q});
+    lengths.push_back(dist);
+    total += dist;
+  }
+  double at = 0;
+  for (double len : lengths) {
+    path.start.push_back(total > 0 ? at / total : double(path.start.size()) / lengths.size());
+    at += len;
+  }
+  return path;
+}
+
 }  // namespace
 
 void MeshTube(TSeiffert& model, int32_t ti, const TSettings& s) {
@@ -138,13 +304,29 @@ void MeshTube(TSeiffert& model, int32_t ti, const TSettings& s) {
     P[2].z -= kHangDepth * dist;
   }
 
+  double w, h;
+  BandSection(T, s, w, h);
+  const bool loop = T.endA.disk == T.endB.disk && !s.tJoints;
+  const TLoopPath loopPath = loop ? LoopPath(model, T, EA.o, EB.o, w) : TLoopPath{};
+  // In one plane, the band's frames keep the plane's normal: the chain's straight and curved
+  // pieces would otherwise give frames a quarter turn apart.
+  const bool waypoints = !loop && FollowsWaypoints(model, T);
+  const TWaypointPath waypointPath =
+      waypoints ? WaypointPath(T, EA.o, EA.z, EB.o, EB.z, s.tubeCurve) : TWaypointPath{};
+  const Vec3 planeNormal = model.Disk(T.endA.disk).normal.Normalised();
+  const auto centre = [&](double t) {
+    return loop ? loopPath.At(t) : waypoints ? waypointPath.At(t) : Bezier(P, t);
+  };
+  const auto direction = [&](double t) {
+    return loop ? loopPath.Derivative(t)
+                : waypoints ? waypointPath.Derivative(t) : BezierDerivative(P, t);
+  };
+
   std::vector<Vec3> RA(c), RB(c), S(c);
   for (int32_t i = 0; i < c; ++i) {
     RA[i] = Local(EA, mesh.verts[T.grid[0][i]].pos);
     RB[i] = Local(EB, mesh.verts[T.grid[L][i]].pos);
   }
-  double w, h;
-  BandSection(T, s, w, h);
   const double sx = odd ? w / 2 : h / 2, sy = odd ? h / 2 : w / 2;
   for (int32_t j = 0; j < c; ++j)
     S[j] = Vec3(std::cos(2 * kPi * j / c) * sx, -std::sin(2 * kPi * j / c) * sy, 0);
@@ -154,11 +336,11 @@ void MeshTube(TSeiffert& model, int32_t ti, const TSettings& s) {
   for (int32_t i = 0; i <= L; ++i) {
     const double t = double(i) / L;
     TFrame& f = F[i];
-    f.o = Bezier(P, t);
-    f.z = BezierDerivative(P, t).Normalised();
-    Vec3 D = BezierDerivative(P, t + 0.01).Normalised() - f.z;
+    f.o = centre(t);
+    f.z = direction(t).Normalised();
+    Vec3 D = direction(t + 0.01).Normalised() - f.z;
     if (D.Length() < 1e-6) D = Vec3(0, 0, 1);
-    f.x = f.z.Cross(D).Normalised();
+    f.x = waypoints ? planeNormal : f.z.Cross(D).Normalised();
     f.y = f.x.Cross(f.z);
     if (i > 0 && f.x.Dot(F[i - 1].x) < 0) {
       f.x = -f.x;

@@ -28,7 +28,10 @@ constexpr double kMaxLengthFactor = 8;
 int32_t LengthRows(const TSeiffert& model, const TSettings& s, const TTube& t, int32_t rows) {
   const double pitch = s.diskHeight + s.diskDistance;
   const double factor =
-      (model.Disk(t.endA.disk).centre - model.Disk(t.endB.disk).centre).Length() / pitch;
+      (FollowsWaypoints(model, t)
+           ? WaypointLength(model, t)
+           : (model.Disk(t.endA.disk).centre - model.Disk(t.endB.disk).centre).Length()) /
+      pitch;
   if (!(pitch > 0) || !std::isfinite(factor) || rows <= 0) return rows;
   // Stacked neighbours are one pitch apart up to the rounding of single-precision positions:
   // they keep their rows.

@@ -1,6 +1,7 @@
 // Simplifications of a finished lay-out (cancelling opposite twists, merging disks that only
 // pass two bands through) and the checks that decide whether a lay-out can carry T-joints.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <numbers>
@@ -57,12 +58,61 @@ bool MergeTwoBandDisks(TSeiffert& model) {
   const int32_t t0 = model.End(e0).tube, t1 = model.End(e1).tube;
   const TEndRef f1 = OtherEnd(model, e1);
   TTube& T0 = model.Tube(t0);
-  T0.twist = CheckedAdd(T0.twist, model.Tube(t1).twist);
+  const TTube& T1 = model.Tube(t1);
+  T0.twist = CheckedAdd(T0.twist, T1.twist);
+
+  // The way the two bands went, through disk a, from F0 to F1: the mesh can follow it.
+  using TPath = std::vector<TTube::TWaypoint>;
+  const auto reversed = [](TPath p) {
+    std::reverse(p.begin(), p.end());
+    for (TTube::TWaypoint& w : p) w.heading = -w.heading;
+    return p;
+  };
+  TPath path = T0.endA == e0 ? reversed(T0.via) : T0.via;  // F0 to a
+  const TPath after = T1.endA == e1 ? T1.via : reversed(T1.via);  // a to F1
+  const TDisk& d = model.Disk(a);
+  const auto rimDirection = [&](int32_t slot) {
+    const Vec3 n = d.normal.Normalised();
+    const Vec3 u = Vec3(0, 1, 0).Cross(n).Normalised(), v = u.Cross(n);
+    const double phi = 2 * std::numbers::pi * slot / std::max(d.nSlots, 1);
+    return u * std::cos(phi) + v * std::sin(phi);
+  };
+  // Into the disk where the first band entered it and out where the second left it.
+  const Vec3 in = rimDirection(d.ends[0].slot), out = rimDirection(d.ends[1].slot);
+  path.push_back({d.centre + in * (d.diameter / 2), -in});
+  path.push_back({d.centre + out * (d.diameter / 2), out});
+  path.insert(path.end(), after.begin(), after.end());
+  const bool f1IsA = T0.endA == e0;
+  T0.via = f1IsA ? reversed(std::move(path)) : std::move(path);
+
   model.End(f1).tube = t0;
-  (T0.endA == e0 ? T0.endA : T0.endB) = f1;
+  (f1IsA ? T0.endA : T0.endB) = f1;
   DeleteTube(model, t1);
   DeleteDisk(model, a);
   return true;
+}
+
+bool FollowsWaypoints(const TSeiffert& model, const TTube& tube) {
+  if (tube.via.empty() || tube.endA.disk == tube.endB.disk) return false;
+  const TDisk& a = model.Disk(tube.endA.disk);
+  const TDisk& b = model.Disk(tube.endB.disk);
+  const Vec3 n = a.normal.Normalised();
+  const double tolerance = 1e-4 * std::max(1.0, a.diameter);
+  const auto inPlane = [&](const Vec3& p) { return std::abs((p - a.centre).Dot(n)) <= tolerance; };
+  if (b.normal.Normalised().Cross(n).Length() > 1e-6 || !inPlane(b.centre)) return false;
+  for (const TTube::TWaypoint& w : tube.via)
+    if (!inPlane(w.point)) return false;
+  return true;
+}
+
+double WaypointLength(const TSeiffert& model, const TTube& tube) {
+  Vec3 at = model.Disk(tube.endA.disk).centre;
+  double length = 0;
+  for (const TTube::TWaypoint& w : tube.via) {
+    length += (w.point - at).Length();
+    at = w.point;
+  }
+  return length + (model.Disk(tube.endB.disk).centre - at).Length();
 }
 
 void ReslotEnds(TSeiffert& model, int32_t di) {
@@ -71,8 +121,12 @@ void ReslotEnds(TSeiffert& model, int32_t di) {
   if (n == 0) return;
   std::vector<int32_t> want(static_cast<size_t>(n));
   for (int32_t i = 0; i < n; ++i) {
-    const TDisk& o = model.Disk(OtherEnd(model, {di, i}).disk);
-    const Vec3 dv = o.centre - d.centre;
+    // A band that follows the disks it was merged through heads for the nearest of them.
+    const TTube& t = model.Tube(d.ends[i].tube);
+    const TEndRef self{di, i};
+    Vec3 toward = model.Disk(OtherEnd(model, self).disk).centre;
+    if (FollowsWaypoints(model, t)) toward = (t.endA == self ? t.via.front() : t.via.back()).point;
+    const Vec3 dv = toward - d.centre;
     double angle = -std::atan2(double(dv.y), double(dv.x));
     if (angle < 0) angle += 2 * std::numbers::pi;
     int32_t w = RoundToInt(angle * nSlots / (2 * std::numbers::pi), "end direction");

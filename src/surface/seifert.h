@@ -57,6 +57,12 @@ struct TTube {
   int32_t twist = 0;
   // A band of the split lay-out between its two stacks: it hangs below the disks it joins.
   bool hangs = false;
+  // The disks a merged band ("Multi-twist bands") passed before the merge, from endA to endB:
+  // for each, the rim points where the band entered and left it, with its heading there.
+  struct TWaypoint {
+    Vec3 point, heading;
+  };
+  std::vector<TWaypoint> via;
   TPntGrid grid;
   bool sameSide = false;
   int32_t nAcross = 0;
@@ -144,6 +150,12 @@ void LayoutSplit(TSeiffert& model, const TSettings& settings, TSplitRotation& ro
 void ReduceTwists(TSeiffert& model);
 bool MergeTwoBandDisks(TSeiffert& model);
 void ReslotEnds(TSeiffert& model, int32_t disk);
+// Whether a merged band follows the disks it passed before the merge: only where they and its
+// own disks lie in one plane (a flat lay-out), where a band drawn straight between its ends
+// would cut across other disks in that plane. The length of the way it then goes, from disk
+// centre over the waypoints to disk centre.
+bool FollowsWaypoints(const TSeiffert& model, const TTube& tube);
+double WaypointLength(const TSeiffert& model, const TTube& tube);
 // Every disk has exactly three band ends (true without disks).
 bool AllDisksThreeEnds(const TSeiffert& model);
 // The lay-out has disks, and three ends on each when T-joints are asked for.

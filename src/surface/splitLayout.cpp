@@ -63,6 +63,63 @@ void SearchRotations(const TSeiffert& model, int32_t S, TSplitRotation& rotation
   rotation.r2 = std::clamp(bestB, kRotationMin, kRotationMax);
 }
 
+// The stacked lay-out folded: the disks below strand S swing, bands and all, half a turn about
+// a line beside the stack and parallel to y, and stand upside down beside the others. Every band
+// keeps its place around its disks, one slot pair per crossing as in the stacked lay-out,
+// mirrored in x on the left; a band between the stacks then joins two rim points of equal y and
+// hangs below in its own plane, nested in the others: no two of them meet. One rotation of
+// both stacks turns these bands to the sides that face each other.
+void LayoutFolded(TSeiffert& model, const TSettings& settings, TSplitRotation& rotation) {
+  const int32_t nDisks = model.nStrands, nCross = model.nCross, S = settings.splitAt;
+  const int32_t nSlots = CheckedMul(2, std::max(nCross, 4));
+  const double pitch = settings.diskHeight + settings.diskDistance;
+  const double half = (settings.diskDiameter + settings.diskDistance) / 2 +
+                      pitch * (1 + settings.tubeCurve);
+  const auto left = [S](int32_t i) { return i < S; };
+  for (int32_t i = 1; i <= nDisks; ++i) {
+    const Vec3 centre = left(i) ? Vec3(-half, 0, (double(S) - i - 1) * pitch)
+                                : Vec3(half, 0, (double(i) - S) * pitch);
+    InitDisk(model.disks[i], centre, settings.diskDiameter, settings.diskHeight, nSlots,
+             left(i) ? 1 : 0);
+  }
+
+  // Slot 2(k - 1) for crossing k, before the rotation; the right stack's rim faces the left one
+  // at slot nSlots / 2, so the rotation that brings the bridging bands nearest it wins.
+  int32_t bridging = 0;
+  for (int32_t k = 1; k <= nCross; ++k) bridging += std::abs(model.gen[k]) == S - 1;
+  if (bridging > kMaxBridgingBands)
+    throw RangeError("the split lay-out takes at most " + std::to_string(kMaxBridgingBands) +
+                     " bands between the two stacks");
+  if (rotation.autoTwist) {
+    double best = 1e10;
+    int32_t bestR = 0;
+    for (int32_t r = 0; r < nSlots; ++r) {
+      double cost = 0;
+      for (int32_t k = 1; k <= nCross; ++k)
+        if (std::abs(model.gen[k]) == S - 1)
+          cost += 1 + std::cos(2 * std::numbers::pi * (2 * (k - 1) + r) / nSlots);
+      if (cost < best - 1e-9) {
+        best = cost;
+        bestR = r;
+      }
+    }
+    rotation.r1 = rotation.r2 = std::clamp(bestR, kRotationMin, kRotationMax);
+  }
+  // Mirrored in x: the slot of angle pi - phi.
+  const auto slot = [&](int32_t disk, int32_t k) {
+    return left(disk) ? Mod(int64_t{nSlots} / 2 - 2 * (int64_t{k} - 1) - rotation.r1, nSlots)
+                      : Mod(2 * (int64_t{k} - 1) + rotation.r2, nSlots);
+  };
+  for (int32_t k = 1; k <= nCross; ++k) {
+    const int32_t g = model.gen[k], j = std::abs(g);
+    TTube& t = model.tubes[k];
+    t.endA = AddEnd(model, j, k, slot(j, k), 0);
+    t.endB = AddEnd(model, j + 1, k, slot(j + 1, k), 1);
+    t.twist = CheckedMul(g > 0 ? 1 : -1, At(model.power, k, "crossing list"));
+    t.hangs = j == S - 1;
+  }
+}
+
 }  // namespace
 
 void LayoutSplit(TSeiffert& model, const TSettings& settings, TSplitRotation& rotation) {
@@ -92,6 +149,13 @@ void LayoutSplit(TSeiffert& model, const TSettings& settings, TSplitRotation& ro
                                 : Vec3(half, 0, (double(i) - S) * pitch);
     InitDisk(model.disks[i], centre, settings.diskDiameter, settings.diskHeight,
              left(i) ? slotsL : slotsR, left(i) ? 1 : 0);
+  }
+
+  // From split strand 3 on, a disk of the left stack carries bands of both kinds, and stacks
+  // laid out each on its own leave the bands between them crossing under the disks.
+  if (S >= 3 && S <= nDisks) {
+    LayoutFolded(model, settings, rotation);
+    return;
   }
 
   // The right stack numbers its slots the other way round.

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <numbers>
 #include <string>
+#include <utility>
 
 #include "core/rangeError.h"
 #include "helpers.h"
@@ -171,6 +174,38 @@ TEST(SplitLayout, TwoStacksSlotsAndRotations) {
 // One band for two only where the knot stays: a disk whose bands return to one disk on both
 // sides of another band there would become a loop through that band (5_2's top disk in
 // "AAABaB"); bands between the split lay-out's stacks keep their path under the disks.
+// Past split strand 2 the two stacks are the stacked lay-out folded over: a band within a stack
+// stands straight (one slot on both disks), and a band between the stacks joins two rim points
+// mirrored in x at the same y, so that the bows they hang in never cross.
+TEST(SplitLayout, PastStrandTwoTheStacksAreTheStackedLayoutFolded) {
+  for (const char* word : {"baaBDC", "AacBdCcbA", "baCcbcDdc", "AbCdAbCd", "ccBBaaDD"}) {
+    TSeiffert probe = ParsedModel(word);
+    for (int32_t at = 3; at <= probe.nStrands; ++at) {
+      SCOPED_TRACE(std::string(word) + " at " + std::to_string(at));
+      TSplitRotation rot;
+      const TSeiffert m = Split(word, at, rot);
+      ASSERT_EQ(CheckLayoutInvariants(m), "");
+      EXPECT_EQ(rot.r1, rot.r2);
+      for (int32_t k = 1; k <= m.nTubes; ++k) {
+        const TTube& t = m.tubes[k];
+        const TDisk &a = m.Disk(t.endA.disk), &b = m.Disk(t.endB.disk);
+        if (!t.hangs) {
+          EXPECT_EQ(m.End(t.endA).slot, m.End(t.endB).slot) << "band " << k;
+          continue;
+        }
+        const auto rim = [&](const TDisk& d, int32_t slot) {
+          const double phi = 2 * std::numbers::pi * slot / d.nSlots;
+          return std::pair{d.centre.x + std::cos(phi) * d.diameter / 2, -std::sin(phi) * d.diameter / 2};
+        };
+        const auto [xa, ya] = rim(a, m.End(t.endA).slot);
+        const auto [xb, yb] = rim(b, m.End(t.endB).slot);
+        EXPECT_NEAR(ya, yb, 1e-9) << "band " << k;
+        EXPECT_NEAR(xa, -xb, 1e-6) << "band " << k;
+      }
+    }
+  }
+}
+
 TEST(LayoutPostProcess, MultiTwistKeepsDisksWhoseMergeWouldChangeTheKnot) {
   TSeiffert m = ParsedModel("AAABaB");
   LayoutStacked(m, {});
