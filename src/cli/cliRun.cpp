@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -13,6 +14,7 @@
 #include <functional>
 #include <iomanip>
 #include <new>
+#include <optional>
 #include <sstream>
 
 #include "app/model/controlTable.h"
@@ -22,6 +24,9 @@
 #include "app/model/headlessWindow.h"
 #include "app/model/exportControls.h"
 #include "app/model/pipeline.h"
+#include "app/model/readSceneInputs.h"
+#include "app/model/surfaceSummary.h"
+#include "render/view.h"
 #include "app/model/workCost.h"
 #include "mesh/buildProgress.h"
 #include "mesh/buildMesh.h"
@@ -61,6 +66,10 @@ struct TCliOptions {
   std::string format = "glb";
   // render -o -: the picture's format.
   std::string imageFormat;
+  // render: the camera, each only when given; --fit frames the model from it.
+  std::string view;
+  std::optional<double> yaw, pitch;
+  bool fit = false;
   int32_t jobs = 0;  // 0 = one per core
 };
 
@@ -286,11 +295,25 @@ void WriteTable(const TKnotTable& table, bool json, std::ostream& out) {
 
 // The export of a window whose options are applied, into `file`. With `err` (a single render)
 // a long export is announced there, and its progress shown on a terminal.
+// The picture's camera: the standard view, then the single angles, then the fit, asked for or
+// due to a lay-out in a plane that has just appeared (its first frame would fit it).
+void AimCamera(const TCliOptions& o, THeadlessWindow& w) {
+  TView& v = w.app.View;
+  TStandardView standard{};
+  if (!o.view.empty() && StandardViewFromName(o.view, standard)) SetStandardView(v, standard);
+  if (o.yaw) v.Yaw = *o.yaw;
+  if (o.pitch) v.Pitch = ClampPitch(*o.pitch);
+  if (o.fit || v.FitPending)
+    FitView(v, MeshBox(w.app.Seifert.mesh), o.width, o.height, ReadSceneInputs(w.controls));
+  v.FitPending = false;
+}
+
 void Render(const TCliOptions& o, THeadlessWindow& w, const std::string& file,
             std::ostream* err = nullptr, bool errIsTerminal = false,
             const std::function<bool()>& stop = nullptr) {
   // After --set, as the export reads the controls as they stand when it starts.
   for (const auto& [control, value] : o.imagePositions) w.controls.SetPosition(control, value);
+  AimCamera(o, w);
   if (!o.filter.empty())
     w.controls.SetItemIndex("cb_filter", static_cast<int32_t>(FilterKindFromName(o.filter)));
   if (file == kStandardOutputName) {
@@ -581,6 +604,14 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   render->add_option("--height", o.height, "H: drawing panel height in pixels (540)")
       ->check(WholeNumber())->check(WholeRange(4, 16384));
   AddJobsOption(*render, o);
+  render->add_option("--view", o.view, "top, front, side or oblique: the camera's standard view")
+      ->check(CLI::IsMember({"top", "front", "side", "oblique"}));
+  render->add_option("--yaw", o.yaw, "DEG: the camera turned about the up axis (after --view)")
+      ->check(CLI::Range(-360.0, 360.0));
+  render->add_option("--pitch", o.pitch,
+                     "DEG: the camera raised (negative) or lowered (after --view), -90..90")
+      ->check(CLI::Range(-90.0, 90.0));
+  render->add_flag("--fit", o.fit, "frame the whole model, as \"Fit view\"");
   render->add_option("--filter", o.filter, "Box, Quadratic, B-spline, Mitchell or Lanczos (Box)");
   struct TImageOption {
     const char* flag;
@@ -682,6 +713,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     throw TCliError("--knot needs a knot name, e.g. 3_1");
   if (chosen == render && render->count("--filter") > 0 && o.filter.empty())
     throw TCliError("--filter needs a filter name: Box, Quadratic, B-spline, Mitchell or Lanczos");
+  // The range checks let NaN through.
+  for (const auto& [name, angle] : {std::pair{"--yaw", o.yaw}, std::pair{"--pitch", o.pitch}})
+    if (angle && !std::isfinite(*angle))
+      throw TCliError(std::string(name) + " needs a number of degrees");
   if (o.knot == "all" && o.braidGiven)
     throw TCliError("--knot all builds every table row: give a braid word or --knot all, not "
                     "both");

@@ -3,6 +3,8 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdio>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -191,6 +193,58 @@ TEST(CliLongWork, AnnouncedAlwaysWithProgressOnATerminalOnly) {
     EXPECT_EQ(RunCli(args, out, err, false), 0);
     EXPECT_EQ(err.str(), "");
   }
+}
+
+// Where another program finds the picture's content: the box of what differs from the
+// background at its corners, as "W H X Y".
+std::array<int, 4> ContentBox(const std::string& path) {
+  const std::string command = "convert '" + path + "' -fuzz 8% -format '%@' info: 2>/dev/null";
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+  std::array<int, 4> box{};
+  if (!pipe || std::fscanf(pipe.get(), "%dx%d+%d+%d", &box[0], &box[1], &box[2], &box[3]) != 4)
+    ADD_FAILURE() << "no content box for " << path;
+  return box;
+}
+
+// A lay-out in a plane renders from the oblique angle, fitted: it covers a good part of the
+// picture and touches no edge; edge-on (--view front) the same lay-out is a line, and any
+// standard view with --fit frames the whole model.
+TEST(CliView, FlatLayoutsRenderObliqueAndFittedAndViewsAreChosenOnTheCommandLine) {
+  TTempFolder dir;
+  constexpr int kSide = 200;
+  const auto render = [&](std::vector<std::string> extra, const std::string& name) {
+    std::vector<std::string> args = {"render", "--width", std::to_string(kSide), "--height",
+                                     std::to_string(kSide), "--antialias", "1", "-o",
+                                     dir / name};
+    args.insert(args.end(), extra.begin(), extra.end());
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCli(args, out, err, false), 0) << err.str();
+    return ContentBox(dir / name);
+  };
+  const auto inside = [&](const std::array<int, 4>& b) {
+    return b[2] > 0 && b[3] > 0 && b[2] + b[0] < kSide && b[3] + b[1] < kSide;
+  };
+  for (const char* layout : {"flat", "reduced-flat", "split", "diagram"}) {
+    SCOPED_TRACE(layout);
+    const auto b = render({"--layout", layout}, std::string(layout) + ".png");
+    EXPECT_GT(b[0], kSide / 2);
+    EXPECT_GT(b[1], kSide / 5);
+    EXPECT_GT(std::max(b[0], b[1]), kSide * 3 / 5);
+    EXPECT_TRUE(inside(b)) << b[0] << "x" << b[1] << "+" << b[2] << "+" << b[3];
+  }
+  EXPECT_LT(render({"--layout", "flat", "--view", "front"}, "front.png")[1], kSide / 8);
+  for (const char* view : {"top", "front", "side", "oblique"}) {
+    SCOPED_TRACE(view);
+    const auto b = render({"--knot", "5_2", "--view", view, "--fit"}, std::string(view) + ".png");
+    EXPECT_GT(std::max(b[0], b[1]), kSide * 3 / 5);
+    EXPECT_TRUE(inside(b));
+  }
+  // Single angles: --yaw 90 after --view front is the side view.
+  EXPECT_EQ(render({"--view", "front", "--yaw", "90"}, "yaw.png"),
+            render({"--view", "side"}, "side2.png"));
+  std::ostringstream out, err;
+  EXPECT_EQ(RunCli({"render", "--pitch", "nan", "-o", dir / "x.png"}, out, err, false), 2);
+  EXPECT_EQ(RunCli({"render", "--view", "under", "-o", dir / "x.png"}, out, err, false), 2);
 }
 
 }  // namespace
