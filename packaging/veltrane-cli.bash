@@ -24,7 +24,7 @@ _veltrane_cli() {
     --knot)
       COMPREPLY=($(compgen -W "all $(veltrane-cli table 2>/dev/null | cut -f1)" -- "$cur"))
       return ;;
-    -o|--output) COMPREPLY=($(compgen -f -- "$cur")); return ;;
+    -o|--output|--texture|--sky) COMPREPLY=($(compgen -f -- "$cur")); return ;;
     --preset|--set|--torus|--smooth|--refine|--size|--jobs|--width|--height|--scale|--antialias|\
     --blur|--jitter|--seed|--quality|--yaw|--pitch) return ;;
   esac
@@ -33,7 +33,7 @@ _veltrane_cli() {
   case $cmd in
     info) options="$common --json" ;;
     mesh) options="$common -o --output --size --no-links --ascii --format --jobs" ;;
-    render) options="$common -o --output --width --height --jobs --filter --scale --antialias --blur --jitter --seed --quality --view --yaw --pitch --fit" ;;
+    render) options="$common -o --output --width --height --jobs --filter --scale --antialias --blur --jitter --seed --quality --view --yaw --pitch --fit --texture --sky" ;;
     table) options="--json --help" ;;
     dump-holes) options="-o --output --help" ;;
     invariants) options="--knot --json --help" ;;

@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+#include <tuple>
 #include <map>
 #include <memory>
 #include <filesystem>
@@ -27,6 +28,8 @@
 #include "app/model/readSceneInputs.h"
 #include "app/model/surfaceSummary.h"
 #include "render/view.h"
+#include "app/picture/pictureReader.h"
+#include "core/textureImage.h"
 #include "app/model/workCost.h"
 #include "mesh/buildProgress.h"
 #include "mesh/buildMesh.h"
@@ -70,6 +73,9 @@ struct TCliOptions {
   std::string view;
   std::optional<double> yaw, pitch;
   bool fit = false;
+  // render: the surface and sky pictures' files, read before any work.
+  std::string texture, sky;
+  std::shared_ptr<const TRgbPicture> surfacePicture, skyPicture;
   int32_t jobs = 0;  // 0 = one per core
 };
 
@@ -538,6 +544,15 @@ void Apply(const TCliOptions& o, THeadlessWindow& w, std::ostream& err, bool err
     w.controls.SetPosition("ud_tsmall", o.torusSmall);
     w.controls.SetChecked("cb_torus", true);
   }
+  // A picture given is one to see: its "Use standard" box is checked (a --set may clear it).
+  if (o.surfacePicture) {
+    w.surfacePicture = o.surfacePicture;
+    w.controls.SetChecked("cb_texturemapped", true);
+  }
+  if (o.skyPicture) {
+    w.skyPicture = o.skyPicture;
+    w.controls.SetChecked("cb_useskystand", true);
+  }
   for (const std::string& s : o.sets) {
     std::string name, value;
     SplitAssignment(s, name, value);
@@ -612,6 +627,9 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
                      "DEG: the camera raised (negative) or lowered (after --view), -90..90")
       ->check(CLI::Range(-90.0, 90.0));
   render->add_flag("--fit", o.fit, "frame the whole model, as \"Fit view\"");
+  render->add_option("--texture", o.texture,
+                     "FILE: the surface picture (PNG, JPEG or 24-bit BMP), as \"Load...\"");
+  render->add_option("--sky", o.sky, "FILE: the sky picture (PNG, JPEG or 24-bit BMP)");
   render->add_option("--filter", o.filter, "Box, Quadratic, B-spline, Mitchell or Lanczos (Box)");
   struct TImageOption {
     const char* flag;
@@ -713,6 +731,16 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     throw TCliError("--knot needs a knot name, e.g. 3_1");
   if (chosen == render && render->count("--filter") > 0 && o.filter.empty())
     throw TCliError("--filter needs a filter name: Box, Quadratic, B-spline, Mitchell or Lanczos");
+  // Pictures are read, and refused, before any work; only what a texture shows is kept.
+  if (chosen == render) {
+    for (const auto& [flag, file, kept] :
+         {std::tuple{"--texture", &o.texture, &o.surfacePicture},
+          std::tuple{"--sky", &o.sky, &o.skyPicture}}) {
+      if (render->count(flag) == 0) continue;
+      if (file->empty()) throw TCliError(std::string(flag) + " needs a picture file");
+      *kept = std::make_shared<const TRgbPicture>(TexturePicture(ReadTexturePicture(*file)));
+    }
+  }
   // The range checks let NaN through.
   for (const auto& [name, angle] : {std::pair{"--yaw", o.yaw}, std::pair{"--pitch", o.pitch}})
     if (angle && !std::isfinite(*angle))

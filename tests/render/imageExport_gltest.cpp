@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -16,6 +17,7 @@
 #include "app/model/readSceneInputs.h"
 #include "cli/cliRun.h"
 #include "cli/imageRender.h"
+#include "app/picture/pictureReader.h"
 #include "fileHelpers.h"
 #include "render/imageExport.h"
 #include "render/offscreenContext.h"
@@ -245,6 +247,40 @@ TEST(CliView, FlatLayoutsRenderObliqueAndFittedAndViewsAreChosenOnTheCommandLine
   std::ostringstream out, err;
   EXPECT_EQ(RunCli({"render", "--pitch", "nan", "-o", dir / "x.png"}, out, err, false), 2);
   EXPECT_EQ(RunCli({"render", "--view", "under", "-o", dir / "x.png"}, out, err, false), 2);
+}
+
+// render --texture and --sky read PNG and JPEG as "Load..." does, and refuse other files
+// before any work with the reader's message.
+TEST(CliView, TexturePicturesArePngJpegOrBitmaps) {
+  TTempFolder dir;
+  ASSERT_EQ(std::system(("cd '" + dir.path + "' && convert -size 64x32 xc:'#ff00ff' t.png && " +
+                         "convert -size 32x32 xc:'#00ffff' s.jpg && convert t.png t.gif").c_str()),
+            0);
+  const auto run = [&](std::vector<std::string> extra, std::string& err) {
+    std::vector<std::string> args = {"render", "--width", "120", "--height", "120",
+                                     "--antialias", "1", "-o", dir / "out.png"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    std::ostringstream out, e;
+    const int status = RunCli(args, out, e, false);
+    err = e.str();
+    return status;
+  };
+  std::string err;
+  ASSERT_EQ(run({"--texture", dir / "t.png", "--sky", dir / "s.jpg"}, err), 0) << err;
+  // The sky fills the corners with the picture's colour, the surface band shows magenta.
+  TRgbPicture shown = ReadTexturePicture(dir / "out.png");
+  const uint8_t* corner = shown.rgb.data();
+  EXPECT_LT(corner[0], 60);
+  EXPECT_GT(corner[1], 180);
+  EXPECT_GT(corner[2], 180);
+  int magenta = 0;
+  for (size_t i = 0; i + 2 < shown.rgb.size(); i += 3)
+    magenta += shown.rgb[i] > 120 && shown.rgb[i + 1] < 60 && shown.rgb[i + 2] > 120;
+  EXPECT_GT(magenta, 20);
+  EXPECT_EQ(run({"--texture", dir / "t.gif"}, err), 2);
+  EXPECT_NE(err.find("24 bit bitmap expected"), std::string::npos) << err;
+  EXPECT_EQ(run({"--sky", dir / "missing.png"}, err), 2);
+  EXPECT_NE(err.find("Cannot open"), std::string::npos) << err;
 }
 
 }  // namespace
