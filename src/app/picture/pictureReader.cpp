@@ -68,7 +68,8 @@ TRgbPicture DecodeWithQt(std::span<const uint8_t> bytes, const char* format, con
       const uchar* p = row + 4 * x;
       // Over white, which the modulated surface shows as its own colour.
       const int a = p[3];
-      for (int c = 0; c < 3; ++c) out[c] = static_cast<uint8_t>((p[c] * a + 255 * (255 - a) + 127) / 255);
+      for (int c = 0; c < 3; ++c)
+        out[c] = static_cast<uint8_t>((p[c] * a + 255 * (255 - a) + 127) / 255);
     }
   }
   return picture;
@@ -77,7 +78,8 @@ TRgbPicture DecodeWithQt(std::span<const uint8_t> bytes, const char* format, con
 }  // namespace
 
 TRgbPicture DecodePicture(std::span<const uint8_t> bytes, int64_t& needBytes) {
-  if (StartsWith(bytes, "\x89PNG\r\n\x1a\n", 8)) return DecodeWithQt(bytes, "png", "PNG", needBytes);
+  if (StartsWith(bytes, "\x89PNG\r\n\x1a\n", 8))
+    return DecodeWithQt(bytes, "png", "PNG", needBytes);
   if (StartsWith(bytes, "\xff\xd8\xff", 3)) return DecodeWithQt(bytes, "jpeg", "JPEG", needBytes);
   if (StartsWith(bytes, "BM", 2)) return ReadBitmap24(bytes);
   throw RangeError("24 bit bitmap expected: this is not a bitmap, PNG or JPEG file");
