@@ -14,22 +14,26 @@ _veltrane_cli() {
     return
   fi
   case $prev in
-    --layout) COMPREPLY=($(compgen -W "stacked flat reduced-flat flat-dt split" -- "$cur")); return ;;
-    --format) COMPREPLY=($(compgen -W "stl glb gltf obj ply" -- "$cur")); return ;;
+    --layout) COMPREPLY=($(compgen -W "stacked flat reduced-flat flat-dt split diagram" -- "$cur")); return ;;
+    --format)
+      if [[ $cmd == render ]]; then COMPREPLY=($(compgen -W "png jpg bmp" -- "$cur"))
+      else COMPREPLY=($(compgen -W "stl glb gltf obj ply" -- "$cur")); fi
+      return ;;
+    --view) COMPREPLY=($(compgen -W "top front side oblique" -- "$cur")); return ;;
     --filter) COMPREPLY=($(compgen -W "Box Quadratic B-spline Mitchell Lanczos" -- "$cur")); return ;;
     --knot)
       COMPREPLY=($(compgen -W "all $(veltrane-cli table 2>/dev/null | cut -f1)" -- "$cur"))
       return ;;
-    -o|--output) COMPREPLY=($(compgen -f -- "$cur")); return ;;
+    -o|--output|--texture|--sky) COMPREPLY=($(compgen -f -- "$cur")); return ;;
     --preset|--set|--torus|--smooth|--refine|--size|--jobs|--width|--height|--scale|--antialias|\
-    --blur|--jitter|--seed|--quality) return ;;
+    --blur|--jitter|--seed|--quality|--yaw|--pitch) return ;;
   esac
   local common="--layout --preset --set --knot --torus --smooth --refine --quiet --help"
   local options
   case $cmd in
     info) options="$common --json" ;;
     mesh) options="$common -o --output --size --no-links --ascii --format --jobs" ;;
-    render) options="$common -o --output --width --height --jobs --filter --scale --antialias --blur --jitter --seed --quality" ;;
+    render) options="$common -o --output --width --height --jobs --filter --scale --antialias --blur --jitter --seed --quality --view --yaw --pitch --fit --texture --sky" ;;
     table) options="--json --help" ;;
     dump-holes) options="-o --output --help" ;;
     invariants) options="--knot --json --help" ;;

@@ -4,15 +4,18 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+#include <tuple>
 #include <map>
 #include <memory>
 #include <filesystem>
 #include <functional>
 #include <iomanip>
 #include <new>
+#include <optional>
 #include <sstream>
 
 #include "app/model/controlTable.h"
@@ -22,6 +25,11 @@
 #include "app/model/headlessWindow.h"
 #include "app/model/exportControls.h"
 #include "app/model/pipeline.h"
+#include "app/model/readSceneInputs.h"
+#include "app/model/surfaceSummary.h"
+#include "render/view.h"
+#include "app/picture/pictureReader.h"
+#include "core/textureImage.h"
 #include "app/model/workCost.h"
 #include "mesh/buildProgress.h"
 #include "mesh/buildMesh.h"
@@ -61,6 +69,13 @@ struct TCliOptions {
   std::string format = "glb";
   // render -o -: the picture's format.
   std::string imageFormat;
+  // render: the camera, each only when given; --fit frames the model from it.
+  std::string view;
+  std::optional<double> yaw, pitch;
+  bool fit = false;
+  // render: the surface and sky pictures' files, read before any work.
+  std::string texture, sky;
+  std::shared_ptr<const TRgbPicture> surfacePicture, skyPicture;
   int32_t jobs = 0;  // 0 = one per core
 };
 
@@ -286,11 +301,25 @@ void WriteTable(const TKnotTable& table, bool json, std::ostream& out) {
 
 // The export of a window whose options are applied, into `file`. With `err` (a single render)
 // a long export is announced there, and its progress shown on a terminal.
+// The picture's camera: the standard view, then the single angles, then the fit, asked for or
+// due to a lay-out in a plane that has just appeared (its first frame would fit it).
+void AimCamera(const TCliOptions& o, THeadlessWindow& w) {
+  TView& v = w.app.View;
+  TStandardView standard{};
+  if (!o.view.empty() && StandardViewFromName(o.view, standard)) SetStandardView(v, standard);
+  if (o.yaw) v.Yaw = *o.yaw;
+  if (o.pitch) v.Pitch = ClampPitch(*o.pitch);
+  if (o.fit || v.FitPending)
+    FitView(v, MeshBox(w.app.Seifert.mesh), o.width, o.height, ReadSceneInputs(w.controls));
+  v.FitPending = false;
+}
+
 void Render(const TCliOptions& o, THeadlessWindow& w, const std::string& file,
             std::ostream* err = nullptr, bool errIsTerminal = false,
             const std::function<bool()>& stop = nullptr) {
   // After --set, as the export reads the controls as they stand when it starts.
   for (const auto& [control, value] : o.imagePositions) w.controls.SetPosition(control, value);
+  AimCamera(o, w);
   if (!o.filter.empty())
     w.controls.SetItemIndex("cb_filter", static_cast<int32_t>(FilterKindFromName(o.filter)));
   if (file == kStandardOutputName) {
@@ -515,6 +544,15 @@ void Apply(const TCliOptions& o, THeadlessWindow& w, std::ostream& err, bool err
     w.controls.SetPosition("ud_tsmall", o.torusSmall);
     w.controls.SetChecked("cb_torus", true);
   }
+  // A picture given is one to see: its "Use standard" box is checked (a --set may clear it).
+  if (o.surfacePicture) {
+    w.surfacePicture = o.surfacePicture;
+    w.controls.SetChecked("cb_texturemapped", true);
+  }
+  if (o.skyPicture) {
+    w.skyPicture = o.skyPicture;
+    w.controls.SetChecked("cb_useskystand", true);
+  }
   for (const std::string& s : o.sets) {
     std::string name, value;
     SplitAssignment(s, name, value);
@@ -581,6 +619,17 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   render->add_option("--height", o.height, "H: drawing panel height in pixels (540)")
       ->check(WholeNumber())->check(WholeRange(4, 16384));
   AddJobsOption(*render, o);
+  render->add_option("--view", o.view, "top, front, side or oblique: the camera's standard view")
+      ->check(CLI::IsMember({"top", "front", "side", "oblique"}));
+  render->add_option("--yaw", o.yaw, "DEG: the camera turned about the up axis (after --view)")
+      ->check(CLI::Range(-360.0, 360.0));
+  render->add_option("--pitch", o.pitch,
+                     "DEG: the camera raised (negative) or lowered (after --view), -90..90")
+      ->check(CLI::Range(-90.0, 90.0));
+  render->add_flag("--fit", o.fit, "frame the whole model, as \"Fit view\"");
+  render->add_option("--texture", o.texture,
+                     "FILE: the surface picture (PNG, JPEG or 24-bit BMP), as \"Load...\"");
+  render->add_option("--sky", o.sky, "FILE: the sky picture (PNG, JPEG or 24-bit BMP)");
   render->add_option("--filter", o.filter, "Box, Quadratic, B-spline, Mitchell or Lanczos (Box)");
   struct TImageOption {
     const char* flag;
@@ -682,6 +731,20 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     throw TCliError("--knot needs a knot name, e.g. 3_1");
   if (chosen == render && render->count("--filter") > 0 && o.filter.empty())
     throw TCliError("--filter needs a filter name: Box, Quadratic, B-spline, Mitchell or Lanczos");
+  // Pictures are read, and refused, before any work; only what a texture shows is kept.
+  if (chosen == render) {
+    for (const auto& [flag, file, kept] :
+         {std::tuple{"--texture", &o.texture, &o.surfacePicture},
+          std::tuple{"--sky", &o.sky, &o.skyPicture}}) {
+      if (render->count(flag) == 0) continue;
+      if (file->empty()) throw TCliError(std::string(flag) + " needs a picture file");
+      *kept = std::make_shared<const TRgbPicture>(TexturePicture(ReadTexturePicture(*file)));
+    }
+  }
+  // The range checks let NaN through.
+  for (const auto& [name, angle] : {std::pair{"--yaw", o.yaw}, std::pair{"--pitch", o.pitch}})
+    if (angle && !std::isfinite(*angle))
+      throw TCliError(std::string(name) + " needs a number of degrees");
   if (o.knot == "all" && o.braidGiven)
     throw TCliError("--knot all builds every table row: give a braid word or --knot all, not "
                     "both");

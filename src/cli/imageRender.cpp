@@ -5,6 +5,7 @@
 #include "core/imageFile.h"
 #include "render/offscreenContext.h"
 #include "render/sceneDraw.h"
+#include "render/textures.h"
 
 namespace {
 
@@ -17,6 +18,14 @@ auto WithHeadlessPanel(THeadlessWindow& w, int panelW, int panelH, TBody body) {
   ExportReadSize(panelW, panelH, settings.scale, readW, readH);
   TOffscreenContext gl(panelW, panelH);
   GLPanel1GLInit(w.app, panelW, panelH);
+  if (w.surfacePicture) {
+    MakeTexture(*w.surfacePicture, kSurfaceTextureList, w.app.SurfaceTexture);
+    w.window.TexturePictureLoaded(true);
+  }
+  if (w.skyPicture) {
+    MakeTexture(*w.skyPicture, kSkyTextureList, w.app.SkyTexture);
+    w.window.TexturePictureLoaded(false);
+  }
   const TSceneInputs in = ReadSceneInputs(w.controls);
   TImageExportHooks hooks;
   hooks.drawFrame = [&](const TExportTile& tile) {

@@ -55,6 +55,13 @@ struct TFd {
 }  // namespace
 
 TRgbPicture ReadBitmapFile(const std::string& path, int64_t maxBytes) {
+  return ReadPictureFileWith(path, maxBytes, [](std::span<const uint8_t> bytes, int64_t&) {
+    return ReadBitmap24(bytes);
+  });
+}
+
+TRgbPicture ReadPictureFileWith(const std::string& path, int64_t maxBytes,
+                                const TPictureDecoder& decode) {
   // Without O_NONBLOCK, opening a named pipe would wait for a writer for good.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) FileFailed("Cannot open", path, errno);
@@ -68,6 +75,7 @@ TRgbPicture ReadBitmapFile(const std::string& path, int64_t maxBytes) {
   // The reported size is a hint: a file in /proc says 0, and a file may grow while it is read.
   const int64_t cap = std::max<int64_t>(0, maxBytes) + 1;
   int64_t have = 0;
+  int64_t need = 0;
   try {
     std::vector<uint8_t> bytes(static_cast<size_t>(std::min<int64_t>(st.st_size + 1, cap)));
     for (;;) {
@@ -82,10 +90,11 @@ TRgbPicture ReadBitmapFile(const std::string& path, int64_t maxBytes) {
       have += n;
     }
     bytes.resize(static_cast<size_t>(have));
-    return ReadBitmap24(bytes);
+    return decode(bytes, need);
   } catch (const std::bad_alloc&) {
-    // The file's bytes and about as many for its pixels.
-    const int64_t megabytes = (2 * std::max<int64_t>(have, st.st_size) + (1 << 19)) >> 20;
+    // What the decoder said it needs, or else the file's bytes and about as many for its pixels.
+    const int64_t bytes = std::max(need, 2 * std::max<int64_t>(have, st.st_size));
+    const int64_t megabytes = (bytes + (1 << 19)) >> 20;
     throw std::runtime_error("Cannot load " + Quoted(path) + ": the picture would need about " +
                              std::to_string(megabytes) +
                              " MB of memory, more than the free memory holds");

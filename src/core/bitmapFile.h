@@ -4,6 +4,7 @@
 // truncated files) is refused with a message that starts "24 bit bitmap expected".
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -23,6 +24,16 @@ TRgbPicture ReadBitmap24(std::span<const uint8_t> bytes);
 // The largest picture file that is read: far more than any picture a texture can show (it is
 // scaled to 1,048,576 texels).
 constexpr int64_t kMaxPictureFileBytes = int64_t{512} << 20;
+
+// Turns a picture file's bytes into the picture; sets `needBytes` to the memory it will take
+// once it knows (for the message when that memory is not there).
+using TPictureDecoder =
+    std::function<TRgbPicture(std::span<const uint8_t> bytes, int64_t& needBytes)>;
+
+// Reads the file at `path` and decodes its bytes with `decode`, under the refusals of
+// ReadBitmapFile below.
+TRgbPicture ReadPictureFileWith(const std::string& path, int64_t maxBytes,
+                                const TPictureDecoder& decode);
 
 // Reads the file at `path` with ReadBitmap24. A std::runtime_error that names the file refuses
 // one that cannot be opened or read, one that is not a regular file (a named pipe, a device, a

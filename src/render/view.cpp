@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 namespace {
 
@@ -54,6 +55,41 @@ TMatrix Rotation(double degrees, double x, double y, double z) {
 }
 
 }  // namespace
+
+TViewAngles StandardViewAngles(TStandardView view) {
+  // A lower pitch lifts the camera; yaw 90 puts it on the +x side under "Z up".
+  switch (view) {
+    case TStandardView::kSide: return {90, 0};
+    case TStandardView::kTop: return {0, -89.99};
+    case TStandardView::kOblique: return {30, -40};
+    default: return {0, 0};
+  }
+}
+
+bool StandardViewFromName(std::string_view name, TStandardView& view) {
+  static constexpr std::pair<std::string_view, TStandardView> kNames[] = {
+      {"front", TStandardView::kFront},
+      {"side", TStandardView::kSide},
+      {"top", TStandardView::kTop},
+      {"oblique", TStandardView::kOblique}};
+  for (const auto& [n, v] : kNames)
+    if (n == name) {
+      view = v;
+      return true;
+    }
+  return false;
+}
+
+void SetStandardView(TView& view, TStandardView standard) {
+  const TViewAngles a = StandardViewAngles(standard);
+  view.Yaw = a.yaw;
+  view.Pitch = a.pitch;
+}
+
+double ClampPitch(double pitch) {
+  if (std::isnan(pitch)) return 0;
+  return std::clamp(pitch, -89.99, 89.99);
+}
 
 void ResetView(TView& view, const Vec3& modelCentre) {
   view.Centre = modelCentre;
@@ -182,6 +218,9 @@ bool MouseMove(TView& view, int x, int y, uint8_t buttons, int w, int h, TUpAxis
       if (std::fabs(z.x) < 0.1 && std::fabs(z.y) < 0.1 && std::fabs(z.z - 1) < 0.1)
         u = Vec3(mv[1], mv[5], mv[9]);  // looking straight down: the screen's own up
       if (up != TUpAxis::kZ) u = UpVector(up);
+      // Looking (nearly) along the chosen axis, from above or below, z x u vanishes: the
+      // screen's own up then says where up is.
+      if (std::fabs(z.Dot(u)) > 0.99) u = Vec3(mv[1], mv[5], mv[9]);
       const Vec3 right = z.Cross(u);
       const Vec3 upward = z.Cross(right);
       view.Centre += (dx * right - dy * upward) * (view.Size / w);
@@ -252,6 +291,30 @@ bool FitView(TView& view, const TBox& box, int w, int h, const TSceneInputs& in,
   // A single point keeps the view's width.
   if (!(size > 1e-6)) size = view.Size > 0 ? view.Size : 3.0;
   fitted.Size = size;
+  view = fitted;
+  return true;
+}
+
+bool SeenEdgeOn(const TView& view, const TBox& box, TUpAxis up) {
+  if (box.empty) return false;
+  const double sides[3] = {double(box.hi.x) - box.lo.x, double(box.hi.y) - box.lo.y,
+                           double(box.hi.z) - box.lo.z};
+  const int thin = static_cast<int>(std::min_element(sides, sides + 3) - sides);
+  const double longest = *std::max_element(sides, sides + 3);
+  if (!std::isfinite(longest) || !(longest > 0) || sides[thin] > longest / 4) return false;
+  // The third row of the rotation: the direction towards the eye, in world axes.
+  TView turned = view;
+  turned.Distance = 0;
+  const std::array<double, 16> m = OrbitModelView(turned, up);
+  const double towardsEye[3] = {m[2], m[6], m[10]};
+  return std::fabs(towardsEye[thin]) < std::sin(15 * std::numbers::pi / 180);
+}
+
+bool FitViewTurned(TView& view, const TBox& box, int w, int h, const TSceneInputs& in,
+                   double fill) {
+  TView fitted = view;
+  if (SeenEdgeOn(fitted, box, in.upAxis)) SetStandardView(fitted, TStandardView::kOblique);
+  if (!FitView(fitted, box, w, h, in, fill)) return false;
   view = fitted;
   return true;
 }

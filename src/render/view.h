@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string_view>
 
 #include "core/vec3.h"
 #include "sceneInputs.h"
@@ -18,6 +19,9 @@ struct TView {
   bool Isometric = false;
   int32_t LastX = 0, LastY = 0;
   uint8_t DragMode = 0;  // 0 none, 1 rotate, 2 zoom, 3 pan
+  // The next frame fits the model to the panel before it is drawn: set where the panel's size
+  // is not known (a lay-out that first appears), cleared by that frame.
+  bool FitPending = false;
   std::array<double, 16> ModelView{};
   std::array<double, 16> Projection{};
   std::array<int32_t, 4> Viewport{};
@@ -25,6 +29,22 @@ struct TView {
 
 // Centre on the model, no rotation, a view 3 units wide.
 void ResetView(TView& view, const Vec3& modelCentre);
+
+// The standard views, as the up axis stands on the screen: from the front (the start view, the
+// camera level with the look-at point), from the right-hand side, from above, and from in
+// front, to the right and above.
+enum class TStandardView : uint8_t { kFront, kSide, kTop, kOblique };
+struct TViewAngles {
+  double yaw = 0, pitch = 0;
+};
+TViewAngles StandardViewAngles(TStandardView view);
+// "front", "side", "top" or "oblique"; false for anything else.
+bool StandardViewFromName(std::string_view name, TStandardView& view);
+// Turns the camera to `view`; look-at point and size stay.
+void SetStandardView(TView& view, TStandardView standard);
+// A pitch as the mouse keeps it: within -89.99 .. 89.99, so the camera never looks exactly
+// along the up axis; NaN gives 0.
+double ClampPitch(double pitch);
 
 // ---- Camera maths without GL (the GL set-up uses these) ----
 
@@ -76,6 +96,15 @@ struct TBox {
 // box that is not finite leaves the view as it was; returns whether it changed.
 bool FitView(TView& view, const TBox& box, int w, int h, const TSceneInputs& in,
              double fill = 0.9);
+
+// The box is flat (its thinnest side under a quarter of its longest) and the camera looks at
+// it nearly edge-on: less than 15 degrees out of its plane. Such a view shows a line.
+bool SeenEdgeOn(const TView& view, const TBox& box, TUpAxis up);
+
+// "Fit view" as the button does it: a flat model seen edge-on is turned to the oblique view
+// first, any other keeps its angles; then FitView.
+bool FitViewTurned(TView& view, const TBox& box, int w, int h, const TSceneInputs& in,
+                   double fill = 0.9);
 
 // Where a world point lands on the w x h panel (pixels, y down) under the orbit camera.
 // False when it lies behind the eye.

@@ -430,6 +430,38 @@ TEST_F(MainWindowTest, ResetViewButtonRecentresAndRecomputes) {
   EXPECT_EQ(Recomputes(), before + 1);
 }
 
+// A lay-out in a plane first appears from the oblique angle, fitted by the next frame; a change
+// between such lay-outs keeps the user's view; the stacked one comes back in its start view.
+TEST_F(MainWindowTest, EachKindOfLayoutFirstAppearsInItsStartView) {
+  const TViewAngles oblique = StandardViewAngles(TStandardView::kOblique);
+  EXPECT_EQ(w.app.View.Yaw, 0);
+  EXPECT_FALSE(w.app.View.FitPending);
+  for (const char* radio : {"rb_flat", "rb_flat2", "rb_split", "rb_diagram"}) {
+    SCOPED_TRACE(radio);
+    w.controls.Click("rb_stacked");
+    w.app.View.Yaw = 12;
+    w.app.View.Size = 5;
+    w.controls.Click(radio);
+    EXPECT_EQ(w.app.View.Yaw, oblique.yaw);
+    EXPECT_EQ(w.app.View.Pitch, oblique.pitch);
+    EXPECT_TRUE(w.app.View.FitPending);
+    w.app.View.FitPending = false;  // as the frame does
+    w.app.View.Yaw = 50;
+    w.controls.Click(std::string(radio) == "rb_flat" ? "rb_flat2" : "rb_flat");
+    EXPECT_EQ(w.app.View.Yaw, 50);
+    EXPECT_FALSE(w.app.View.FitPending);
+    // "Reset" of the projection gives the flat start view again.
+    w.controls.Click("but_projreset");
+    EXPECT_EQ(w.app.View.Yaw, oblique.yaw);
+    EXPECT_TRUE(w.app.View.FitPending);
+    w.controls.Click("rb_stacked");
+    EXPECT_EQ(w.app.View.Yaw, 0);
+    EXPECT_EQ(w.app.View.Pitch, 0);
+    EXPECT_EQ(w.app.View.Size, 3.0);
+    EXPECT_FALSE(w.app.View.FitPending);
+  }
+}
+
 TEST_F(MainWindowTest, SplitSearchWritesItsRotationsBackWithoutAnotherRecompute) {
   const int before = Recomputes();
   w.controls.Click("rb_split");

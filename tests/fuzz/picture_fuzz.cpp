@@ -1,5 +1,8 @@
-// Any bytes as a texture picture file: the 24-bit bitmap reader, then the texture image built
-// from what it read. Nothing may read outside the input; what is refused is refused with a
+// Any bytes as a texture picture file: the picture reader of "Load..." and the command line
+// (PNG and JPEG through Qt's readers, bitmaps by our own), and the 24-bit bitmap reader, then
+// the texture image built from what it read. A decoded picture has all its pixels and stays
+// within the pixel bound whatever its header claims; a refusal says why in the words for its
+// kind of file; a bitmap reads as the bitmap reader reads it. Nothing may read outside the input; what is refused is refused with a
 // message; what is read has all its pixels and gets power-of-two texture sides holding it.
 // The same bytes read as a file (an anonymous one in memory, so no input leaves a file) under
 // a bound near their length give the same picture, or the refusal of a file over the bound.
@@ -7,8 +10,11 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <optional>
 #include <span>
+#include <string_view>
 
+#include "app/picture/pictureReader.h"
 #include "core/bitmapFile.h"
 #include "core/textureImage.h"
 #include "fuzzSupport.h"
@@ -55,12 +61,83 @@ void CheckFileRead(const uint8_t* data, size_t size, const TRgbPicture* picture,
   ::close(fd);
 }
 
+bool Starts(const uint8_t* data, size_t size, std::string_view signature) {
+  return size >= signature.size() && std::string_view(reinterpret_cast<const char*>(data),
+                                                      signature.size()) == signature;
+}
+
+void CheckDecoded(const uint8_t* data, size_t size) {
+  const std::span<const uint8_t> bytes(data, size);
+  const bool png = Starts(data, size, "\x89PNG\r\n\x1a\n"), jpeg = Starts(data, size, "\xff\xd8\xff");
+  const bool bmp = Starts(data, size, "BM");
+  std::optional<TRgbPicture> decoded;
+  std::string refusal;
+  try {
+    decoded = DecodePicture(bytes);
+  } catch (const std::exception& e) {
+    ExpectDeliberate(e);
+    refusal = e.what();
+  }
+  if (bmp) {
+    // The bitmap road is the bitmap reader's, picture for picture and word for word.
+    std::optional<TRgbPicture> direct;
+    std::string directRefusal;
+    try {
+      direct = ReadBitmap24(bytes);
+    } catch (const std::exception& e) {
+      directRefusal = e.what();
+    }
+    Expect(refusal == directRefusal, "a bitmap refused otherwise: " + refusal);
+    Expect(!decoded || decoded->rgb == direct->rgb, "a bitmap decoded otherwise");
+  } else if (!decoded) {
+    const std::string kind = png ? "PNG" : "JPEG";
+    if (png || jpeg)
+      Expect(refusal.starts_with("Cannot read the " + kind + " picture: ") ||
+                 refusal.starts_with("The " + kind + " picture is "),
+             "a " + kind + " refusal without its message: " + refusal);
+    else
+      Expect(refusal == "24 bit bitmap expected: this is not a bitmap, PNG or JPEG file",
+             "another file refused otherwise: " + refusal);
+  } else {
+    Expect(png || jpeg, "bytes of no known kind were decoded");
+  }
+  if (decoded) {
+    const TRgbPicture& p = *decoded;
+    Expect(p.width > 0 && p.height > 0, "a decoded picture without pixels");
+    Expect(int64_t{p.width} * p.height <= kMaxPicturePixels, "a decoded picture over the bound");
+    Expect(p.rgb.size() == static_cast<size_t>(p.width) * p.height * 3,
+           "decoded pixels are not width x height x 3 bytes");
+    const TTextureImage image = BuildTextureImage(TexturePicture(p), 1024);
+    Expect(image.record.Loaded && image.rgba.size() == static_cast<size_t>(image.record.TexWidth) *
+                                                          image.record.TexHeight * 4,
+           "the decoded picture's texture is not whole");
+  }
+  // The same bytes as a file give the same.
+  const int fd = ::memfd_create("decoded", MFD_CLOEXEC);
+  if (fd < 0) return;
+  for (size_t done = 0; done < size;) {
+    const ssize_t n = ::write(fd, data + done, size - done);
+    if (n <= 0) Finding("cannot fill the in-memory file");
+    done += static_cast<size_t>(n);
+  }
+  try {
+    const TRgbPicture read = ReadTexturePicture("/proc/self/fd/" + std::to_string(fd));
+    Expect(decoded && read.width == decoded->width && read.rgb == decoded->rgb,
+           "the file reads differently from its bytes");
+  } catch (const std::exception& e) {
+    ExpectDeliberate(e);
+    Expect(!decoded && e.what() == refusal, std::string("the file is refused otherwise: ") + e.what());
+  }
+  ::close(fd);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The driver's largest side, as small as the smallest a driver may have or as large as most.
   static constexpr int32_t kMaxSides[] = {64, 1024, 16384};
   const int32_t maxSide = kMaxSides[size % 3];
+  CheckDecoded(data, size);
 
   // The sizing alone, on the header's width and height fields taken as they stand (negative,
   // zero or huge), which the reader would refuse before any texture is sized.

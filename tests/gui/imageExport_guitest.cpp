@@ -49,6 +49,13 @@ class TestImageExport : public QObject, protected TDesktopUnderTest {
     QVERIFY(!window.isNull());
     const int panelW = Main().GLPanel1()->PixelWidth(), panelH = Main().GLPanel1()->PixelHeight();
     QCOMPARE(window.size(), QSize(panelW / 4 * 4 * 2, panelH / 4 * 4 * 2));
+    // Another reader takes the PNG as what it is.
+    QProcess identify;
+    identify.start(QStringLiteral("identify"),
+                   {"-format", "%m %w %h", QString::fromStdString(folder / "window.png")});
+    QVERIFY(identify.waitForFinished(60000));
+    QCOMPARE(QString::fromUtf8(identify.readAllStandardOutput()),
+             QStringLiteral("PNG %1 %2").arg(window.width()).arg(window.height()));
     QCOMPARE(Button("but_save")->text(), QStringLiteral("Save image"));
 
     QProcess cli;

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstdlib>
+
 #include <memory>
 
 #include "app/ui/textureLoading.h"
@@ -28,7 +30,7 @@ class TestTextureLoading : public QObject {
   Q_OBJECT
 
  private slots:
-  void loadButtonsTakeBitmapsAndRefuseEverythingElse() {
+  void loadButtonsTakeBitmapsPngAndJpegAndRefuseEverythingElse() {
     QTemporaryDir dir;
     const TRgbPicture picture{300, 200, std::vector<uint8_t>(300 * 200 * 3, 120)};
     std::vector<uint8_t> good = WriteBitmap24(picture), eightBit = good;
@@ -39,6 +41,11 @@ class TestTextureLoading : public QObject {
     // 2100 x 600 pixels go into a 2048 x 512 texture in blocks of 2 x 2: 1050 x 300 are kept.
     const TRgbPicture large{2100, 600, std::vector<uint8_t>(2100 * 600 * 3, 80)};
     WriteFile(dir.filePath("large.bmp"), WriteBitmap24(large));
+    // PNG, JPEG and GIF as another program writes them.
+    for (const char* make : {"-size 100x60 xc:#ff0000 photo.png", "-size 40x20 xc:#00ff00 photo.jpg",
+                             "-size 8x8 xc:#0000ff other.gif"})
+      QCOMPARE(std::system(qPrintable(QStringLiteral("cd '%1' && convert %2").arg(dir.path(),
+                                                                                   make))), 0);
 
     std::unique_ptr<TDesktop> d = OpenDesktop();
     QVERIFY(d);
@@ -89,7 +96,19 @@ class TestTextureLoading : public QObject {
     QCOMPARE(kept->height, 300);
     QCOMPARE(kept->rgb.size(), size_t{1050 * 300 * 3});
 
-    for (const char* bad : {"eight.bmp", "text.bmp"}) {
+    load("but_loadbitmap", "photo.png");
+    QCOMPARE(boxes.Answered(), 0);
+    QCOMPARE(app.SurfaceTexture.TexWidth, 128);
+    QCOMPARE(app.SurfaceTexture.SMax, 100.0 / 128);
+    QCOMPARE(d->main.Textures().Kept(true)->rgb[0], uint8_t{255});
+    load("Button26", "photo.jpg");
+    QCOMPARE(boxes.Answered(), 0);
+    QCOMPARE(app.SkyTexture.TexWidth, 64);
+    QCOMPARE(app.SkyTexture.TMax, 20.0 / 32);
+    QVERIFY(d->main.Textures().Kept(false)->rgb[1] > 240);
+    load("but_loadbitmap", "good.bmp");
+
+    for (const char* bad : {"eight.bmp", "text.bmp", "other.gif"}) {
       const int before = boxes.Answered();
       load("but_loadbitmap", bad);
       QTRY_COMPARE(boxes.Answered(), before + 1);
@@ -102,7 +121,7 @@ class TestTextureLoading : public QObject {
     }
     load("but_loadbitmap", "");  // Cancel: nothing happens
     QCOMPARE(app.SurfaceTexture.TexWidth, 512);
-    QCOMPARE(asked, 6);
+    QCOMPARE(asked, 10);
 
     // A file the dialog offered but that went away (or cannot be read) names itself.
     try {

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
@@ -43,6 +44,29 @@ void Shot(QWidget* w, const char* name) {
   if (!dir.isEmpty()) w->grab().save(QString::fromUtf8(dir) + "/" + name);
 }
 
+// The part of a frame that is not background: the box around every pixel that differs from
+// its row's first pixel (the background is a vertical ramp, and a fitted model keeps clear of
+// the panel's edges), and how many pixels differ.
+struct TCover {
+  QRect box;
+  int64_t pixels = 0;
+};
+TCover Covered(const QImage& frame) {
+  TCover c;
+  for (int y = 0; y < frame.height(); ++y) {
+    const QRgb edge = frame.pixel(0, y);
+    for (int x = 1; x < frame.width(); ++x) {
+      const QRgb p = frame.pixel(x, y);
+      if (std::abs(qRed(p) - qRed(edge)) + std::abs(qGreen(p) - qGreen(edge)) +
+              std::abs(qBlue(p) - qBlue(edge)) <= 24)
+        continue;
+      ++c.pixels;
+      c.box |= QRect(x, y, 1, 1);
+    }
+  }
+  return c;
+}
+
 }  // namespace
 
 class TestWindowFeel : public QObject, protected TDesktopUnderTest {
@@ -65,6 +89,46 @@ class TestWindowFeel : public QObject, protected TDesktopUnderTest {
  private slots:
   void init() { QVERIFY(Open()); }
   void cleanup() { d.reset(); }
+
+  // A lay-out in a plane is seen from above at an angle as soon as it is chosen, not edge-on:
+  // it covers a good part of the panel. The View menu turns the camera, and "Fit view" there
+  // turns a flat lay-out seen edge-on back to the oblique view.
+  void flatLayoutCoversThePanelWhenChosen() {
+    TGLPanel* panel = Main().GLPanel1();
+    const auto covers = [&](const char* what) {
+      const QImage frame = panel->grabFramebuffer();
+      const TCover c = Covered(frame);
+      const QString why = QStringLiteral("%1: %2 x %3 of %4 x %5, %6 pixels")
+                              .arg(what).arg(c.box.width()).arg(c.box.height())
+                              .arg(frame.width()).arg(frame.height()).arg(c.pixels);
+      const double across = double(c.box.width()) / frame.width(),
+                   upwards = double(c.box.height()) / frame.height();
+      QVERIFY2(std::max(across, upwards) > 0.5 && std::min(across, upwards) > 0.2 &&
+                   c.pixels > int64_t{frame.width()} * frame.height() / 40,
+               qPrintable(why));
+    };
+    for (const char* radio : {"rb_flat", "rb_flat2", "rb_diagram"}) {
+      Click("rb_stacked");
+      Click(radio);
+      covers(radio);
+    }
+    Shot(&Main(), "diagram_layout_chosen.png");
+    auto* viewMenu = Main().findChild<QMenu*>(QStringLiteral("menu_view"));
+    QVERIFY(viewMenu);
+    auto action = [&](const char* name) {
+      auto* a = Main().findChild<QAction*>(QString::fromLatin1(name));
+      QVERIFY2(a && viewMenu->actions().contains(a), name);
+      a->trigger();
+    };
+    action("act_view_top");
+    QCOMPARE(App().View.Pitch, StandardViewAngles(TStandardView::kTop).pitch);
+    covers("top");
+    action("act_view_front");  // edge-on: a line
+    QVERIFY(Covered(panel->grabFramebuffer()).box.height() < panel->grabFramebuffer().height() / 8);
+    action("act_fit_view");
+    QCOMPARE(App().View.Yaw, StandardViewAngles(TStandardView::kOblique).yaw);
+    covers("fitted");
+  }
 
   // The whole box of a 10-crossing knot lies inside the panel after "Fit view", seen at an
   // angle, in perspective and parallel projection, and fills it; the wheel zooms; F on the

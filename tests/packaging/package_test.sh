@@ -49,6 +49,13 @@ check_tree() {
     COMP_CWORD=3
     _veltrane_cli
     [ "${COMPREPLY[*]}" = "reduced-flat" ] || { echo "completion: ${COMPREPLY[*]}"; exit 1; }
+    COMP_WORDS=(veltrane-cli render --view o)
+    COMP_CWORD=3
+    _veltrane_cli
+    [ "${COMPREPLY[*]}" = "oblique" ] || { echo "completion: ${COMPREPLY[*]}"; exit 1; }
+    COMP_WORDS=(veltrane-cli render --format p)
+    _veltrane_cli
+    [ "${COMPREPLY[*]}" = "png" ] || { echo "completion: ${COMPREPLY[*]}"; exit 1; }
   )
 }
 

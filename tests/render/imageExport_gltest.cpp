@@ -3,6 +3,9 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -14,6 +17,7 @@
 #include "app/model/readSceneInputs.h"
 #include "cli/cliRun.h"
 #include "cli/imageRender.h"
+#include "app/picture/pictureReader.h"
 #include "fileHelpers.h"
 #include "render/imageExport.h"
 #include "render/offscreenContext.h"
@@ -191,6 +195,92 @@ TEST(CliLongWork, AnnouncedAlwaysWithProgressOnATerminalOnly) {
     EXPECT_EQ(RunCli(args, out, err, false), 0);
     EXPECT_EQ(err.str(), "");
   }
+}
+
+// Where another program finds the picture's content: the box of what differs from the
+// background at its corners, as "W H X Y".
+std::array<int, 4> ContentBox(const std::string& path) {
+  const std::string command = "convert '" + path + "' -fuzz 8% -format '%@' info: 2>/dev/null";
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+  std::array<int, 4> box{};
+  if (!pipe || std::fscanf(pipe.get(), "%dx%d+%d+%d", &box[0], &box[1], &box[2], &box[3]) != 4)
+    ADD_FAILURE() << "no content box for " << path;
+  return box;
+}
+
+// A lay-out in a plane renders from the oblique angle, fitted: it covers a good part of the
+// picture and touches no edge; edge-on (--view front) the same lay-out is a line, and any
+// standard view with --fit frames the whole model.
+TEST(CliView, FlatLayoutsRenderObliqueAndFittedAndViewsAreChosenOnTheCommandLine) {
+  TTempFolder dir;
+  constexpr int kSide = 200;
+  const auto render = [&](std::vector<std::string> extra, const std::string& name) {
+    std::vector<std::string> args = {"render", "--width", std::to_string(kSide), "--height",
+                                     std::to_string(kSide), "--antialias", "1", "-o",
+                                     dir / name};
+    args.insert(args.end(), extra.begin(), extra.end());
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCli(args, out, err, false), 0) << err.str();
+    return ContentBox(dir / name);
+  };
+  const auto inside = [&](const std::array<int, 4>& b) {
+    return b[2] > 0 && b[3] > 0 && b[2] + b[0] < kSide && b[3] + b[1] < kSide;
+  };
+  for (const char* layout : {"flat", "reduced-flat", "split", "diagram"}) {
+    SCOPED_TRACE(layout);
+    const auto b = render({"--layout", layout}, std::string(layout) + ".png");
+    EXPECT_GT(b[0], kSide / 2);
+    EXPECT_GT(b[1], kSide / 5);
+    EXPECT_GT(std::max(b[0], b[1]), kSide * 3 / 5);
+    EXPECT_TRUE(inside(b)) << b[0] << "x" << b[1] << "+" << b[2] << "+" << b[3];
+  }
+  EXPECT_LT(render({"--layout", "flat", "--view", "front"}, "front.png")[1], kSide / 8);
+  for (const char* view : {"top", "front", "side", "oblique"}) {
+    SCOPED_TRACE(view);
+    const auto b = render({"--knot", "5_2", "--view", view, "--fit"}, std::string(view) + ".png");
+    EXPECT_GT(std::max(b[0], b[1]), kSide * 3 / 5);
+    EXPECT_TRUE(inside(b));
+  }
+  // Single angles: --yaw 90 after --view front is the side view.
+  EXPECT_EQ(render({"--view", "front", "--yaw", "90"}, "yaw.png"),
+            render({"--view", "side"}, "side2.png"));
+  std::ostringstream out, err;
+  EXPECT_EQ(RunCli({"render", "--pitch", "nan", "-o", dir / "x.png"}, out, err, false), 2);
+  EXPECT_EQ(RunCli({"render", "--view", "under", "-o", dir / "x.png"}, out, err, false), 2);
+}
+
+// render --texture and --sky read PNG and JPEG as "Load..." does, and refuse other files
+// before any work with the reader's message.
+TEST(CliView, TexturePicturesArePngJpegOrBitmaps) {
+  TTempFolder dir;
+  ASSERT_EQ(std::system(("cd '" + dir.path + "' && convert -size 64x32 xc:'#ff00ff' t.png && " +
+                         "convert -size 32x32 xc:'#00ffff' s.jpg && convert t.png t.gif").c_str()),
+            0);
+  const auto run = [&](std::vector<std::string> extra, std::string& err) {
+    std::vector<std::string> args = {"render", "--width", "120", "--height", "120",
+                                     "--antialias", "1", "-o", dir / "out.png"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    std::ostringstream out, e;
+    const int status = RunCli(args, out, e, false);
+    err = e.str();
+    return status;
+  };
+  std::string err;
+  ASSERT_EQ(run({"--texture", dir / "t.png", "--sky", dir / "s.jpg"}, err), 0) << err;
+  // The sky fills the corners with the picture's colour, the surface band shows magenta.
+  TRgbPicture shown = ReadTexturePicture(dir / "out.png");
+  const uint8_t* corner = shown.rgb.data();
+  EXPECT_LT(corner[0], 60);
+  EXPECT_GT(corner[1], 180);
+  EXPECT_GT(corner[2], 180);
+  int magenta = 0;
+  for (size_t i = 0; i + 2 < shown.rgb.size(); i += 3)
+    magenta += shown.rgb[i] > 120 && shown.rgb[i + 1] < 60 && shown.rgb[i + 2] > 120;
+  EXPECT_GT(magenta, 20);
+  EXPECT_EQ(run({"--texture", dir / "t.gif"}, err), 2);
+  EXPECT_NE(err.find("24 bit bitmap expected"), std::string::npos) << err;
+  EXPECT_EQ(run({"--sky", dir / "missing.png"}, err), 2);
+  EXPECT_NE(err.find("Cannot open"), std::string::npos) << err;
 }
 
 }  // namespace

@@ -256,18 +256,22 @@ TEST(ViewMouse, ZoomDoublesOverHalfTheHeightAndRefusesANonPositiveSize) {
 // the screen plane, whatever the yaw and the up axis.
 TEST(ViewMouse, PanMovesTheSceneWithTheCursor) {
   TSceneInputs in;
+  // Also looking down or up along the chosen axis (the top view), where the axis itself
+  // gives no sideways direction.
   for (TUpAxis up : {TUpAxis::kZ, TUpAxis::kX, TUpAxis::kY})
-    for (double yaw : {0.0, 30.0, -135.0}) {
-      TView v = FramedView(in);
-      v.Yaw = yaw;
-      v.ModelView = OrbitModelView(v, up);
-      const Vec3 old = v.Centre;
-      MouseDown(v, 200, 150, kMouseMiddle);
-      ASSERT_TRUE(MouseMove(v, 240, 130, kMouseMiddle, kW, kH, up));
-      const auto s = ScreenOf(v, up, old);
-      EXPECT_NEAR(s[0], kW / 2.0 + 40, 1e-3) << int(up) << " " << yaw;
-      EXPECT_NEAR(s[1], kH / 2.0 - 20, 1e-3) << int(up) << " " << yaw;
-    }
+    for (double yaw : {0.0, 30.0, -135.0})
+      for (double pitch : {0.0, -89.99, 89.99}) {
+        TView v = FramedView(in);
+        v.Yaw = yaw;
+        v.Pitch = pitch;
+        v.ModelView = OrbitModelView(v, up);
+        const Vec3 old = v.Centre;
+        MouseDown(v, 200, 150, kMouseMiddle);
+        ASSERT_TRUE(MouseMove(v, 240, 130, kMouseMiddle, kW, kH, up));
+        const auto s = ScreenOf(v, up, old);
+        EXPECT_NEAR(s[0], kW / 2.0 + 40, 1e-2) << int(up) << " " << yaw << " " << pitch;
+        EXPECT_NEAR(s[1], kH / 2.0 - 20, 1e-2) << int(up) << " " << yaw << " " << pitch;
+      }
 }
 
 TEST(ViewMouse, PanDirectionsWithZUpFacingTheModel) {
@@ -454,4 +458,89 @@ TEST(ViewWheel, ZoomsAboutTheCursorByTheDragRule) {
     EXPECT_FALSE(WheelZoom(far, 1, 1, 1, kW, 0, TUpAxis::kZ));
     EXPECT_EQ(far.Size, v.Size);
   }
+}
+
+// ---- Standard views ----
+
+// Where each standard view puts the camera, read from the matrix the frame uses: the direction
+// from the look-at point towards the eye, in world axes, for every up axis.
+TEST(ViewStandard, EachViewLooksFromItsSideOfTheModel) {
+  TSceneInputs in;
+  const auto towardsEye = [](const TView& v, TUpAxis up) {
+    const auto m = OrbitModelView(v, up);
+    return Vec3(m[2], m[6], m[10]);  // third row of the rotation
+  };
+  for (TUpAxis up : {TUpAxis::kZ, TUpAxis::kX, TUpAxis::kY}) {
+    SCOPED_TRACE(int(up));
+    // The world direction that points up on the screen.
+    const Vec3 screenUp = up == TUpAxis::kZ ? Vec3(0, 0, 1) : UpVector(up);
+    TView v = FramedView(in);
+    v.Size = 7;
+    SetStandardView(v, TStandardView::kFront);
+    const Vec3 front = towardsEye(v, up);
+    EXPECT_NEAR(front.Dot(screenUp), 0, 1e-12) << "the front view is level";
+    EXPECT_EQ(v.Yaw, 0);
+    EXPECT_EQ(v.Pitch, 0);
+    SetStandardView(v, TStandardView::kSide);
+    const Vec3 side = towardsEye(v, up);
+    EXPECT_NEAR(side.Dot(screenUp), 0, 1e-12);
+    EXPECT_NEAR(side.Dot(front), 0, 1e-12) << "the side view is a quarter turn from the front";
+    // The right-hand side: the front view's screen right points at the eye.
+    TView f = v;
+    SetStandardView(f, TStandardView::kFront);
+    const auto fm = OrbitModelView(f, up);
+    EXPECT_NEAR(side.Dot(Vec3(fm[0], fm[4], fm[8])), 1, 1e-12);
+    SetStandardView(v, TStandardView::kTop);
+    EXPECT_GT(towardsEye(v, up).Dot(screenUp), 0.99999) << "the top view looks down the axis";
+    EXPECT_EQ(v.Pitch, ClampPitch(-90)) << "and stays where the mouse keeps the pitch";
+    SetStandardView(v, TStandardView::kOblique);
+    const Vec3 o = towardsEye(v, up);
+    // From above, in front and to the right, clearly away from every axis.
+    EXPECT_GT(o.Dot(screenUp), 0.4);
+    EXPECT_GT(o.Dot(front), 0.4);
+    EXPECT_GT(o.Dot(side), 0.2);
+    EXPECT_EQ(v.Size, 7) << "a standard view only turns the camera";
+  }
+  TStandardView named{};
+  for (const char* name : {"front", "side", "top", "oblique"})
+    EXPECT_TRUE(StandardViewFromName(name, named)) << name;
+  for (const char* name : {"", "Top", "iso", "top "}) EXPECT_FALSE(StandardViewFromName(name, named));
+  EXPECT_EQ(ClampPitch(std::numeric_limits<double>::quiet_NaN()), 0);
+  EXPECT_EQ(ClampPitch(90), 89.99);
+  EXPECT_EQ(ClampPitch(-1e300), -89.99);
+  EXPECT_EQ(ClampPitch(-40), -40);
+}
+
+// "Fit view" of a flat model seen edge-on turns it to the oblique view first; a model with
+// depth, or a flat one seen at an angle, keeps the angles it has.
+TEST(ViewStandard, FitTurnsOnlyAFlatModelSeenEdgeOn) {
+  TSceneInputs in;
+  TBox flat, solid;
+  flat.Add(Vec3(-4, -2, -0.1));
+  flat.Add(Vec3(3, 2.5, 0.2));
+  solid.Add(Vec3(-1, -1, 0));
+  solid.Add(Vec3(1, 1, 1.7));
+  const struct {
+    const TBox& box;
+    double yaw, pitch;
+    bool turned;
+  } cases[] = {{flat, 0, 0, true},     {flat, 70, -10, true},  {flat, 0, -30, false},
+               {flat, 30, -89.99, false}, {solid, 0, 0, false}, {solid, 90, -5, false}};
+  for (const auto& c : cases) {
+    TView v = FramedView(in);
+    v.Yaw = c.yaw;
+    v.Pitch = c.pitch;
+    EXPECT_EQ(SeenEdgeOn(v, c.box, TUpAxis::kZ), c.turned) << c.yaw << " " << c.pitch;
+    ASSERT_TRUE(FitViewTurned(v, c.box, kW, kH, in));
+    const TViewAngles oblique = StandardViewAngles(TStandardView::kOblique);
+    EXPECT_EQ(v.Yaw, c.turned ? oblique.yaw : c.yaw);
+    EXPECT_EQ(v.Pitch, c.turned ? oblique.pitch : c.pitch);
+    TView plain = v;
+    ASSERT_TRUE(FitView(plain, c.box, kW, kH, in));
+    EXPECT_NEAR(plain.Size, v.Size, 1e-9) << "then fitted as Fit view fits";
+  }
+  // Under "Y up" the flat box's plane stands upright: the front view looks straight at it.
+  TView v = FramedView(in);
+  EXPECT_FALSE(SeenEdgeOn(v, flat, TUpAxis::kY));
+  EXPECT_FALSE(SeenEdgeOn(v, TBox{}, TUpAxis::kZ));
 }

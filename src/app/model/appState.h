@@ -25,6 +25,7 @@ struct TAppState {
   bool meshForSmoothing = false;    // the one recompute that prepares the mesh for smoothing
   bool splitGuard = false;
   bool torusShown = false;          // the last recompute built the torus, not the braid
+  bool flatLayoutShown = false;     // the surface on view is a lay-out in a plane
   std::string layoutNote;           // why the last recompute fell back from "Flat DT", or ""
   TSplitRotation splitRotation;     // the split lay-out's stack rotations, in and out
   bool redrawDirty = false;

@@ -122,6 +122,7 @@ void TMainWindowModel::Recompute() {
     return;
   }
   WriteSplitRotation();
+  StartViewOfLayout();
   app.refineCount = 0;
   // A mesh built anew from the lay-out has not been refined; a smoothed one is kept.
   if (!app.smoothed || app.torusShown) app.refineSteps = 0;
@@ -345,7 +346,28 @@ void TMainWindowModel::TorusButtonClick(std::string_view sender) {
 
 void TMainWindowModel::ResetViewClick() {
   ResetView(app.View, app.ModelCentre);
+  if (app.flatLayoutShown) FlatStartView(app.View);
   Recompute();
+}
+
+void TMainWindowModel::StartViewOfLayout() {
+  // Each kind of lay-out first appears in its own start view: the stacked one as the program
+  // starts, one in a plane from the oblique angle (edge-on it shows a line), fitted by the
+  // next frame. A change within a kind keeps the view the user has.
+  const bool flat = !app.torusShown && app.Settings.layout != kLayoutStacked;
+  if (flat == app.flatLayoutShown) return;
+  app.flatLayoutShown = flat;
+  if (flat) {
+    FlatStartView(app.View);
+  } else {
+    ResetView(app.View, app.View.Centre);
+    app.View.FitPending = false;
+  }
+}
+
+void FlatStartView(TView& view) {
+  SetStandardView(view, TStandardView::kOblique);
+  view.FitPending = true;
 }
 
 void TMainWindowModel::ColorChosen(std::string_view swatch, uint32_t color) {

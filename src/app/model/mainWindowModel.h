@@ -133,6 +133,9 @@ class TMainWindowModel {
   bool AskYesCancel(const std::string& question) const {
     return askYesCancel ? askYesCancel(question) : true;
   }
+  // After a recompute: the start view when the lay-out on view became or stopped being a
+  // lay-out in a plane.
+  void StartViewOfLayout();
   // The mesh step of a recompute, after the question before a very large build; a long one
   // through runLongBuild. False when the user declined or cancelled it.
   bool BuildRunMesh(TPipelineRun& run);
@@ -150,6 +153,9 @@ class TMainWindowModel {
   TNoise noise;
   int32_t refusedRecomputes = 0;  // recomputes that failed, or whose build was declined
 };
+
+// The start view of a lay-out in a plane: the oblique angles, fitted by the next frame.
+void FlatStartView(TView& view);
 
 // Work expected to last longer than this shows the busy state.
 constexpr double kLongWorkSeconds = 0.3;

@@ -298,6 +298,32 @@ void TForm1::BuildWindow(Tforma& advancedWindow) {
   side->setSpacing(2);
   menuBar = new QMenuBar(panelControl);
   menuBar->setObjectName(QStringLiteral("menu_bar"));
+  // The standard views turn the camera about the look-at point; the size stays, and "Fit
+  // view" frames the model from the new angle.
+  QMenu* viewMenu = menuBar->addMenu(QStringLiteral("&View"));
+  viewMenu->setObjectName(QStringLiteral("menu_view"));
+  static constexpr struct {
+    const char* caption;
+    const char* name;
+    TStandardView view;
+  } kViews[] = {{"&Front", "act_view_front", TStandardView::kFront},
+                {"&Side", "act_view_side", TStandardView::kSide},
+                {"&Top", "act_view_top", TStandardView::kTop},
+                {"&Oblique", "act_view_oblique", TStandardView::kOblique}};
+  for (const auto& v : kViews) {
+    QAction* action = viewMenu->addAction(QString::fromLatin1(v.caption));
+    action->setObjectName(QString::fromLatin1(v.name));
+    connect(action, &QAction::triggered, this, [this, view = v.view] {
+      Run([this, view] {
+        SetStandardView(app.View, view);
+        if (glPanel) glPanel->Redraw();
+      });
+    });
+  }
+  viewMenu->addSeparator();
+  QAction* fit = viewMenu->addAction(QStringLiteral("Fit &view\tF"));
+  fit->setObjectName(QStringLiteral("act_fit_view"));
+  connect(fit, &QAction::triggered, this, [this] { Run([this] { FitViewClick(); }); });
   QMenu* help = menuBar->addMenu(QStringLiteral("&Help"));
   help->setObjectName(QStringLiteral("menu_help"));
   QAction* about = help->addAction(QStringLiteral("&About Veltrane"));
@@ -432,6 +458,11 @@ void TForm1::Frame() {
   // bottom bar.
   try {
     TSceneInputs in = ReadSceneInputs(controls);
+    if (app.View.FitPending && exportTile.tileCount == 0 && exportTile.sampleCount <= 1) {
+      app.View.FitPending = false;
+      FitView(app.View, MeshBox(app.Seifert.mesh), glPanel->PixelWidth(), glPanel->PixelHeight(),
+              in);
+    }
     in.tile = exportTile;
     GLPanel1Redraw(app, in, glPanel->PixelWidth(), glPanel->PixelHeight(),
                    [this] { model.ReadSettings(); });
@@ -721,8 +752,8 @@ void TForm1::MarkBraidField(const QString& error) {
 
 void TForm1::FitViewClick() {
   const TSceneInputs in = ReadSceneInputs(controls);
-  if (FitView(app.View, MeshBox(app.Seifert.mesh), drawingPanel->width(),
-              drawingPanel->height(), in) &&
+  if (FitViewTurned(app.View, MeshBox(app.Seifert.mesh), drawingPanel->width(),
+                    drawingPanel->height(), in) &&
       glPanel)
     glPanel->Redraw();
 }

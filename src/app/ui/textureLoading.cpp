@@ -5,17 +5,20 @@
 
 
 #include "app/model/appState.h"
+#include "app/picture/pictureReader.h"
 #include "glPanel.h"
 #include "render/textures.h"
 
 TRgbPicture ReadPictureFile(const QString& path) {
-  return ReadBitmapFile(QFile::encodeName(path).toStdString());
+  return ReadTexturePicture(QFile::encodeName(path).toStdString());
 }
 
 std::optional<TRgbPicture> TTextureLoader::AskAndRead(QWidget* owner, bool surface,
                                                       const TFileChooser& choose) {
   const QString caption = surface ? QStringLiteral("Surface picture") : QStringLiteral("Sky picture");
-  const QString filters = QStringLiteral("24-bit bitmaps (*.bmp);;All files (*)");
+  const QString filters = QStringLiteral(
+      "Pictures (*.png *.jpg *.jpeg *.bmp);;PNG pictures (*.png);;JPEG pictures (*.jpg *.jpeg);;"
+      "24-bit bitmaps (*.bmp);;All files (*)");
   const QString path = choose ? choose(owner, caption, filters)
                               : QFileDialog::getOpenFileName(owner, caption, QString(), filters);
   if (path.isEmpty()) return std::nullopt;

@@ -1,8 +1,8 @@
 #pragma once
-// "Load..." of the surface and the sky picture: the file dialog, reading the file as a 24-bit
-// bitmap, and the texture built in the drawing panel's context. Loaded pictures are kept,
-// scaled to what a texture can show (TexturePicture), so that a context made again gets them
-// back instead of the built-in ones.
+// "Load..." of the surface and the sky picture: the file dialog, reading the file (24-bit
+// bitmap, PNG or JPEG), and the texture built in the drawing panel's context. Loaded pictures
+// are kept, scaled to what a texture can show (TexturePicture), so that a context made again
+// gets them back instead of the built-in ones.
 
 #include <QString>
 
@@ -15,10 +15,10 @@ struct TAppState;
 class QWidget;
 class TGLPanel;
 
-// Reads the file at `path` as a 24-bit bitmap, errors as ReadBitmapFile: a file that cannot be
-// opened or read, is no regular file, is too large or does not fit in memory is a
-// std::runtime_error naming it; one that is not a 24-bit bitmap a RangeError ("24 bit bitmap
-// expected: ...").
+// Reads the file at `path` as a texture picture (24-bit bitmap, PNG or JPEG), errors as
+// ReadTexturePicture: a file that cannot be opened or read, is no regular file, is too large
+// or does not fit in memory is a std::runtime_error naming it; one whose picture is refused a
+// RangeError ("24 bit bitmap expected: ..." for any other kind of file).
 TRgbPicture ReadPictureFile(const QString& path);
 
 class TTextureLoader {
@@ -26,7 +26,7 @@ class TTextureLoader {
   // Chooses the file to open: (owner, caption, filters) to a path, empty on Cancel.
   using TFileChooser = std::function<QString(QWidget*, const QString&, const QString&)>;
 
-  // Asks for a bitmap file over `owner` (through `choose`, or the file dialog when it is
+  // Asks for a picture file over `owner` (through `choose`, or the file dialog when it is
   // empty) and reads it; none on Cancel. Errors as ReadPictureFile.
   static std::optional<TRgbPicture> AskAndRead(QWidget* owner, bool surface,
                                                const TFileChooser& choose = {});
