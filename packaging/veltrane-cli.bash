@@ -16,6 +16,7 @@ _veltrane_cli() {
   case $prev in
     --layout) COMPREPLY=($(compgen -W "stacked flat reduced-flat flat-dt split" -- "$cur")); return ;;
     --format) COMPREPLY=($(compgen -W "stl glb gltf obj ply" -- "$cur")); return ;;
+    --up) COMPREPLY=($(compgen -W "y z" -- "$cur")); return ;;
     --filter) COMPREPLY=($(compgen -W "Box Quadratic B-spline Mitchell Lanczos" -- "$cur")); return ;;
     --knot)
       COMPREPLY=($(compgen -W "all $(veltrane-cli table 2>/dev/null | cut -f1)" -- "$cur"))
@@ -28,7 +29,7 @@ _veltrane_cli() {
   local options
   case $cmd in
     info) options="$common --json" ;;
-    mesh) options="$common -o --output --size --no-links --ascii --format --jobs" ;;
+    mesh) options="$common -o --output --size --no-links --ascii --up --format --jobs" ;;
     render) options="$common -o --output --width --height --jobs --filter --scale --antialias --blur --jitter --seed --quality" ;;
     table) options="--json --help" ;;
     dump-holes) options="-o --output --help" ;;
