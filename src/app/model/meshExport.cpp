@@ -515,7 +515,7 @@ void WriteMtl(const TAppState& app, std::ostream& out) {
   std::map<int32_t, bool> kinds{{0, true}, {1, true}, {2, true}};
   const TMesh& mesh = app.Seifert.mesh;
   for (int32_t f = 0; f < FaceCount(mesh); ++f) kinds[mesh.faces[static_cast<size_t>(f)].kind] = true;
-  for (const auto& [kind, ignored] : kinds) 
+  for (const auto& [kind, ignored] : kinds)
     material("kind" + std::to_string(kind), OuterColor(s, kind, inward));
   for (size_t i = 0; i < 4; ++i) material("link" + std::to_string(i + 1), LinkColor(s, i));
 }
