@@ -407,6 +407,10 @@ uint32_t OuterColor(const TSettings& settings, int32_t kind, bool inward) {
 }
 
 bool SolidWoundInward(const TAppState& app) {
+  // Smoothing draws the slab's two sides so close together that its volume is a small
+  // difference of large terms whose sign the choice of diagonals can turn; it moves vertices
+  // but never turns a face, so the winding stays the lay-outs' own, inward.
+  if (app.smoothed) return true;
   const TMesh& mesh = app.Seifert.mesh;
   double volume = 0;
   for (int32_t f = 0; f < FaceCount(mesh); ++f) {
