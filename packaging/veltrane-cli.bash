@@ -20,6 +20,7 @@ _veltrane_cli() {
       else COMPREPLY=($(compgen -W "stl glb gltf obj ply" -- "$cur")); fi
       return ;;
     --view) COMPREPLY=($(compgen -W "top front side oblique" -- "$cur")); return ;;
+    --up) COMPREPLY=($(compgen -W "y z" -- "$cur")); return ;;
     --filter) COMPREPLY=($(compgen -W "Box Quadratic B-spline Mitchell Lanczos" -- "$cur")); return ;;
     --knot)
       COMPREPLY=($(compgen -W "all $(veltrane-cli table 2>/dev/null | cut -f1)" -- "$cur"))
@@ -32,7 +33,7 @@ _veltrane_cli() {
   local options
   case $cmd in
     info) options="$common --json" ;;
-    mesh) options="$common -o --output --size --no-links --ascii --format --jobs" ;;
+    mesh) options="$common -o --output --size --no-links --ascii --up --format --jobs" ;;
     render) options="$common -o --output --width --height --jobs --filter --scale --antialias --blur --jitter --seed --quality --view --yaw --pitch --fit --texture --sky" ;;
     table) options="--json --help" ;;
     dump-holes) options="-o --output --help" ;;

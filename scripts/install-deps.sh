@@ -22,6 +22,8 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
+# The glTF validator for the mesh file tests comes from npm, into the source tree.
+"$(dirname "$0")/install-gltf-validator.sh"
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 echo "install-deps: installing ${missing[*]}"

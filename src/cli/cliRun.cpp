@@ -603,6 +603,9 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   bool noLinks = false;
   mesh->add_flag("--no-links", noLinks, "leave out the link lines (OBJ, PLY) and tubes (glTF)");
   mesh->add_flag("--ascii", o.meshOptions.asciiPly, "PLY as text rather than binary");
+  std::string up = "y";
+  mesh->add_option("--up", up, "y or z: OBJ and PLY, the axis that is up (y, as glTF)")
+      ->check(CLI::IsMember({"y", "z"}));
   mesh->add_option("--format", o.format,
                    "with --knot all: the files' format (glb); with -o -: the output's")
       ->check(CLI::IsMember({"stl", "glb", "gltf", "obj", "ply"}));
@@ -762,6 +765,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     throw TCliError("--jobs goes with --knot all");
   if (o.command == "mesh") {
     o.meshOptions.links = !noLinks;
+    o.meshOptions.zUp = up == "z";
     if (!o.size.empty() || chosen->count("--size") > 0) o.meshOptions.sizeMm = ParseStlSize(o.size);
     if (o.knot == "all") return MeshWholeTable(o, out, err, errIsTerminal);
     if (chosen->count("--jobs") > 0) throw TCliError("--jobs goes with --knot all");
@@ -779,6 +783,9 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     meshFormat = MeshFormatFromName(toStandardOutput ? "mesh." + o.format : o.output);
     if (meshFormat != TMeshFormat::kStl && chosen->count("--size") > 0)
       err << "warning: --size only scales an STL file; " << o.output << " keeps model units\n";
+    if (meshFormat != TMeshFormat::kObj && meshFormat != TMeshFormat::kPly &&
+        chosen->count("--up") > 0)
+      err << "warning: --up only turns OBJ and PLY files; glTF is always y up, STL z up\n";
   }
   if (o.command == "render") {
     if (toStandardOutput && o.imageFormat.empty())

@@ -194,7 +194,7 @@ TEST(Cli, ObjReadsBack) {
 TEST(Cli, PlyReadsBackWithFaceColours) {
   TTempFolder dir;
   const std::string path = dir / "trefoil.PLY";
-  ASSERT_EQ(Cli({"mesh", "AAA", "--ascii", "-o", path, "--set", "sh_col4=10,20,30"}).status, 0);
+  ASSERT_EQ(Cli({"mesh", "AAA", "--ascii", "-o", path, "--set", "sh_col3=10,20,30"}).status, 0);
   const auto lines = Lines(path);
   std::map<std::string, long> counts;
   size_t body = 0;
@@ -209,10 +209,11 @@ TEST(Cli, PlyReadsBackWithFaceColours) {
   ASSERT_EQ(lines.size() - body,
             static_cast<size_t>(counts["vertex"] + counts["face"] + counts["edge"]));
   const auto j = Info({"AAA"});
-  EXPECT_EQ(counts["vertex"], j["mesh"]["nVerts"].get<long>());
+  EXPECT_EQ(counts["vertex"], j["mesh"]["usedVerts"].get<long>());
   EXPECT_EQ(counts["face"], j["mesh"]["nFaces"].get<long>());
 
-  // Kind 0 faces wear sh_col2's start colour, kind 1 the colour set for sh_col4.
+  // The faces are wound outward, and wear the colour the window shows outside: kind 0 faces
+  // sh_col1's start colour, kind 1 the colour set for sh_col3.
   std::map<std::string, int> colours;
   for (long k = 0; k < counts["face"]; ++k) {
     std::istringstream in(lines[body + counts["vertex"] + k]);
@@ -222,7 +223,7 @@ TEST(Cli, PlyReadsBackWithFaceColours) {
     ++colours[std::to_string(r) + "," + std::to_string(g) + "," + std::to_string(bl)];
   }
   const auto kinds = j["mesh"]["facesByKind"];
-  EXPECT_EQ(colours["200,120,33"], kinds[0].get<int>());
+  EXPECT_EQ(colours["240,200,150"], kinds[0].get<int>());
   EXPECT_EQ(colours["10,20,30"], kinds[1].get<int>());
 }
 

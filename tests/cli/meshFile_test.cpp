@@ -98,6 +98,37 @@ std::multiset<std::pair<long, long>> Meshes(const TReaderView& v, const std::str
   return result;
 }
 
+// What the Python reading of an OBJ or PLY finds: vertices, unused vertices, signed volume, ...
+nlohmann::json Facts(const std::string& path) {
+  const std::string text = Output(std::string("python3 '") + VELTRANE_MESH_FACTS + "' '" + path + "'");
+  return text.empty() ? nlohmann::json() : nlohmann::json::parse(text);
+}
+
+// The bounds the reader gives after its import steps: {min x, y, z, max x, y, z}.
+std::vector<double> ReaderBounds(const std::string& path) {
+  const std::string text = Output("assimp info '" + path + "'");
+  std::smatch m;
+  static const std::regex bounds(R"(Minimum point\s+\((\S+) (\S+) (\S+)\)\s+Maximum point\s+\((\S+) (\S+) (\S+)\))");
+  if (!std::regex_search(text, m, bounds)) return {};
+  std::vector<double> v;
+  for (int k = 1; k <= 6; ++k) v.push_back(std::stod(m[k]));
+  return v;
+}
+
+// Kd of each material of the MTL file `path`.
+std::map<std::string, std::vector<double>> MaterialColours(const std::string& path) {
+  std::map<std::string, std::vector<double>> kd;
+  std::string name;
+  for (const std::string& line : Lines(ReadFile(path))) {
+    std::istringstream in(line);
+    std::string tag;
+    in >> tag;
+    if (tag == "newmtl") std::getline(in >> std::ws, name);
+    if (tag == "Kd") kd[name] = {0, 0, 0}, in >> kd[name][0] >> kd[name][1] >> kd[name][2];
+  }
+  return kd;
+}
+
 double Linear(uint32_t color, int shift) {
   const double c = ((color >> shift) & 0xFF) / 255.0;
   return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
@@ -106,9 +137,11 @@ double Linear(uint32_t color, int shift) {
 }  // namespace
 
 // Every format of every kind of model, through readers that share no code with ours: the
-// counts the cli's info reports (a quad is two triangles) for the kinds on show, both sides of
-// each shown kind with their colours, one tube per link component, and an STL of every face
-// that is one closed, outward solid.
+// counts the cli's info reports (a quad is two triangles) for the kinds on show, each face once
+// in the glTF (twice, as two sheets, where the shown faces are open) in the colour of its
+// outer side, one tube per link component, OBJ and PLY wound outward (a positive volume) with
+// the PLY holding only used vertices, and an STL of every face that is one closed, outward
+// solid.
 TEST(MeshFile, IndependentReadersFindTheModelInEveryFormat) {
   const std::vector<std::pair<std::vector<std::string>, bool>> models = {
       {{"--knot", "3_1"}, false},
@@ -132,7 +165,7 @@ TEST(MeshFile, IndependentReadersFindTheModelInEveryFormat) {
     const bool torus = model.front() == "--torus";
     const long solidQuads = torus ? j["mesh"]["facesByKind"][0].get<long>() : quads;
     const long links = static_cast<long>(j["links"].size());
-    std::multiset<std::pair<long, long>> kindQuads, kindTwice;
+    std::multiset<std::pair<long, long>> kindQuads, kindSheets;
     std::set<std::string> sideMaterials;
     // The reader merges coincident corners, and the torus band's lie on the torus.
     long shownQuads = 0,
@@ -142,10 +175,14 @@ TEST(MeshFile, IndependentReadersFindTheModelInEveryFormat) {
       if (q == 0 || (oneSide && k == 1)) continue;
       shownQuads += q;
       kindQuads.emplace(4 * q, q);
-      kindTwice.emplace(v, 2 * q);
-      kindTwice.emplace(v, 2 * q);
-      sideMaterials.insert({"kind" + std::to_string(k) + " front",
-                            "kind" + std::to_string(k) + " back"});
+      // The lay-outs wind the solid inward: the outer side wears the back swatch. A smoothed
+      // sheet and the torus knot's band are open, and get the other side as a second sheet.
+      kindSheets.emplace(v, 2 * q);
+      sideMaterials.insert("kind" + std::to_string(k) + " back");
+      if (oneSide || (torus && k > 0)) {
+        kindSheets.emplace(v, 2 * q);
+        sideMaterials.insert("kind" + std::to_string(k) + " front");
+      }
     }
 
     for (const std::string format : {"stl", "glb", "gltf", "obj", "ply"}) {
@@ -180,51 +217,115 @@ TEST(MeshFile, IndependentReadersFindTheModelInEveryFormat) {
         }
         EXPECT_NEAR(longest, 100, 1e-3);
       } else if (format == "glb" || format == "gltf") {
-        EXPECT_EQ(Meshes(view, "surface"), kindTwice);
+        EXPECT_EQ(Meshes(view, "surface"), kindSheets);
         long tubes = 0;
         for (const auto& [name, verts, faces] : view.meshes) tubes += name.rfind("links", 0) == 0;
         EXPECT_EQ(tubes, links);
-        for (const std::string& name : sideMaterials) EXPECT_EQ(view.materials.count(name), 1u) << name;
-      } else if (format == "obj") {
-        EXPECT_EQ(Meshes(view, "kind"), kindQuads);
-        EXPECT_EQ(view.materials.count("kind0"), 1u);
-        EXPECT_EQ(ReaderTriangles(file), 2 * shownQuads);
+        std::set<std::string> materials;
+        for (const std::string& name : view.materials)
+          if (name.rfind("kind", 0) == 0) materials.insert(name);
+        EXPECT_EQ(materials, sideMaterials);
+        // No face lies on another: a renderer that draws both sides would show speckle there.
+        const std::string back = dir / ("back_" + format + ".obj");
+        ASSERT_FALSE(Output("assimp export '" + file + "' '" + back + "'").empty());
+        EXPECT_EQ(Facts(back)["coincident"], 0);
       } else {
-        EXPECT_EQ(view.meshes, (std::multiset<std::tuple<std::string, long, long>>{
-                                   {"", j["mesh"]["nVerts"], shownQuads}}));
+        const nlohmann::json facts = Facts(file);
+        ASSERT_TRUE(facts.is_object()) << file;
+        // Closed, the faces enclose a positive volume; the torus knot's band and an open sheet
+        // enclose none.
+        if (!oneSide && !torus) EXPECT_GT(facts["volume"].get<double>(), 0);
         EXPECT_EQ(ReaderTriangles(file), 2 * shownQuads);
-        EXPECT_NE(Output("assimp info '" + file + "'").find("Vertices:           " +
-                                                             std::to_string(shownVerts) + "\n"),
-                  std::string::npos);
+        if (format == "obj") {
+          EXPECT_EQ(Meshes(view, "kind"), kindQuads);
+          EXPECT_EQ(view.materials.count("kind0"), 1u);
+        } else {
+          // Only the vertices that faces and link lines use, with their colours.
+          const long plyVerts = torus ? facts["vertices"].get<long>() : shownVerts;
+          EXPECT_EQ(view.meshes, (std::multiset<std::tuple<std::string, long, long>>{
+                                     {"", plyVerts, shownQuads}}));
+          EXPECT_EQ(facts["unused"], 0);
+          EXPECT_EQ(facts["vertexColoursAmiss"], 0);
+          EXPECT_NE(Output("assimp info '" + file + "'").find("Vertices:           " +
+                                                               std::to_string(shownVerts) + "\n"),
+                    std::string::npos);
+        }
+        // y up as in the glTF; --up z keeps the model's own axes: (x, y, z) is (x, -z, y) then.
+        if (model == models.front().first) {
+          auto zUp = mesh;
+          zUp.end()[-1] = dir / ("z." + format);
+          zUp.push_back("--up=z");
+          ASSERT_EQ(Cli(zUp).status, 0);
+          const auto y = ReaderBounds(file), z = ReaderBounds(dir / ("z." + format));
+          ASSERT_EQ(y.size(), 6u);
+          ASSERT_EQ(z.size(), 6u);
+          const double expected[6] = {z[0], z[2], -z[4], z[3], z[5], -z[1]};
+          for (int k = 0; k < 6; ++k) EXPECT_NEAR(y[k], expected[k], 1e-5) << k;
+          EXPECT_GT(Facts(dir / ("z." + format))["volume"].get<double>(), 0);
+        }
       }
     }
   }
 
-  // The glTF's colours as the reader hands them on: the swatches, in linear light; without
-  // links no tube.
+  // The colours as the reader hands them on, from the glTF and from the OBJ's materials: the
+  // swatches the window shows on each side, in linear light; without links no tube.
   auto start = std::make_unique<THeadlessWindow>();
   start->window.StartUp();
   const auto& colors = start->app.Settings.colors;
   ASSERT_EQ(Cli({"mesh", "--knot", "3_1", "--no-links", "-o", dir / "k.glb"}).status, 0);
+  ASSERT_EQ(Cli({"mesh", "--knot", "3_1", "--smooth", "30", "-o", dir / "s.glb"}).status, 0);
+  ASSERT_EQ(Cli({"mesh", "--knot", "3_1", "-o", dir / "k.obj"}).status, 0);
   EXPECT_EQ(Meshes(RawRead(dir / "k.glb"), "links").size(), 0u);
-  ASSERT_FALSE(Output("cd '" + dir.path + "' && assimp export k.glb back.obj").empty());
-  std::map<std::string, std::vector<double>> kd;
-  std::string name;
-  for (const std::string& line : Lines(ReadFile(dir / "back.mtl"))) {
-    std::istringstream in(line);
-    std::string tag;
-    in >> tag;
-    if (tag == "newmtl") std::getline(in >> std::ws, name);
-    if (tag == "Kd") kd[name] = {0, 0, 0}, in >> kd[name][0] >> kd[name][1] >> kd[name][2];
+  const std::vector<std::pair<std::string, std::map<std::string, uint32_t>>> files = {
+      {"k.glb", {{"kind0 back", colors[0]}, {"kind1 back", colors[2]}}},
+      {"s.glb", {{"kind0 back", colors[0]}, {"kind0 front", colors[1]}}},
+      {"k.obj", {{"kind0", colors[0]}, {"kind1", colors[2]}}},
+  };
+  for (const auto& [file, swatches] : files) {
+    SCOPED_TRACE(file);
+    ASSERT_FALSE(Output("cd '" + dir.path + "' && assimp export " + file + " back.obj").empty());
+    auto kd = MaterialColours(dir / "back.mtl");
+    for (const auto& [material, color] : swatches) {
+      ASSERT_EQ(kd.count(material), 1u) << material;
+      for (int c = 0; c < 3; ++c) EXPECT_NEAR(kd[material][c], Linear(color, 8 * c), 1e-4) << material;
+    }
   }
-  const std::map<std::string, uint32_t> swatches = {{"kind0 front", colors[1]},
-                                                    {"kind0 back", colors[0]},
-                                                    {"kind1 front", colors[3]},
-                                                    {"kind1 back", colors[2]}};
-  for (const auto& [material, color] : swatches) {
-    ASSERT_EQ(kd.count(material), 1u) << material;
-    for (int c = 0; c < 3; ++c) EXPECT_NEAR(kd[material][c], Linear(color, 8 * c), 1e-4) << material;
+}
+
+// The glTF validator finds nothing wrong, neither errors nor warnings, in the files of a few
+// knots, lay-outs, a link, a torus knot, a smoothed surface and one with a side left out.
+TEST(MeshFile, GltfValidatorFindsNothingToReport) {
+  if (Output("node --version").empty() ||
+      !std::filesystem::exists(std::string(VELTRANE_GLTF_VALIDATOR) + "/package.json"))
+    GTEST_SKIP() << "node or the glTF validator is missing (scripts/install-gltf-validator.sh "
+                    "installs them)";
+  const std::vector<std::vector<std::string>> models = {
+      {"--knot", "3_1"},
+      {"--knot", "4_1", "--layout", "flat", "-o", "flat.gltf"},
+      {"AAAA", "--layout", "split"},
+      {"--knot", "5_2", "--layout", "reduced-flat"},
+      {"--knot", "6_2", "--layout", "flat-dt"},
+      {"--knot", "5_2", "--smooth", "30", "--refine", "1"},
+      {"--knot", "4_1", "--set", "cb_shmat2=0"},
+      {"--torus", "2,3"},
+  };
+  TTempFolder dir;
+  std::string command = std::string("node '") + VELTRANE_GLTF_VALIDATE + "' '" +
+                        VELTRANE_GLTF_VALIDATOR + "'";
+  for (size_t i = 0; i < models.size(); ++i) {
+    auto args = models[i];
+    args.insert(args.begin(), "mesh");
+    if (std::find(args.begin(), args.end(), "-o") == args.end())
+      args.insert(args.end(), {"-o", "m" + std::to_string(i) + ".glb"});
+    args.back() = dir / args.back();
+    const TRun run = Cli(args);
+    ASSERT_EQ(run.status, 0) << run.err;
+    command += " '" + args.back() + "'";
   }
+  const std::vector<std::string> report = Lines(Output(command));
+  ASSERT_EQ(report.size(), models.size()) << testing::PrintToString(report);
+  for (const std::string& line : report)
+    EXPECT_NE(line.find(": 0 errors, 0 warnings,"), std::string::npos) << line;
 }
 
 TEST(MeshFile, BraidTextCannotBreakAFile) {
@@ -266,7 +367,7 @@ TEST(MeshFile, BraidTextCannotBreakAFile) {
     const auto plyLines = Lines(ply);
     ASSERT_GT(plyLines.size(), 2u);
     EXPECT_EQ(plyLines[2].substr(0, 8), "comment ");
-    EXPECT_EQ(plyLines[3], "element vertex " + std::to_string(nVerts));
+    EXPECT_EQ(plyLines[3], "element vertex " + j["mesh"]["usedVerts"].dump());
 
     EXPECT_EQ(ReaderTriangles(dir / "k.obj"), 2 * nFaces);
     EXPECT_EQ(ReaderTriangles(dir / "k.ply"), 2 * nFaces);

@@ -73,6 +73,74 @@ size_t CountLines(const std::string& text, std::string_view prefix) {
   return n;
 }
 
+// The text PLY's body: the vertices (position and colour), then the faces (four corners and a
+// colour), then the link edges. Every vertex is used; the faces are the shown ones in the
+// model's order, on the model's positions, all kept or all turned over, enclosing a volume that
+// is not negative when the whole closed surface is shown.
+void CheckPlyBody(const TAppState& app, const std::string& p, size_t nShown, bool wholeShown) {
+  const TMesh& mesh = app.Seifert.mesh;
+  const size_t nVerts = static_cast<size_t>(VertexCount(mesh));
+  const size_t header = p.find("element vertex "), body = p.find("end_header\n");
+  Expect(header != std::string::npos && body != std::string::npos, "PLY header incomplete");
+  const size_t nPly = std::stoul(p.substr(header + 15, 12));
+  Expect(nPly <= nVerts, "PLY has more vertices than the mesh");
+  std::istringstream lines(p.substr(body + 11));
+  std::vector<Vec3> at(nPly);
+  std::vector<bool> used(nPly);
+  for (size_t v = 0; v < nPly; ++v) {
+    int r, g, b;
+    Expect(static_cast<bool>(lines >> at[v].x >> at[v].y >> at[v].z >> r >> g >> b),
+           "PLY vertex line " + std::to_string(v) + " unreadable");
+  }
+  int turned = -1;
+  double volume = 0, size = 0;
+  int32_t f = 0;
+  for (size_t k = 0; k < nShown; ++k, ++f) {
+    for (; f < FaceCount(mesh); ++f) {
+      const TFace& face = mesh.faces[static_cast<size_t>(f)];
+      bool valid = true;
+      for (int32_t v : face.v) valid = valid && ValidVertex(mesh, v);
+      if (valid && (face.kind < 0 || face.kind > 2 ||
+                    app.Settings.showSurface[static_cast<size_t>(face.kind)]))
+        break;
+    }
+    Expect(f < FaceCount(mesh), "PLY has more faces than are shown");
+    const TFace& face = mesh.faces[static_cast<size_t>(f)];
+    size_t n = 0, c[4] = {};
+    int r, g, b;
+    Expect(static_cast<bool>(lines >> n >> c[0] >> c[1] >> c[2] >> c[3] >> r >> g >> b) && n == 4,
+           "PLY face line " + std::to_string(k) + " is not a quad");
+    for (size_t i : c) Expect(i < nPly, "PLY face corner beyond its vertices");
+    for (size_t i : c) used[i] = true;
+    const auto same = [&](int step) {
+      for (int i = 0; i < 4; ++i) {
+        const Vec3& q = mesh.verts[static_cast<size_t>(face.v[(4 + step * i) % 4])].pos;
+        const Vec3& w = at[c[i]];
+        if (!(q.x == w.x && q.y == w.y && q.z == w.z)) return false;
+      }
+      return true;
+    };
+    const int way = same(1) ? 0 : same(-1) ? 1 : -1;
+    Expect(way >= 0, "PLY face " + std::to_string(k) + " is not on the model's corners");
+    Expect(turned < 0 || way == turned || same(1) == same(-1),
+           "PLY faces are not all wound the same way");
+    if (same(1) != same(-1)) turned = way;
+    for (int i = 1; i < 3; ++i) {
+      const double t = at[c[0]].Dot(at[c[i]].Cross(at[c[i + 1]]));
+      volume += t;
+      size += std::fabs(t);
+    }
+  }
+  for (int64_t e = 0; lines >> e;) {
+    Expect(e >= 0 && size_t(e) < nPly, "PLY edge beyond its vertices");
+    if (e >= 0 && size_t(e) < nPly) used[size_t(e)] = true;
+  }
+  Expect(std::all_of(used.begin(), used.end(), [](bool u) { return u; }),
+         "PLY holds a vertex that no face or edge uses");
+  Expect(!wholeShown || app.torusShown || !std::isfinite(volume) || volume >= -1e-3 * size,
+         "PLY faces of the closed surface are wound inward");
+}
+
 // The info JSON and the mesh files in memory: the JSON parses back, counts match the mesh.
 void CheckOutputs(const TAppState& app) {
   const TMesh& mesh = app.Seifert.mesh;
@@ -105,22 +173,18 @@ void CheckOutputs(const TAppState& app) {
   Expect(CountLines(obj.str(), "f ") == nShown, "OBJ face count differs from the mesh");
   TMeshExportOptions asText;
   asText.asciiPly = true;
+  asText.zUp = true;  // the model's own axes, so the positions compare as they are
   WritePly(app, ply, asText);
   const std::string p = ply.str();
-  Expect(p.find("element vertex " + std::to_string(nVerts) + "\n") != std::string::npos,
-         "PLY vertex count differs from the mesh");
   Expect(p.find("element face " + std::to_string(nShown) + "\n") != std::string::npos,
          "PLY face count differs from the mesh");
-  // The body: the vertices, then the faces (four corners each), then the link edges.
-  const size_t body = p.find("end_header\n");
-  Expect(body != std::string::npos, "PLY without end_header");
-  std::istringstream lines(p.substr(body + 11));
-  size_t n = 0;
-  for (std::string line; std::getline(lines, line); ++n)
-    if (n >= nVerts && n < nVerts + nShown)
-      Expect(line.starts_with("4 "), "PLY face line " + std::to_string(n - nVerts) +
-                                         " is not a quad: " + line);
-  Expect(n >= nVerts + nShown, "PLY body shorter than its header says");
+  // A point that is not finite reads back as no number; the counts above still hold then.
+  bool finite = true;
+  for (size_t v = 0; v < nVerts; ++v) {
+    const Vec3& q = mesh.verts[v].pos;
+    finite = finite && std::isfinite(q.x) && std::isfinite(q.y) && std::isfinite(q.z);
+  }
+  if (finite) CheckPlyBody(app, p, nShown, nShown == nFaces);
 
   // STL: 50 bytes a triangle after the count, at most two a face, every corner finite and in
   // the millimetre box of the requested size, whose longest side it fills. A model it cannot

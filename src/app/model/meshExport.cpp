@@ -152,6 +152,19 @@ Vec3 QuadNormal(const TMesh& mesh, const TFace& f) {
   return d[0].Cross(d[1]) + d[2].Cross(d[3]);
 }
 
+// The model's z axis is up; readers take y as up, as glTF has it, unless the user asks for z.
+// A quarter turn about x, so the faces keep their sense of winding.
+Vec3 Placed(const Vec3& p, const TMeshExportOptions& options) {
+  return options.zUp ? p : Vec3(p.x, p.z, -p.y);
+}
+
+// The quad's corners as written: turned over (the same first corner, the others reversed)
+// when the solid is wound inward, so that the face is wound outward.
+std::array<int32_t, 4> Corners(const TFace& f, bool inward) {
+  if (inward) return {f.v[0], f.v[3], f.v[2], f.v[1]};
+  return {f.v[0], f.v[1], f.v[2], f.v[3]};
+}
+
 bool Finite(const Vec3& p) {
   return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
 }
@@ -246,14 +259,26 @@ class TGltfBuilder {
 };
 static_assert(sizeof(Vec3) == 12, "glTF vectors are three packed floats");
 
-// One kind's faces as two primitives: the faces as wound in the model in the kind's front
-// colour, and the same faces turned over in its back colour, as the window lights the two sides
-// of a face. Normals are smooth within the kind (a seam to another kind stays sharp).
+// How a kind's faces go into the glTF: wound outward, and with a second sheet where the shown
+// faces are no closed solid, so that their other side can be seen.
+struct TSheets {
+  bool inward = false;     // the model winds the solid inward: every face is turned over
+  bool twoSheets = false;
+  double offset = 0;       // how far the second sheet lies behind the first
+};
+
+// One kind's faces as one primitive, each face once, wound outward and in the colour the
+// window shows on that side; with `twoSheets` a second primitive, the same faces moved back
+// along their normals by `offset` and turned over, in the colour of the other side. A second
+// sheet on the same positions would make a renderer that draws both sides show each face
+// in both colours at once. Normals are smooth within the kind (a seam to another kind stays
+// sharp).
 void AddKind(const TAppState& app, const TMeshExportOptions& options, int32_t kind,
-             TGltfBuilder& gltf, tinygltf::Mesh& mesh, std::vector<int32_t>& local) {
+             const TSheets& sheets, TGltfBuilder& gltf, tinygltf::Mesh& mesh,
+             std::vector<int32_t>& local) {
   const TMesh& m = app.Seifert.mesh;
   std::vector<Vec3> positions, normals;
-  std::vector<uint32_t> front;
+  std::vector<uint32_t> outer;
   std::fill(local.begin(), local.end(), -1);
   for (int32_t f = 0; f < FaceCount(m); ++f) {
     const TFace& face = m.faces[static_cast<size_t>(f)];
@@ -272,30 +297,37 @@ void AddKind(const TAppState& app, const TMeshExportOptions& options, int32_t ki
       if (std::find(face.v, face.v + k, face.v[k]) == face.v + k)
         normals[static_cast<size_t>(local[static_cast<size_t>(face.v[k])])] += n;
     QuadTriangles(m, face, [&](int32_t a, int32_t b, int32_t c) {
-      for (int32_t v : {a, b, c}) front.push_back(static_cast<uint32_t>(local[static_cast<size_t>(v)]));
+      if (sheets.inward) std::swap(b, c);
+      for (int32_t v : {a, b, c}) outer.push_back(static_cast<uint32_t>(local[static_cast<size_t>(v)]));
     });
   }
-  if (front.empty()) return;
+  if (outer.empty()) return;
+  const float outward = sheets.inward ? -1.0f : 1.0f;
   for (Vec3& n : normals) {
     n.Normalise();
+    n = Vec3(n.x * outward, n.y * outward, n.z * outward);
     if (n.LengthSq() == 0) n = Vec3(0, 0, 1);  // glTF asks for unit normals
   }
-  std::vector<Vec3> inner(normals.size());
-  std::transform(normals.begin(), normals.end(), inner.begin(), [](const Vec3& n) { return -n; });
-  std::vector<uint32_t> back(front.size());
-  for (size_t t = 0; t < front.size(); t += 3) {
-    back[t] = front[t];
-    back[t + 1] = front[t + 2];
-    back[t + 2] = front[t + 1];
-  }
   const std::string name = "kind" + std::to_string(kind);
-  const int pos = gltf.Vectors(positions, true);
+  // The swatch each side wears: the front colour on the side the model's winding faces.
+  const std::string outerSwatch = sheets.inward ? " back" : " front";
+  const std::string innerSwatch = sheets.inward ? " front" : " back";
+  const uint32_t outerColor = OuterColor(app.Settings, kind, sheets.inward);
+  const uint32_t innerColor = OuterColor(app.Settings, kind, !sheets.inward);
   mesh.primitives.push_back(TGltfBuilder::Primitive(
-      pos, gltf.Vectors(normals, false), gltf.Indices(front),
-      gltf.Material(name + " front", FaceColor(app.Settings, kind))));
+      gltf.Vectors(positions, true), gltf.Vectors(normals, false), gltf.Indices(outer),
+      gltf.Material(name + outerSwatch, outerColor)));
+  if (!sheets.twoSheets) return;
+  for (size_t i = 0; i < positions.size(); ++i) {
+    Vec3& p = positions[i];
+    Vec3& n = normals[i];
+    p = Vec3(p.x - sheets.offset * n.x, p.y - sheets.offset * n.y, p.z - sheets.offset * n.z);
+    n = Vec3(-n.x, -n.y, -n.z);
+  }
+  for (size_t t = 0; t < outer.size(); t += 3) std::swap(outer[t + 1], outer[t + 2]);
   mesh.primitives.push_back(TGltfBuilder::Primitive(
-      pos, gltf.Vectors(inner, false), gltf.Indices(back),
-      gltf.Material(name + " back", BackColor(app.Settings, kind))));
+      gltf.Vectors(positions, true), gltf.Vectors(normals, false), gltf.Indices(outer),
+      gltf.Material(name + innerSwatch, innerColor)));
 }
 
 // The tube the window draws around one link component, as triangles.
@@ -370,6 +402,27 @@ uint32_t FaceColor(const TSettings& settings, int32_t kind) {
   return ColorAt(settings, index);
 }
 
+uint32_t OuterColor(const TSettings& settings, int32_t kind, bool inward) {
+  return inward ? BackColor(settings, kind) : FaceColor(settings, kind);
+}
+
+bool SolidWoundInward(const TAppState& app) {
+  // Smoothing draws the slab's two sides so close together that its volume is a small
+  // difference of large terms whose sign the choice of diagonals can turn; it moves vertices
+  // but never turns a face, so the winding stays the lay-outs' own, inward.
+  if (app.smoothed) return true;
+  const TMesh& mesh = app.Seifert.mesh;
+  double volume = 0;
+  for (int32_t f = 0; f < FaceCount(mesh); ++f) {
+    const TFace& face = mesh.faces[static_cast<size_t>(f)];
+    if (!InSolid(app, face)) continue;
+    QuadTriangles(mesh, face, [&](int32_t a, int32_t b, int32_t c) {
+      volume += Pos(mesh, a).Dot(Pos(mesh, b).Cross(Pos(mesh, c)));
+    });
+  }
+  return volume < 0;
+}
+
 TMeshFormat MeshFormatFromName(const std::string& path) {
   const std::string ext = Lower(std::filesystem::path(path).extension().string());
   if (ext == ".obj") return TMeshFormat::kObj;
@@ -421,9 +474,10 @@ void WriteObj(const TAppState& app, std::ostream& out, const TMeshExportOptions&
   if (!mtlName.empty()) out << "mtllib " << mtlName << '\n';
   for (int32_t i = 0; i < nVerts; ++i) {
     out << "v ";
-    PutPoint(out, mesh.verts[static_cast<size_t>(i)].pos);
+    PutPoint(out, Placed(mesh.verts[static_cast<size_t>(i)].pos, options));
     out << '\n';
   }
+  const bool inward = SolidWoundInward(app);
 
   // Faces by kind, each kind one group, in face order within it.
   std::map<int32_t, std::vector<int32_t>> byKind;
@@ -437,7 +491,7 @@ void WriteObj(const TAppState& app, std::ostream& out, const TMeshExportOptions&
     for (int32_t f : faces) {
       const TFace& face = mesh.faces[static_cast<size_t>(f)];
       out << 'f';
-      for (int k = 0; k < 4; ++k) out << ' ' << (int64_t(face.v[k]) + 1);
+      for (int32_t v : Corners(face, inward)) out << ' ' << (int64_t(v) + 1);
       out << '\n';
     }
   }
@@ -455,67 +509,116 @@ void WriteObj(const TAppState& app, std::ostream& out, const TMeshExportOptions&
 void WriteMtl(const TAppState& app, std::ostream& out) {
   const TSettings& s = app.Settings;
   out << "# veltrane-cli materials of " << Source(app) << '\n';
+  // Readers take the values as linear light, as they render: the swatches' sRGB values
+  // converted, or the colours would arrive paler.
   const auto material = [&](const std::string& name, uint32_t c) {
-    out << "newmtl " << name << "\nKd " << Channel(c, 0) << ' ' << Channel(c, 8) << ' '
-        << Channel(c, 16) << "\nKa 0 0 0\nKs 0.2 0.2 0.2\nNs 40\nd 1\nillum 2\n";
+    out << "newmtl " << name << "\nKd " << Linear(Channel(c, 0)) << ' ' << Linear(Channel(c, 8))
+        << ' ' << Linear(Channel(c, 16)) << "\nKa 0 0 0\nKs 0.2 0.2 0.2\nNs 40\nd 1\nillum 2\n";
   };
+  const bool inward = SolidWoundInward(app);
   std::map<int32_t, bool> kinds{{0, true}, {1, true}, {2, true}};
   const TMesh& mesh = app.Seifert.mesh;
   for (int32_t f = 0; f < FaceCount(mesh); ++f) kinds[mesh.faces[static_cast<size_t>(f)].kind] = true;
-  for (const auto& [kind, ignored] : kinds) material("kind" + std::to_string(kind), FaceColor(s, kind));
+  for (const auto& [kind, ignored] : kinds)
+    material("kind" + std::to_string(kind), OuterColor(s, kind, inward));
   for (size_t i = 0; i < 4; ++i) material("link" + std::to_string(i + 1), LinkColor(s, i));
 }
 
 void WritePly(const TAppState& app, std::ostream& out, const TMeshExportOptions& options) {
   const TSeiffert& m = app.Seifert;
   const TMesh& mesh = m.mesh;
+  const TSettings& s = app.Settings;
   const int32_t nVerts = VertexCount(mesh);
   const int32_t nFaces = FaceCount(mesh);
   const auto links = ExportedLinks(app, options);
   const bool ascii = options.asciiPly;
+  const bool inward = SolidWoundInward(app);
 
+  // Only the vertices that the faces and link lines use, in the model's order: stored vertices
+  // that nothing uses would stand loose in a reader and widen its bounds. Each carries the
+  // mean of the colours of its faces (readers that take vertex colours only blend them over a
+  // face), or its link's colour when no face uses it.
+  struct TUse {
+    int32_t number = -1;
+    uint32_t faces = 0, r = 0, g = 0, b = 0;
+  };
+  std::vector<TUse> use(static_cast<size_t>(std::max(nVerts, 0)));
   int64_t nValidFaces = 0;
-  for (int32_t f = 0; f < nFaces; ++f)
-    if (Exported(app, mesh.faces[static_cast<size_t>(f)], options)) ++nValidFaces;
+  for (int32_t f = 0; f < nFaces; ++f) {
+    const TFace& face = mesh.faces[static_cast<size_t>(f)];
+    if (!Exported(app, face, options)) continue;
+    ++nValidFaces;
+    const uint32_t c = OuterColor(s, face.kind, inward);
+    for (int k = 0; k < 4; ++k) {
+      if (std::find(face.v, face.v + k, face.v[k]) != face.v + k) continue;  // a folded quad
+      TUse& u = use[static_cast<size_t>(face.v[k])];
+      ++u.faces;
+      u.r += c & 0xFF;
+      u.g += (c >> 8) & 0xFF;
+      u.b += (c >> 16) & 0xFF;
+    }
+  }
+  std::vector<uint32_t> linkColor(use.size());
   int64_t nLinkEdges = 0;
-  for (const TLink& l : links) nLinkEdges += LinkLength(*l.line);
+  for (const TLink& link : links) {
+    const TLinkLine& l = *link.line;
+    nLinkEdges += LinkLength(l);
+    for (int64_t k = 0; k < LinkLength(l); ++k)
+      if (use[static_cast<size_t>(l.verts[k])].faces == 0)
+        // The bit above the colour marks the vertex as used, whatever its colour.
+        linkColor[static_cast<size_t>(l.verts[k])] = LinkColor(s, link.index) | 0x1000000;
+  }
+  int32_t nUsed = 0;
+  for (size_t i = 0; i < use.size(); ++i)
+    if (use[i].faces > 0 || linkColor[i] != 0) use[i].number = nUsed++;
 
   out << "ply\nformat " << (ascii ? "ascii" : "binary_little_endian") << " 1.0\n"
       << "comment veltrane-cli mesh of " << Source(app) << "\n"
-      << "element vertex " << nVerts << "\n"
+      << "element vertex " << nUsed << "\n"
       << "property float x\nproperty float y\nproperty float z\n"
+      << "property uchar red\nproperty uchar green\nproperty uchar blue\n"
       << "element face " << nValidFaces << "\n"
       << "property list uchar int vertex_indices\n"
       << "property uchar red\nproperty uchar green\nproperty uchar blue\n"
       << "element edge " << nLinkEdges << "\n"
       << "property int vertex1\nproperty int vertex2\n"
       << "end_header\n";
-  for (int32_t i = 0; i < nVerts; ++i) {
-    const Vec3& p = mesh.verts[static_cast<size_t>(i)].pos;
+  const auto putRgb = [&](uint32_t c) {
+    out << ' ' << (c & 0xFF) << ' ' << ((c >> 8) & 0xFF) << ' ' << ((c >> 16) & 0xFF) << '\n';
+  };
+  const auto storeRgb = [](char* at, uint32_t c) {
+    for (int k = 0; k < 3; ++k) at[k] = static_cast<char>((c >> (8 * k)) & 0xFF);
+  };
+  for (size_t i = 0; i < use.size(); ++i) {
+    const TUse& u = use[i];
+    if (u.number < 0) continue;
+    const Vec3 p = Placed(mesh.verts[i].pos, options);
+    const auto mean = [&](uint32_t sum) { return (sum + u.faces / 2) / u.faces; };
+    const uint32_t c = u.faces > 0 ? mean(u.r) | mean(u.g) << 8 | mean(u.b) << 16 : linkColor[i];
     if (ascii) {
       PutPoint(out, p);
-      out << '\n';
+      putRgb(c);
     } else {
-      char b[12];
-      StoreF32(StoreF32(StoreF32(b, p.x), p.y), p.z);
+      char b[15];
+      storeRgb(StoreF32(StoreF32(StoreF32(b, p.x), p.y), p.z), c);
       out.write(b, sizeof b);
     }
   }
+  const auto number = [&](int32_t v) { return use[static_cast<size_t>(v)].number; };
   for (int32_t f = 0; f < nFaces; ++f) {
     const TFace& face = mesh.faces[static_cast<size_t>(f)];
     if (!Exported(app, face, options)) continue;
-    const uint32_t c = FaceColor(app.Settings, face.kind);
+    const auto corners = Corners(face, inward);
+    const uint32_t c = OuterColor(s, face.kind, inward);
     if (ascii) {
       out << '4';
-      for (int k = 0; k < 4; ++k) out << ' ' << face.v[k];
-      out << ' ' << (c & 0xFF) << ' ' << ((c >> 8) & 0xFF) << ' ' << ((c >> 16) & 0xFF) << '\n';
+      for (int32_t v : corners) out << ' ' << number(v);
+      putRgb(c);
     } else {
       char b[20] = {4};
       char* at = b + 1;
-      for (int k = 0; k < 4; ++k) at = StoreU32(at, static_cast<uint32_t>(face.v[k]));
-      at[0] = static_cast<char>(c & 0xFF);
-      at[1] = static_cast<char>((c >> 8) & 0xFF);
-      at[2] = static_cast<char>((c >> 16) & 0xFF);
+      for (int32_t v : corners) at = StoreU32(at, static_cast<uint32_t>(number(v)));
+      storeRgb(at, c);
       out.write(b, sizeof b);
     }
   }
@@ -523,7 +626,7 @@ void WritePly(const TAppState& app, std::ostream& out, const TMeshExportOptions&
     const TLinkLine& l = *link.line;
     const int64_t n = LinkLength(l);
     for (int64_t k = 0; k < n; ++k) {
-      const int32_t a = l.verts[k], b = l.verts[(k + 1) % n];
+      const int32_t a = number(l.verts[k]), b = number(l.verts[(k + 1) % n]);
       if (ascii) {
         out << a << ' ' << b << '\n';
       } else {
@@ -606,10 +709,10 @@ void WriteStl(const TAppState& app, std::ostream& out, const TMeshExportOptions&
 
 int64_t GltfMemoryBytes(const TAppState& app, bool binary, const TMeshExportOptions& options) {
   const TMesh& m = app.Seifert.mesh;
-  // The buffer: per vertex a position and two normals (outer and inner side), per quad two
-  // triangles on each side; per link point a ring of positions and normals and its triangles.
+  // The buffer: per vertex a position and a normal on each of up to two sheets, per quad two
+  // triangles on each sheet; per link point a ring of positions and normals and its triangles.
   int64_t buffer =
-      36 * int64_t{std::max(VertexCount(m), 0)} + 48 * int64_t{std::max(FaceCount(m), 0)};
+      48 * int64_t{std::max(VertexCount(m), 0)} + 48 * int64_t{std::max(FaceCount(m), 0)};
   const auto links = ExportedLinks(app, options);
   if (!links.empty()) {
     const int64_t ring = TubeRingSize(app.Settings, app.refineCount, false);
@@ -644,8 +747,31 @@ void BuildAndWriteGltf(const TAppState& app, std::ostream& out, bool binary,
   surface.name = "surface";
   std::map<int32_t, bool> kinds;
   for (int32_t f = 0; f < FaceCount(m); ++f) kinds[m.faces[static_cast<size_t>(f)].kind] = true;
+  // A second sheet where the shown faces are no closed solid: a kind outside the solid (a
+  // torus knot's band), or any kind once a face of the solid is not shown (the second side of
+  // a smoothed surface, a "Show" box that is off). It lies a thousandth of the model's size
+  // behind the first, far below what the eye sees and far above what a depth buffer resolves.
+  std::map<int32_t, bool> outsideSolid;
+  bool solidShown = true;
+  TBox box;
+  for (int32_t f = 0; f < FaceCount(m); ++f) {
+    const TFace& face = m.faces[static_cast<size_t>(f)];
+    const bool exported = Exported(app, face, options), solid = InSolid(app, face);
+    if (solid && !exported) solidShown = false;
+    if (!exported) continue;
+    if (!solid) outsideSolid[face.kind] = true;
+    for (int32_t v : face.v) box.Add(Pos(m, v));
+  }
+  const Vec3 extent = box.hi - box.lo;
+  TSheets sheets;
+  sheets.inward = SolidWoundInward(app);
+  sheets.offset =
+      box.empty ? 0 : 1e-3 * std::max({double(extent.x), double(extent.y), double(extent.z)});
   std::vector<int32_t> local(static_cast<size_t>(std::max(VertexCount(m), 0)));
-  for (const auto& [kind, ignored] : kinds) AddKind(app, options, kind, gltf, surface, local);
+  for (const auto& [kind, ignored] : kinds) {
+    sheets.twoSheets = !solidShown || outsideSolid.count(kind) > 0;
+    AddKind(app, options, kind, sheets, gltf, surface, local);
+  }
 
   tinygltf::Mesh tubes;
   tubes.name = "links";

@@ -2,18 +2,26 @@
 // The surface mesh as a file other programs open, chosen by the file's extension:
 //   .obj  the faces grouped by kind, each kind with its material in an .mtl beside it, and the
 //         link lines as polylines;
-//   .ply  binary little-endian (or text) with a colour per face and the link lines as edges;
+//   .ply  binary little-endian (or text) with a colour per vertex and per face and the link
+//         lines as edges;
 //   .stl  binary, triangles only, in millimetres: the closed surface as a printable solid;
-//   .glb / .gltf  glTF 2.0: two primitives per face kind (its outer and inner side in the
-//         swatch colours), smooth normals per kind, and the link components as tubes.
+//   .glb / .gltf  glTF 2.0: one primitive per face kind in the colour of its outer side,
+//         smooth normals per kind, and the link components as tubes.
 //
 // What is written is what the window shows: faces of a kind whose "Show" box is off (and the
 // second side of a smoothed surface, which the window hides) and link components whose box is
 // off are left out; only the STL always holds every face, as a print needs the closed solid
 // (a torus knot's STL holds the torus without its band, which is one-sided and has no
 // thickness, so no solid can hold it). Faces with a corner that names no vertex are left
-// out, as are link lines with such a vertex. OBJ and PLY list every stored vertex
-// (0..nVerts-1), so vertex numbers match the model's.
+// out, as are link lines with such a vertex. OBJ lists every stored vertex (0..nVerts-1), so
+// its vertex numbers match the model's; PLY only those that its faces and edges use.
+//
+// Sides: the lay-outs wind the faces of the closed solid inward; every file but the STL (whose
+// writer turns its facets by itself) turns them over, so that each face is wound outward, and
+// gives it the colour the window shows on that side. A glTF whose shown faces are not a
+// closed solid (a smoothed surface shows one sheet of it) gets a second sheet a hair behind
+// the first, turned the other way, in the colour of the other side, as the window shows both.
+// OBJ and PLY are y up like glTF (the model's z axis is up), or z up when asked.
 //
 // Colours: the front colour of kind 0 is sh_col2, kind 1 sh_col4, kind 2 sh_col6
 // (Settings.colors[2k+1]), the back colours colors[2k]; a higher kind k uses colors[2k] while
@@ -34,6 +42,7 @@ struct TMeshExportOptions {
   bool links = true;    // the link lines (OBJ, PLY) and tubes (glTF); STL never has them
   bool surfaces = true; // the faces (OBJ, PLY, glTF), as "surfaces" under the window's view
   bool asciiPly = false;
+  bool zUp = false;     // OBJ, PLY: the model's own z axis up, rather than y up as glTF has it
 };
 
 // Limits of TMeshExportOptions::sizeMm.
@@ -74,6 +83,14 @@ std::string MeshExportNote(const TAppState& app, TMeshFormat format);
 
 // Front colour of faces of `kind`, red + 256 x green + 65536 x blue.
 uint32_t FaceColor(const TSettings& settings, int32_t kind);
+
+// Whether the faces of the model's closed solid are wound inward (its signed volume is
+// negative), so that the files turn them over.
+bool SolidWoundInward(const TAppState& app);
+
+// The colour the window shows on the outer side of faces of `kind` when the solid is wound
+// `inward` or not: it lights the side a face's winding faces in the front colour.
+uint32_t OuterColor(const TSettings& settings, int32_t kind, bool inward);
 
 // The material file beside the OBJ file `objPath`: the same name with each space made '_' (the
 // mtllib line lists names parted by white space) and the extension .mtl. A std::runtime_error
