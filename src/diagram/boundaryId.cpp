@@ -102,12 +102,15 @@ TBoundaryId IdentifyDiagram(TLinkDiagram diagram, const TKnotTable& table) {
   id.signature = form.signature;
   id.determinant = form.determinant.get_str();
   if (id.components != 1) {
-    for (size_t i = 0; i < diagram.components.size(); ++i)
-      id.componentNames.push_back(ComponentName(diagram, i, table));
-    for (int32_t i = 0; i < diagram.freeCircles; ++i) id.componentNames.push_back("unknot");
-    for (size_t i = 0; i < static_cast<size_t>(id.components); ++i)
-      for (size_t j = i + 1; j < static_cast<size_t>(id.components); ++j)
-        id.linkingNumbers.push_back(LinkingNumber(diagram, i, j));
+    // In the order the components came in (the link lines'), whatever simplification freed.
+    for (int32_t n = 0; n < id.components; ++n) {
+      const size_t at = ComponentAt(diagram, n);
+      id.componentNames.push_back(at < diagram.components.size() ? ComponentName(diagram, at, table)
+                                                                 : "unknot");
+    }
+    for (int32_t i = 0; i < id.components; ++i)
+      for (int32_t j = i + 1; j < id.components; ++j)
+        id.linkingNumbers.push_back(LinkingNumber(diagram, ComponentAt(diagram, i), ComponentAt(diagram, j)));
     id.name = "not in the table";
     return id;
   }

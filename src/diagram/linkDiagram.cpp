@@ -149,11 +149,15 @@ bool ProjectAlong(const std::vector<std::vector<Vec3>>& lines, const Vec3& dir,
   }
   diagram = TLinkDiagram{};
   diagram.signs = signs;
-  for (std::vector<THit>& h : hits) {
+  std::vector<int32_t> freeLines;
+  for (size_t l = 0; l < hits.size(); ++l) {
+    std::vector<THit>& h = hits[l];
     if (h.empty()) {
       ++diagram.freeCircles;
+      freeLines.push_back(static_cast<int32_t>(l));
       continue;
     }
+    diagram.numbers.push_back(static_cast<int32_t>(l));
     std::sort(h.begin(), h.end(), [](const THit& x, const THit& y) {
       return x.along < y.along || (x.along == y.along && x.crossing < y.crossing);
     });
@@ -161,6 +165,7 @@ bool ProjectAlong(const std::vector<std::vector<Vec3>>& lines, const Vec3& dir,
     for (const THit& x : h) passages.push_back({x.crossing, x.over});
     diagram.components.push_back(std::move(passages));
   }
+  diagram.numbers.insert(diagram.numbers.end(), freeLines.begin(), freeLines.end());
   return true;
 }
 
@@ -200,16 +205,28 @@ void RemoveCrossings(TLinkDiagram& d, const std::vector<bool>& gone) {
       signs.push_back(d.signs[k]);
     }
   std::vector<std::vector<TPassage>> components;
-  for (const std::vector<TPassage>& comp : d.components) {
+  std::vector<int32_t> numbers, freed;
+  for (size_t c = 0; c < d.components.size(); ++c) {
     std::vector<TPassage> kept;
-    for (const TPassage& p : comp)
+    for (const TPassage& p : d.components[c])
       if (!gone[static_cast<size_t>(p.crossing)]) kept.push_back({renumber[static_cast<size_t>(p.crossing)], p.over});
-    if (kept.empty())
+    const int32_t number = d.numbers.empty() ? static_cast<int32_t>(c) : d.numbers[c];
+    if (kept.empty()) {
       ++d.freeCircles;
-    else
+      freed.push_back(number);
+    } else {
       components.push_back(std::move(kept));
+      numbers.push_back(number);
+    }
   }
+  // The free circles that were free before keep their numbers, after the ones freed now.
+  const size_t before = d.components.size();
+  numbers.insert(numbers.end(), freed.begin(), freed.end());
+  for (int32_t f = 0; f < d.freeCircles - static_cast<int32_t>(freed.size()); ++f)
+    numbers.push_back(d.numbers.empty() ? static_cast<int32_t>(before) + f
+                                        : d.numbers[before + static_cast<size_t>(f)]);
   d.components = std::move(components);
+  d.numbers = std::move(numbers);
   d.signs = std::move(signs);
 }
 
@@ -347,6 +364,13 @@ TLinkDiagram MirrorDiagram(TLinkDiagram diagram) {
   for (std::vector<TPassage>& comp : diagram.components)
     for (TPassage& p : comp) p.over = !p.over;
   return diagram;
+}
+
+size_t ComponentAt(const TLinkDiagram& diagram, int32_t n) {
+  if (diagram.numbers.empty()) return static_cast<size_t>(n);
+  for (size_t p = 0; p < diagram.numbers.size(); ++p)
+    if (diagram.numbers[p] == n) return p;
+  return diagram.numbers.size();
 }
 
 int32_t LinkingNumber(const TLinkDiagram& diagram, size_t i, size_t j) {

@@ -21,6 +21,10 @@ struct TLinkDiagram {
   std::vector<std::vector<TPassage>> components;  // passages in the order of travel
   std::vector<int32_t> signs;                      // +1 right-handed, -1 left-handed
   int32_t freeCircles = 0;                         // components that cross nothing
+  // The number each component had where the diagram came from (the index of its polyline),
+  // `components` first, then the free circles; empty when they are numbered in that order.
+  // Simplification keeps it, so a link's components are told by the names they came with.
+  std::vector<int32_t> numbers;
   int32_t Crossings() const { return static_cast<int32_t>(signs.size()); }
   int32_t Components() const { return static_cast<int32_t>(components.size()) + freeCircles; }
 };
@@ -54,5 +58,8 @@ std::string PDText(const TPDCode& pd);
 // The same link seen in a mirror: every crossing changes sign and over/under.
 TLinkDiagram MirrorDiagram(TLinkDiagram diagram);
 
-// Half the sum of the signs of the crossings between components i and j.
+// The position in the diagram (components, then free circles) of the component numbered n.
+size_t ComponentAt(const TLinkDiagram& diagram, int32_t n);
+
+// Half the sum of the signs of the crossings between components i and j (positions).
 int32_t LinkingNumber(const TLinkDiagram& diagram, size_t i, size_t j);

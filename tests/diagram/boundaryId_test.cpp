@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -92,6 +94,20 @@ TEST(Diagram, ProjectionOfPolylines) {
   EXPECT_EQ(apart.components, 2);
   EXPECT_EQ(apart.crossings, 0);
   EXPECT_EQ(apart.jones, "-t^(1/2) - t^(-1/2)");
+  // A Hopf link (a circle and one through it, upright) beside a lone circle, in every order
+  // of the three lines: names and linking numbers follow the lines, whichever come free of
+  // crossings in view or after simplification.
+  std::vector<Vec3> through;
+  for (const Vec3& p : Circle(12, 1, 1)) through.push_back({p.x, 0.0, p.y});
+  const std::vector<std::vector<Vec3>> hopf = {Circle(12, 1, 0), through, Circle(12, 1, 8)};
+  for (const std::array<size_t, 3>& o : {std::array<size_t, 3>{0, 1, 2}, {2, 0, 1}, {0, 2, 1}}) {
+    const TBoundaryId id = IdentifyBoundary({hopf[o[0]], hopf[o[1]], hopf[o[2]]}, table);
+    ASSERT_EQ(id.linkingNumbers.size(), 3u);
+    // Pairs (0,1), (0,2), (1,2): only the pair of Hopf lines links, once.
+    for (size_t i = 0, k = 0; i < 3; ++i)
+      for (size_t j = i + 1; j < 3; ++j, ++k)
+        EXPECT_EQ(std::abs(id.linkingNumbers[k]), (o[i] == 2 || o[j] == 2) ? 0 : 1) << i << j;
+  }
 
   EXPECT_THROW(IdentifyBoundary({{Vec3(0, 0, 0), Vec3(1, 0, 0)}}, table), std::invalid_argument);
   EXPECT_THROW(IdentifyBoundary({{Vec3(0, 0, 0), Vec3(1, 0, 0), Vec3(NAN, 0, 0)}}, table),
