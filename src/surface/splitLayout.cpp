@@ -13,6 +13,24 @@
 
 namespace {
 
+// The two stacks: disks below strand S on the left, rising with falling strand number, the
+// others on the right; disks S - 1 and S both stand at z = 0. They stand far enough apart that
+// the bands of one, which bulge out from the rims by about tubeCurve times the pitch, never
+// meet those of the other in the gap.
+void PlaceStacks(TSeiffert& model, const TSettings& settings, int32_t slotsL, int32_t slotsR) {
+  const int32_t S = settings.splitAt;
+  const double pitch = settings.diskHeight + settings.diskDistance;
+  const double half = (settings.diskDiameter + settings.diskDistance) / 2 +
+                      pitch * (1 + settings.tubeCurve);
+  for (int32_t i = 1; i <= model.nStrands; ++i) {
+    const bool left = i < S;
+    const Vec3 centre = left ? Vec3(-half, 0, (double(S) - i - 1) * pitch)
+                             : Vec3(half, 0, (double(i) - S) * pitch);
+    InitDisk(model.disks[i], centre, settings.diskDiameter, settings.diskHeight,
+             left ? slotsL : slotsR, left ? 1 : 0);
+  }
+}
+
 constexpr int32_t kMaxBridgingBands = 100;
 // The rotation fields hold positions in this range; a rotation written to them is clamped.
 constexpr int32_t kRotationMin = -100, kRotationMax = 100;
@@ -70,18 +88,10 @@ void SearchRotations(const TSeiffert& model, int32_t S, TSplitRotation& rotation
 // hangs below in its own plane, nested in the others: no two of them meet. One rotation of
 // both stacks turns these bands to the sides that face each other.
 void LayoutFolded(TSeiffert& model, const TSettings& settings, TSplitRotation& rotation) {
-  const int32_t nDisks = model.nStrands, nCross = model.nCross, S = settings.splitAt;
+  const int32_t nCross = model.nCross, S = settings.splitAt;
   const int32_t nSlots = CheckedMul(2, std::max(nCross, 4));
-  const double pitch = settings.diskHeight + settings.diskDistance;
-  const double half = (settings.diskDiameter + settings.diskDistance) / 2 +
-                      pitch * (1 + settings.tubeCurve);
   const auto left = [S](int32_t i) { return i < S; };
-  for (int32_t i = 1; i <= nDisks; ++i) {
-    const Vec3 centre = left(i) ? Vec3(-half, 0, (double(S) - i - 1) * pitch)
-                                : Vec3(half, 0, (double(i) - S) * pitch);
-    InitDisk(model.disks[i], centre, settings.diskDiameter, settings.diskHeight, nSlots,
-             left(i) ? 1 : 0);
-  }
+  PlaceStacks(model, settings, nSlots, nSlots);
 
   // Slot 2(k - 1) for crossing k, before the rotation; the right stack's rim faces the left one
   // at slot nSlots / 2, so the rotation that brings the bridging bands nearest it wins.
@@ -137,19 +147,8 @@ void LayoutSplit(TSeiffert& model, const TSettings& settings, TSplitRotation& ro
   if (nR < 3) { nR = 4; stepR = 2; }
   const int32_t slotsL = CheckedMul(2, nL), slotsR = CheckedMul(2, nR);
 
-  const double pitch = settings.diskHeight + settings.diskDistance;
-  // The stacks stand far enough apart that the bands of one, which bulge out from the rims by
-  // about tubeCurve times the pitch, never meet those of the other in the gap.
-  const double half = (settings.diskDiameter + settings.diskDistance) / 2 +
-                      pitch * (1 + settings.tubeCurve);
+  PlaceStacks(model, settings, slotsL, slotsR);
   const auto left = [S](int32_t i) { return i < S; };
-  for (int32_t i = 1; i <= nDisks; ++i) {
-    // Disks S - 1 and S both stand at z = 0; the left stack rises with falling strand number.
-    const Vec3 centre = left(i) ? Vec3(-half, 0, (double(S) - i - 1) * pitch)
-                                : Vec3(half, 0, (double(i) - S) * pitch);
-    InitDisk(model.disks[i], centre, settings.diskDiameter, settings.diskHeight,
-             left(i) ? slotsL : slotsR, left(i) ? 1 : 0);
-  }
 
   // From split strand 3 on, a disk of the left stack carries bands of both kinds, and stacks
   // laid out each on its own leave the bands between them crossing under the disks.
