@@ -22,11 +22,11 @@ struct TLaurent {
 
 // The Jones polynomial in x = t^(1/2) (a knot has only even powers), V(unknot) = 1.
 // Throws std::length_error when the state sum would pass kMaxBracketStates states at one
-// crossing, or kMaxBracketWork steps in all (a fifth of a second): the window names the
+// crossing, or kMaxBracketWork steps in all (a tenth of a second): the window names the
 // boundary after every build, and a wider diagram gets "unknown" rather than a frozen window.
 // The diagrams of the lay-outs stay far below it (a few thousand steps).
 constexpr size_t kMaxBracketStates = 100'000;
-constexpr uint64_t kMaxBracketWork = 4'000'000;
+constexpr uint64_t kMaxBracketWork = 2'000'000;
 TLaurent JonesPolynomial(const TLinkDiagram& diagram);
 
 // V(1/t): the Jones polynomial of the mirror image.
