@@ -27,6 +27,7 @@ inline TMesh MakeCube(int capacityFactor = 1, int kind = 0) {
 
 #include <algorithm>
 #include <cstdlib>
+#include <random>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -43,6 +44,21 @@ inline TMesh MakeCube(int capacityFactor = 1, int kind = 0) {
 inline bool SmallSample() {
   const char* sample = std::getenv("VELTRANE_TEST_SAMPLE");
   return sample && std::string_view(sample) == "small";
+}
+
+// `count` random braid words over A..D and a..d, of minLetters..maxLetters letters, the same
+// for the same seed.
+inline std::vector<std::string> RandomWords(uint32_t seed, int count, int minLetters, int maxLetters) {
+  std::mt19937 rng(seed);
+  std::vector<std::string> words;
+  for (int i = 0; i < count; ++i) {
+    std::string w;
+    for (int k = 0, n = minLetters + static_cast<int>(rng() % static_cast<uint32_t>(maxLetters - minLetters + 1));
+         k < n; ++k)
+      w += static_cast<char>((rng() % 2 ? 'A' : 'a') + rng() % 4);
+    words.push_back(w);
+  }
+  return words;
 }
 
 // The settings the program starts with, read from a headless window after its start-up:

@@ -7,7 +7,6 @@
 #include <cctype>
 #include <cstdlib>
 #include <map>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -84,13 +83,7 @@ std::vector<std::string> SweepWords() {
   for (const TPresetKnot& p : PresetKnots()) words.emplace_back(p.word);
   // Words whose reduced flat lay-out leaves holes or disks out, and random ones.
   words.insert(words.end(), {"aCCBAcCAcbAAcbCAb", "AC", "AB", "A2bA3B"});
-  std::mt19937 rng(11);
-  for (int i = 0; i < (SmallSample() ? 10 : 300); ++i) {
-    std::string w;
-    for (int k = 0, n = 2 + static_cast<int>(rng() % 16); k < n; ++k)
-      w += static_cast<char>((rng() % 2 ? 'A' : 'a') + rng() % 4);
-    words.push_back(w);
-  }
+  for (const std::string& w : RandomWords(11, SmallSample() ? 10 : 300, 2, 17)) words.push_back(w);
   return words;
 }
 

@@ -5,7 +5,6 @@
 
 #include <cstdlib>
 #include <numeric>
-#include <random>
 #include <stdexcept>
 #include <string>
 
@@ -78,13 +77,7 @@ TEST(DiagramSignature, AgreesWithTheBraidSurfacesSeifertMatrix) {
   std::string abab13;
   for (int i = 0; i < 13; ++i) abab13 += "AbAb";
   words.insert(words.end(), {abab13, std::string(63, 'A'), std::string(99, 'a')});
-  std::mt19937 rng(21);
-  for (int i = 0; i < (SmallSample() ? 60 : 400); ++i) {
-    std::string w;
-    for (int k = 0, n = 1 + static_cast<int>(rng() % 18); k < n; ++k)
-      w += static_cast<char>((rng() % 2 ? 'A' : 'a') + rng() % 4);
-    words.push_back(w);
-  }
+  for (const std::string& w : RandomWords(21, SmallSample() ? 60 : 400, 1, 18)) words.push_back(w);
   for (const std::string& w : words) {
     SCOPED_TRACE(w);
     const TInvariants inv = ComputeInvariants(w);

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <random>
 #include <string>
 
 #include "app/model/boundaryReport.h"
@@ -71,13 +70,7 @@ TEST(DiagramLayout, EveryTableRowBoundsItsKnotWithTheTableGenus) {
 // Braid words, random ones too: the surface of the closure's own diagram, whatever the word.
 TEST(DiagramLayout, BraidWordsGiveTheirClosuresCanonicalSurface) {
   std::vector<std::string> words = {"AAA", "AbAb", "AAbAAAB", "AC", "aBcD", "AAAAAAAAAA"};
-  std::mt19937 rng(22);
-  for (int i = 0; i < 30; ++i) {
-    std::string w;
-    for (int k = 0, n = 2 + static_cast<int>(rng() % 14); k < n; ++k)
-      w += static_cast<char>((rng() % 2 ? 'A' : 'a') + rng() % 4);
-    words.push_back(w);
-  }
+  for (const std::string& w : RandomWords(22, 30, 2, 15)) words.push_back(w);
   for (const std::string& w : words) {
     SCOPED_TRACE(w);
     TAppState app;
