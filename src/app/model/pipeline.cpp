@@ -90,9 +90,11 @@ bool LayOut(TPipelineRun& run) {
       LayoutFlat(model, settings);
       break;
     case kLayoutDiagram: {
-      // A table row's diagram of the knot's genus, else the braid's closure as it is drawn.
-      const TPDCode pd = run.codeKnot ? PDFromDT(run.codeKnot->diagramCode)
-                                      : PDCode(BraidClosureDiagram(ExpandedWord(model)));
+      // A typed code, a table row's diagram of the knot's genus, else the braid's closure as
+      // it is drawn.
+      const TPDCode pd = run.typedCode  ? *run.typedCode
+                         : run.codeKnot ? PDFromDT(run.codeKnot->diagramCode)
+                                        : PDCode(BraidClosureDiagram(ExpandedWord(model)));
       LayoutDiagram(model, settings, pd);
       break;
     }
@@ -152,6 +154,11 @@ std::string CodeSurfaceProblem(const TSeiffert& model) {
 
 }  // namespace
 
+const TPDCode* TypedCodeFor(const TAppState& app, const std::string& text, uint8_t layout) {
+  if (!app.typedCode || layout != kLayoutDiagram || app.typedCode->braid != text) return nullptr;
+  return &app.typedCode->pd;
+}
+
 TPipelineRun StartPipeline(const std::string& text, const TSettings& settings,
                            const TAppState& app, bool torusShow, bool buildMesh) {
   CheckSettings(settings);
@@ -164,6 +171,7 @@ TPipelineRun StartPipeline(const std::string& text, const TSettings& settings,
   run.racing = app.racing;
   run.splitRotation = app.splitRotation;
   if (const TKnotEntry* knot = CodeKnot(app, text, settings.layout)) run.codeKnot = *knot;
+  if (const TPDCode* code = TypedCodeFor(app, text, settings.layout)) run.typedCode = *code;
   run.surfaceTexture = app.SurfaceTexture;
   run.layoutNote = app.layoutNote;
   return run;
@@ -182,7 +190,7 @@ void PipelineLayout(TPipelineRun& run) {
   if (!run.smoothed) {
     run.layoutNote.clear();
     ParseBraidWord(run.text, model.gen, model.power, model.nStrands, model.nCross);
-    if (model.nCross == 0) {
+    if (model.nCross == 0 && !run.typedCode) {
       LayoutTrivial(model, settings);
       settings.tJoints = false;  // a disk without bands is no junction
     } else {

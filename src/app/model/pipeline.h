@@ -19,12 +19,17 @@ struct TPipelineRun {
   bool racing = false;
   TSplitRotation splitRotation;        // in, and out from the split lay-out's search
   std::optional<TKnotEntry> codeKnot;  // the table row whose knot code "Flat DT" lays out
+  std::optional<TPDCode> typedCode;    // a typed code, which "Diagram" lays out before all else
   TTextureRecord surfaceTexture;
   TSeiffert model;  // empty, or a copy of the smoothed surface to keep
   bool fromCode = false;
   std::string layoutNote;
   Vec3 modelCentre;
 };
+
+// The typed code the Diagram lay-out of `text` draws, or null (another lay-out, no code, or a
+// word changed since the code was entered).
+const TPDCode* TypedCodeFor(const TAppState& app, const std::string& text, uint8_t layout);
 
 // The run of `text` with `settings` from the window's state, with an empty model (a smoothed
 // run needs the smoothed surface put there). Settings out of range are a RangeError here,
