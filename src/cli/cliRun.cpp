@@ -20,10 +20,12 @@
 
 #include "app/model/controlTable.h"
 #include "diagram/diagramCodes.h"
+#include "knots/census.h"
 #include "knots/knotTable.h"
 #include "surface/holeDump.h"
 #include "controlValues.h"
 #include "app/model/headlessWindow.h"
+#include "app/model/knotListing.h"
 #include "app/model/exportControls.h"
 #include "app/model/pipeline.h"
 #include "app/model/readSceneInputs.h"
@@ -78,6 +80,7 @@ struct TCliOptions {
   std::string texture, sky;
   std::shared_ptr<const TRgbPicture> surfacePicture, skyPicture;
   int32_t jobs = 0;  // 0 = one per core
+  bool census = false;  // --knot all and table: the 11- and 12-crossing census as well
   // --dt, --pd or --gauss: the code as given, its kind, and its diagram once read.
   std::string dt, pd, gauss;
   std::string code;
@@ -262,6 +265,8 @@ void AddJobsOption(CLI::App& sub, TCliOptions& o) {
   sub.add_option("--jobs", o.jobs, "N: with --knot all, N worker threads (one per core)")
       ->check(WholeNumber())
       ->check(WholeRange(1, kMaxJobs));
+  sub.add_flag("--census", o.census,
+               "with --knot all: the 2,728 knots of 11 and 12 crossings after the table's 249");
 }
 
 void AddCommonOptions(CLI::App& sub, TCliOptions& o) {
@@ -306,6 +311,25 @@ void WriteTable(const TKnotTable& table, bool json, std::ostream& out) {
     out << r.name << '\t' << r.altName << '\t' << r.braid << '\t' << r.genus << '\t' << r.dtCode
         << '\n';
   }
+}
+
+// Every knot of up to 12 crossings, the table's and the census's: name, crossings, alternating,
+// genus (or its bounds) and DT code, one a line or as JSON.
+void WriteCensusTable(const TKnotTable& table, bool json, std::ostream& out) {
+  nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+  for (const TKnotListing& k : AllKnots(table)) {
+    const bool settled = k.genusLow == k.genusHigh;
+    if (json) {
+      rows.push_back({{"name", k.name}, {"crossings", k.crossings}, {"alternating", k.alternating},
+                      {"genus", settled ? nlohmann::ordered_json(k.genusLow) : nlohmann::ordered_json()},
+                      {"genusLow", k.genusLow}, {"genusHigh", k.genusHigh}, {"dtCode", k.dtCode}});
+      continue;
+    }
+    out << k.name << '\t' << k.crossings << '\t' << (k.alternating ? "alternating" : "non-alternating")
+        << '\t' << k.genusLow << (settled ? "" : ".." + std::to_string(k.genusHigh)) << '\t'
+        << k.dtCode << '\n';
+  }
+  if (json) out << rows.dump(2) << '\n';
 }
 
 // The export of a window whose options are applied, into `file`. With `err` (a single render)
@@ -379,7 +403,10 @@ int RunInvariants(const TCliOptions& o, bool braidGiven, bool knotGiven, std::os
   if (knotGiven) {
     const int32_t number = knots.Find(o.knot);
     if (number == 0)
-      throw TCliError("--knot: the knot table has no knot named '" + Abbreviated(o.knot) + "'");
+      throw TCliError(FindCensusKnot(o.knot)
+                          ? "--knot " + o.knot + ": the knots of 11 and 12 crossings have no braid "
+                            "word here; info --knot " + o.knot + " shows their surface and genus"
+                          : "--knot: the knot table has no knot named '" + Abbreviated(o.knot) + "'");
     row = &knots.Row(number);
     braid = row->braid;
   }
@@ -423,21 +450,33 @@ std::filesystem::path TableFolder(const std::string& output, const std::string& 
   return dir;
 }
 
-// Runs `perKnot` for every table row on `jobs` worker threads (0: one per core), each knot in
+// The names --knot all goes through: the table's, and with --census the census knots' after.
+std::vector<std::string> KnotNames(bool census) {
+  TKnotTable table;
+  FillKnotTable(table);
+  std::vector<std::string> names;
+  for (int32_t i = 1; i <= table.count; ++i) names.push_back(table.Row(i).name);
+  if (census)
+    for (const TCensusRow& row : kCensusRows) names.emplace_back(row.name);
+  return names;
+}
+
+// Runs `perKnot` for every knot named on `jobs` worker threads (0: one per core), each knot in
 // a window of its own (the model and the drawing keep no state outside it). A knot that fails
 // is reported and the rest go on; a progress line on a terminal. Returns the failures.
-int32_t ForEachTableKnot(const TKnotTable& table, int32_t jobs, bool progress, std::ostream& err,
-                         const std::function<void(const std::string&)>& perKnot) {
+int32_t ForEachKnot(const std::vector<std::string>& names, int32_t jobs, bool progress,
+                    std::ostream& err, const std::function<void(const std::string&)>& perKnot) {
+  const int32_t count = static_cast<int32_t>(names.size());
   const int32_t workers = std::clamp<int32_t>(
       jobs > 0 ? jobs : static_cast<int32_t>(std::thread::hardware_concurrency()), 1,
-      std::max<int32_t>(1, table.count));
-  std::atomic<int32_t> next{1};
+      std::max<int32_t>(1, count));
+  std::atomic<int32_t> next{0};
   std::mutex report;  // guards err, done and failed
   int32_t done = 0, failed = 0;
   bool lineOpen = false;
   const auto work = [&] {
-    for (int32_t row; (row = next++) <= table.count;) {
-      const std::string& name = table.Row(row).name;
+    for (int32_t i; (i = next++) < count;) {
+      const std::string& name = names[static_cast<size_t>(i)];
       std::string error;
       try {
         perKnot(name);
@@ -454,7 +493,7 @@ int32_t ForEachTableKnot(const TKnotTable& table, int32_t jobs, bool progress, s
         lineOpen = false;
       }
       if (progress) {
-        err << "\r[" << std::setw(3) << done << '/' << table.count << "] " << name << "        "
+        err << "\r[" << std::setw(3) << done << '/' << count << "] " << name << "        "
             << std::flush;
         lineOpen = true;
       }
@@ -485,14 +524,14 @@ int RenderWholeTable(const TCliOptions& o, std::ostream& out, std::ostream& err,
                      bool errIsTerminal) {
   const std::filesystem::path dir = TableFolder(o.output, "picture");
   if (!o.filter.empty()) FilterKindFromName(o.filter);
-  TKnotTable table;
-  FillKnotTable(table);
+  const std::vector<std::string> names = KnotNames(o.census);
+  const int32_t count = static_cast<int32_t>(names.size());
   const int32_t failed =
-      ForEachTableKnot(table, o.jobs, errIsTerminal && !o.quiet, err, [&](const std::string& name) {
+      ForEachKnot(names, o.jobs, errIsTerminal && !o.quiet, err, [&](const std::string& name) {
         auto w = TableKnotWindow(o, name);
         Render(o, *w, (dir / (name + ".png")).string());
       });
-  out << (table.count - failed) << " of " << table.count << " knots rendered into "
+  out << (count - failed) << " of " << count << " knots rendered into "
       << dir.string() << (failed ? ", " + std::to_string(failed) + " failed" : "") << '\n';
   return failed ? 2 : 0;
 }
@@ -502,14 +541,14 @@ int RenderWholeTable(const TCliOptions& o, std::ostream& out, std::ostream& err,
 int MeshWholeTable(const TCliOptions& o, std::ostream& out, std::ostream& err,
                    bool errIsTerminal) {
   const std::filesystem::path dir = TableFolder(o.output, "mesh file");
-  TKnotTable table;
-  FillKnotTable(table);
+  const std::vector<std::string> names = KnotNames(o.census);
+  const int32_t count = static_cast<int32_t>(names.size());
   const int32_t failed =
-      ForEachTableKnot(table, o.jobs, errIsTerminal && !o.quiet, err, [&](const std::string& name) {
+      ForEachKnot(names, o.jobs, errIsTerminal && !o.quiet, err, [&](const std::string& name) {
         auto w = TableKnotWindow(o, name);
         WriteMeshFile(w->app, (dir / (name + "." + o.format)).string(), o.meshOptions);
       });
-  out << (table.count - failed) << " of " << table.count << " knots written into "
+  out << (count - failed) << " of " << count << " knots written into "
       << dir.string() << " as ." << o.format
       << (failed ? ", " + std::to_string(failed) + " failed" : "") << '\n';
   return failed ? 2 : 0;
@@ -544,14 +583,20 @@ void Apply(const TCliOptions& o, THeadlessWindow& w, std::ostream& err, bool err
   }
   if (!o.knot.empty()) {
     const int32_t row = w.app.KnotTable.Find(o.knot);
-    if (row == 0)
-      throw TCliError("--knot: the knot table has no knot named '" + Abbreviated(o.knot) + "'");
-    w.window.ChooseKnot(row);
+    if (row > 0) {
+      w.window.ChooseKnot(row);
+    } else if (const TCensusRow* knot = FindCensusKnot(o.knot)) {
+      // Census knots have no braid word: their diagram is drawn, in the Diagram lay-out.
+      if (!o.layout.empty() && o.layout != "diagram")
+        throw TCliError("--knot " + o.knot + " is drawn from its diagram, in the Diagram lay-out; "
+                        "--layout " + o.layout + " needs a braid word");
+      w.window.ChooseCensusKnot(*knot);
+    } else {
+      throw TCliError("--knot: no knot of up to 12 crossings is named '" + Abbreviated(o.knot) +
+                      "' (3_1 .. 10_165, 11a_1 .. 12n_888)");
+    }
   }
-  if (o.codeDiagram) {
-    w.controls.SetText("ed_code", o.code);
-    w.window.EnterCode(*o.codeDiagram, o.code);
-  }
+  if (o.codeDiagram) w.window.EnterCode(*o.codeDiagram, o.code);
   if (o.torusBig > 0) {
     w.controls.SetPosition("ud_tbig", o.torusBig);
     w.controls.SetPosition("ud_tsmall", o.torusSmall);
@@ -673,6 +718,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         ->check(WholeRange(option.lo, option.hi));
   CLI::App* table = app.add_subcommand("table", "list the built-in knot table");
   table->add_flag("--json", o.json, "print JSON");
+  table->add_flag("--census", o.census,
+                  "every knot of up to 12 crossings: name, crossings, alternating, genus, DT code");
   std::string dumpFile = kHoleDumpFile;
   CLI::App* dumpHoles = app.add_subcommand(
       "dump-holes", "write the hole report of the knot table's DT codes, as \"Dump holes\"");
@@ -721,7 +768,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   if (table->parsed()) {
     TKnotTable knots;
     FillKnotTable(knots);
-    WriteTable(knots, o.json, out);
+    if (o.census)
+      WriteCensusTable(knots, o.json, out);
+    else
+      WriteTable(knots, o.json, out);
     return 0;
   }
   if (dumpHoles->parsed()) {
@@ -796,6 +846,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (!FindControl(name))
       throw TCliError("--set: there is no control named '" + Abbreviated(name) + "'");
   }
+  if (o.census && o.knot != "all") throw TCliError("--census goes with --knot all");
   if (o.command == "render" && o.knot == "all") return RenderWholeTable(o, out, err, errIsTerminal);
   const bool toStandardOutput = o.output == kStandardOutputName;
   TMeshFormat meshFormat = TMeshFormat::kStl;

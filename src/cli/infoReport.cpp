@@ -11,6 +11,7 @@
 #include "core/printableText.h"
 #include "app/model/boundaryReport.h"
 #include "app/model/surfaceSummary.h"
+#include "knots/census.h"
 #include "knots/torusKnot.h"
 #include "mesh/meshSummary.h"
 
@@ -72,6 +73,7 @@ Json InfoJson(const TAppState& app) {
   j["text"] = m.text;
   const TPDCode* code = TypedCodeFor(app, m.text, app.Settings.layout);
   j["code"] = code ? Json(app.typedCode->text) : Json();
+  j["knot"] = code && !app.typedCode->knot.empty() ? Json(app.typedCode->knot) : Json();
   j["nCross"] = m.nCross;
   j["nStrands"] = m.nStrands;
   j["layout"] = app.Settings.layout;
@@ -162,9 +164,13 @@ void WriteInfoText(const TAppState& app, std::ostream& out) {
         << " turns about the axis, " << small << " about the tube; " << TorusDescription(big, small)
         << "\n";
   } else {
-    if (const TPDCode* code = TypedCodeFor(app, m.text, app.Settings.layout))
+    if (const TPDCode* code = TypedCodeFor(app, m.text, app.Settings.layout)) {
+      if (const TCensusRow* knot = FindCensusKnot(app.typedCode->knot))
+        out << "knot " << knot->name << ", " << GenusBoundsText(knot->genusLow, knot->genusHigh)
+            << ", from its diagram ";
       out << "code \"" << PrintableText(app.typedCode->text) << "\": " << code->size()
           << " crossings\n";
+    }
     else
       out << "braid \"" << PrintableText(m.text) << "\": " << m.nCross << " crossings on "
           << m.nStrands << " strands\n";

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "diagram/diagramCodes.h"
+#include "knots/census.h"
 
 TLinkDiagram DTCodeDiagram(const std::string& code) { return DiagramFromPD(PDFromDT(code)); }
 
@@ -55,6 +56,52 @@ std::string ComponentName(const TLinkDiagram& d, size_t i, const TKnotTable& tab
   else
     one.components.push_back(std::move(comp));
   return IdentifyDiagram(one, table).name;
+}
+
+// The census knots by the Jones polynomial of their census diagram, built on first use (about
+// a second: a state sum over 11 or 12 crossings for each of 2,728 knots).
+const std::multimap<std::string, const TCensusRow*>& CensusByJones() {
+  static const std::multimap<std::string, const TCensusRow*> index = [] {
+    std::multimap<std::string, const TCensusRow*> m;
+    for (const TCensusRow& row : kCensusRows)
+      m.emplace(PolynomialText(JonesPolynomial(DTCodeDiagram(row.dtCode)), true), &row);
+    return m;
+  }();
+  return index;
+}
+
+// A knot that is no table row may be a census knot: the same or the mirrored Jones polynomial,
+// and the same Alexander polynomial, of its census diagram.
+void NameFromCensus(TBoundaryId& id) {
+  id.name = "not in the table";
+  // Census knots have 11 or 12 crossings, so their Jones polynomials span 11 or 12 (in t).
+  const int64_t span = static_cast<int64_t>(id.jonesPoly.coef.size()) - 1;
+  if (span > 2 * 12) return;
+  const TLaurent mirrored = MirrorJones(id.jonesPoly);
+  const auto& index = CensusByJones();
+  for (const bool mirror : {false, true}) {
+    if (mirror && mirrored == id.jonesPoly) break;  // the first pass saw these rows
+    const auto [from, to] = index.equal_range(PolynomialText(mirror ? mirrored : id.jonesPoly, true));
+    for (auto it = from; it != to; ++it) {
+      const TCensusRow& row = *it->second;
+      if (AlexanderPolynomial(DTCodeDiagram(row.dtCode)) != id.alexanderPoly) continue;
+      bool isMirror = mirror;
+      // As for table rows: a Jones polynomial that reads the same at 1/t leaves it to the
+      // signature.
+      if (!mirror && mirrored == id.jonesPoly) {
+        const int32_t rowSignature = DTCodeSignature(row.dtCode);
+        if (rowSignature != 0 && id.signature == -rowSignature) isMirror = true;
+      }
+      const std::string name = std::string(row.name) + (isMirror ? " (mirror image)" : "");
+      if (!id.row.empty()) {
+        id.alternatives.push_back(name);
+        continue;
+      }
+      id.row = row.name;
+      id.mirror = isMirror;
+      id.name = name;
+    }
+  }
 }
 
 }  // namespace
@@ -151,10 +198,27 @@ TBoundaryId IdentifyDiagram(TLinkDiagram diagram, const TKnotTable& table) {
     id.mirror = !same;
     id.name = name;
   }
-  if (id.row.empty()) id.name = "not in the table";
+  if (id.row.empty()) NameFromCensus(id);
   return id;
 }
 
 TBoundaryId IdentifyBoundary(const std::vector<std::vector<Vec3>>& lines, const TKnotTable& table) {
   return IdentifyDiagram(ProjectLines(lines), table);
+}
+
+std::string CensusDiagramCode(const TCensusRow& row) {
+  if (!row.bestCode[0]) return row.dtCode;
+  const TLinkDiagram drawn = DTCodeDiagram(row.bestCode);
+  const TLaurent jones = JonesPolynomial(drawn), census = DTCodeJones(row.dtCode);
+  bool mirror = jones != census && MirrorJones(jones) == census;
+  // A Jones polynomial that reads the same at 1/t leaves it to the signature.
+  if (jones == census && MirrorJones(jones) == jones) {
+    const int32_t signature = DiagramSignature(drawn).signature;
+    mirror = signature != 0 && signature == -DTCodeSignature(row.dtCode);
+  }
+  if (!mirror) return row.bestCode;
+  std::string code;
+  for (const int32_t n : ReadDTNumbers(row.bestCode))
+    code += (code.empty() ? "[" : ";") + std::to_string(-n);
+  return code + "]";
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Which knot closed link lines are: their simplified diagram's polynomials matched against the
-// knot table. The chirality is relative to the row's DT code as KnotInfo reads it: told by the
+// knot table and, for a knot that is no table row, against the census of knots with 11 and 12
+// crossings. The chirality is relative to the row's DT code as KnotInfo reads it: told by the
 // Jones polynomial, or, where that reads the same at 1/t, by the signature.
 
 #include <cstdint>
@@ -14,7 +15,7 @@
 
 struct TBoundaryId {
   std::string name;         // "5_2", "5_2 (mirror image)", "unknot" or "not in the table"
-  std::string row;          // the table row's name, "" when none
+  std::string row;          // the table row's or census knot's name, "" when none
   bool mirror = false;      // the mirror image of the row's DT diagram
   // Further rows with the same polynomials (5_1 and 10_132 share both), named likewise.
   std::vector<std::string> alternatives;
@@ -50,3 +51,9 @@ int32_t DTCodeSignature(const std::string& dtCode);
 // The planar diagram a DT code draws as KnotInfo reads it, over and under as drawn. Throws what
 // PDFromDT throws.
 TLinkDiagram DTCodeDiagram(const std::string& dtCode);
+
+// The DT code of the diagram the Diagram lay-out draws for a census knot: its best diagram's,
+// with every sign turned (the mirror image) where the best diagram, as KnotInfo reads it, is
+// the census diagram's mirror image, so that the knot keeps the census diagram's chirality.
+struct TCensusRow;
+std::string CensusDiagramCode(const TCensusRow& row);

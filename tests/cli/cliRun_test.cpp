@@ -246,6 +246,19 @@ TEST(Cli, KnotTableRowsAndTheTableListing) {
   ASSERT_EQ(rows.size(), 249u);
   EXPECT_EQ(rows[248]["name"], "10_165");
   EXPECT_EQ(rows[248]["dtCode"], "[6;8;14;18;16;4;-20;10;2;-12]");
+
+  // Every knot of up to 12 crossings; a census knot by name, leading zeros or not, with the
+  // genus where it is settled and its bounds where not.
+  const nlohmann::json all = nlohmann::json::parse(Cli({"table", "--census", "--json"}).out);
+  ASSERT_EQ(all.size(), 2977u);
+  EXPECT_EQ(all[249]["name"], "11a_1");
+  EXPECT_EQ(all[2976]["name"], "12n_888");
+  EXPECT_EQ(std::count_if(all.begin(), all.end(), [](const auto& k) { return k["genus"].is_null(); }), 57);
+  const nlohmann::json conway = Info({"--knot", "11n_34"});
+  EXPECT_EQ(conway["knot"], "11n_34");
+  EXPECT_EQ(conway["layout"], 5);
+  EXPECT_EQ(Info({"--knot", "12n_0293"})["knot"], "12n_293");
+  EXPECT_EQ(Cli({"info", "--knot", "11n_34", "--layout", "stacked"}).status, 2);
 }
 
 TEST(Cli, TorusWindingsWithACommonFactorSayWhichLinkAndThatOneComponentIsShown) {

@@ -20,6 +20,7 @@
 
 #include "app/model/surfaceSummary.h"
 #include "app/ui/elidedLabel.h"
+#include "app/ui/knotFinder.h"
 #include "guiHelpers.h"
 
 namespace {
@@ -328,6 +329,43 @@ class TestWindowFeel : public QObject, protected TDesktopUnderTest {
     QTest::keyClick(braid, Qt::Key_Return);
     QVERIFY(code->text().isEmpty());
     QCOMPARE(App().Seifert.nTubes, 4);
+  }
+
+  // Any knot of up to 12 crossings by name: a census knot shows its diagram's surface, its name
+  // and genus; a table name chooses the row; a name that is no knot is refused and changes
+  // nothing. The list filters all 2,977 knots.
+  void knotFinderShowsEveryKnotByName() {
+    auto* finder = Main().findChild<TKnotFinder*>(QStringLiteral("knotFinder"));
+    QVERIFY(finder);
+    auto* box = Main().findChild<QLabel*>(QStringLiteral("lb_invariants"));
+    const auto find = [&](const QString& name) {
+      TypeInto(finder->Field(), name);
+      QTest::keyClick(finder->Field(), Qt::Key_Return);
+    };
+    find(QStringLiteral("11n_34"));
+    QVERIFY(App().typedCode && App().typedCode->knot == "11n_34");
+    QVERIFY(C().Checked("rb_diagram"));
+    QVERIFY2(box->text().startsWith(QStringLiteral("11n_34, genus 0 to 3")), qPrintable(box->text()));
+    QVERIFY2(Main().CountsText().contains(QStringLiteral("genus 3")), qPrintable(Main().CountsText()));
+    find(QStringLiteral("12n_0293"));
+    QVERIFY(App().typedCode && App().typedCode->knot == "12n_293");
+    find(QStringLiteral("5_2"));
+    QVERIFY(!App().typedCode);
+    QCOMPARE(App().selectedKnotRow, Row("5_2"));
+    const int32_t verts = App().Seifert.mesh.nVerts;
+    {
+      TMessageBoxCloser closer;
+      find(QStringLiteral("13a_1"));
+      QCOMPARE(closer.Answered(), 1);
+      QVERIFY2(closer.LastText().contains(QStringLiteral("no knot of up to 12 crossings"), Qt::CaseInsensitive), qPrintable(closer.LastText()));
+    }
+    QVERIFY(!finder->Field()->styleSheet().isEmpty());
+    QCOMPARE(App().Seifert.mesh.nVerts, verts);
+
+    TKnotListDialog* list = finder->ListDialog();
+    list->findChild<QComboBox*>(QStringLiteral("cb_listcrossings"))->setCurrentIndex(11 - 2);
+    list->findChild<QComboBox*>(QStringLiteral("cb_listalternating"))->setCurrentIndex(2);
+    QCOMPARE(list->findChild<QLabel*>(QStringLiteral("lb_knotcount"))->text(), QStringLiteral("185 knots"));
   }
 
   // The wheel over a drop-down box or a spin field that has no focus scrolls the page on and

@@ -1,8 +1,10 @@
 """Knots typed as codes on the command line, checked by Regina: for a sample of the 11- and
 12-crossing census, the best diagram's DT code, and the PD and signed Gauss codes Regina writes
-for the knot it reads from that DT code, each lay out (--dt, --pd, --gauss) as a closed surface
+for the knot it reads from that DT code, and the knot by name (--knot, which keeps the census
+diagram's chirality), each lay out (--dt, --pd, --gauss, --knot) as a closed surface
 with one boundary curve, of the diagram's canonical genus (the census genus where that is
-settled), and the boundary's Jones polynomial is Regina's: the same knot, chirality included.
+settled), the boundary's Jones polynomial is Regina's, and it is named as that census knot: the
+same knot, chirality included.
 (A signed Gauss code tells a knot only up to its mirror image; there the boundary is the knot
 Regina reads from the Gauss code.)
 
@@ -40,23 +42,28 @@ def main():
     rows = census(data, every)
     jobs = []
     for row in rows:
-        link = oracle.dt_link(row['best_dt'])
+        link, censusLink = oracle.dt_link(row["best_dt"]), oracle.dt_link(row["census_dt"])
         pd = ' '.join('X[' + ','.join(map(str, x)) + ']' for x in link.pdData())
         gauss = link.gauss()
-        for flag, code, knot in (('--dt', row['best_dt'], link), ('--pd', pd, link),
-                                 ('--gauss', gauss, oracle.regina.Link.fromGauss(gauss))):
-            jobs.append((row, regina_jones(knot), flag, code))
+        # The best diagram may be the census diagram's mirror image; a name says which.
+        mirrored = oracle.jones(link) != oracle.jones(censusLink)
+        for flag, code, knot, mirror in (('--dt', row['best_dt'], link, mirrored),
+                                         ('--pd', pd, link, mirrored),
+                                         ('--gauss', gauss, oracle.regina.Link.fromGauss(gauss), None),
+                                         ("--knot", row["name"], censusLink, False)):
+            jobs.append((row, regina_jones(knot), flag, code, mirror))
     with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
         answers = list(pool.map(lambda j: info(cli, j[2], j[3]), jobs))
     failures = []
-    for (row, jones, flag, code), answer in zip(jobs, answers):
+    for (row, jones, flag, code, mirror), answer in zip(jobs, answers):
         what = f'{row["name"]} {flag} {code}'
         if 'error' in answer:
             failures.append(f'{what}: {answer["error"]}')
             continue
         want = int(row['genus'] or row['best_canonical_genus'])
         b = answer['boundary']
-        if answer['layout'] != 5 or answer['code'] != code:
+        names = [b.get('name', '')] + b.get('alternatives', [])
+        if answer['layout'] != 5 or code not in (answer['code'], answer['knot']):
             failures.append(f'{what}: shown in lay-out {answer["layout"]}, code {answer["code"]}')
         elif answer['genus'] != want:
             failures.append(f'{what}: genus {answer["genus"]}, not {want}')
@@ -64,6 +71,12 @@ def main():
             failures.append(f'{what}: boundary {b}')
         elif parse_polynomial(b['jones'], True) != jones:
             failures.append(f'{what}: boundary Jones {b["jones"]} is not Regina\'s')
+        elif not any(n.split()[0] == row['name'] for n in names):
+            failures.append(f'{what}: boundary named {b["name"]}')
+        elif mirror is not None and oracle.jones(oracle.dt_link(row['census_dt'])) != \
+                oracle.mirror_jones(oracle.dt_link(row['census_dt'])) and \
+                row['name'] + (' (mirror image)' if mirror else '') not in names:
+            failures.append(f'{what}: boundary named {b["name"]}, chirality not {"mirror" if mirror else "same"}')
     for f in failures[:40]:
         print(f)
     print(f'{len(rows)} census knots, {len(jobs)} codes, {len(failures)} failures')

@@ -53,6 +53,7 @@ struct TAppState {
     TPDCode pd;
     std::string text;   // as typed
     std::string braid;  // the braid field's word when it was entered
+    std::string knot;   // the census knot whose diagram it is, "" for a code of the user's
   };
   std::optional<TTypedCode> typedCode;
   bool terminating = false;         // the window is closing: loops end, nothing is rebuilt

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <exception>
 
+#include "knots/census.h"
+
 std::vector<std::vector<Vec3>> LinkPolylines(const TSeiffert& model) {
   std::vector<std::vector<Vec3>> lines;
   const size_t nLinks = static_cast<size_t>(std::clamp<int64_t>(model.nLinks, 0, static_cast<int64_t>(model.links.size())));
@@ -47,8 +49,10 @@ int32_t KnotGenus(const TBoundaryReport& report, const TKnotTable& table) {
     const std::string mirror = " (mirror image)";
     if (name.ends_with(mirror)) name.resize(name.size() - mirror.size());
     const int32_t row = table.Find(name);
-    if (row < 1) return -1;
-    const int32_t g = table.Row(row).genus;
+    const TCensusRow* knot = row < 1 ? FindCensusKnot(name) : nullptr;
+    // A census knot's genus counts only where it is settled.
+    if (row < 1 && (!knot || knot->genusLow != knot->genusHigh)) return -1;
+    const int32_t g = row >= 1 ? table.Row(row).genus : knot->genusLow;
     if (genus >= 0 && g != genus) return -1;
     genus = g;
   }

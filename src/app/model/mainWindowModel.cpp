@@ -9,6 +9,7 @@
 
 #include "core/rangeError.h"
 #include "core/settings.h"
+#include "diagram/boundaryId.h"
 #include "diagram/diagramCodes.h"
 #include "mesh/buildMesh.h"
 #include "mesh/buildProgress.h"
@@ -280,9 +281,26 @@ void TMainWindowModel::CodeEntered() {
   EnterCode(ReadCode(text, GuessCodeKind(text)), text);
 }
 
-void TMainWindowModel::EnterCode(TPDCode pd, const std::string& text) {
+void TMainWindowModel::ChooseKnotNamed(const std::string& name) {
+  if (const int32_t row = app.KnotTable.Find(name); row > 0) {
+    ChooseKnot(row);
+  } else if (const TCensusRow* knot = FindCensusKnot(name)) {
+    ChooseCensusKnot(*knot);
+  } else {
+    throw std::invalid_argument("no knot of up to 12 crossings is named '" +
+                                name.substr(0, 40) + "' (3_1 .. 10_165, 11a_1 .. 12n_888)");
+  }
+}
+
+void TMainWindowModel::ChooseCensusKnot(const TCensusRow& row) {
+  const std::string code = CensusDiagramCode(row);
+  EnterCode(PDFromDT(code), code, row.name);
+}
+
+void TMainWindowModel::EnterCode(TPDCode pd, const std::string& text, const std::string& knot) {
   KeepKnotStateIfRefused([&] {
-    app.typedCode = TAppState::TTypedCode{std::move(pd), text, controls.Text("ed_braid")};
+    app.typedCode = TAppState::TTypedCode{std::move(pd), text, controls.Text("ed_braid"), knot};
+    controls.SetText("ed_code", text);
     app.selectedKnotRow = 0;
     controls.SetItemIndex("cb_knottable", -1);
     // The radio's own recompute would run before the code's state is complete.

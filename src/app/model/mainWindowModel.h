@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "appState.h"
+#include "knots/census.h"
 #include "controlPanel.h"
 #include "mesh/buildMesh.h"
 #include "mesh/buildProgress.h"
@@ -98,8 +99,14 @@ class TMainWindowModel {
   // form) and shows its diagram's surface in the Diagram lay-out. A code that does not read is
   // std::invalid_argument naming the fault, and nothing changes.
   void CodeEntered();
-  // The same for a code read already; `text` is what the field shows.
-  void EnterCode(TPDCode pd, const std::string& text);
+  // The same for a code read already; `text` is what the field then shows, `knot` the census
+  // knot it draws ("" for none).
+  void EnterCode(TPDCode pd, const std::string& text, const std::string& knot = "");
+  // A knot of the 11- and 12-crossing census: its best diagram's code, by name.
+  void ChooseCensusKnot(const TCensusRow& row);
+  // Any knot of up to 12 crossings by name: a table row as the drop-down chooses it, a census
+  // knot by its diagram. std::invalid_argument for a name that is neither.
+  void ChooseKnotNamed(const std::string& name);
   // Back to the braid road: the typed code is forgotten and its field cleared.
   void EndTypedCode();
   void Button5Click();                              // "Reset" under the view

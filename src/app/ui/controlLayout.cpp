@@ -12,6 +12,8 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include "app/ui/knotFinder.h"
+
 #include <algorithm>
 #include <string>
 #include <string_view>
@@ -354,6 +356,12 @@ void LayOutMainPage(TQtControlPanel& c, QVBoxLayout* page, QWidget* holder) {
   table->addWidget(Caption(QStringLiteral("Knot table"), c.Widget("cb_knottable")));
   table->addWidget(W("cb_knottable"), 1);
   page->addLayout(table);
+  // Every knot of up to 12 crossings by name; the main window shows the one chosen.
+  TKnotTable knots;
+  FillKnotTable(knots);
+  auto* finder = new TKnotFinder(knots);
+  finder->setObjectName(QStringLiteral("knotFinder"));
+  page->addWidget(finder);
 
   // What the braid surface says about the knot; the main window fills it after each recompute.
   auto* invariants = new QGroupBox(QStringLiteral("Invariants"));

@@ -37,6 +37,8 @@
 #include "braidDiagramView.h"
 #include "buildRunner.h"
 #include "app/model/pipeline.h"
+#include "app/model/knotListing.h"
+#include "app/ui/knotFinder.h"
 #include "app/model/boundaryReport.h"
 #include "app/model/exportControls.h"
 #include "app/model/meshExport.h"
@@ -177,6 +179,13 @@ TForm1::TForm1(TForm2& splash, Tforma& advancedWindow, QWidget* parent)
                                  QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::No) == QMessageBox::Yes;
   };
+  if (auto* finder = findChild<TKnotFinder*>(QStringLiteral("knotFinder"))) {
+    finder->onChosen = [this, finder](const std::string& name) {
+      finder->Mark(QString());
+      const bool ok = Run([&] { model.ChooseKnotNamed(name); });
+      if (!ok) finder->Mark(QStringLiteral("refused"));
+    };
+  }
   model.recomputeDone = [this](const std::string& error) {
     // A refused recompute marks the field that asked for it, a typed code's or the word's.
     MarkField("ed_braid", app.typedCode ? QString() : QString::fromStdString(error));
@@ -964,8 +973,8 @@ void TForm1::ShowInvariants() {
     invariantsBraid = key;
     invariants.reset();
     if (code) {
-      // The braid's invariants would be another knot's.
-      box->setText(QStringLiteral("Drawn from the code; invariants\nare given for braid words."));
+      // The braid's invariants would be another knot's: those of the code's diagram instead.
+      box->setText(QString::fromStdString(CodeInvariantsText(*app.typedCode)));
       loops->clear();
       ShowBoundaryInBox();
       UpdateLoopPaths();
