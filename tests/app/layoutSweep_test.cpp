@@ -119,6 +119,9 @@ TEST(LayoutSweep, EveryLayoutGivesAClosedSurfaceBoundingTheWordsKnotOrAClearErro
       {"stacked, reduce, Catmull-Clark", kLayoutStacked, 2, false, true, false, false, 1},
       {"split 2, multi-twist, Catmull-Clark", kLayoutSplit, 2, false, false, true, false, 1},
       {"reduced flat, T-joints, multi-twist", kLayoutReducedFlat, 2, true, false, true},
+      {"stacked, reduce, smoothing mesh", kLayoutStacked, 2, false, true, false, true},
+      {"split 4, reduce, smoothing mesh", kLayoutSplit, 4, false, true, false, true},
+      {"split 3, reduce, multi-twist, smoothing mesh", kLayoutSplit, 3, false, true, true, true},
   };
   const std::vector<std::string> words = SweepWords();
   std::vector<TSettings> start;
