@@ -136,8 +136,8 @@ void LayoutDiagram(TSeiffert& model, const TSettings& settings, const TPDCode& p
 // back by the search when autoTwist is set.
 struct TSplitRotation {
   bool autoTwist = true;
-  int32_t r1 = 1;  // left stack
-  int32_t r2 = 1;  // right stack
+  int32_t r1 = 1;  // left stack; past split strand 2 both stacks
+  int32_t r2 = 1;  // right stack up to split strand 2
 };
 
 // The stacked lay-out cut into two stacks at strand settings.splitAt.

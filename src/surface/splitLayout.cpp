@@ -115,10 +115,14 @@ void LayoutFolded(TSeiffert& model, const TSettings& settings, TSplitRotation& r
     }
     rotation.r1 = rotation.r2 = std::clamp(bestR, kRotationMin, kRotationMax);
   }
-  // Mirrored in x: the slot of angle pi - phi.
+  // Both stacks turn by the one rotation r1, the left one mirrored in x (the slot of angle
+  // pi - phi): the stacks are the two halves of one stacked lay-out, and a band between them
+  // keeps its own plane only when both halves turn alike. A different r2, typed in with the
+  // search off, would tilt those planes into each other.
+  const int64_t r = rotation.r1;
   const auto slot = [&](int32_t disk, int32_t k) {
-    return left(disk) ? Mod(int64_t{nSlots} / 2 - 2 * (int64_t{k} - 1) - rotation.r1, nSlots)
-                      : Mod(2 * (int64_t{k} - 1) + rotation.r2, nSlots);
+    return left(disk) ? Mod(int64_t{nSlots} / 2 - 2 * (int64_t{k} - 1) - r, nSlots)
+                      : Mod(2 * (int64_t{k} - 1) + r, nSlots);
   };
   for (int32_t k = 1; k <= nCross; ++k) {
     const int32_t g = model.gen[k], j = std::abs(g);

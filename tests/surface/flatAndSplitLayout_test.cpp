@@ -180,27 +180,37 @@ TEST(SplitLayout, TwoStacksSlotsAndRotations) {
 TEST(SplitLayout, PastStrandTwoTheStacksAreTheStackedLayoutFolded) {
   for (const char* word : {"baaBDC", "AacBdCcbA", "baCcbcDdc", "AbCdAbCd", "ccBBaaDD"}) {
     TSeiffert probe = ParsedModel(word);
-    for (int32_t at = 3; at <= probe.nStrands; ++at) {
-      SCOPED_TRACE(std::string(word) + " at " + std::to_string(at));
-      TSplitRotation rot;
-      const TSeiffert m = Split(word, at, rot);
-      ASSERT_EQ(CheckLayoutInvariants(m), "");
-      EXPECT_EQ(rot.r1, rot.r2);
-      for (int32_t k = 1; k <= m.nTubes; ++k) {
-        const TTube& t = m.tubes[k];
-        const TDisk &a = m.Disk(t.endA.disk), &b = m.Disk(t.endB.disk);
-        if (!t.hangs) {
-          EXPECT_EQ(m.End(t.endA).slot, m.End(t.endB).slot) << "band " << k;
-          continue;
+    // The search's rotation, and rotations typed in by hand: both stacks turn by r1.
+    for (const TSplitRotation typed : {TSplitRotation{}, TSplitRotation{false, 5, -3},
+                                       TSplitRotation{false, -7, 12}}) {
+      for (int32_t at = 3; at <= probe.nStrands; ++at) {
+        SCOPED_TRACE(std::string(word) + " at " + std::to_string(at) + " r1 " +
+                     std::to_string(typed.r1) + " r2 " + std::to_string(typed.r2));
+        TSplitRotation rot = typed;
+        const TSeiffert m = Split(word, at, rot);
+        ASSERT_EQ(CheckLayoutInvariants(m), "");
+        if (rot.autoTwist) {
+          EXPECT_EQ(rot.r1, rot.r2);
+        } else {
+          EXPECT_EQ(rot.r1, typed.r1);  // the fields keep what was typed
+          EXPECT_EQ(rot.r2, typed.r2);
         }
-        const auto rim = [&](const TDisk& d, int32_t slot) {
-          const double phi = 2 * std::numbers::pi * slot / d.nSlots;
-          return std::pair{d.centre.x + std::cos(phi) * d.diameter / 2, -std::sin(phi) * d.diameter / 2};
-        };
-        const auto [xa, ya] = rim(a, m.End(t.endA).slot);
-        const auto [xb, yb] = rim(b, m.End(t.endB).slot);
-        EXPECT_NEAR(ya, yb, 1e-9) << "band " << k;
-        EXPECT_NEAR(xa, -xb, 1e-6) << "band " << k;
+        for (int32_t k = 1; k <= m.nTubes; ++k) {
+          const TTube& t = m.tubes[k];
+          const TDisk &a = m.Disk(t.endA.disk), &b = m.Disk(t.endB.disk);
+          if (!t.hangs) {
+            EXPECT_EQ(m.End(t.endA).slot, m.End(t.endB).slot) << "band " << k;
+            continue;
+          }
+          const auto rim = [&](const TDisk& d, int32_t slot) {
+            const double phi = 2 * std::numbers::pi * slot / d.nSlots;
+            return std::pair{d.centre.x + std::cos(phi) * d.diameter / 2, -std::sin(phi) * d.diameter / 2};
+          };
+          const auto [xa, ya] = rim(a, m.End(t.endA).slot);
+          const auto [xb, yb] = rim(b, m.End(t.endB).slot);
+          EXPECT_NEAR(ya, yb, 1e-9) << "band " << k;
+          EXPECT_NEAR(xa, -xb, 1e-6) << "band " << k;
+        }
       }
     }
   }
