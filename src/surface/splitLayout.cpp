@@ -155,8 +155,10 @@ void LayoutSplit(TSeiffert& model, const TSettings& settings, TSplitRotation& ro
   const auto left = [S](int32_t i) { return i < S; };
 
   // From split strand 3 on, a disk of the left stack carries bands of both kinds, and stacks
-  // laid out each on its own leave the bands between them crossing under the disks.
-  if (S >= 3 && S <= nDisks) {
+  // laid out each on its own leave the bands between them crossing under the disks. At strand
+  // 2 they do so too unless the search has turned the bands to face each other in line, so
+  // rotations typed in by hand fold the stacks there as well.
+  if ((S >= 3 || (S == 2 && !rotation.autoTwist)) && S <= nDisks) {
     LayoutFolded(model, settings, rotation);
     return;
   }

@@ -126,6 +126,7 @@ TEST(LayoutSweep, EveryLayoutGivesAClosedSurfaceBoundingTheWordsKnotOrAClearErro
       {"split 3, reduce, multi-twist, smoothing mesh", kLayoutSplit, 3, false, true, true, true},
       {.name = "split 4, rotations 7 and 2 by hand", .layout = kLayoutSplit, .splitAt = 4,
        .handRotation = true, .r1 = 7, .r2 = 2},
+      {.name = "split 2, rotations as set, no search", .layout = kLayoutSplit, .handRotation = true},
   };
   const std::vector<std::string> words = SweepWords();
   std::vector<TSettings> start;

@@ -142,13 +142,14 @@ TEST(SplitLayout, TwoStacksSlotsAndRotations) {
   EXPECT_NEAR(m.disks[2].centre.x, half, 1e-6);
   EXPECT_NEAR(m.disks[3].centre.x, half, 1e-6);
   EXPECT_EQ(m.disks[3].centre.z, 0.45f);
-  EXPECT_EQ(m.disks[1].nSlots, 8);  // two left crossings, counted in steps of 2
+  EXPECT_EQ(m.disks[1].nSlots, 8);  // one slot pair for each of the four crossings
   EXPECT_EQ(m.disks[2].nSlots, 8);
   EXPECT_EQ(fixed.r1, 1);
   EXPECT_EQ(fixed.r2, 1);
-  // Crossing 1 bridges the stacks: left slot 2*(2-1) = 2, right 8-1-0 = 7, each turned by 1.
+  // Crossing 1 bridges the stacks. Rotations typed in fold the stacks as past strand 2, both
+  // turned by r1: left slot 8/2 - 0 - 1 = 3, right 0 + 1 = 1, mirrored at the same y.
   EXPECT_EQ(SlotOf(m, 1, 1), 3);
-  EXPECT_EQ(SlotOf(m, 1, 2), 0);
+  EXPECT_EQ(SlotOf(m, 1, 2), 1);
   EXPECT_EQ(CheckLayoutInvariants(m), "");
 
   // The bridging ends lie opposite each other on both disks; the cost counts the farthest
