@@ -145,11 +145,22 @@ void MeshDisk(TSeiffert& model, int32_t di, const TSettings& s) {
       x1 = int64_t(step) * 4 * halfRes;
     }
     const int64_t xm = (x0 + x1) / 2;
+    // The reduced mesh spreads its few columns over the end's range, all but the hole's: stretched
+    // with the rest, the hole grew towards the range's width, bent round the rim and turned the
+    // band's end frame by a quarter, so that a band without twist between disks of opposite sides
+    // could take a full turn.
+    const int64_t keep = std::min<int64_t>(a, std::min(xm - x0, x1 - xm));
+    const auto spread = [&](int64_t from, int64_t to, double target, int64_t x) {
+      // Column x between the hole's border `from` (at c +- keep) and the range border `to`.
+      const double border = double(c) + double(from - xm);
+      return to == from ? border : border + (target - border) * double(x - from) / double(to - from);
+    };
     for (int64_t x = x0; x <= x1; ++x) {
       double xs = double(x);
       if (reduced) {
-        xs = (x <= xm) ? (xm == x0 ? double(c) : mL + double(c - mL) * double(x - x0) / double(xm - x0))
-                       : c + double(mR - c) * double(x - xm) / double(x1 - xm);
+        if (std::abs(x - xm) <= keep) xs = double(c + (x - xm));
+        else if (x < xm) xs = spread(xm - keep, x0, double(mL), x);
+        else xs = spread(xm + keep, x1, double(mR), x);
       }
       for (int32_t y = 0; y < nRings; ++y) {
         const double dx = xs - c, dy = y - rMid;

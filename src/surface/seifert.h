@@ -136,11 +136,13 @@ void LayoutDiagram(TSeiffert& model, const TSettings& settings, const TPDCode& p
 // back by the search when autoTwist is set.
 struct TSplitRotation {
   bool autoTwist = true;
-  int32_t r1 = 1;  // left stack
-  int32_t r2 = 1;  // right stack
+  int32_t r1 = 1;  // left stack; both stacks where they are folded (see LayoutSplit)
+  int32_t r2 = 1;  // right stack, where the stacks are not folded
 };
 
-// The stacked lay-out cut into two stacks at strand settings.splitAt.
+// The stacked lay-out cut into two stacks at strand settings.splitAt. From strand 3 on, and at
+// strand 2 without the search, the lower stack is folded over beside the other and both turn by
+// r1.
 void LayoutSplit(TSeiffert& model, const TSettings& settings, TSplitRotation& rotation);
 
 // Lay-out post-processing. ReduceTwists cancels pairs of opposite twists on disks that carry

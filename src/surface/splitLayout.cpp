@@ -115,10 +115,14 @@ void LayoutFolded(TSeiffert& model, const TSettings& settings, TSplitRotation& r
     }
     rotation.r1 = rotation.r2 = std::clamp(bestR, kRotationMin, kRotationMax);
   }
-  // Mirrored in x: the slot of angle pi - phi.
+  // Both stacks turn by the one rotation r1, the left one mirrored in x (the slot of angle
+  // pi - phi): the stacks are the two halves of one stacked lay-out, and a band between them
+  // keeps its own plane only when both halves turn alike. A different r2, typed in with the
+  // search off, would tilt those planes into each other.
+  const int64_t r = rotation.r1;
   const auto slot = [&](int32_t disk, int32_t k) {
-    return left(disk) ? Mod(int64_t{nSlots} / 2 - 2 * (int64_t{k} - 1) - rotation.r1, nSlots)
-                      : Mod(2 * (int64_t{k} - 1) + rotation.r2, nSlots);
+    return left(disk) ? Mod(int64_t{nSlots} / 2 - 2 * (int64_t{k} - 1) - r, nSlots)
+                      : Mod(2 * (int64_t{k} - 1) + r, nSlots);
   };
   for (int32_t k = 1; k <= nCross; ++k) {
     const int32_t g = model.gen[k], j = std::abs(g);
@@ -151,8 +155,10 @@ void LayoutSplit(TSeiffert& model, const TSettings& settings, TSplitRotation& ro
   const auto left = [S](int32_t i) { return i < S; };
 
   // From split strand 3 on, a disk of the left stack carries bands of both kinds, and stacks
-  // laid out each on its own leave the bands between them crossing under the disks.
-  if (S >= 3 && S <= nDisks) {
+  // laid out each on its own leave the bands between them crossing under the disks. At strand
+  // 2 they do so too unless the search has turned the bands to face each other in line, so
+  // rotations typed in by hand fold the stacks there as well.
+  if ((S >= 3 || (S == 2 && !rotation.autoTwist)) && S <= nDisks) {
     LayoutFolded(model, settings, rotation);
     return;
   }

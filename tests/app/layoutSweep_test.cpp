@@ -26,6 +26,8 @@ struct TLayoutCase {
   bool tJoints = false, reduce = false, multiTwist = false;
   bool smoothingMesh = false;  // the mesh "Smooth" asks for: reduced disks, other pole caps
   int32_t catmullClark = 0;
+  bool handRotation = false;  // the split rotations as typed, without the search
+  int32_t r1 = 1, r2 = 1;
 };
 
 // The knot of the word's closure, from a diagram built straight from the letters (no lay-out,
@@ -119,6 +121,12 @@ TEST(LayoutSweep, EveryLayoutGivesAClosedSurfaceBoundingTheWordsKnotOrAClearErro
       {"stacked, reduce, Catmull-Clark", kLayoutStacked, 2, false, true, false, false, 1},
       {"split 2, multi-twist, Catmull-Clark", kLayoutSplit, 2, false, false, true, false, 1},
       {"reduced flat, T-joints, multi-twist", kLayoutReducedFlat, 2, true, false, true},
+      {"stacked, reduce, smoothing mesh", kLayoutStacked, 2, false, true, false, true},
+      {"split 4, reduce, smoothing mesh", kLayoutSplit, 4, false, true, false, true},
+      {"split 3, reduce, multi-twist, smoothing mesh", kLayoutSplit, 3, false, true, true, true},
+      {.name = "split 4, rotations 7 and 2 by hand", .layout = kLayoutSplit, .splitAt = 4,
+       .handRotation = true, .r1 = 7, .r2 = 2},
+      {.name = "split 2, rotations as set, no search", .layout = kLayoutSplit, .handRotation = true},
   };
   const std::vector<std::string> words = SweepWords();
   std::vector<TSettings> start;
@@ -128,6 +136,7 @@ TEST(LayoutSweep, EveryLayoutGivesAClosedSurfaceBoundingTheWordsKnotOrAClearErro
       const std::string& word = words[w];
       SCOPED_TRACE(std::string(c.name) + " \"" + word + "\"");
       TAppState app;
+      app.splitRotation = {!c.handRotation, c.r1, c.r2};
       TSettings s = start[w];
       s.layout = c.layout;
       s.splitAt = c.splitAt;

@@ -506,11 +506,13 @@ TEST_F(MainWindowTest, SplitSearchWritesItsRotationsBackWithoutAnotherRecompute)
   EXPECT_EQ(Pos("ud_r2"), 3);
   EXPECT_FALSE(w.app.splitGuard);
 
-  // Without the search, hand-set rotations are applied as they stand.
+  // Without the search, the hand-set r1 turns both stacks, the left one mirrored: crossing 1's
+  // end on disk 1 sits at 8/2 - 2; the fields keep what was typed.
   w.controls.SetChecked("cb_autotwist", false);
   w.controls.SetPosition("ud_r1", 2);
   EXPECT_EQ(Pos("ud_r1"), 2);
-  EXPECT_EQ(w.app.Seifert.End(w.app.Seifert.tubes[1].endA).layoutSlot, 2 + 2);
+  EXPECT_EQ(Pos("ud_r2"), 3);
+  EXPECT_EQ(w.app.Seifert.End(w.app.Seifert.tubes[1].endA).layoutSlot, 8 / 2 - 2);
 
   // The flat lay-outs build what they name: the figure eight as two junctions; the Hopf ring's
   // one hole places nothing, so it falls back to the flat lay-out without T-joints.

@@ -142,13 +142,14 @@ TEST(SplitLayout, TwoStacksSlotsAndRotations) {
   EXPECT_NEAR(m.disks[2].centre.x, half, 1e-6);
   EXPECT_NEAR(m.disks[3].centre.x, half, 1e-6);
   EXPECT_EQ(m.disks[3].centre.z, 0.45f);
-  EXPECT_EQ(m.disks[1].nSlots, 8);  // two left crossings, counted in steps of 2
+  EXPECT_EQ(m.disks[1].nSlots, 8);  // one slot pair for each of the four crossings
   EXPECT_EQ(m.disks[2].nSlots, 8);
   EXPECT_EQ(fixed.r1, 1);
   EXPECT_EQ(fixed.r2, 1);
-  // Crossing 1 bridges the stacks: left slot 2*(2-1) = 2, right 8-1-0 = 7, each turned by 1.
+  // Crossing 1 bridges the stacks. Rotations typed in fold the stacks as past strand 2, both
+  // turned by r1: left slot 8/2 - 0 - 1 = 3, right 0 + 1 = 1, mirrored at the same y.
   EXPECT_EQ(SlotOf(m, 1, 1), 3);
-  EXPECT_EQ(SlotOf(m, 1, 2), 0);
+  EXPECT_EQ(SlotOf(m, 1, 2), 1);
   EXPECT_EQ(CheckLayoutInvariants(m), "");
 
   // The bridging ends lie opposite each other on both disks; the cost counts the farthest
@@ -180,27 +181,37 @@ TEST(SplitLayout, TwoStacksSlotsAndRotations) {
 TEST(SplitLayout, PastStrandTwoTheStacksAreTheStackedLayoutFolded) {
   for (const char* word : {"baaBDC", "AacBdCcbA", "baCcbcDdc", "AbCdAbCd", "ccBBaaDD"}) {
     TSeiffert probe = ParsedModel(word);
-    for (int32_t at = 3; at <= probe.nStrands; ++at) {
-      SCOPED_TRACE(std::string(word) + " at " + std::to_string(at));
-      TSplitRotation rot;
-      const TSeiffert m = Split(word, at, rot);
-      ASSERT_EQ(CheckLayoutInvariants(m), "");
-      EXPECT_EQ(rot.r1, rot.r2);
-      for (int32_t k = 1; k <= m.nTubes; ++k) {
-        const TTube& t = m.tubes[k];
-        const TDisk &a = m.Disk(t.endA.disk), &b = m.Disk(t.endB.disk);
-        if (!t.hangs) {
-          EXPECT_EQ(m.End(t.endA).slot, m.End(t.endB).slot) << "band " << k;
-          continue;
+    // The search's rotation, and rotations typed in by hand: both stacks turn by r1.
+    for (const TSplitRotation typed : {TSplitRotation{}, TSplitRotation{false, 5, -3},
+                                       TSplitRotation{false, -7, 12}}) {
+      for (int32_t at = 3; at <= probe.nStrands; ++at) {
+        SCOPED_TRACE(std::string(word) + " at " + std::to_string(at) + " r1 " +
+                     std::to_string(typed.r1) + " r2 " + std::to_string(typed.r2));
+        TSplitRotation rot = typed;
+        const TSeiffert m = Split(word, at, rot);
+        ASSERT_EQ(CheckLayoutInvariants(m), "");
+        if (rot.autoTwist) {
+          EXPECT_EQ(rot.r1, rot.r2);
+        } else {
+          EXPECT_EQ(rot.r1, typed.r1);  // the fields keep what was typed
+          EXPECT_EQ(rot.r2, typed.r2);
         }
-        const auto rim = [&](const TDisk& d, int32_t slot) {
-          const double phi = 2 * std::numbers::pi * slot / d.nSlots;
-          return std::pair{d.centre.x + std::cos(phi) * d.diameter / 2, -std::sin(phi) * d.diameter / 2};
-        };
-        const auto [xa, ya] = rim(a, m.End(t.endA).slot);
-        const auto [xb, yb] = rim(b, m.End(t.endB).slot);
-        EXPECT_NEAR(ya, yb, 1e-9) << "band " << k;
-        EXPECT_NEAR(xa, -xb, 1e-6) << "band " << k;
+        for (int32_t k = 1; k <= m.nTubes; ++k) {
+          const TTube& t = m.tubes[k];
+          const TDisk &a = m.Disk(t.endA.disk), &b = m.Disk(t.endB.disk);
+          if (!t.hangs) {
+            EXPECT_EQ(m.End(t.endA).slot, m.End(t.endB).slot) << "band " << k;
+            continue;
+          }
+          const auto rim = [&](const TDisk& d, int32_t slot) {
+            const double phi = 2 * std::numbers::pi * slot / d.nSlots;
+            return std::pair{d.centre.x + std::cos(phi) * d.diameter / 2, -std::sin(phi) * d.diameter / 2};
+          };
+          const auto [xa, ya] = rim(a, m.End(t.endA).slot);
+          const auto [xb, yb] = rim(b, m.End(t.endB).slot);
+          EXPECT_NEAR(ya, yb, 1e-9) << "band " << k;
+          EXPECT_NEAR(xa, -xb, 1e-6) << "band " << k;
+        }
       }
     }
   }
