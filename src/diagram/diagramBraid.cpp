@@ -13,6 +13,10 @@ namespace {
 
 using TSlot = std::pair<int32_t, int32_t>;  // (crossing, slot)
 
+[[noreturn]] void Broken(const std::string& what) {
+  throw std::logic_error("BraidOfDiagram: " + what);
+}
+
 // The diagram as a planar map: slots counter-clockwise, slot 0 the incoming under-strand, as in
 // the PD code; the over-strand leaves through slot 1 on a right-handed crossing.
 struct TMap {
@@ -20,7 +24,8 @@ struct TMap {
   std::vector<std::array<int8_t, 4>> out;    // 1 where the link leaves through the slot
 
   int32_t Crossings() const { return static_cast<int32_t>(across.size()); }
-  int32_t OverIn(int32_t k) const { return out[static_cast<size_t>(k)][1] == 1 ? 3 : 1; }
+  bool Negative(int32_t k) const { return out[static_cast<size_t>(k)][1] != 1; }
+  int32_t OverIn(int32_t k) const { return Negative(k) ? 1 : 3; }
   const TSlot& Across(const TSlot& s) const {
     return across[static_cast<size_t>(s.first)][static_cast<size_t>(s.second)];
   }
@@ -31,6 +36,12 @@ struct TMap {
     across[static_cast<size_t>(a.first)][static_cast<size_t>(a.second)] = b;
     across[static_cast<size_t>(b.first)][static_cast<size_t>(b.second)] = a;
   }
+  // The next exit along a Seifert circle after exit s: smoothing the crossing reached, the
+  // circle leaves it by the other strand's exit.
+  TSlot NextOnCircle(const TSlot& s) const {
+    const TSlot end = Across(s);
+    return {end.first, end.second == 0 ? (OverIn(end.first) + 2) % 4 : 2};
+  }
 };
 
 // Faces and Seifert circles of the map. A side (k, i) is the edge leaving crossing k through
@@ -40,6 +51,13 @@ struct TCells {
   std::vector<std::array<int32_t, 4>> circle;  // of the edge at each slot
   std::vector<TSlot> circleStart;              // an exit on each circle
   int32_t nFaces = 0;
+  int32_t FaceAt(const TSlot& s) const {
+    return face[static_cast<size_t>(s.first)][static_cast<size_t>(s.second)];
+  }
+  int32_t CircleAt(const TSlot& s) const {
+    return circle[static_cast<size_t>(s.first)][static_cast<size_t>(s.second)];
+  }
+  int32_t Circles() const { return static_cast<int32_t>(circleStart.size()); }
 };
 
 TCells Cells(const TMap& m) {
@@ -56,22 +74,18 @@ TCells Cells(const TMap& m) {
   for (int32_t k = 0; k < m.Crossings(); ++k)
     for (int32_t i = 0; i < 4; ++i) {
       // A face is walked by turning left, one slot clockwise, at every crossing reached.
-      for (TSlot s{k, i}; faceAt(s) < 0;) {
-        faceAt(s) = c.nFaces;
-        const TSlot end = m.Across(s);
-        s = {end.first, (end.second + 3) % 4};
+      if (faceAt({k, i}) < 0) {
+        for (TSlot s{k, i}; faceAt(s) < 0;) {
+          faceAt(s) = c.nFaces;
+          const TSlot end = m.Across(s);
+          s = {end.first, (end.second + 3) % 4};
+        }
+        ++c.nFaces;
       }
-      if (c.face[static_cast<size_t>(k)][static_cast<size_t>(i)] == c.nFaces) ++c.nFaces;
-      // A circle follows the link and, smoothing each crossing, leaves it by the other
-      // strand's exit.
       if (!m.Out({k, i}) || circleAt({k, i}) >= 0) continue;
-      const int32_t id = static_cast<int32_t>(c.circleStart.size());
+      const int32_t id = c.Circles();
       c.circleStart.push_back({k, i});
-      for (TSlot s{k, i}; circleAt(s) < 0;) {
-        const TSlot end = m.Across(s);
-        circleAt(s) = circleAt(end) = id;
-        s = {end.first, end.second == 0 ? (m.OverIn(end.first) + 2) % 4 : 2};
-      }
+      for (TSlot s{k, i}; circleAt(s) < 0; s = m.NextOnCircle(s)) circleAt(s) = circleAt(m.Across(s)) = id;
     }
   return c;
 }
@@ -79,16 +93,15 @@ TCells Cells(const TMap& m) {
 // Two sides of one face, on different circles, that both have the face on their left or both
 // on their right: the circles run against each other there. False when no face has such a pair.
 bool FindIncoherentPair(const TMap& m, const TCells& c, TSlot& a, TSlot& b) {
-  // The first side of each face with the face on its left (index 1) and on its right (index 0).
+  // The first side of each face with the face on its right (index 0) and on its left (1).
   std::vector<std::array<TSlot, 2>> first(static_cast<size_t>(c.nFaces), {TSlot{-1, -1}, TSlot{-1, -1}});
   for (int32_t k = 0; k < m.Crossings(); ++k)
     for (int32_t i = 0; i < 4; ++i) {
       const TSlot s{k, i};
-      TSlot& f = first[static_cast<size_t>(c.face[static_cast<size_t>(k)][static_cast<size_t>(i)])][m.Out(s) ? 1 : 0];
+      TSlot& f = first[static_cast<size_t>(c.FaceAt(s))][m.Out(s) ? 1 : 0];
       if (f.first < 0) {
         f = s;
-      } else if (c.circle[static_cast<size_t>(f.first)][static_cast<size_t>(f.second)] !=
-                 c.circle[static_cast<size_t>(k)][static_cast<size_t>(i)]) {
+      } else if (c.CircleAt(f) != c.CircleAt(s)) {
         a = f;
         b = s;
         return true;
@@ -135,8 +148,96 @@ void VogelMove(TMap& m, const TSlot& a, const TSlot& b) {
   m.Link(slot(x, kE), bEnd);
 }
 
-[[noreturn]] void Broken(const std::string& what) {
-  throw std::logic_error("BraidOfDiagram: " + what);
+// The strand of each circle of a closed braid: the regions of the smoothed diagram and its
+// circles form a path in each piece, walked from an end, the pieces one after another. Every
+// circle of a path must turn as the first does.
+std::vector<int32_t> StrandPositions(const TMap& m, const TCells& cells) {
+  // A crossing joins its corner between the entries with the corner between the exits.
+  TDisjointSets regionSets(static_cast<size_t>(cells.nFaces));
+  for (int32_t k = 0; k < m.Crossings(); ++k) {
+    const std::array<int32_t, 4>& f = cells.face[static_cast<size_t>(k)];
+    if (m.Negative(k))
+      regionSets.Join(f[0], f[2]);
+    else
+      regionSets.Join(f[3], f[1]);
+  }
+  const size_t nCircles = cells.circleStart.size();
+  std::vector<std::array<int32_t, 2>> sides(nCircles);  // the regions on the left, on the right
+  std::vector<std::vector<int32_t>> circlesAt(static_cast<size_t>(cells.nFaces));
+  for (size_t c = 0; c < nCircles; ++c) {
+    const TSlot s = cells.circleStart[c];
+    sides[c] = {regionSets.Find(cells.FaceAt(s)), regionSets.Find(cells.FaceAt(m.Across(s)))};
+    for (int32_t r : sides[c]) circlesAt[static_cast<size_t>(r)].push_back(static_cast<int32_t>(c));
+  }
+  std::vector<int32_t> position(nCircles, -1);
+  int32_t placed = 0;
+  for (int32_t end = 0; end < cells.nFaces; ++end) {
+    const std::vector<int32_t>& first = circlesAt[static_cast<size_t>(end)];
+    if (first.size() != 1 || position[static_cast<size_t>(first[0])] >= 0) continue;
+    int32_t c = first[0], region = end;
+    const bool fromRight = sides[static_cast<size_t>(c)][1] == end;
+    while (c >= 0) {
+      if (position[static_cast<size_t>(c)] >= 0) Broken("the circles nest in a loop");
+      const std::array<int32_t, 2>& lr = sides[static_cast<size_t>(c)];
+      if ((lr[1] == region) != fromRight) Broken("two nested circles turn against each other");
+      position[static_cast<size_t>(c)] = placed++;
+      region = lr[fromRight ? 0 : 1];
+      const std::vector<int32_t>& next = circlesAt[static_cast<size_t>(region)];
+      if (next.size() > 2) Broken("a region between more than two circles");
+      c = next.size() == 2 ? next[next[0] == c ? 1 : 0] : -1;
+    }
+  }
+  if (placed != static_cast<int32_t>(nCircles)) Broken("circles on no path");
+  return position;
+}
+
+// The word of a closed braid: each strand's crossings in the link's direction from a cut, the
+// cuts made by one ray from the axis, merged in the order the ray sweeps them.
+std::string ReadWord(const TMap& m, const TCells& cells, const std::vector<int32_t>& position) {
+  const size_t nStrands = position.size();
+  std::vector<int32_t> gap(static_cast<size_t>(m.Crossings()));  // the lower strand's position
+  for (int32_t k = 0; k < m.Crossings(); ++k) {
+    const std::array<int32_t, 4>& circles = cells.circle[static_cast<size_t>(k)];
+    const int32_t p = position[static_cast<size_t>(circles[0])];
+    const int32_t q = position[static_cast<size_t>(circles[static_cast<size_t>(m.OverIn(k))])];
+    if (std::abs(p - q) != 1) Broken("a crossing between strands that are not neighbours");
+    gap[static_cast<size_t>(k)] = std::min(p, q);
+  }
+  std::vector<std::vector<int32_t>> along(nStrands);  // crossings met, by strand
+  for (size_t c = 0; c < nStrands; ++c) {
+    std::vector<int32_t>& seq = along[static_cast<size_t>(position[c])];
+    TSlot s = cells.circleStart[c];
+    do {
+      seq.push_back(m.Across(s).first);
+      s = m.NextOnCircle(s);
+    } while (s != cells.circleStart[c]);
+  }
+  // The ray crosses the sector of the annulus between two strands that ends at the lower
+  // strand's first crossing with the upper one, so the upper strand's cut lies just before it.
+  for (size_t p = 1; p < nStrands; ++p) {
+    const std::vector<int32_t>& below = along[p - 1];
+    const auto shared = std::find_if(below.begin(), below.end(), [&](int32_t k) {
+      return gap[static_cast<size_t>(k)] == static_cast<int32_t>(p) - 1;
+    });
+    if (shared == below.end()) continue;  // the first strand of another piece
+    std::rotate(along[p].begin(), std::find(along[p].begin(), along[p].end(), *shared), along[p].end());
+  }
+  // A crossing is next once it is next on both its strands.
+  std::string word;
+  word.reserve(static_cast<size_t>(m.Crossings()));
+  std::vector<size_t> head(nStrands, 0);
+  for (bool progress = true; progress;) {
+    progress = false;
+    for (size_t p = 0; p + 1 < nStrands; ++p) {
+      const std::vector<int32_t>& lo = along[p];
+      const std::vector<int32_t>& hi = along[p + 1];
+      for (; head[p] < lo.size() && head[p + 1] < hi.size() && lo[head[p]] == hi[head[p + 1]];
+           ++head[p], ++head[p + 1], progress = true)
+        word.push_back(static_cast<char>((m.Negative(lo[head[p]]) ? 'A' : 'a') + p));
+    }
+  }
+  if (static_cast<int32_t>(word.size()) != m.Crossings()) Broken("the crossings admit no order around the axis");
+  return word;
 }
 
 }  // namespace
@@ -145,115 +246,22 @@ TDiagramBraid BraidOfDiagram(const TPDCode& pd) {
   CheckPD(pd);
   const TOrientedPD oriented = OrientPD(pd);
   TMap m{oriented.across, oriented.out};
-  TDiagramBraid result;
   TCells cells = Cells(m);
-  const int32_t nCircles = static_cast<int32_t>(cells.circleStart.size());
+  const int32_t nCircles = cells.Circles();
   if (nCircles > kMaxBraidStrands)
     throw std::length_error("BraidOfDiagram: the diagram has " + std::to_string(nCircles) +
                             " Seifert circles, and a braid word has at most " +
                             std::to_string(kMaxBraidStrands) + " strands (letters A..Z)");
+  TDiagramBraid result;
   result.strands = nCircles;
-
-  // Moves, until no face lies between two circles that run against each other. Each move
-  // makes one pair of circles fewer run against each other, so there are fewer moves than pairs.
+  // Moves until no face lies between two circles that run against each other. Each move leaves
+  // one pair of circles fewer that turn against each other, so there are fewer moves than pairs.
   for (TSlot a, b; FindIncoherentPair(m, cells, a, b);) {
     if (++result.moves > nCircles * (nCircles - 1) / 2) Broken("the moves do not end");
     VogelMove(m, a, b);
     cells = Cells(m);
-    if (static_cast<int32_t>(cells.circleStart.size()) != nCircles) Broken("a move changed the circles");
+    if (cells.Circles() != nCircles) Broken("a move changed the circles");
   }
-
-  // Regions of the smoothed diagram: a crossing joins its corner between the entries with the
-  // corner between the exits. The circles and regions of each piece form a path.
-  const int32_t n = m.Crossings();
-  TDisjointSets regionSets(static_cast<size_t>(cells.nFaces));
-  for (int32_t k = 0; k < n; ++k) {
-    const std::array<int32_t, 4>& f = cells.face[static_cast<size_t>(k)];
-    if (m.OverIn(k) == 3)
-      regionSets.Join(f[3], f[1]);
-    else
-      regionSets.Join(f[0], f[2]);
-  }
-  std::vector<std::array<int32_t, 2>> sides(static_cast<size_t>(nCircles));  // left, right region
-  std::vector<std::vector<int32_t>> circlesAt(static_cast<size_t>(cells.nFaces));
-  for (int32_t c = 0; c < nCircles; ++c) {
-    const TSlot s = cells.circleStart[static_cast<size_t>(c)];
-    const TSlot e = m.Across(s);
-    sides[static_cast<size_t>(c)] = {
-        regionSets.Find(cells.face[static_cast<size_t>(s.first)][static_cast<size_t>(s.second)]),
-        regionSets.Find(cells.face[static_cast<size_t>(e.first)][static_cast<size_t>(e.second)])};
-    for (int32_t r : sides[static_cast<size_t>(c)]) circlesAt[static_cast<size_t>(r)].push_back(c);
-  }
-  // Strand positions: each path walked from an end region, the pieces one after another.
-  std::vector<int32_t> position(static_cast<size_t>(nCircles), -1);
-  std::vector<int32_t> order;  // circles by position
-  for (int32_t r0 = 0; r0 < cells.nFaces; ++r0) {
-    if (circlesAt[static_cast<size_t>(r0)].size() != 1 || position[static_cast<size_t>(circlesAt[static_cast<size_t>(r0)][0])] >= 0)
-      continue;
-    int32_t region = r0, c = circlesAt[static_cast<size_t>(r0)][0];
-    const bool fromRight = sides[static_cast<size_t>(c)][1] == r0;
-    while (c >= 0) {
-      const std::array<int32_t, 2>& lr = sides[static_cast<size_t>(c)];
-      if ((lr[1] == region) != fromRight) Broken("two nested circles turn against each other");
-      position[static_cast<size_t>(c)] = static_cast<int32_t>(order.size());
-      order.push_back(c);
-      region = lr[0] == region ? lr[1] : lr[0];
-      const std::vector<int32_t>& next = circlesAt[static_cast<size_t>(region)];
-      if (next.size() > 2) Broken("a region between more than two circles");
-      c = next.size() == 2 ? next[next[0] == c ? 1 : 0] : -1;
-      if (c >= 0 && position[static_cast<size_t>(c)] >= 0) Broken("the circles nest in a loop");
-    }
-  }
-  if (static_cast<int32_t>(order.size()) != nCircles) Broken("circles outside every path");
-
-  // The crossings along each circle, in the link's direction, and the gap between strands
-  // each crossing sits in.
-  std::vector<int32_t> gap(static_cast<size_t>(n));
-  for (int32_t k = 0; k < n; ++k) {
-    const int32_t p = position[static_cast<size_t>(cells.circle[static_cast<size_t>(k)][0])];
-    const int32_t q = position[static_cast<size_t>(cells.circle[static_cast<size_t>(k)][static_cast<size_t>(m.OverIn(k))])];
-    if (std::abs(p - q) != 1) Broken("a crossing between strands that are not neighbours");
-    gap[static_cast<size_t>(k)] = std::min(p, q);
-  }
-  std::vector<std::vector<int32_t>> along(static_cast<size_t>(nCircles));  // by position
-  for (int32_t c = 0; c < nCircles; ++c) {
-    std::vector<int32_t>& seq = along[static_cast<size_t>(position[static_cast<size_t>(c)])];
-    TSlot s = cells.circleStart[static_cast<size_t>(c)];
-    do {
-      const TSlot end = m.Across(s);
-      seq.push_back(end.first);
-      s = {end.first, end.second == 0 ? (m.OverIn(end.first) + 2) % 4 : 2};
-    } while (s != cells.circleStart[static_cast<size_t>(c)]);
-  }
-  // Each circle's crossings from a cut made by one ray from the axis: a strand's sequence starts
-  // at the first crossing that the strand below it, read from its own cut, shares with it.
-  for (int32_t p = 1; p < nCircles; ++p) {
-    const std::vector<int32_t>& below = along[static_cast<size_t>(p - 1)];
-    std::vector<int32_t>& seq = along[static_cast<size_t>(p)];
-    const auto shared = std::find_if(below.begin(), below.end(), [&](int32_t k) { return gap[static_cast<size_t>(k)] == p - 1; });
-    if (shared == below.end()) continue;  // the first strand of another piece
-    std::rotate(seq.begin(), std::find(seq.begin(), seq.end(), *shared), seq.end());
-  }
-  // The word: a crossing is next once it is next on both its strands.
-  std::vector<size_t> head(static_cast<size_t>(nCircles), 0);
-  result.word.reserve(static_cast<size_t>(n));
-  for (bool progress = true; progress;) {
-    progress = false;
-    for (int32_t p = 0; p + 1 < nCircles; ++p) {
-      const std::vector<int32_t>& lo = along[static_cast<size_t>(p)];
-      const std::vector<int32_t>& hi = along[static_cast<size_t>(p + 1)];
-      size_t& hl = head[static_cast<size_t>(p)];
-      size_t& hh = head[static_cast<size_t>(p + 1)];
-      while (hl < lo.size() && hh < hi.size() && lo[hl] == hi[hh]) {
-        const int32_t k = lo[hl];
-        const bool negative = m.out[static_cast<size_t>(k)][1] != 1;
-        result.word.push_back(static_cast<char>((negative ? 'A' : 'a') + p));
-        ++hl;
-        ++hh;
-        progress = true;
-      }
-    }
-  }
-  if (static_cast<int32_t>(result.word.size()) != n) Broken("the crossings admit no order around the axis");
+  result.word = ReadWord(m, cells, StrandPositions(m, cells));
   return result;
 }
