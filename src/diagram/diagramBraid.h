@@ -21,7 +21,9 @@ struct TDiagramBraid {
   // (chirality included): A joins strands 1 and 2, an upper-case letter is a negative crossing.
   std::string word;
   int32_t strands = 0;  // the diagram's Seifert circles
-  int32_t moves = 0;    // Reidemeister II moves made; the word has 2 * moves more crossings
+  // Reidemeister II moves made, two crossings each: one per pair of Seifert circles that turn
+  // against each other as seen across the region between them.
+  int32_t moves = 0;
 };
 
 // The pieces of a split diagram become braids on neighbouring strands with no letter between.
