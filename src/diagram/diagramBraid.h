@@ -21,8 +21,8 @@ struct TDiagramBraid {
   // (chirality included): A joins strands 1 and 2, an upper-case letter is a negative crossing.
   std::string word;
   int32_t strands = 0;  // the diagram's Seifert circles
-  // Reidemeister II moves made, two crossings each: one per pair of Seifert circles that turn
-  // against each other as seen across the region between them.
+  // Reidemeister II moves made, two crossings each: as many as the diagram has pairs of Seifert
+  // circles that are not nested coherently.
   int32_t moves = 0;
 };
 
