@@ -65,8 +65,8 @@ def main():
     assert len(out) == len(codes)
     failures = []
     for (name, code), answer in zip(codes, map(json.loads, out)):
-        if 'error' in answer:
-            failures.append(f'{name} {code}: {answer["error"]}')
+        if 'error' in answer or 'braidError' in answer:
+            failures.append(f'{name} {code}: {answer.get("error") or answer["braidError"]}')
             continue
         word = answer['braid']
         knot = regina.Link.fromDT([int(n) for n in code.strip('[]').split(';')])

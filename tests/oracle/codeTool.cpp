@@ -32,10 +32,14 @@ int main() {
       j["signature"] = id.signature;
       j["determinant"] = id.determinant;
       if (kind == "dt") j["dtJones"] = PolynomialText(DTCodeJones(code), true);
-      const TDiagramBraid braid = BraidOfDiagram(pd);
-      j["braid"] = braid.word;
-      j["braidStrands"] = braid.strands;
-      j["braidMoves"] = braid.moves;
+      try {
+        const TDiagramBraid braid = BraidOfDiagram(pd);
+        j["braid"] = braid.word;
+        j["braidStrands"] = braid.strands;
+        j["braidMoves"] = braid.moves;
+      } catch (const std::length_error& e) {
+        j["braidError"] = e.what();  // more circles than letters; the diagram's answers stand
+      }
     } catch (const std::exception& e) {
       j["error"] = e.what();
     }
