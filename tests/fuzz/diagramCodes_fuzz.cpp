@@ -1,13 +1,16 @@
 // Any text as a DT, PD or signed Gauss code (and as the "Code" field guesses its kind): the reader refuses it with std::invalid_argument, or
 // draws a planar diagram that reads back as itself (a Gauss code: whose walk along the knot
 // meets the crossings over and under as the code says), whose Seifert circles fit together, and
-// whose Diagram lay-out is a closed surface with one boundary curve per component of the code.
+// whose braid word closes as the same link on one strand per circle, and whose Diagram lay-out
+// is a closed surface with one boundary curve per component of the code.
 
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "diagram/diagramBraid.h"
 #include "diagram/diagramCodes.h"
+#include "diagram/diagramPolynomials.h"
 #include "diagram/seifertCircles.h"
 #include "fuzzSupport.h"
 #include "mesh/buildMesh.h"
@@ -99,6 +102,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const auto& cc : d.crossingCircles) Expect(cc[0] != cc[1] && cc[0] >= 0, "a crossing on one circle");
   const int32_t twice = d.nCrossings - static_cast<int32_t>(d.circles.size()) + 2 * d.pieces - d.components;
   Expect(twice >= 0 && twice % 2 == 0, "a canonical genus that is no whole number");
+
+  // The braid word: refused past the letters' strands, else the same link on a strand a circle.
+  const bool wide = d.circles.size() > static_cast<size_t>(kMaxBraidStrands);
+  TDiagramBraid braid;
+  try {
+    braid = BraidOfDiagram(pd);
+  } catch (const std::length_error&) {
+    Expect(wide, "a braid word refused for a diagram of few circles");
+  }
+  Expect(!wide || braid.word.empty(), "a braid word on more strands than letters");
+  if (!wide) {
+    Expect(braid.strands == static_cast<int32_t>(d.circles.size()), "braid strands that are not the circles");
+    Expect(braid.word.size() == pd.size() + 2 * static_cast<size_t>(braid.moves),
+           "braid crossings that are not the diagram's and two a move");
+    const TLinkDiagram closure = BraidClosureDiagram(braid.word);
+    Expect(closure.Components() == link.Components(), "the braid closes with other components");
+    try {
+      if (d.nCrossings <= kMaxBuiltCrossings)
+        Expect(JonesPolynomial(closure) == JonesPolynomial(link), "the braid closes as another link");
+    } catch (const std::length_error&) {
+    }  // a polynomial past its budget
+  }
   if (d.nCrossings > kMaxBuiltCrossings) return 0;
 
   TSeiffert model;

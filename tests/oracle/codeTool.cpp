@@ -1,7 +1,8 @@
 // For the oracle scripts: reads knots one a line, "dt [4;6;2]" or "dt 4 6 2" (a DT code),
 // "pd [[1,5,2,4],...]" (a PD code) or "gauss -1 3 -2 1 -3 2" (a signed Gauss code), and prints for each a line of JSON with what our readers and
 // diagram module make of it: the PD code as drawn, before any simplification, and the Jones and
-// Alexander polynomials, signature and determinant; or the error.
+// Alexander polynomials, signature and determinant; the braid word read off the diagram, with
+// its strands and moves; or the error.
 
 #include <iostream>
 #include <string>
@@ -9,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "diagram/boundaryId.h"
+#include "diagram/diagramBraid.h"
 #include "diagram/diagramCodes.h"
 
 int main() {
@@ -30,6 +32,14 @@ int main() {
       j["signature"] = id.signature;
       j["determinant"] = id.determinant;
       if (kind == "dt") j["dtJones"] = PolynomialText(DTCodeJones(code), true);
+      try {
+        const TDiagramBraid braid = BraidOfDiagram(pd);
+        j["braid"] = braid.word;
+        j["braidStrands"] = braid.strands;
+        j["braidMoves"] = braid.moves;
+      } catch (const std::length_error& e) {
+        j["braidError"] = e.what();  // more circles than letters; the diagram's answers stand
+      }
     } catch (const std::exception& e) {
       j["error"] = e.what();
     }
