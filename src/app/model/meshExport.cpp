@@ -20,6 +20,7 @@
 #include "knots/torusKnot.h"
 #include "mesh/buildMesh.h"
 #include "mesh/meshSummary.h"
+#include "mesh/selfIntersection.h"
 #include "render/linkTube.h"
 #include "render/view.h"
 
@@ -650,19 +651,19 @@ std::string MeshExportNote(const TAppState& app, TMeshFormat format) {
   return "";
 }
 
-void WriteStl(const TAppState& app, std::ostream& out, const TMeshExportOptions& options) {
+std::vector<Vec3> StlTriangles(const TAppState& app, const TMeshExportOptions& options) {
   const TMesh& mesh = app.Seifert.mesh;
   CheckFinite(app, false);
   if (!(options.sizeMm >= kMinStlSize && options.sizeMm <= kMaxStlSize))
     throw RangeError("an STL model's size is 1 to 10000 mm");
 
   // Every face of the solid, whatever is on show: a print needs the closed solid (after
-  // smoothing the window shows one side of the thin slab only). The bounds, and the sign of the volume the
-  // faces enclose: the facets are turned so that their normals point out of the solid,
-  // whichever way the model winds them.
+  // smoothing the window shows one side of the thin slab only). The bounds, and the sign of
+  // the volume the faces enclose: the facets are turned so that their normals point out of the
+  // solid, whichever way the model winds them.
   TBox box;
   double volume = 0;
-  uint32_t nTriangles = 0;
+  int64_t nTriangles = 0;
   for (int32_t f = 0; f < FaceCount(mesh); ++f) {
     const TFace& face = mesh.faces[static_cast<size_t>(f)];
     if (!InSolid(app, face)) continue;
@@ -680,31 +681,50 @@ void WriteStl(const TAppState& app, std::ostream& out, const TMeshExportOptions&
   const double scale = options.sizeMm / longest;
   const bool turn = volume < 0;
 
-  // The whole file is laid out in memory and written at once: per-record stream calls cost
-  // more than the geometry. The header must not begin with "solid", which marks a text STL.
-  std::string file(84 + 50 * size_t{nTriangles}, '\0');
-  const std::string title = "binary STL, millimetres, from veltrane: " + Source(app);
-  std::memcpy(file.data(), title.data(), std::min<size_t>(title.size(), 80));
-  StoreU32(file.data() + 80, nTriangles);
   // Printers expect the part on the build plate's positive side: the bounds' corner at 0.
   const auto place = [&](int32_t v) {
     const Vec3 p = Pos(mesh, v) - box.lo;
     return Vec3(p.x * scale, p.y * scale, p.z * scale);
   };
-  char* at = file.data() + 84;
+  std::vector<Vec3> corners;
+  corners.reserve(3 * static_cast<size_t>(nTriangles));
   for (int32_t f = 0; f < FaceCount(mesh); ++f) {
     const TFace& face = mesh.faces[static_cast<size_t>(f)];
     if (!InSolid(app, face)) continue;
     QuadTriangles(mesh, face, [&](int32_t a, int32_t b, int32_t c) {
       if (turn) std::swap(b, c);
-      const Vec3 pa = place(a), pb = place(b), pc = place(c);
-      const Vec3 n = (pb - pa).Cross(pc - pa).Normalised();
-      // Normal, three corners, then a zero attribute count (already in place).
-      for (const Vec3& p : {n, pa, pb, pc}) at = StoreF32(StoreF32(StoreF32(at, p.x), p.y), p.z);
-      at += 2;
+      for (int32_t v : {a, b, c}) corners.push_back(place(v));
     });
   }
+  return corners;
+}
+
+void WriteStl(const TAppState& app, std::ostream& out, const TMeshExportOptions& options) {
+  WriteStl(StlTriangles(app, options), Source(app), out);
+}
+
+void WriteStl(std::span<const Vec3> corners, const std::string& source, std::ostream& out) {
+  const size_t nTriangles = corners.size() / 3;
+  if (nTriangles > UINT32_MAX) throw RangeError("an STL file holds at most 2^32 - 1 triangles");
+  // The whole file is laid out in memory and written at once: per-record stream calls cost
+  // more than the geometry. The header must not begin with "solid", which marks a text STL.
+  std::string file(84 + 50 * nTriangles, '\0');
+  const std::string title = "binary STL, millimetres, from veltrane: " + source;
+  std::memcpy(file.data(), title.data(), std::min<size_t>(title.size(), 80));
+  StoreU32(file.data() + 80, static_cast<uint32_t>(nTriangles));
+  char* at = file.data() + 84;
+  for (size_t t = 0; t < nTriangles; ++t) {
+    const Vec3 &pa = corners[3 * t], &pb = corners[3 * t + 1], &pc = corners[3 * t + 2];
+    const Vec3 n = (pb - pa).Cross(pc - pa).Normalised();
+    // Normal, three corners, then a zero attribute count (already in place).
+    for (const Vec3& p : {n, pa, pb, pc}) at = StoreF32(StoreF32(StoreF32(at, p.x), p.y), p.z);
+    at += 2;
+  }
   out.write(file.data(), static_cast<std::streamsize>(file.size()));
+}
+
+TSelfIntersections StlSelfIntersections(const TAppState& app, const TMeshExportOptions& options) {
+  return FindSelfIntersections(StlTriangles(app, options));
 }
 
 int64_t GltfMemoryBytes(const TAppState& app, bool binary, const TMeshExportOptions& options) {

@@ -31,9 +31,12 @@
 
 #include <cstdint>
 #include <ostream>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "app/model/appState.h"
+#include "mesh/selfIntersection.h"
 
 enum class TMeshFormat { kObj, kPly, kStl, kGlb, kGltf };
 
@@ -66,6 +69,14 @@ void WriteMtl(const TAppState& app, std::ostream& out);
 void WritePly(const TAppState& app, std::ostream& out, const TMeshExportOptions& options = {});
 // A RangeError when the shown surface has no faces, a vertex that is not finite or no extent.
 void WriteStl(const TAppState& app, std::ostream& out, const TMeshExportOptions& options = {});
+// The STL's triangles, three corners each, in millimetres and placed as the file holds them;
+// the same RangeErrors.
+std::vector<Vec3> StlTriangles(const TAppState& app, const TMeshExportOptions& options = {});
+// Those triangles as a binary STL whose header names `source`.
+void WriteStl(std::span<const Vec3> corners, const std::string& source, std::ostream& out);
+// Where the STL's triangles pass through each other (mesh/selfIntersection.h).
+TSelfIntersections StlSelfIntersections(const TAppState& app,
+                                        const TMeshExportOptions& options = {});
 // A RangeError GltfTooLargeMessage when the export would need more than what is left of half
 // the machine's memory beside the mesh, or when the memory runs out while it is written.
 void WriteGltf(const TAppState& app, std::ostream& out, bool binary,
