@@ -804,6 +804,12 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     Apply(o, *w, err, errIsTerminal, stop);
 
     if (o.command == "mesh") {
+      // The file is written all the same: the user may mend it, or print only a part.
+      if (meshFormat == TMeshFormat::kStl)
+        if (const std::string warning =
+                SelfIntersectionWarning(StlSelfIntersections(w->app, o.meshOptions));
+            !warning.empty())
+          err << "warning: " << warning << '\n';
       WriteMeshFile(w->app, o.output, meshFormat, o.meshOptions);
       if (const std::string note = MeshExportNote(w->app, meshFormat); !note.empty())
         err << "note: " << note << '\n';
