@@ -129,17 +129,30 @@ std::string Source(const TAppState& app) {
 
 const Vec3& Pos(const TMesh& mesh, int32_t v) { return mesh.verts[static_cast<size_t>(v)].pos; }
 
+// Whether the quad's two triangles along the diagonal from corner k to k + 2 face opposite
+// ways: the diagonal runs outside a quad bent into an arrowhead, and its triangles overlap.
+bool SplitFolds(const TMesh& mesh, const int32_t* v, int k) {
+  const Vec3 &a = Pos(mesh, v[k]), &b = Pos(mesh, v[(k + 1) % 4]), &c = Pos(mesh, v[(k + 2) % 4]),
+             &d = Pos(mesh, v[(k + 3) % 4]);
+  return (b - a).Cross(c - a).Dot((c - a).Cross(d - a)) < 0;
+}
+
 // The quad's two triangles, split along its shorter diagonal (the flatter pair, closer to the
-// surface the quad stands for), in the quad's own winding. A triangle with a repeated corner
-// (a quad folded into a triangle) is left out: it has no area and would be a stray facet.
+// surface the quad stands for) unless that diagonal runs outside the quad, in the quad's own
+// winding. A triangle with a repeated corner (a quad folded into a triangle) is left out: it
+// has no area and would be a stray facet.
 template <typename F>
 void QuadTriangles(const TMesh& mesh, const TFace& f, F&& triangle) {
   const int32_t* v = f.v;
   const double d02 = (Pos(mesh, v[0]) - Pos(mesh, v[2])).LengthSq();
   const double d13 = (Pos(mesh, v[1]) - Pos(mesh, v[3])).LengthSq();
+  bool along02 = d02 <= d13;
+  if (along02 ? SplitFolds(mesh, v, 0) && !SplitFolds(mesh, v, 1)
+              : SplitFolds(mesh, v, 1) && !SplitFolds(mesh, v, 0))
+    along02 = !along02;
   const std::array<std::array<int, 3>, 2> corners =
-      d02 <= d13 ? std::array<std::array<int, 3>, 2>{{{0, 1, 2}, {0, 2, 3}}}
-                 : std::array<std::array<int, 3>, 2>{{{0, 1, 3}, {1, 2, 3}}};
+      along02 ? std::array<std::array<int, 3>, 2>{{{0, 1, 2}, {0, 2, 3}}}
+              : std::array<std::array<int, 3>, 2>{{{0, 1, 3}, {1, 2, 3}}};
   for (const auto& t : corners) {
     const int32_t a = v[t[0]], b = v[t[1]], c = v[t[2]];
     if (a != b && b != c && a != c) triangle(a, b, c);
@@ -760,6 +773,15 @@ TSolid SheetSolid(const TAppState& app, double thickness) {
   return solid;
 }
 
+// The triangles' corners, three a triangle.
+std::vector<Vec3> CornersOf(const TSolid& solid) {
+  std::vector<Vec3> corners;
+  corners.reserve(3 * solid.tris.size());
+  for (const auto& t : solid.tris)
+    for (int32_t v : t) corners.push_back(solid.points[v]);
+  return corners;
+}
+
 // The longest side of the points that triangles use, and their lowest corner.
 double Longest(const TSolid& solid, Vec3* low = nullptr) {
   std::vector<char> used(solid.points.size(), 0);
@@ -822,10 +844,20 @@ std::vector<Vec3> StlTriangles(const TAppState& app, const TMeshExportOptions& o
       throw RangeError("the surface has no faces, so there is nothing to print");
   } else if (!app.torusShown && wall < minWall) {
     // Each point moves out along its normal, so both sides of the slab part by the lack.
+    // Where a rim curves tighter than the move, its facets would fold through each other:
+    // the walls then grow by as much of the lack as they can without that.
     const bool inward = SignedVolume(solid) < 0;
     const std::vector<Vec3> normals = PointNormals(solid);
-    const double move = (minWall - wall) / 2 * (inward ? -1 : 1);
-    for (size_t v = 0; v < solid.points.size(); ++v) solid.points[v] += normals[v] * move;
+    const int64_t crossings = FindSelfIntersections(CornersOf(solid)).pairs;
+    for (const double part : {1.0, 0.5, 0.25}) {
+      TSolid thick = solid;
+      const double move = (minWall - wall) / 2 * part * (inward ? -1 : 1);
+      for (size_t v = 0; v < thick.points.size(); ++v) thick.points[v] += normals[v] * move;
+      if (FindSelfIntersections(CornersOf(thick)).pairs <= crossings) {
+        solid = std::move(thick);
+        break;
+      }
+    }
   }
   // Facets face outward, whichever way the model winds them.
   if (SignedVolume(solid) < 0)
