@@ -78,14 +78,21 @@ TRun WriteStl(const TModel& model, const std::string& file) {
 
 // Our count of intersecting facet pairs equals the mesh library's on the file as written, and
 // the command line warns, naming the places, exactly when there are any, and writes the file
-// all the same.
+// all the same. The stacked lay-out of the table's
+// knots passes through itself nowhere: neither a bent quad's two triangles nor walls thickened
+// for the print may fold over each other.
 TEST(StlPrint, SelfIntersectionsAreCountedAsAMeshLibraryCountsThemAndWarnedOf) {
 #ifndef VELTRANE_STL_SELF_INTERSECTIONS
   GTEST_SKIP() << "no mesh library (libcgal-dev) to count against";
 #else
   TTempFolder dir;
   int intersecting = 0;
-  for (const TModel& model : Models()) {
+  std::vector<TModel> models = Models();
+  // Every 16th row of the table, from 6_1 on (the first whose disks bend quads).
+  static const char* const kTableSample[] = {"6_1", "7_4", "8_1", "8_17", "9_10", "9_26",
+                                             "9_42", "10_3", "10_30", "10_61", "10_100", "10_165"};
+  for (const char* knot : kTableSample) models.push_back({knot, {"--knot", knot}});
+  for (const TModel& model : models) {
     SCOPED_TRACE(model.name);
     const std::string file = dir / "m.stl";
     const TRun run = WriteStl(model, file);
@@ -96,6 +103,7 @@ TEST(StlPrint, SelfIntersectionsAreCountedAsAMeshLibraryCountsThemAndWarnedOf) {
     const TCommand theirs = RunCommand(std::string(VELTRANE_STL_SELF_INTERSECTIONS) + " '" + file + "'");
     ASSERT_EQ(theirs.status, 0);
     EXPECT_EQ(std::to_string(ours.pairs) + "\n", theirs.out);
+    if (model.args.size() == 2 && model.args[0] == "--knot") EXPECT_EQ(ours.pairs, 0);
     const std::string warning = SelfIntersectionWarning(ours);
     if (ours.pairs > 0) {
       ++intersecting;
