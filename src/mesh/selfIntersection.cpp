@@ -300,17 +300,23 @@ TSelfIntersections FindSelfIntersections(std::span<const Vec3> corners) {
   if (n < 2) return result;
 
   // Vertices: corners at one point get one number, as a reader of the file gives them.
-  std::vector<int32_t> order(static_cast<size_t>(nCorners)), id(static_cast<size_t>(nCorners));
-  std::iota(order.begin(), order.end(), 0);
-  const auto less = [&](int32_t i, int32_t j) {
-    const Vec3 &a = corners[i], &b = corners[j];
+  struct TKeyed {
+    float x, y, z;
+    int32_t corner;
+  };
+  const auto less = [](const TKeyed& a, const TKeyed& b) {
     return a.x != b.x ? a.x < b.x : a.y != b.y ? a.y < b.y : a.z < b.z;
   };
+  std::vector<TKeyed> order(static_cast<size_t>(nCorners));
+  for (int32_t k = 0; k < nCorners; ++k)
+    order[k] = {corners[k].x, corners[k].y, corners[k].z, k};
   std::sort(order.begin(), order.end(), less);
+  std::vector<int32_t> id(static_cast<size_t>(nCorners));
   for (int32_t k = 0, next = -1; k < nCorners; ++k) {
     if (k == 0 || less(order[k - 1], order[k])) ++next;
-    id[order[k]] = next;
+    id[order[k].corner] = next;
   }
+  order = {};
 
   // The triangles and their boxes; those that are a single point take no part.
   std::vector<TTri> tris(static_cast<size_t>(n));
@@ -364,9 +370,12 @@ TSelfIntersections FindSelfIntersections(std::span<const Vec3> corners) {
     cell *= 2;
   }
   std::vector<std::pair<int64_t, int32_t>> entries;
+  // The cell of each triangle's lowest corner: that of two boxes' common part is the larger.
+  std::vector<std::array<int32_t, 3>> firstCell(static_cast<size_t>(n));
   for (int32_t t : live) {
     int64_t from[3], to[3];
     for (int k = 0; k < 3; ++k) from[k] = cellOf(boxes[t].lo[k], k), to[k] = cellOf(boxes[t].hi[k], k);
+    for (int k = 0; k < 3; ++k) firstCell[t][k] = static_cast<int32_t>(from[k]);
     for (int64_t z = from[2]; z <= to[2]; ++z)
       for (int64_t y = from[1]; y <= to[1]; ++y)
         for (int64_t x = from[0]; x <= to[0]; ++x)
@@ -388,8 +397,9 @@ TSelfIntersections FindSelfIntersections(std::span<const Vec3> corners) {
         const int32_t s = entries[i].second, t = entries[j].second;
         const TBox3 &a = boxes[s], &b = boxes[t];
         if (!Overlap(a, b)) continue;
-        if (cellOf(std::max(a.lo[0], b.lo[0]), 0) != cx || cellOf(std::max(a.lo[1], b.lo[1]), 1) != cy ||
-            cellOf(std::max(a.lo[2], b.lo[2]), 2) != cz)
+        const auto &fs = firstCell[s], &ft = firstCell[t];
+        if (std::max(fs[0], ft[0]) != cx || std::max(fs[1], ft[1]) != cy ||
+            std::max(fs[2], ft[2]) != cz)
           continue;
         if (!Intersect(tris[s], tris[t])) continue;
         ++result.pairs;
