@@ -734,6 +734,8 @@ TSolid SlabSolid(const TAppState& app) {
 // side along the sheet's normals, closed by a rim along its border.
 TSolid SheetSolid(const TAppState& app, double thickness) {
   const TMesh& mesh = app.Seifert.mesh;
+  if (VertexCount(mesh) > INT32_MAX / 2)
+    throw RangeError("the smoothed surface has too many vertices to be made a printable solid");
   TSolid sheet;
   sheet.points.resize(static_cast<size_t>(std::max(VertexCount(mesh), 0)));
   for (int32_t v = 0; v < VertexCount(mesh); ++v) sheet.points[v] = Pos(mesh, v);
