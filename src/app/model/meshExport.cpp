@@ -923,6 +923,12 @@ void WriteStl(const TAppState& app, std::ostream& out, const TMeshExportOptions&
   WriteStl(StlTriangles(app, options, crossings), Source(app), out);
 }
 
+TSelfIntersections StlSelfIntersections(const TAppState& app, const TMeshExportOptions& options) {
+  TSelfIntersections crossings;
+  StlTriangles(app, options, &crossings);
+  return crossings;
+}
+
 void WriteStl(std::span<const Vec3> corners, const std::string& source, std::ostream& out) {
   const size_t nTriangles = corners.size() / 3;
   if (nTriangles > UINT32_MAX) throw RangeError("an STL file holds at most 2^32 - 1 triangles");

@@ -78,6 +78,9 @@ void WriteStl(const TAppState& app, std::ostream& out, const TMeshExportOptions&
 // the same RangeErrors and `crossings`.
 std::vector<Vec3> StlTriangles(const TAppState& app, const TMeshExportOptions& options = {},
                                TSelfIntersections* crossings = nullptr);
+// Where the STL's triangles pass through each other (mesh/selfIntersection.h).
+TSelfIntersections StlSelfIntersections(const TAppState& app,
+                                        const TMeshExportOptions& options = {});
 // Those triangles as a binary STL whose header names `source`.
 void WriteStl(std::span<const Vec3> corners, const std::string& source, std::ostream& out);
 // A RangeError GltfTooLargeMessage when the export would need more than what is left of half
