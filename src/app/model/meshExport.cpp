@@ -850,12 +850,12 @@ std::vector<Vec3> StlTriangles(const TAppState& app, const TMeshExportOptions& o
     // the walls then grow by as much of the lack as they can without that.
     const bool inward = SignedVolume(solid) < 0;
     const std::vector<Vec3> normals = PointNormals(solid);
-    const int64_t crossings = FindSelfIntersections(CornersOf(solid)).pairs;
+    const int64_t thinCrossings = FindSelfIntersections(CornersOf(solid)).pairs;
     for (const double part : {1.0, 0.5, 0.25}) {
       TSolid thick = solid;
       const double move = (minWall - wall) / 2 * part * (inward ? -1 : 1);
       for (size_t v = 0; v < thick.points.size(); ++v) thick.points[v] += normals[v] * move;
-      if (FindSelfIntersections(CornersOf(thick)).pairs <= crossings) {
+      if (FindSelfIntersections(CornersOf(thick)).pairs <= thinCrossings) {
         solid = std::move(thick);
         break;
       }
