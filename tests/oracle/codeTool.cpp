@@ -1,7 +1,8 @@
 // For the oracle scripts: reads knots one a line, "dt [4;6;2]" or "dt 4 6 2" (a DT code),
 // "pd [[1,5,2,4],...]" (a PD code) or "gauss -1 3 -2 1 -3 2" (a signed Gauss code), and prints for each a line of JSON with what our readers and
 // diagram module make of it: the PD code as drawn, before any simplification, and the Jones and
-// Alexander polynomials, signature and determinant; or the error.
+// Alexander polynomials, signature and determinant, and the Seifert form of the diagram's
+// canonical surface; or the error.
 
 #include <iostream>
 #include <string>
@@ -10,6 +11,7 @@
 
 #include "diagram/boundaryId.h"
 #include "diagram/diagramCodes.h"
+#include "invariants/diagramForm.h"
 
 int main() {
   TKnotTable table;
@@ -30,6 +32,15 @@ int main() {
       j["signature"] = id.signature;
       j["determinant"] = id.determinant;
       if (kind == "dt") j["dtJones"] = PolynomialText(DTCodeJones(code), true);
+      // The canonical surface's Seifert form, as the Diagram lay-out's invariants give it.
+      try {
+        const TInvariants s = ComputeDiagramInvariants(pd);
+        j["surface"] = {{"alexander", s.alexanderDecimal}, {"lowest2", s.alexanderLowest2},
+                        {"signature", s.signature}, {"genus", s.genus}, {"rank", s.rank},
+                        {"determinant", s.determinantDecimal}, {"seifert", s.seifert}};
+      } catch (const std::exception& e) {
+        j["surface"] = {{"error", e.what()}};
+      }
     } catch (const std::exception& e) {
       j["error"] = e.what();
     }
