@@ -38,6 +38,12 @@ int32_t CircleX(const TSeifertDiagram& d, int32_t k) {
 }  // namespace
 
 TInvariants ComputeDiagramInvariants(const TPDCode& pd, TRoads roads) {
+  if (pd.empty()) {
+    // No crossings: the one disk of the unknot.
+    TInvariants r = ComputeInvariants(std::string(), roads);
+    r.surfaceName = "diagram surface";
+    return r;
+  }
   const TSeifertDiagram d = SeifertCircles(pd);
   const TOrientedPD m = OrientPD(pd);
   const int32_t n = d.nCrossings;
