@@ -2,12 +2,17 @@
 // draws a planar diagram that reads back as itself (a Gauss code: whose walk along the knot
 // meets the crossings over and under as the code says), whose Seifert circles fit together, and
 // whose Diagram lay-out is a closed surface with one boundary curve per component of the code.
+// The surface's Seifert form has rank 2 genus + components - pieces, the signature the Goeritz
+// form gives, a unimodular intersection form for a knot, and one loop drawn per basis loop.
 
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "diagram/diagramCodes.h"
+#include "diagram/diagramSignature.h"
+#include "invariants/diagramForm.h"
+#include "invariants/loopPaths.h"
 #include "diagram/seifertCircles.h"
 #include "fuzzSupport.h"
 #include "mesh/buildMesh.h"
@@ -83,6 +88,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int32_t twice = d.nCrossings - static_cast<int32_t>(d.circles.size()) + 2 * d.pieces - d.components;
   Expect(twice >= 0 && twice % 2 == 0, "a canonical genus that is no whole number");
   if (d.nCrossings > kMaxBuiltCrossings) return 0;
+  const TInvariants inv = ComputeDiagramInvariants(pd);
+  Expect(inv.rank == 2 * inv.genus + inv.components - inv.surfaceParts,
+         "a Seifert matrix of another rank than the surface's");
+  Expect(inv.signature == DiagramSignature(link).signature,
+         "the Seifert matrix's signature is not the Goeritz form's");
+  if (inv.components == 1) {
+    std::vector<std::vector<TPolynomial>> form(inv.seifert.size());
+    for (size_t i = 0; i < form.size(); ++i)
+      for (size_t j = 0; j < form.size(); ++j)
+        form[i].push_back({inv.seifert[i][j] - inv.seifert[j][i]});
+    const TPolynomial det = PolyDeterminant(form);
+    Expect(det.size() == 1 && (det[0] == 1 || det[0] == -1),
+           "the loops' intersection form of a knot's surface is not unimodular");
+  }
 
   TSeiffert model;
   TSettings s = StartSettings();
@@ -98,5 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Expect(t.openEdges == 0 && t.overfullEdges == 0, "the surface is not closed");
   Expect(t.Euler() == 2L * (model.nDisks - model.nTubes), "the closed surface has the wrong genus");
   Expect(model.nLinks == link.Components(), "boundary curves are not the code's components");
+  const auto loops = LoopPaths(model, inv);
+  Expect(loops.size() == static_cast<size_t>(inv.rank), "not every basis loop is drawn");
   return 0;
 }
