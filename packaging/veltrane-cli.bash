@@ -26,10 +26,10 @@ _veltrane_cli() {
       COMPREPLY=($(compgen -W "all $(veltrane-cli table 2>/dev/null | cut -f1)" -- "$cur"))
       return ;;
     -o|--output|--texture|--sky) COMPREPLY=($(compgen -f -- "$cur")); return ;;
-    --preset|--set|--torus|--smooth|--refine|--size|--jobs|--width|--height|--scale|--antialias|\
+    --preset|--set|--torus|--dt|--pd|--gauss|--smooth|--refine|--size|--jobs|--width|--height|--scale|--antialias|\
     --blur|--jitter|--seed|--quality|--yaw|--pitch) return ;;
   esac
-  local common="--layout --preset --set --knot --torus --smooth --refine --quiet --help"
+  local common="--layout --preset --set --knot --dt --pd --gauss --torus --smooth --refine --quiet --help"
   local options
   case $cmd in
     info) options="$common --json" ;;

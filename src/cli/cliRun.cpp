@@ -19,6 +19,7 @@
 #include <sstream>
 
 #include "app/model/controlTable.h"
+#include "diagram/diagramCodes.h"
 #include "knots/knotTable.h"
 #include "surface/holeDump.h"
 #include "controlValues.h"
@@ -79,6 +80,11 @@ struct TCliOptions {
   std::string texture, sky;
   std::shared_ptr<const TRgbPicture> surfacePicture, skyPicture;
   int32_t jobs = 0;  // 0 = one per core
+  // --dt, --pd or --gauss: the code as given, its kind, and its diagram once read.
+  std::string dt, pd, gauss;
+  std::string code;
+  TCodeKind codeKind = TCodeKind::kDT;
+  std::optional<TPDCode> codeDiagram;
 };
 
 // Smoothing progress on a terminal, once a run has taken more than a second.
@@ -271,6 +277,9 @@ void AddCommonOptions(CLI::App& sub, TCliOptions& o) {
       ->allow_extra_args(false);
   sub.add_option("--knot", o.knot, "knot-table row, e.g. 3_1");
   sub.add_option("--torus", o.torus, "torus knot B,S");
+  sub.add_option("--dt", o.dt, "CODE: a DT code, \"4 6 2\" or \"[4;6;2]\", in the Diagram lay-out");
+  sub.add_option("--pd", o.pd, "CODE: a PD code, \"X[1,5,2,4] X[3,1,4,6] X[5,3,6,2]\"");
+  sub.add_option("--gauss", o.gauss, "CODE: a signed Gauss code, \"-1 3 -2 1 -3 2\"");
   sub.add_option("--smooth", o.smooth, "N: run N dynamic smoothing iterations (or to convergence)")
       ->check(WholeNumber())
       ->check(WholeRange(1, 30000));
@@ -369,6 +378,34 @@ int RunInvariants(const TCliOptions& o, bool braidGiven, bool knotGiven, std::os
         << " surfaces have the table's genus"
         << (failed ? "; " + std::to_string(failed) + " rows failed" : "") << '\n';
     return failed ? 2 : 0;
+  }
+  // A typed code is laid out in the Diagram lay-out: the invariants of its canonical surface.
+  for (const auto& [flag, text, kind] :
+       {std::tuple{"--dt", &o.dt, TCodeKind::kDT}, std::tuple{"--pd", &o.pd, TCodeKind::kPD},
+        std::tuple{"--gauss", &o.gauss, TCodeKind::kGauss}}) {
+    if (text->empty()) continue;
+    if (braidGiven || knotGiven) throw TCliError("give a braid word, --knot or a code, not several");
+    if (!o.layout.empty() && o.layout != "diagram")
+      throw TCliError("a code is laid out in the Diagram lay-out; --layout " + o.layout +
+                      " shows a braid word");
+    TPDCode pd;
+    try {
+      pd = ReadCode(*text, kind);
+    } catch (const std::invalid_argument& e) {
+      throw TCliError(std::string(flag) + ": " + e.what());
+    }
+    const TInvariants r = ComputeDiagramInvariants(pd);
+    if (o.json) {
+      nlohmann::ordered_json j = InvariantsJson(*text, r, nullptr);
+      j["braid"] = nullptr;
+      j["code"] = *text;
+      out << j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+    } else {
+      out << "code: " << *text << '\n';
+      WriteInvariantsText("", r, nullptr, out);
+    }
+    out.flush();
+    return 0;
   }
   const TKnotEntry* row = nullptr;
   std::string braid = braidGiven ? o.braid : "AbAb";  // the braid field's start text
@@ -551,6 +588,10 @@ void Apply(const TCliOptions& o, THeadlessWindow& w, std::ostream& err, bool err
       throw TCliError("--knot: the knot table has no knot named '" + Abbreviated(o.knot) + "'");
     w.window.ChooseKnot(row);
   }
+  if (o.codeDiagram) {
+    w.controls.SetText("ed_code", o.code);
+    w.window.EnterCode(*o.codeDiagram, o.code);
+  }
   if (o.torusBig > 0) {
     w.controls.SetPosition("ud_tbig", o.torusBig);
     w.controls.SetPosition("ud_tsmall", o.torusSmall);
@@ -681,6 +722,9 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   invariants->add_option("BRAID", o.braid, "braid word (the start word AbAb when none is given)");
   invariants->add_option("--knot", o.knot, "knot-table row, e.g. 3_1, or all for the whole table");
   invariants->add_flag("--json", o.json, "print JSON");
+  invariants->add_option("--dt", o.dt, "CODE: a DT code, in the Diagram lay-out");
+  invariants->add_option("--pd", o.pd, "CODE: a PD code, in the Diagram lay-out");
+  invariants->add_option("--gauss", o.gauss, "CODE: a signed Gauss code, in the Diagram lay-out");
   invariants->add_option("--layout", o.layout,
                          "diagram: the Diagram lay-out's surface; any other: the braid surface")
       ->check(CLI::IsMember({"stacked", "flat", "reduced-flat", "flat-dt", "split", "diagram"}));
@@ -730,6 +774,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     DumpHoles(dumpFile);
     return 0;
   }
+  for (const auto& [flag, text] : {std::pair{"--dt", &o.dt}, std::pair{"--pd", &o.pd},
+                                   std::pair{"--gauss", &o.gauss}})
+    if (invariants->parsed() && invariants->count(flag) > 0 && text->empty())
+      throw TCliError(std::string(flag) + " needs a code");
   if (invariants->parsed()) return RunInvariants(o, invariants->count("BRAID") > 0,
                                                  invariants->count("--knot") > 0, out, err);
   CLI::App* chosen = info->parsed() ? info : mesh->parsed() ? mesh : render;
@@ -763,6 +811,31 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   for (const auto& [name, angle] : {std::pair{"--yaw", o.yaw}, std::pair{"--pitch", o.pitch}})
     if (angle && !std::isfinite(*angle))
       throw TCliError(std::string(name) + " needs a number of degrees");
+  // A code is read, and refused, before any work; it is shown in the Diagram lay-out.
+  for (const auto& [flag, text, kind] :
+       {std::tuple{"--dt", &o.dt, TCodeKind::kDT}, std::tuple{"--pd", &o.pd, TCodeKind::kPD},
+        std::tuple{"--gauss", &o.gauss, TCodeKind::kGauss}}) {
+    if (chosen->count(flag) == 0) continue;
+    if (o.codeDiagram) throw TCliError("give one of --dt, --pd and --gauss, not several");
+    if (text->empty()) throw TCliError(std::string(flag) + " needs a code, e.g. " +
+                                       (kind == TCodeKind::kPD ? "\"X[1,5,2,4] X[3,1,4,6] X[5,3,6,2]\""
+                                        : kind == TCodeKind::kGauss ? "\"-1 3 -2 1 -3 2\""
+                                                                    : "\"4 6 2\""));
+    try {
+      o.codeDiagram = ReadCode(*text, kind);
+    } catch (const std::invalid_argument& e) {
+      throw TCliError(std::string(flag) + ": " + e.what());
+    }
+    o.code = *text;
+    o.codeKind = kind;
+  }
+  if (o.codeDiagram) {
+    if (!o.knot.empty() || o.torusBig > 0)
+      throw TCliError("a code shows its own knot: give --knot, --torus or a code, not several");
+    if (!o.layout.empty() && o.layout != "diagram")
+      throw TCliError("a code is laid out in the Diagram lay-out; --layout " + o.layout +
+                      " shows a braid word");
+  }
   if (o.knot == "all" && o.braidGiven)
     throw TCliError("--knot all builds every table row: give a braid word or --knot all, not "
                     "both");

@@ -1,5 +1,7 @@
 #include "infoReport.h"
 
+#include "app/model/pipeline.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
@@ -68,6 +70,8 @@ Json InfoJson(const TAppState& app) {
   const TSeiffert& m = app.Seifert;
   Json j;
   j["text"] = m.text;
+  const TPDCode* code = TypedCodeFor(app, m.text, app.Settings.layout);
+  j["code"] = code ? Json(app.typedCode->text) : Json();
   j["nCross"] = m.nCross;
   j["nStrands"] = m.nStrands;
   j["layout"] = app.Settings.layout;
@@ -176,8 +180,12 @@ void WriteInfoText(const TAppState& app, std::ostream& out) {
         << " turns about the axis, " << small << " about the tube; " << TorusDescription(big, small)
         << "\n";
   } else {
-    out << "braid \"" << PrintableText(m.text) << "\": " << m.nCross << " crossings on "
-        << m.nStrands << " strands\n";
+    if (const TPDCode* code = TypedCodeFor(app, m.text, app.Settings.layout))
+      out << "code \"" << PrintableText(app.typedCode->text) << "\": " << code->size()
+          << " crossings\n";
+    else
+      out << "braid \"" << PrintableText(m.text) << "\": " << m.nCross << " crossings on "
+          << m.nStrands << " strands\n";
     out << "lay-out: " << LayoutName(app.Settings.layout) << " (" << int(app.Settings.layout)
         << "), " << m.nDisks << " disks, " << m.nTubes << " bands"
         << GenusText(SurfaceGenus(m), KnotGenus(boundary, app.KnotTable))

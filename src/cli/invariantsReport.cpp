@@ -60,7 +60,7 @@ nlohmann::ordered_json InvariantsJson(const std::string& braid, const TInvariant
 void WriteInvariantsText(const std::string& braid, const TInvariants& r, const TKnotEntry* row,
                          std::ostream& out) {
   if (row) out << "knot: " << row->name << " (" << row->altName << ")\n";
-  out << "braid: " << braid << '\n';
+  if (!braid.empty()) out << "braid: " << braid << '\n';
   out << "from: the " << r.surfaceName << '\n';
   out << "boundary: " << r.components
       << (r.components == 1 ? " component (a knot)" : " components (a link)") << '\n';

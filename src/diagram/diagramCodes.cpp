@@ -372,6 +372,38 @@ TPDCode PDFromGauss(const std::string& text) {
 
 TPDCode PDFromDT(const std::string& text) { return PDFromDTNumbers(ReadDTNumbers(text)); }
 
+TCodeKind GuessCodeKind(const std::string& text) {
+  if (text.find_first_of("Xx") != std::string::npos) return TCodeKind::kPD;
+  const size_t open = text.find('[');
+  if (open != std::string::npos && text.find('[', open + 1) != std::string::npos)
+    return TCodeKind::kPD;
+  if (text.find('{') != std::string::npos) return TCodeKind::kGauss;
+  // A Gauss code names each crossing twice, a DT code each even number once.
+  std::vector<int64_t> seen;
+  for (size_t i = 0; i < text.size() && seen.size() <= 2 * kMaxCodeCrossings;) {
+    if (!std::isdigit(static_cast<unsigned char>(text[i]))) {
+      ++i;
+      continue;
+    }
+    const int64_t v = ReadInteger(text, i);
+    if (v % 2 != 0 && std::find(seen.begin(), seen.end(), v) != seen.end()) return TCodeKind::kGauss;
+    seen.push_back(v);
+  }
+  return TCodeKind::kDT;
+}
+
+TPDCode ReadCode(const std::string& text, TCodeKind kind) {
+  switch (kind) {
+    case TCodeKind::kPD:
+      return ReadPD(text);
+    case TCodeKind::kGauss:
+      return PDFromGauss(text);
+    case TCodeKind::kDT:
+      break;
+  }
+  return PDFromDT(text);
+}
+
 TPDCode ReadPD(const std::string& text) {
   TPDCode pd;
   std::vector<int64_t> group;

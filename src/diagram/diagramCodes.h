@@ -39,6 +39,14 @@ TPDCode PDFromGauss(const std::string& text);
 // "X[1,5,2,4] X[3,1,4,6]" or "[[1,5,2,4],[3,1,4,6]]", checked by CheckPD.
 TPDCode ReadPD(const std::string& text);
 
+// The kind of code a text is, as the window's one "Code" field takes it: PD when it has an X or
+// nested brackets, Gauss when it has braces or names an odd crossing twice, DT otherwise. The
+// kind decides only which reader speaks; each refuses in its own words.
+enum class TCodeKind { kDT, kPD, kGauss };
+TCodeKind GuessCodeKind(const std::string& text);
+// The code's diagram through the reader of its kind.
+TPDCode ReadCode(const std::string& text, TCodeKind kind);
+
 // A PD code that draws a link diagram: every edge named twice, each an exit of one crossing and
 // an entry of the other, and the crossings' cyclic orders planar. Throws std::invalid_argument
 // ("crossing 2 of the PD code names strand 7 once", "this PD code has no planar diagram").

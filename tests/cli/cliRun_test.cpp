@@ -355,6 +355,14 @@ TEST(Cli, MessagesNameWhatIsWrong) {
        "a side: lower \"Scale\"\n"},
       {{"mesh", "AAA", "--size", huge, "-o", dir / "x.stl"}, "... (309 characters)'\n"},
       {{"render", "--width", huge, "-o", dir / "x.png"}, "... (309 characters)' is outside 4..16384"},
+      {{"info", "--dt", "4 6 8"}, "--dt: a DT code holds each even number 2..6 once; 8 is too large for 3 crossings"},
+      {{"info", "--dt", "8 10 2 4 6"}, "--dt: this DT code has no planar diagram"},
+      {{"info", "--pd", "X[1,5,2,4] X[3,1,4,7]"}, "--pd: crossing 1 of the PD code names strand 2 once"},
+      {{"info", "--gauss", "-1 3 -2 1 -3"}, "--gauss: "},
+      {{"info", "--dt", ""}, "--dt needs a code"},
+      {{"info", "--dt", "4 6 2", "--pd", "X[1,5,2,4]"}, "not several"},
+      {{"info", "--dt", "4 6 2", "--knot", "3_1"}, "not several"},
+      {{"mesh", "--dt", "4 6 2", "--layout", "flat", "-o", dir / "x.stl"}, "in the Diagram lay-out"},
   };
   for (const auto& [args, message] : cases) {
     const TRun r = Cli(args);

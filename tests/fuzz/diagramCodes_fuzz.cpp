@@ -1,4 +1,4 @@
-// Any text as a DT, PD or signed Gauss code: the reader refuses it with std::invalid_argument, or
+// Any text as a DT, PD or signed Gauss code (and as the "Code" field guesses its kind): the reader refuses it with std::invalid_argument, or
 // draws a planar diagram that reads back as itself (a Gauss code: whose walk along the knot
 // meets the crossings over and under as the code says), whose Seifert circles fit together, and
 // whose Diagram lay-out is a closed surface with one boundary curve per component of the code.
@@ -63,7 +63,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t reader = in.Byte() % 3;
   const bool dt = reader == 0, gauss = reader == 2;
   const std::string code = in.Rest();
+  // The window's one field tells the kinds apart by their form; a code of the kind it guesses
+  // reads as that kind's reader reads it.
+  const TCodeKind guess = GuessCodeKind(code);
   TPDCode pd;
+  try {
+    pd = ReadCode(code, guess);
+  } catch (const std::invalid_argument&) {
+  }
+  if (guess == (dt ? TCodeKind::kDT : gauss ? TCodeKind::kGauss : TCodeKind::kPD)) {
+    const TPDCode guessed = pd;
+    pd.clear();
+    try {
+      pd = dt ? PDFromDT(code) : gauss ? PDFromGauss(code) : ReadPD(code);
+    } catch (const std::invalid_argument&) {
+    }
+    Expect(pd == guessed, "the code reads otherwise through the field's guess of its kind");
+  }
+  pd.clear();
   try {
     pd = dt ? PDFromDT(code) : gauss ? PDFromGauss(code) : ReadPD(code);
   } catch (const std::invalid_argument&) {

@@ -304,6 +304,35 @@ class TestWindowFeel : public QObject, protected TDesktopUnderTest {
     QTest::keyClick(braid, Qt::Key_Return);
     QVERIFY(braid->styleSheet().isEmpty());
     QVERIFY(!braid->toolTip().contains(QStringLiteral("50 band ends")));
+
+    // The code field under it: a code that does not read is marked and changes nothing; one
+    // that reads shows its diagram's surface; a word entered afterwards clears it.
+    auto* code = C().As<QLineEdit>("ed_code");
+    const int32_t verts = App().Seifert.mesh.nVerts;
+    {
+      TMessageBoxCloser closer;
+      TypeInto(code, QStringLiteral("4 6 8"));
+      QTest::keyClick(code, Qt::Key_Return);
+      QCOMPARE(closer.Answered(), 1);
+      QVERIFY2(closer.LastText().contains(QStringLiteral("8 is too large for 3 crossings")),
+               qPrintable(closer.LastText()));
+    }
+    QVERIFY(!code->styleSheet().isEmpty());
+    QCOMPARE(App().Seifert.mesh.nVerts, verts);
+    TypeInto(code, QStringLiteral("[4;6;2]"));
+    QTest::keyClick(code, Qt::Key_Return);
+    QVERIFY(code->styleSheet().isEmpty());
+    QVERIFY(C().Checked("rb_diagram"));
+    QCOMPARE(App().Seifert.nTubes, 3);
+    // Its invariants are those of the surface drawn: KnotInfo's 3_1, the right-handed trefoil.
+    const QString box = Main().findChild<QLabel*>(QStringLiteral("lb_invariants"))->text();
+    QVERIFY2(box.contains(QStringLiteral("(diagram surface)")) &&
+                 box.contains(QStringLiteral("signature -2")),
+             qPrintable(box));
+    QCOMPARE(braid->text(), QStringLiteral("AbAb"));
+    QTest::keyClick(braid, Qt::Key_Return);
+    QVERIFY(code->text().isEmpty());
+    QCOMPARE(App().Seifert.nTubes, 4);
   }
 
   // The wheel over a drop-down box or a spin field that has no focus scrolls the page on and

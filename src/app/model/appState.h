@@ -5,10 +5,13 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
+#include <string>
 
 #include "core/settings.h"
 #include "core/textureImage.h"
 #include "core/vec3.h"
+#include "diagram/linkDiagram.h"
 #include "app/model/ride.h"
 #include "knots/knotTable.h"
 #include "render/view.h"
@@ -44,6 +47,14 @@ struct TAppState {
   int32_t refineSteps = 0;          // "Refine" steps the mesh on view has had (a smoothed mesh
                                     // keeps them through recomputes; refineCount does not)
   int32_t selectedKnotRow = 0;      // knot-table row, 0 = none
+  // A knot typed into the "Code" field: the Diagram lay-out draws its diagram while the braid
+  // field holds the word it held then; a word entered or a knot chosen afterwards ends it.
+  struct TTypedCode {
+    TPDCode pd;
+    std::string text;   // as typed
+    std::string braid;  // the braid field's word when it was entered
+  };
+  std::optional<TTypedCode> typedCode;
   bool terminating = false;         // the window is closing: loops end, nothing is rebuilt
   double meanEdge = 0.01;           // the length unit of smoothing, valid with meanEdgeValid
   double maxMove = 0;               // largest step of the last smoothing iteration

@@ -9,6 +9,7 @@
 
 #include "core/rangeError.h"
 #include "core/settings.h"
+#include "diagram/diagramCodes.h"
 #include "mesh/buildMesh.h"
 #include "mesh/buildProgress.h"
 #include "mesh/subdivision.h"
@@ -206,8 +207,15 @@ void TMainWindowModel::RequestRedraw() {
   if (!app.recomputeSuspended && drawFrame) drawFrame();
 }
 
+void TMainWindowModel::EndTypedCode() {
+  if (!app.typedCode) return;
+  app.typedCode.reset();
+  controls.SetText("ed_code", "");
+}
+
 void TMainWindowModel::NewKnot(const std::string& text) {
   KeepKnotStateIfRefused([&] {
+    if (app.typedCode && app.typedCode->braid != text) EndTypedCode();
     app.smoothed = false;
     app.meanEdgeValid = false;
     controls.SetText("ed_braid", text);
@@ -222,12 +230,16 @@ void TMainWindowModel::KeepKnotStateIfRefused(const std::function<void()>& body)
   const bool smoothed = app.smoothed, meanEdgeValid = app.meanEdgeValid,
              smoothingRunning = app.smoothingRunning;
   const int32_t selectedKnotRow = app.selectedKnotRow;
+  const auto typedCode = app.typedCode;
+  const std::string codeText = controls.Text("ed_code");
   const int32_t refusedBefore = refusedRecomputes;
   const auto restore = [&] {
     app.smoothed = smoothed;
     app.meanEdgeValid = meanEdgeValid;
     app.smoothingRunning = smoothingRunning;
     app.selectedKnotRow = selectedKnotRow;
+    app.typedCode = typedCode;
+    controls.SetText("ed_code", codeText);
   };
   try {
     body();
@@ -254,10 +266,29 @@ void TMainWindowModel::tb_SliderChange() {
 
 void TMainWindowModel::BraidEntered() {
   KeepKnotStateIfRefused([&] {
+    EndTypedCode();
     app.selectedKnotRow = 0;
     // The box shows no table row for a word of the user's own.
     controls.SetItemIndex("cb_knottable", -1);
     if (repaintBraidDiagram) repaintBraidDiagram();
+    Button5Click();
+  });
+}
+
+void TMainWindowModel::CodeEntered() {
+  const std::string text = controls.Text("ed_code");
+  EnterCode(ReadCode(text, GuessCodeKind(text)), text);
+}
+
+void TMainWindowModel::EnterCode(TPDCode pd, const std::string& text) {
+  KeepKnotStateIfRefused([&] {
+    app.typedCode = TAppState::TTypedCode{std::move(pd), text, controls.Text("ed_braid")};
+    app.selectedKnotRow = 0;
+    controls.SetItemIndex("cb_knottable", -1);
+    // The radio's own recompute would run before the code's state is complete.
+    app.recomputeSuspended = true;
+    controls.SetChecked("rb_diagram", true);
+    app.recomputeSuspended = false;
     Button5Click();
   });
 }
@@ -309,6 +340,7 @@ void TMainWindowModel::PresetKnotClick(std::string_view sender) {
   if (!k) throw std::invalid_argument("no preset knot button named " + std::string(sender));
   // A preset replaces the table knot: the box shows no row.
   controls.SetItemIndex("cb_knottable", -1);
+  EndTypedCode();
   NewKnot(std::string(k->word));
 }
 
@@ -479,6 +511,7 @@ void TMainWindowModel::cb_knottableChange() {
   const int32_t row = controls.ItemIndex("cb_knottable") + 1;
   const TKnotEntry& knot = app.KnotTable.Row(row);
   KeepKnotStateIfRefused([&] {
+    EndTypedCode();
     app.selectedKnotRow = row;
     controls.SetText("ed_braid", knot.braid);
     if (repaintBraidDiagram) repaintBraidDiagram();

@@ -92,8 +92,16 @@ class TMainWindowModel {
   // Shape presets with recomputeSuspended set, then one Recompute.
   void tb_SliderChange();
 
-  // Enter released in ed_braid: clears the table row, then "Reset".
+  // Enter released in ed_braid: clears the table row and a typed code, then "Reset".
   void BraidEntered();
+  // Enter released in ed_code: reads the code (DT, PD or signed Gauss, told apart by their
+  // form) and shows its diagram's surface in the Diagram lay-out. A code that does not read is
+  // std::invalid_argument naming the fault, and nothing changes.
+  void CodeEntered();
+  // The same for a code read already; `text` is what the field shows.
+  void EnterCode(TPDCode pd, const std::string& text);
+  // Back to the braid road: the typed code is forgotten and its field cleared.
+  void EndTypedCode();
   void Button5Click();                              // "Reset" under the view
   void LayoutButtonClick(std::string_view sender);  // "" = start-up's call of "Disks 1"
   void PresetKnotClick(std::string_view sender);

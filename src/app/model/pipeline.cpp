@@ -55,8 +55,11 @@ std::string ExpandedWord(const TSeiffert& model) {
 
 }  // namespace
 
-TPDCode DiagramLayoutCode(const TSeiffert& parsed, const TKnotEntry* codeKnot) {
-  // A table row's diagram of the knot's genus, else the braid's closure as it is drawn.
+TPDCode DiagramLayoutCode(const TSeiffert& parsed, const TKnotEntry* codeKnot,
+                          const TPDCode* typedCode) {
+  // A typed code, a table row's diagram of the knot's genus, else the braid's closure as it is
+  // drawn.
+  if (typedCode) return *typedCode;
   return codeKnot ? PDFromDT(codeKnot->diagramCode)
                   : PDCode(BraidClosureDiagram(ExpandedWord(parsed)));
 }
@@ -100,7 +103,8 @@ bool LayOut(TPipelineRun& run) {
       LayoutFlat(model, settings);
       break;
     case kLayoutDiagram: {
-      TPDCode pd = DiagramLayoutCode(model, run.codeKnot ? &*run.codeKnot : nullptr);
+      TPDCode pd = DiagramLayoutCode(model, run.codeKnot ? &*run.codeKnot : nullptr,
+                                     run.typedCode ? &*run.typedCode : nullptr);
       LayoutDiagram(model, settings, pd);
       model.diagramCode = std::move(pd);
       break;
@@ -161,6 +165,11 @@ std::string CodeSurfaceProblem(const TSeiffert& model) {
 
 }  // namespace
 
+const TPDCode* TypedCodeFor(const TAppState& app, const std::string& text, uint8_t layout) {
+  if (!app.typedCode || layout != kLayoutDiagram || app.typedCode->braid != text) return nullptr;
+  return &app.typedCode->pd;
+}
+
 TPipelineRun StartPipeline(const std::string& text, const TSettings& settings,
                            const TAppState& app, bool torusShow, bool buildMesh) {
   CheckSettings(settings);
@@ -173,6 +182,7 @@ TPipelineRun StartPipeline(const std::string& text, const TSettings& settings,
   run.racing = app.racing;
   run.splitRotation = app.splitRotation;
   if (const TKnotEntry* knot = CodeKnot(app, text, settings.layout)) run.codeKnot = *knot;
+  if (const TPDCode* code = TypedCodeFor(app, text, settings.layout)) run.typedCode = *code;
   run.surfaceTexture = app.SurfaceTexture;
   run.layoutNote = app.layoutNote;
   return run;
@@ -193,7 +203,7 @@ void PipelineLayout(TPipelineRun& run) {
     run.layoutNote.clear();
     model.diagramCode.clear();
     ParseBraidWord(run.text, model.gen, model.power, model.nStrands, model.nCross);
-    if (model.nCross == 0) {
+    if (model.nCross == 0 && !run.typedCode) {
       LayoutTrivial(model, settings);
       settings.tJoints = false;  // a disk without bands is no junction
     } else {

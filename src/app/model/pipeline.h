@@ -19,12 +19,17 @@ struct TPipelineRun {
   bool racing = false;
   TSplitRotation splitRotation;        // in, and out from the split lay-out's search
   std::optional<TKnotEntry> codeKnot;  // the table row whose knot code "Flat DT" lays out
+  std::optional<TPDCode> typedCode;    // a typed code, which "Diagram" lays out before all else
   TTextureRecord surfaceTexture;
   TSeiffert model;  // empty, or a copy of the smoothed surface to keep
   bool fromCode = false;
   std::string layoutNote;
   Vec3 modelCentre;
 };
+
+// The typed code the Diagram lay-out of `text` draws, or null (another lay-out, no code, or a
+// word changed since the code was entered).
+const TPDCode* TypedCodeFor(const TAppState& app, const std::string& text, uint8_t layout);
 
 // The run of `text` with `settings` from the window's state, with an empty model (a smoothed
 // run needs the smoothed surface put there). Settings out of range are a RangeError here,
@@ -52,10 +57,11 @@ void RunPipeline(const std::string& text, TSeiffert& model, TSettings& settings,
                  bool torusShow = false, bool buildMesh = true,
                  const TMeshSizeHook& sizeHook = nullptr);
 
-// The diagram the Diagram lay-out draws for a parsed word (model.gen, power, nCross): the table
-// row's code of the knot's genus when `codeKnot` is the row chosen, else the word's closure as
-// the braid diagram draws it. Throws as PDFromDT.
-TPDCode DiagramLayoutCode(const TSeiffert& parsed, const TKnotEntry* codeKnot);
+// The diagram the Diagram lay-out draws for a parsed word (model.gen, power, nCross): a typed
+// code (`typedCode`, may be null), the table row's code of the knot's genus when `codeKnot` is
+// the row chosen, else the word's closure as the braid diagram draws it. Throws as PDFromDT.
+TPDCode DiagramLayoutCode(const TSeiffert& parsed, const TKnotEntry* codeKnot,
+                          const TPDCode* typedCode = nullptr);
 
 // The surface picture's texture coordinates on model's mesh, from the band settings and the
 // surface texture's size.

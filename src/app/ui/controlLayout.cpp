@@ -333,6 +333,10 @@ void LayOutMainPage(TQtControlPanel& c, QVBoxLayout* page, QWidget* holder) {
   page->addWidget(Caption(QStringLiteral("Braid"), c.Widget("ed_braid")));
   page->addWidget(W("pb_braid"), 0, Qt::AlignHCenter);
   page->addWidget(W("ed_braid"));
+  page->addWidget(Caption(QStringLiteral("Code"), c.Widget("ed_code")));
+  page->addWidget(W("ed_code"));
+  if (auto* code = qobject_cast<QLineEdit*>(c.Widget("ed_code")))
+    code->setPlaceholderText(QStringLiteral("DT, PD or Gauss code, e.g. 4 6 2"));
 
   auto* presets = new QGroupBox(QStringLiteral("Preset knots"));
   auto* grid = new QGridLayout(presets);

@@ -36,6 +36,7 @@
 #include "advancedOptions.h"
 #include "braidDiagramView.h"
 #include "buildRunner.h"
+#include "app/model/pipeline.h"
 #include "app/model/boundaryReport.h"
 #include "app/model/exportControls.h"
 #include "app/model/meshExport.h"
@@ -177,7 +178,9 @@ TForm1::TForm1(TForm2& splash, Tforma& advancedWindow, QWidget* parent)
                                  QMessageBox::No) == QMessageBox::Yes;
   };
   model.recomputeDone = [this](const std::string& error) {
-    MarkBraidField(QString::fromStdString(error));
+    // A refused recompute marks the field that asked for it, a typed code's or the word's.
+    MarkField("ed_braid", app.typedCode ? QString() : QString::fromStdString(error));
+    MarkField("ed_code", app.typedCode ? QString::fromStdString(error) : QString());
     if (error.empty()) ShowInvariants();  // the knot and its surface may be new
   };
 
@@ -737,17 +740,27 @@ void TForm1::ShowBoundaryInBox() {
 
 QString TForm1::CountsText() const { return counts->text(); }
 
-void TForm1::MarkBraidField(const QString& error) {
-  auto* braid = controls.As<QLineEdit>("ed_braid");
-  if (!braid) return;
+void TForm1::MarkField(std::string_view name, const QString& error) {
+  auto* field = controls.As<QLineEdit>(name);
+  if (!field) return;
   if (error.isEmpty()) {
-    braid->setStyleSheet(QString());
-    const TControlDef* def = FindControl("ed_braid");
-    braid->setToolTip(def ? Q(def->hint) : QString());
+    field->setStyleSheet(QString());
+    const TControlDef* def = FindControl(name);
+    field->setToolTip(def ? Q(def->hint) : QString());
     return;
   }
-  braid->setStyleSheet(QStringLiteral("QLineEdit { border: 2px solid #d00000; }"));
-  braid->setToolTip(SentenceCase(error));
+  field->setStyleSheet(QStringLiteral("QLineEdit { border: 2px solid #d00000; }"));
+  field->setToolTip(SentenceCase(error));
+}
+
+void TForm1::CodeEntered() {
+  // A code that does not read changes nothing but its field's mark; the message box says why.
+  try {
+    model.CodeEntered();
+  } catch (const std::exception& e) {
+    MarkField("ed_code", QString::fromStdString(e.what()));
+    throw;
+  }
 }
 
 void TForm1::FitViewClick() {
@@ -856,6 +869,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   // A typed braid word counts once Enter is released.
   if (enter && !key->isAutoRepeat() && w == controls.Widget("ed_braid"))
     Run([this] { model.BraidEntered(); });
+  if (enter && !key->isAutoRepeat() && w == controls.Widget("ed_code"))
+    Run([this] { CodeEntered(); });
   return false;
 }
 

@@ -100,9 +100,11 @@ class TForm1 : public QWidget {
   void ShowStatus(const QString& text);
   // A busy cursor and "Building mesh…" while a large build runs.
   void ShowBusy(bool on);
-  // A recompute failed (`error`, a red frame and the message on the braid field, which shows
-  // a word the view does not) or succeeded (empty: the field is plain again).
-  void MarkBraidField(const QString& error);
+  // A red frame and `error` as the tool tip on a text field that shows what the view does not
+  // (a refused word or code), or the field plain again (error empty).
+  void MarkField(std::string_view name, const QString& error);
+  // Enter in the "Code" field.
+  void CodeEntered();
   // The status line's counts follow the surface on view.
   void UpdateCounts();
   void Frame();
