@@ -13,10 +13,11 @@
 // through the band (a, running to the circle that holds the incoming under-strand, and b) have
 // V(a,a) += -e/2, V(b,b) += -e/2, V(a,b) += e. When one circle lies inside the other, the band
 // folds back over the outer disk, and the loop of the face cut off by the outer circle passes
-// under the fold: with p the loop running to the outer circle, q the other and o that loop,
-// V(p,p) += 1/2, V(q,q) -= 1/2, and o with p and q pick up a half of the intersection number
-// +-1 and the fold's -1 or +1. Signs: the invariants describe the surface drawn, so a
-// right-handed crossing lowers the signature (the right-handed trefoil has signature -2).
+// under the fold: with p the loop running to the outer circle, q the other, o that loop and
+// s = e where the outer circle holds the incoming under-strand (else -e), V(p,p) += 1/2,
+// V(q,q) -= 1/2, V(o,p) += (s - 1)/2, V(p,o) -= (s + 1)/2, V(o,q) += (1 - s)/2 and
+// V(q,o) += (1 + s)/2. Signs: the invariants describe the surface drawn, so a right-handed
+// crossing lowers the signature (the right-handed trefoil has signature -2).
 
 #include "diagram/linkDiagram.h"
 #include "diagram/seifertCircles.h"
