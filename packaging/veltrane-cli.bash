@@ -37,7 +37,7 @@ _veltrane_cli() {
     render) options="$common -o --output --width --height --jobs --filter --scale --antialias --blur --jitter --seed --quality --view --yaw --pitch --fit --texture --sky" ;;
     table) options="--json --help" ;;
     dump-holes) options="-o --output --help" ;;
-    invariants) options="--knot --json --help" ;;
+    invariants) options="--knot --layout --dt --pd --gauss --json --help" ;;
   esac
   COMPREPLY=($(compgen -W "$options" -- "$cur"))
 }

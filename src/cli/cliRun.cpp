@@ -39,6 +39,8 @@
 #include "infoReport.h"
 #include "app/model/meshExport.h"
 #include "invariantsReport.h"
+#include "invariants/diagramForm.h"
+#include "knots/braidWord.h"
 #include "imageRender.h"
 #include "core/atomicFile.h"
 #include "core/exportFilter.h"
@@ -301,7 +303,7 @@ void WriteTable(const TKnotTable& table, bool json, std::ostream& out) {
     for (int32_t i = 1; i <= table.count; ++i) {
       const TKnotEntry& r = table.Row(i);
       rows.push_back({{"row", i}, {"name", r.name}, {"altName", r.altName}, {"braid", r.braid},
-                      {"genus", r.genus}, {"dtCode", r.dtCode}});
+                      {"genus", r.genus}, {"dtCode", r.dtCode}, {"diagramCode", r.diagramCode}});
     }
     out << rows.dump(2) << '\n';
     return;
@@ -382,8 +384,9 @@ void Render(const TCliOptions& o, THeadlessWindow& w, const std::string& file,
 void Apply(const TCliOptions& o, THeadlessWindow& w, std::ostream& err, bool errIsTerminal,
            const std::function<bool()>& stop = nullptr);
 
-// invariants [BRAID | --knot NAME | --knot all] [--json]. The invariants depend on the braid word
-// alone (the stacked lay-out's surface), so no window is started.
+// invariants [BRAID | --knot NAME | --knot all] [--layout L] [--json]. The invariants depend on
+// the braid word alone (the stacked lay-out's surface), or in the Diagram lay-out on the diagram
+// it draws, so no window is started.
 int RunInvariants(const TCliOptions& o, bool braidGiven, bool knotGiven, std::ostream& out,
                   std::ostream& err) {
   if (knotGiven && o.knot.empty()) throw TCliError("--knot needs a knot name, e.g. 3_1");
@@ -392,11 +395,41 @@ int RunInvariants(const TCliOptions& o, bool braidGiven, bool knotGiven, std::os
   FillKnotTable(knots);
   if (o.knot == "all") {
     int32_t failed = 0;
-    const int32_t same = WriteTableInvariants(knots, o.json, out, failed);
+    const bool diagram = o.layout == "diagram";
+    const int32_t same = WriteTableInvariants(knots, o.json, out, failed, diagram);
     out.flush();
-    err << same << " of " << knots.count << " braid surfaces have the table's genus"
+    err << same << " of " << knots.count << (diagram ? " diagram" : " braid")
+        << " surfaces have the table's genus"
         << (failed ? "; " + std::to_string(failed) + " rows failed" : "") << '\n';
     return failed ? 2 : 0;
+  }
+  // A typed code is laid out in the Diagram lay-out: the invariants of its canonical surface.
+  for (const auto& [flag, text, kind] :
+       {std::tuple{"--dt", &o.dt, TCodeKind::kDT}, std::tuple{"--pd", &o.pd, TCodeKind::kPD},
+        std::tuple{"--gauss", &o.gauss, TCodeKind::kGauss}}) {
+    if (text->empty()) continue;
+    if (braidGiven || knotGiven) throw TCliError("give a braid word, --knot or a code, not several");
+    if (!o.layout.empty() && o.layout != "diagram")
+      throw TCliError("a code is laid out in the Diagram lay-out; --layout " + o.layout +
+                      " shows a braid word");
+    TPDCode pd;
+    try {
+      pd = ReadCode(*text, kind);
+    } catch (const std::invalid_argument& e) {
+      throw TCliError(std::string(flag) + ": " + e.what());
+    }
+    const TInvariants r = ComputeDiagramInvariants(pd);
+    if (o.json) {
+      nlohmann::ordered_json j = InvariantsJson(*text, r, nullptr);
+      j["braid"] = nullptr;
+      j["code"] = *text;
+      out << j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+    } else {
+      out << "code: " << *text << '\n';
+      WriteInvariantsText("", r, nullptr, out);
+    }
+    out.flush();
+    return 0;
   }
   const TKnotEntry* row = nullptr;
   std::string braid = braidGiven ? o.braid : "AbAb";  // the braid field's start text
@@ -410,7 +443,14 @@ int RunInvariants(const TCliOptions& o, bool braidGiven, bool knotGiven, std::os
     row = &knots.Row(number);
     braid = row->braid;
   }
-  const TInvariants r = ComputeInvariants(braid);
+  TInvariants r;
+  TSeiffert parsed;
+  ParseBraidWord(braid, parsed.gen, parsed.power, parsed.nStrands, parsed.nCross);
+  // The Diagram lay-out draws a word without crossings as the one disk the braid road has too.
+  if (o.layout == "diagram" && parsed.nCross > 0)
+    r = ComputeDiagramInvariants(DiagramLayoutCode(parsed, row));
+  else
+    r = ComputeInvariants(braid);
   if (o.json) out << InvariantsJson(braid, r, row).dump(2, ' ', false,
                                                        nlohmann::json::error_handler_t::replace)
                   << '\n';
@@ -734,10 +774,16 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       "dump-holes", "write the hole report of the knot table's DT codes, as \"Dump holes\"");
   dumpHoles->add_option("-o,--output", dumpFile, "FILE (aaa.txt); - for the standard output");
   CLI::App* invariants = app.add_subcommand(
-      "invariants", "Seifert matrix, Alexander polynomial, signature and genus of the braid surface");
+      "invariants", "Seifert matrix, Alexander polynomial, signature and genus of the braid or diagram surface");
   invariants->add_option("BRAID", o.braid, "braid word (the start word AbAb when none is given)");
   invariants->add_option("--knot", o.knot, "knot-table row, e.g. 3_1, or all for the whole table");
   invariants->add_flag("--json", o.json, "print JSON");
+  invariants->add_option("--dt", o.dt, "CODE: a DT code, in the Diagram lay-out");
+  invariants->add_option("--pd", o.pd, "CODE: a PD code, in the Diagram lay-out");
+  invariants->add_option("--gauss", o.gauss, "CODE: a signed Gauss code, in the Diagram lay-out");
+  invariants->add_option("--layout", o.layout,
+                         "diagram: the Diagram lay-out's surface; any other: the braid surface")
+      ->check(CLI::IsMember({"stacked", "flat", "reduced-flat", "flat-dt", "split", "diagram"}));
   // Left-over arguments are reported by Run, as for the other commands.
   invariants->allow_extras();
 
@@ -787,6 +833,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     DumpHoles(dumpFile);
     return 0;
   }
+  for (const auto& [flag, text] : {std::pair{"--dt", &o.dt}, std::pair{"--pd", &o.pd},
+                                   std::pair{"--gauss", &o.gauss}})
+    if (invariants->parsed() && invariants->count(flag) > 0 && text->empty())
+      throw TCliError(std::string(flag) + " needs a code");
   if (invariants->parsed()) return RunInvariants(o, invariants->count("BRAID") > 0,
                                                  invariants->count("--knot") > 0, out, err);
   CLI::App* chosen = info->parsed() ? info : mesh->parsed() ? mesh : render;

@@ -151,6 +151,24 @@ Json InfoJson(const TAppState& app) {
   } else {
     j["boundary"] = {{"error", b.error}};
   }
+  // The Seifert form of the surface on view: the Diagram lay-out's own, the braid surface's
+  // (which the stacked lay-out draws) for the others, named as such. Large surfaces are left to
+  // the invariants command, whose signature takes its time.
+  if (!app.torusShown) {
+    if (int64_t{m.nTubes} - m.nDisks + 1 > kMaxSeifertLoops) {
+      j["invariants"] = {{"error", "more than " + std::to_string(kMaxSeifertLoops) +
+                                       " loops: see the invariants command"}};
+    } else {
+      try {
+        const TInvariants r = SurfaceInvariants(app, m.text);
+        j["invariants"] = {{"surface", r.surfaceName},   {"genus", r.genus},
+                           {"rank", r.rank},             {"alexander", r.alexanderText},
+                           {"determinant", r.determinantDecimal}, {"signature", r.signature}};
+      } catch (const std::exception& e) {
+        j["invariants"] = {{"error", e.what()}};
+      }
+    }
+  }
   return j;
 }
 

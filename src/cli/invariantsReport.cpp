@@ -2,12 +2,22 @@
 
 #include <sstream>
 
+#include "diagram/diagramCodes.h"
+#include "invariants/diagramForm.h"
+
 namespace {
 
 std::string GenusRemark(const TInvariants& r, const TKnotEntry& row) {
-  if (r.genus == row.genus) return "the braid surface has the table's genus";
-  return "the braid surface, of genus " + std::to_string(r.genus) +
+  if (r.genus == row.genus) return "the " + r.surfaceName + " has the table's genus";
+  return "the " + r.surfaceName + ", of genus " + std::to_string(r.genus) +
          ", is not a minimal one; that is not an error";
+}
+
+// "3, 5, 7": the bands of a loop's walk.
+std::string BandList(const std::vector<TLoopStep>& steps) {
+  std::string s;
+  for (const TLoopStep& step : steps) s += (s.empty() ? "" : ", ") + std::to_string(step.band);
+  return s;
 }
 
 }  // namespace
@@ -17,11 +27,20 @@ nlohmann::ordered_json InvariantsJson(const std::string& braid, const TInvariant
   nlohmann::ordered_json j;
   j["name"] = row ? row->name : braid;
   j["braid"] = braid;
+  j["surface"] = r.surfaceName;
   j["components"] = r.components;
   j["surfaceGenus"] = r.genus;
   if (row) j["tableGenus"] = row->genus;
+  if (row) j["diagramCode"] = row->diagramCode;  // the DT code the Diagram lay-out draws
   j["rank"] = r.rank;
   j["seifertMatrix"] = r.seifert;
+  nlohmann::ordered_json loops = nlohmann::ordered_json::array();
+  for (const auto& steps : r.loopSteps) {
+    nlohmann::ordered_json walk = nlohmann::ordered_json::array();
+    for (const TLoopStep& step : steps) walk.push_back({{"band", step.band}, {"disk", step.disk}});
+    loops.push_back(std::move(walk));
+  }
+  j["loops"] = std::move(loops);
   // JSON numbers beyond 64 bits would lose digits in most readers: those are written as strings.
   if (r.fits64) {
     j["alexander"] = r.alexander;
@@ -41,7 +60,8 @@ nlohmann::ordered_json InvariantsJson(const std::string& braid, const TInvariant
 void WriteInvariantsText(const std::string& braid, const TInvariants& r, const TKnotEntry* row,
                          std::ostream& out) {
   if (row) out << "knot: " << row->name << " (" << row->altName << ")\n";
-  out << "braid: " << braid << '\n';
+  if (!braid.empty()) out << "braid: " << braid << '\n';
+  out << "from: the " << r.surfaceName << '\n';
   out << "boundary: " << r.components
       << (r.components == 1 ? " component (a knot)" : " components (a link)") << '\n';
   out << "surface: " << r.nDisks << " disks, " << r.nBands << " bands, Euler characteristic "
@@ -51,11 +71,15 @@ void WriteInvariantsText(const std::string& braid, const TInvariants& r, const T
   if (row) out << "table genus: " << row->genus << " (" << GenusRemark(r, *row) << ")\n";
   out << "rank: " << r.rank << '\n';
   out << "loops:";
-  for (size_t i = 0; i < r.loops.size(); ++i)
-    out << (i ? ", " : " ") << "a" << i + 1 << " (disks " << r.loops[i].lowerDisk << "-"
-        << r.loops[i].lowerDisk + 1 << ", bands " << r.loops[i].bandUp << " and "
-        << r.loops[i].bandDown << ")";
-  out << (r.loops.empty() ? " none\n" : "\n");
+  if (!r.loops.empty())
+    for (size_t i = 0; i < r.loops.size(); ++i)
+      out << (i ? ", " : " ") << "a" << i + 1 << " (disks " << r.loops[i].lowerDisk << "-"
+          << r.loops[i].lowerDisk + 1 << ", bands " << r.loops[i].bandUp << " and "
+          << r.loops[i].bandDown << ")";
+  else
+    for (size_t i = 0; i < r.loopSteps.size(); ++i)
+      out << (i ? ", " : " ") << "a" << i + 1 << " (bands " << BandList(r.loopSteps[i]) << ")";
+  out << (r.loopSteps.empty() ? " none\n" : "\n");
   out << "Seifert matrix:" << (r.seifert.empty() ? " empty" : "") << '\n';
   for (const auto& line : r.seifert) {
     out << " ";
@@ -71,7 +95,7 @@ void WriteInvariantsText(const std::string& braid, const TInvariants& r, const T
 }
 
 int32_t WriteTableInvariants(const TKnotTable& table, bool json, std::ostream& out,
-                             int32_t& failed) {
+                             int32_t& failed, bool diagram) {
   int32_t sameGenus = 0;
   failed = 0;
   nlohmann::ordered_json rows = nlohmann::ordered_json::array();
@@ -79,7 +103,8 @@ int32_t WriteTableInvariants(const TKnotTable& table, bool json, std::ostream& o
     const TKnotEntry& row = table.Row(i);
     TInvariants r;
     try {
-      r = ComputeInvariants(row.braid);
+      r = diagram ? ComputeDiagramInvariants(PDFromDT(row.diagramCode))
+                  : ComputeInvariants(row.braid);
     } catch (const std::exception& e) {
       ++failed;
       if (json) rows.push_back({{"name", row.name}, {"braid", row.braid}, {"error", e.what()}});

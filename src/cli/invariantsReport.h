@@ -16,7 +16,8 @@ nlohmann::ordered_json InvariantsJson(const std::string& braid, const TInvariant
 void WriteInvariantsText(const std::string& braid, const TInvariants& r, const TKnotEntry* row,
                          std::ostream& out);
 
-// The whole table: a line per row (or one JSON array); returns how many rows' braid surfaces have
-// the table's genus. A row whose computation fails is reported in its line and counted in `failed`.
+// The whole table: a line per row (or one JSON array); returns how many rows' surfaces (braid
+// surfaces, or with `diagram` the canonical surfaces of the Diagram lay-out's diagrams) have the
+// table's genus. A row whose computation fails is reported in its line and counted in `failed`.
 int32_t WriteTableInvariants(const TKnotTable& table, bool json, std::ostream& out,
-                             int32_t& failed);
+                             int32_t& failed, bool diagram = false);

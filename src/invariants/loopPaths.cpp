@@ -100,36 +100,46 @@ std::vector<std::vector<int32_t>> LoopPaths(const TSeiffert& model, const TInvar
         },
         from, to, 4096);
   };
-  // The loop that goes up a band takes a column just left of the middle of one face, the loop
-  // that comes down takes one just right of it, so two loops sharing a band run side by side.
-  auto column = [&](int32_t band, int32_t lower, int32_t beside) -> std::vector<int32_t> {
+  // A loop that runs through a band from its end A to its end B takes a column just left of
+  // the middle of one face, a loop the other way one just right of it, so the two loops that
+  // share a band run side by side. Empty when the band does not join the two disks.
+  auto column = [&](int32_t band, int32_t from, int32_t to) -> std::vector<int32_t> {
+    if (band < 1 || band > model.nTubes) return {};
     const TTube& t = model.tubes[band];
-    if (t.endA.disk != lower || t.endB.disk != lower + 1 || t.grid.empty() || t.nAcross <= 0)
+    const bool forward = t.endA.disk == from && t.endB.disk == to;
+    if ((!forward && (t.endB.disk != from || t.endA.disk != to)) || t.grid.empty() ||
+        t.nAcross <= 0)
       return {};
     std::vector<int32_t> c;
     for (const auto& row : t.grid) {
-      const size_t across = static_cast<size_t>(Mod(t.nAcross / 4 + beside, t.nAcross));
+      const size_t across = static_cast<size_t>(Mod(t.nAcross / 4 + (forward ? -1 : 1), t.nAcross));
       if (across >= row.size() || !ValidVertex(mesh, row[across])) return {};
       c.push_back(row[across]);
     }
+    if (!forward) std::reverse(c.begin(), c.end());
     return c;
   };
   std::vector<std::vector<int32_t>> paths;
-  for (const TLoop& loop : inv.loops) {
-    const int32_t j = loop.lowerDisk;
-    const std::vector<int32_t> up = column(loop.bandUp, j, -1);
-    std::vector<int32_t> down = column(loop.bandDown, j, 1);
-    if (up.size() < 2 || down.size() < 2) return {};
-    std::reverse(down.begin(), down.end());
-    const std::vector<int32_t> across = acrossDisk(j + 1, up.back(), down.front());
-    const std::vector<int32_t> back = acrossDisk(j, down.back(), up.front());
-    if ((across.empty() && up.back() != down.front()) ||
-        (back.empty() && down.back() != up.front()))
-      return {};
-    std::vector<int32_t> waypoints(up.begin(), up.end() - 1);
-    waypoints.insert(waypoints.end(), across.begin(), across.end());
-    waypoints.insert(waypoints.end(), down.begin(), down.end() - 1);
-    waypoints.insert(waypoints.end(), back.begin(), back.end());
+  for (const std::vector<TLoopStep>& steps : inv.loopSteps) {
+    // Waypoints: each band's column, then across the disk it leads to, to the next band's.
+    std::vector<std::vector<int32_t>> columns;
+    for (size_t s = 0; s < steps.size(); ++s) {
+      const int32_t from = steps[(s + steps.size() - 1) % steps.size()].disk;
+      if (from < 1 || from > model.nDisks || steps[s].disk < 1 || steps[s].disk > model.nDisks)
+        return {};
+      columns.push_back(column(steps[s].band, from, steps[s].disk));
+      if (columns.back().size() < 2) return {};
+    }
+    if (columns.empty()) return {};
+    std::vector<int32_t> waypoints;
+    for (size_t s = 0; s < columns.size(); ++s) {
+      const std::vector<int32_t>& here = columns[s];
+      const std::vector<int32_t>& next = columns[(s + 1) % columns.size()];
+      const std::vector<int32_t> across = acrossDisk(steps[s].disk, here.back(), next.front());
+      if (across.empty() && here.back() != next.front()) return {};
+      waypoints.insert(waypoints.end(), here.begin(), here.end() - 1);
+      waypoints.insert(waypoints.end(), across.begin(), across.end());
+    }
     std::vector<int32_t> chain;
     for (size_t p = 0; p < waypoints.size(); ++p) {
       const int32_t a = waypoints[p], b = waypoints[(p + 1) % waypoints.size()];

@@ -289,6 +289,20 @@ void Finish(TInvariants &r, bool burau, const std::vector<int32_t> &gen, int32_t
   r.alexanderText = LaurentText(r.alexanderDecimal, r.alexanderLowest2);
 }
 
+// Finish in 64 bits, again with GMP when a number outgrows them (or with GMP alone).
+void FinishBothRoads(TInvariants &r, bool bigNumbers, bool burau, const std::vector<int32_t> &gen,
+                     int32_t nStrands, int32_t nCross) {
+  if (bigNumbers) {
+    Finish<mpz_class>(r, burau, gen, nStrands, nCross);
+    return;
+  }
+  try {
+    Finish<TInt64>(r, burau, gen, nStrands, nCross);
+  } catch (const TOverflow &) {
+    Finish<mpz_class>(r, burau, gen, nStrands, nCross);
+  }
+}
+
 TPoly<TInt64> Small(const TPolynomial &a) {
   return TPoly<TInt64>(a.begin(), a.end());
 }
@@ -447,6 +461,7 @@ TInvariants ComputeInvariants(const std::vector<int32_t> &gen, const std::vector
     for (size_t i = 1; i < pairBands[j].size(); ++i) {
       pairLoops[j].push_back(static_cast<int32_t>(r.loops.size()));
       r.loops.push_back({j, pairBands[j][i - 1], pairBands[j][i]});
+      r.loopSteps.push_back({{pairBands[j][i - 1], j + 1}, {pairBands[j][i], j}});
       if (r.loops.size() > static_cast<size_t>(kMaxLoops))
         throw RangeError("the invariants are computed for surfaces of at most " +
                          std::to_string(kMaxLoops) + " loops (the signature of more would take minutes)");
@@ -506,16 +521,19 @@ TInvariants ComputeInvariants(const std::vector<int32_t> &gen, const std::vector
     throw RangeError("the Alexander polynomial of a word with multi-twist bands is computed for at "
                      "most " + std::to_string(kMaxTwistedLoops) + " loops (this one has " +
                      std::to_string(n) + ")");
-  if (roads.bigNumbers) {
-    Finish<mpz_class>(r, burau, gen, nStrands, nCross);
-    return r;
-  }
-  try {
-    Finish<TInt64>(r, burau, gen, nStrands, nCross);
-  } catch (const TOverflow &) {
-    Finish<mpz_class>(r, burau, gen, nStrands, nCross);
-  }
+  FinishBothRoads(r, roads.bigNumbers, burau, gen, nStrands, nCross);
   return r;
+}
+
+void InvariantsFromSeifertMatrix(TInvariants &r, TRoads roads) {
+  const size_t n = r.seifert.size();
+  if (n > static_cast<size_t>(kMaxSeifertLoops))
+    throw RangeError("the Alexander polynomial of a diagram surface is computed for at most " +
+                     std::to_string(kMaxSeifertLoops) + " loops (this one has " +
+                     std::to_string(n) + ")");
+  for (const auto &row : r.seifert)
+    if (row.size() != n) throw RangeError("a Seifert matrix that is not square");
+  FinishBothRoads(r, roads.bigNumbers, false, {}, 0, 0);
 }
 
 TInvariants ComputeInvariants(const std::string &braid, TRoads roads) {
@@ -526,7 +544,7 @@ TInvariants ComputeInvariants(const std::string &braid, TRoads roads) {
 }
 
 std::string InvariantsSummary(const TInvariants &r) {
-  std::string s = "Genus " + std::to_string(r.genus) + " (braid surface), rank " +
+  std::string s = "Genus " + std::to_string(r.genus) + " (" + r.surfaceName + "), rank " +
                   std::to_string(r.rank) + "\n\xce\x94(t) = " + r.alexanderText + "\nDeterminant " +
                   r.determinantDecimal + ", signature " + std::to_string(r.signature);
   if (r.components > 1) s += "\nA link of " + std::to_string(r.components) + " components";

@@ -26,6 +26,14 @@ struct TLoop {
   int32_t bandDown = 0;
 };
 
+// One step of a basis loop, in any lay-out: through band `band` onto disk `disk` (both from 1).
+// The loop is the closed walk of its steps, each disk crossed from the band it came by to the
+// band of the next step.
+struct TLoopStep {
+  int32_t band = 0;
+  int32_t disk = 0;
+};
+
 // A polynomial in t with integer coefficients, element i the coefficient of t^i.
 using TPolynomial = std::vector<int64_t>;
 
@@ -37,7 +45,9 @@ struct TInvariants {
   int32_t components = 0;           // boundary components: 1 for a knot
   int32_t genus = 0;                // summed over the pieces
   int32_t rank = 0;                 // rank of the first homology, the number of loops
-  std::vector<TLoop> loops;
+  std::vector<TLoop> loops;  // the braid surface's loops (empty for a diagram's surface)
+  std::vector<std::vector<TLoopStep>> loopSteps;  // every loop's walk, in the loops' order
+  std::string surfaceName = "braid surface";      // whose surface the values describe
   std::vector<std::vector<int64_t>> seifert;  // rank x rank: V[i][j] = lk(loop i, loop j pushed off)
   // Delta(t) = t^(-rank/2) det(V - t V^T) with the outer zero coefficients dropped, so that it is
   // symmetric (antisymmetric for an even number of components); the sign makes Delta(1) > 0, or,
@@ -79,6 +89,11 @@ TInvariants ComputeInvariants(const std::string& braid, TRoads roads = {});
 // From the parser's output (gen, power with element 0 unused).
 TInvariants ComputeInvariants(const std::vector<int32_t>& gen, const std::vector<int32_t>& power,
                               int32_t nStrands, int32_t nCross, TRoads roads = {});
+
+// The Alexander polynomial, determinant and signature of the Seifert matrix `r.seifert`, on
+// the roads ComputeInvariants takes (64 bits, then GMP; `roads.burau` does not apply), for a
+// surface of `r.surfaceParts` pieces. A RangeError past kMaxSeifertLoops loops.
+void InvariantsFromSeifertMatrix(TInvariants& r, TRoads roads = {});
 
 // Exact polynomial arithmetic, shared with the tests' independent checks.
 TPolynomial PolyMul(const TPolynomial& a, const TPolynomial& b);

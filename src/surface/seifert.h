@@ -79,6 +79,9 @@ struct TSeiffert {
   int32_t nTubes = 0;
   int32_t nLinks = 0;
   int32_t knotWidth = 0;  // the "Double knot" width the mesh was built with, after limiting
+  // The PD code the Diagram lay-out drew (disk c + 1 its Seifert circle c, band k + 1 its
+  // crossing k); empty for every other lay-out.
+  std::vector<std::array<int32_t, 4>> diagramCode;
   std::vector<TDisk> disks;
   std::vector<TTube> tubes;
   std::vector<TLinkLine> links;

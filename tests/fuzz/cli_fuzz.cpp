@@ -148,6 +148,21 @@ void CheckInfoJson(const std::vector<std::string>& args, const std::string& out)
   Expect(links.empty(), "info JSON: " + links);
 }
 
+// One surface's invariants: a square Seifert matrix with a walk per loop, each a row and a
+// column (a table's records each so).
+void CheckInvariantsJson(const std::string& out) {
+  const auto j = nlohmann::json::parse(out, nullptr, false);
+  Expect(!j.is_discarded(), "invariants --json printed text that does not parse");
+  for (const auto& r : j.is_array() ? j : nlohmann::json::array({j})) {
+    if (r.contains("error")) continue;
+    const size_t rank = r["rank"].get<size_t>();
+    Expect(r["seifertMatrix"].size() == rank && r["loops"].size() == rank,
+           "invariants JSON: a Seifert matrix or loops of another size than the rank");
+    for (const auto& row : r["seifertMatrix"])
+      Expect(row.size() == rank, "invariants JSON: a Seifert matrix that is not square");
+  }
+}
+
 // The STL a successful run wrote spans the --size asked for (the last one given counts).
 void CheckStlSize(const std::vector<std::string>& args) {
   double size = 100;
@@ -243,6 +258,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (status == 0 && !args.empty() && args[0] == "info" && out.str().starts_with("{"))
     CheckInfoJson(args, out.str());
+  if (status == 0 && !args.empty() && args[0] == "invariants" && Has(args, "--json") && !help)
+    CheckInvariantsJson(out.str());
   ClearWorkFolder();
   return 0;
 }

@@ -1,8 +1,11 @@
-// Any text as a DT, PD or signed Gauss code (and as the "Code" field guesses its kind): the reader refuses it with std::invalid_argument, or
+// Any text as a DT, PD or signed Gauss code (and as the "Code" field guesses its kind): the
+// reader refuses it with std::invalid_argument, or
 // draws a planar diagram that reads back as itself (a Gauss code: whose walk along the knot
 // meets the crossings over and under as the code says), whose Seifert circles fit together, and
 // whose braid word closes as the same link on one strand per circle, and whose Diagram lay-out
 // is a closed surface with one boundary curve per component of the code.
+// The surface's Seifert form has rank 2 genus + components - pieces, the signature the Goeritz
+// form gives, a unimodular intersection form for a knot, and one loop drawn per basis loop.
 
 #include <cstdlib>
 #include <string>
@@ -11,6 +14,9 @@
 #include "diagram/diagramBraid.h"
 #include "diagram/diagramCodes.h"
 #include "diagram/diagramPolynomials.h"
+#include "diagram/diagramSignature.h"
+#include "invariants/diagramForm.h"
+#include "invariants/loopPaths.h"
 #include "diagram/seifertCircles.h"
 #include "fuzzSupport.h"
 #include "mesh/buildMesh.h"
@@ -125,6 +131,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }  // a polynomial past its budget
   }
   if (d.nCrossings > kMaxBuiltCrossings) return 0;
+  const TInvariants inv = ComputeDiagramInvariants(pd);
+  Expect(inv.rank == 2 * inv.genus + inv.components - inv.surfaceParts,
+         "a Seifert matrix of another rank than the surface's");
+  Expect(inv.signature == DiagramSignature(link).signature,
+         "the Seifert matrix's signature is not the Goeritz form's");
+  if (inv.components == 1) {
+    std::vector<std::vector<TPolynomial>> form(inv.seifert.size());
+    for (size_t i = 0; i < form.size(); ++i)
+      for (size_t j = 0; j < form.size(); ++j)
+        form[i].push_back({inv.seifert[i][j] - inv.seifert[j][i]});
+    const TPolynomial det = PolyDeterminant(form);
+    Expect(det.size() == 1 && (det[0] == 1 || det[0] == -1),
+           "the loops' intersection form of a knot's surface is not unimodular");
+  }
 
   TSeiffert model;
   TSettings s = StartSettings();
@@ -140,5 +160,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Expect(t.openEdges == 0 && t.overfullEdges == 0, "the surface is not closed");
   Expect(t.Euler() == 2L * (model.nDisks - model.nTubes), "the closed surface has the wrong genus");
   Expect(model.nLinks == link.Components(), "boundary curves are not the code's components");
+  const auto loops = LoopPaths(model, inv);
+  Expect(loops.size() == static_cast<size_t>(inv.rank), "not every basis loop is drawn");
   return 0;
 }

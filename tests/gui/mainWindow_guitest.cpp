@@ -116,12 +116,19 @@ class TestMainWindow : public QObject, protected TDesktopUnderTest {
     auto* showLoops = Main().findChild<QCheckBox*>(QStringLiteral("cb_showloops"));
     showLoops->setChecked(true);
     QCOMPARE(App().loopPaths.size(), 2u);
-    // Loops are traced on the stacked lay-out only; elsewhere the box says so.
+    // Loops are traced on the stacked and Diagram lay-outs; elsewhere the box says so.
     C().As<QRadioButton>("rb_flat")->click();  // on a page not on view
     QVERIFY(App().loopPaths.empty());
     QVERIFY(!showLoops->isEnabled());
-    QVERIFY(showLoops->text().contains(QStringLiteral("stacked lay-out only")));
+    QVERIFY(showLoops->text().contains(QStringLiteral("stacked and Diagram lay-outs")));
+    // The Diagram lay-out: the invariants and loops of the diagram's own surface.
+    C().As<QRadioButton>("rb_diagram")->click();
+    QVERIFY(showLoops->isEnabled());
+    QCOMPARE(App().loopPaths.size(), 2u);
+    QVERIFY2(invariants().contains(QStringLiteral("(diagram surface)")), qPrintable(invariants()));
+    QVERIFY(invariants().contains(QStringLiteral("-t^-1 + 3 - t")));
     C().As<QRadioButton>("rb_stacked")->click();
+    QVERIFY2(invariants().contains(QStringLiteral("(braid surface)")), qPrintable(invariants()));
     QVERIFY(showLoops->isEnabled());
     QCOMPARE(showLoops->text(), QStringLiteral("Show loops"));
     QCOMPARE(App().loopPaths.size(), 2u);

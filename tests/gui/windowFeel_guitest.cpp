@@ -325,6 +325,11 @@ class TestWindowFeel : public QObject, protected TDesktopUnderTest {
     QVERIFY(code->styleSheet().isEmpty());
     QVERIFY(C().Checked("rb_diagram"));
     QCOMPARE(App().Seifert.nTubes, 3);
+    // Its invariants are those of the surface drawn: KnotInfo's 3_1, the right-handed trefoil.
+    const QString box = Main().findChild<QLabel*>(QStringLiteral("lb_invariants"))->text();
+    QVERIFY2(box.contains(QStringLiteral("(diagram surface)")) &&
+                 box.contains(QStringLiteral("signature -2")),
+             qPrintable(box));
     QCOMPARE(braid->text(), QStringLiteral("AbAb"));
     QTest::keyClick(braid, Qt::Key_Return);
     QVERIFY(code->text().isEmpty());

@@ -3,6 +3,10 @@
 lines has, in Regina, the Jones and Alexander polynomials we print, and the chirality we name
 agrees with Regina's reading of the row's DT code.
 
+Every row in the Diagram lay-out (`invariants --knot all --layout diagram`): the Alexander
+polynomial of the canonical surface's Seifert matrix is Regina's for the row's diagram code, and
+the surface has the table's genus, half its rank.
+
 With --dt-helper, also a sample of the 11- and 12-crossing census (census_sample.tsv): our
 polynomials of Regina's PD code of each knot are Regina's; where our DT reader reads the code,
 its diagram is the knot Regina reads, chirality included; and our determinant is Regina's
@@ -63,6 +67,33 @@ def centred(poly):
     return out
 
 
+def surface_alexander(surface):
+    """Delta(t) of the code tool's Seifert form, as twice the exponent to the coefficient."""
+    return {surface['lowest2'] + 2 * i: int(c) for i, c in enumerate(surface['alexander'])
+            if c != '0'}
+
+
+def check_diagram_surfaces(cli):
+    """Failures of the Diagram lay-out's invariants over the whole table."""
+    rows = json.loads(subprocess.run([cli, 'invariants', '--knot', 'all', '--layout', 'diagram',
+                                      '--json'], check=True, capture_output=True,
+                                     text=True).stdout)
+    failures = []
+    for row in rows:
+        name = row['name']
+        if 'error' in row:
+            failures.append(f'{name} (Diagram lay-out): {row["error"]}')
+            continue
+        ours = centred(parse_polynomial(row['alexanderText'], False))
+        if ours != conway_alexander(oracle.dt_link(row['diagramCode'])):
+            failures.append(f'{name} (Diagram lay-out): Alexander {row["alexanderText"]} is not '
+                            f'Regina\'s for {row["diagramCode"]}')
+        if row['surfaceGenus'] != row['tableGenus'] or row['rank'] != 2 * row['surfaceGenus']:
+            failures.append(f'{name} (Diagram lay-out): genus {row["surfaceGenus"]}, rank '
+                            f'{row["rank"]}, table genus {row["tableGenus"]}')
+    return failures, len(rows)
+
+
 def census_rows():
     path = os.path.join(os.path.dirname(__file__), 'census_sample.tsv')
     with open(path) as f:
@@ -102,6 +133,13 @@ def check_census(helper):
                 failures.append(f'{name} ({road}): our determinant {answer["determinant"]} is not {det}')
             elif sig % 2 != 0 or (sig % 4 == 0) != (det % 4 == 1):
                 failures.append(f'{name} ({road}): signature {sig} does not fit determinant {det}')
+            # The diagram's canonical surface: its Seifert matrix's polynomial and signature.
+            surface = answer.get('surface', {'error': 'none'})
+            if 'error' in surface:
+                failures.append(f'{name} ({road}): no Seifert form ({surface["error"]})')
+            elif surface_alexander(surface) != theirs_alexander or surface['signature'] != sig:
+                failures.append(f'{name} ({road}): the surface\'s Seifert form gives '
+                                f'{surface["alexander"]}, signature {surface["signature"]}')
         if 'error' not in answers[2 * i] and 'error' not in answers[2 * i + 1] and \
                 answers[2 * i]['signature'] != answers[2 * i + 1]['signature']:
             failures.append(f'{name}: its PD and DT diagrams have other signatures')
@@ -143,6 +181,9 @@ def main():
                 oracle.jones(link) != oracle.mirror_jones(link):
             failures.append(f'{name}: named {b["name"]}, Regina says the same knot')
         checked += 1
+    diagram_failures, diagram_rows = check_diagram_surfaces(cli)
+    failures += diagram_failures
+    print(f'{diagram_rows} rows checked in the Diagram lay-out')
     if '--dt-helper' in sys.argv:
         census_failures, count, read = check_census(sys.argv[sys.argv.index('--dt-helper') + 1])
         # Our DT reader refuses many census codes ("the search for a crossing's free arm does

@@ -61,8 +61,8 @@ struct TAppState {
   double maxMove = 0;               // largest step of the last smoothing iteration
   TKnotTable KnotTable;
   int32_t recomputeCount = 0;       // pipeline runs so far (lets tests count recomputes)
-  // "Show loops": the braid surface's basis loops as closed chains of mesh vertices, drawn as
-  // thin tubes that follow the vertices (empty when the lay-out is not the stacked one).
+  // "Show loops": the surface's basis loops as closed chains of mesh vertices, drawn as thin
+  // tubes that follow the vertices (empty outside the stacked and Diagram lay-outs).
   bool showLoops = false;
   std::vector<std::vector<int32_t>> loopPaths;
   int32_t highlightedLoops[2] = {-1, -1};  // drawn thicker (hovered loop or matrix entry)

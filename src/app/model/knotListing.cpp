@@ -1,10 +1,6 @@
 #include "app/model/knotListing.h"
 
-#include <exception>
-
-#include "diagram/diagramCodes.h"
-#include "diagram/diagramPolynomials.h"
-#include "diagram/seifertCircles.h"
+#include "app/model/pipeline.h"
 #include "knots/census.h"
 
 std::vector<TKnotListing> AllKnots(const TKnotTable& table) {
@@ -27,20 +23,9 @@ std::string KnotListingText(const TKnotListing& knot) {
          GenusBoundsText(knot.genusLow, knot.genusHigh);
 }
 
-std::string CodeInvariantsText(const TAppState::TTypedCode& code) {
-  std::string text;
-  if (const TCensusRow* knot = FindCensusKnot(code.knot))
-    text = std::string(knot->name) + ", " + GenusBoundsText(knot->genusLow, knot->genusHigh) + "\n";
-  const TSeifertDiagram circles = SeifertCircles(code.pd);
-  text += "Diagram: " + std::to_string(code.pd.size()) + " crossings, " +
-          std::to_string(circles.circles.size()) + " Seifert circles\n";
-  const TLinkDiagram diagram = DiagramFromPD(code.pd);
-  try {
-    if (diagram.Components() == 1)
-      text += "\u0394(t) = " + PolynomialText(AlexanderPolynomial(diagram), false) + "\n";
-    text += "V(t) = " + PolynomialText(JonesPolynomial(diagram), true);
-  } catch (const std::exception& e) {
-    text += std::string("polynomials out of reach: ") + e.what();
-  }
-  return text;
+std::string KnotHeading(const TAppState& app, const std::string& braid) {
+  if (!TypedCodeFor(app, braid, app.Settings.layout)) return "";
+  const TCensusRow* knot = FindCensusKnot(app.typedCode->knot);
+  return knot ? std::string(knot->name) + ", " + GenusBoundsText(knot->genusLow, knot->genusHigh) + "\n"
+              : "";
 }

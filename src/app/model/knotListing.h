@@ -24,6 +24,6 @@ std::vector<TKnotListing> AllKnots(const TKnotTable& table);
 // "11n_34: 11 crossings, non-alternating, genus 0 to 3".
 std::string KnotListingText(const TKnotListing& knot);
 
-// What the Invariants box says of a typed code or a census knot: its name and genus (census
-// knots), the diagram's crossings and Seifert circles, its Alexander and Jones polynomials.
-std::string CodeInvariantsText(const TAppState::TTypedCode& code);
+// The first line of the Invariants box for a census knot on view: "11n_34, genus 0 to 3"
+// (its genus, or the bounds where it is not settled), with its line end; "" otherwise.
+std::string KnotHeading(const TAppState& app, const std::string& braid);

@@ -53,6 +53,19 @@ std::string ExpandedWord(const TSeiffert& model) {
   return word;
 }
 
+}  // namespace
+
+TPDCode DiagramLayoutCode(const TSeiffert& parsed, const TKnotEntry* codeKnot,
+                          const TPDCode* typedCode) {
+  // A typed code, a table row's diagram of the knot's genus, else the braid's closure as it is
+  // drawn.
+  if (typedCode) return *typedCode;
+  return codeKnot ? PDFromDT(codeKnot->diagramCode)
+                  : PDCode(BraidClosureDiagram(ExpandedWord(parsed)));
+}
+
+namespace {
+
 // The holes of the knot's code, with the outside as record 0 and the split neighbours, laid
 // out; false (and the reason in layoutNote) when the code's surface cannot be laid out.
 bool LayOutFromCode(TSeiffert& model, const TSettings& settings, std::string& layoutNote,
@@ -90,12 +103,10 @@ bool LayOut(TPipelineRun& run) {
       LayoutFlat(model, settings);
       break;
     case kLayoutDiagram: {
-      // A typed code, a table row's diagram of the knot's genus, else the braid's closure as
-      // it is drawn.
-      const TPDCode pd = run.typedCode  ? *run.typedCode
-                         : run.codeKnot ? PDFromDT(run.codeKnot->diagramCode)
-                                        : PDCode(BraidClosureDiagram(ExpandedWord(model)));
+      TPDCode pd = DiagramLayoutCode(model, run.codeKnot ? &*run.codeKnot : nullptr,
+                                     run.typedCode ? &*run.typedCode : nullptr);
       LayoutDiagram(model, settings, pd);
+      model.diagramCode = std::move(pd);
       break;
     }
     default: {
@@ -181,6 +192,7 @@ void PipelineLayout(TPipelineRun& run) {
   TSeiffert& model = run.model;
   TSettings& settings = run.settings;
   if (run.torusShow) {
+    model.diagramCode.clear();
     BuildTorusKnot(model, settings);
     settings.tJoints = false;
     run.modelCentre = Vec3(0, 0, 0);
@@ -189,6 +201,7 @@ void PipelineLayout(TPipelineRun& run) {
   model.text = run.text;
   if (!run.smoothed) {
     run.layoutNote.clear();
+    model.diagramCode.clear();
     ParseBraidWord(run.text, model.gen, model.power, model.nStrands, model.nCross);
     if (model.nCross == 0 && !run.typedCode) {
       LayoutTrivial(model, settings);

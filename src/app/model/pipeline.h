@@ -57,6 +57,12 @@ void RunPipeline(const std::string& text, TSeiffert& model, TSettings& settings,
                  bool torusShow = false, bool buildMesh = true,
                  const TMeshSizeHook& sizeHook = nullptr);
 
+// The diagram the Diagram lay-out draws for a parsed word (model.gen, power, nCross): a typed
+// code (`typedCode`, may be null), the table row's code of the knot's genus when `codeKnot` is
+// the row chosen, else the word's closure as the braid diagram draws it. Throws as PDFromDT.
+TPDCode DiagramLayoutCode(const TSeiffert& parsed, const TKnotEntry* codeKnot,
+                          const TPDCode* typedCode = nullptr);
+
 // The surface picture's texture coordinates on model's mesh, from the band settings and the
 // surface texture's size.
 void ComputeSurfaceTexCoords(TSeiffert& model, const TSettings& settings,

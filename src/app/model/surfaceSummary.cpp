@@ -4,6 +4,7 @@
 #include <numeric>
 
 #include "core/disjointSets.h"
+#include "invariants/diagramForm.h"
 #include "knots/torusKnot.h"
 
 int32_t SurfaceGenus(const TSeiffert& model) {
@@ -60,4 +61,23 @@ TBox MeshBox(const TMesh& mesh) {
     if (std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z)) box.Add(p);
   }
   return box;
+}
+
+namespace {
+
+bool ShowsDiagram(const TAppState& app) {
+  return !app.torusShown && app.Settings.layout == kLayoutDiagram &&
+         !app.Seifert.diagramCode.empty();
+}
+
+}  // namespace
+
+TInvariants SurfaceInvariants(const TAppState& app, const std::string& braid) {
+  if (ShowsDiagram(app)) return ComputeDiagramInvariants(app.Seifert.diagramCode);
+  return ComputeInvariants(braid);
+}
+
+std::string InvariantsKey(const TAppState& app, const std::string& braid) {
+  if (ShowsDiagram(app)) return "diagram " + PDText(app.Seifert.diagramCode);
+  return "braid " + braid;
 }

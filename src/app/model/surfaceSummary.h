@@ -5,6 +5,7 @@
 #include <string>
 
 #include "appState.h"
+#include "invariants/seifertForm.h"
 #include "render/view.h"
 
 // The genus of the Seifert surface laid out in `model`, from its Euler characteristic
@@ -25,3 +26,11 @@ std::string SurfaceSummary(const TAppState& app, int32_t knotGenus = -1);
 
 // The bounding box of the mesh's vertices (non-finite positions left out).
 TBox MeshBox(const TMesh& mesh);
+
+// The Seifert form of the surface on view: in the Diagram lay-out the canonical surface of the
+// diagram it drew (its own loops, one per bounded face of the Seifert graph); in every other
+// lay-out the braid surface of `braid`, which the stacked lay-out draws. RangeError as
+// ComputeInvariants and ComputeDiagramInvariants.
+TInvariants SurfaceInvariants(const TAppState& app, const std::string& braid);
+// Which of the two SurfaceInvariants computes, and from what: equal keys, equal values.
+std::string InvariantsKey(const TAppState& app, const std::string& braid);

@@ -972,24 +972,15 @@ void TForm1::ShowInvariants() {
     return;
   }
   const std::string braid = controls.Text("ed_braid");
-  const TPDCode* code = TypedCodeFor(app, braid, app.Settings.layout);
-  const std::string key = code ? "code " + app.typedCode->text : braid;
+  const std::string key = InvariantsKey(app, braid);
   if (key != invariantsBraid || box->text().isEmpty()) {
     invariantsBraid = key;
     invariants.reset();
-    if (code) {
-      // The braid's invariants would be another knot's: those of the code's diagram instead.
-      box->setText(QString::fromStdString(CodeInvariantsText(*app.typedCode)));
-      loops->clear();
-      ShowBoundaryInBox();
-      UpdateLoopPaths();
-      return;
-    }
     try {
-      invariants = std::make_unique<TInvariants>(ComputeInvariants(braid));
-      box->setText(QString::fromStdString(InvariantsSummary(*invariants)));
+      invariants = std::make_unique<TInvariants>(SurfaceInvariants(app, braid));
+      box->setText(QString::fromStdString(KnotHeading(app, braid) + InvariantsSummary(*invariants)));
     } catch (const RangeError& e) {
-      box->setText(QStringLiteral("No Seifert form: ") + QString::fromStdString(e.what()));
+      box->setText(QString::fromStdString(KnotHeading(app, braid) + "No Seifert form: " + e.what()));
     }
     // The loops' names in their drawing colours and the Seifert matrix (when small enough to
     // read); hovering a name or an entry highlights its loops.
@@ -1001,16 +992,20 @@ void TForm1::ShowInvariants() {
             .arg(i).arg(LoopHtmlColour(i)).arg(i + 1);
       };
       html += QStringLiteral("Loops: ");
-      for (size_t i = 0; i < r.loops.size(); ++i)
-        html += (i ? QStringLiteral(", ") : QString()) + name(i) +
-                QStringLiteral(" (bands %1, %2)").arg(r.loops[i].bandUp).arg(r.loops[i].bandDown);
+      for (size_t i = 0; i < r.loopSteps.size(); ++i) {
+        QString bands;
+        for (const TLoopStep& step : r.loopSteps[i])
+          bands += (bands.isEmpty() ? QString() : QStringLiteral(", ")) + QString::number(step.band);
+        html += (i ? QStringLiteral(", ") : QString()) + name(i) + QStringLiteral(" (bands ") +
+                bands + QStringLiteral(")");
+      }
       if (r.rank <= 10) {
         html += QStringLiteral("<br>Seifert matrix:<table cellspacing=\"0\" cellpadding=\"1\"><tr><td></td>");
-        for (size_t j = 0; j < r.loops.size(); ++j) html += QStringLiteral("<td align=\"right\">") + name(j) + QStringLiteral("</td>");
+        for (size_t j = 0; j < r.seifert.size(); ++j) html += QStringLiteral("<td align=\"right\">") + name(j) + QStringLiteral("</td>");
         html += QStringLiteral("</tr>");
-        for (size_t i = 0; i < r.loops.size(); ++i) {
+        for (size_t i = 0; i < r.seifert.size(); ++i) {
           html += QStringLiteral("<tr><td>") + name(i) + QStringLiteral("</td>");
-          for (size_t j = 0; j < r.loops.size(); ++j)
+          for (size_t j = 0; j < r.seifert.size(); ++j)
             html += QStringLiteral("<td align=\"right\"><a href=\"%1,%2\" style=\"color:black;text-decoration:none\">%3</a></td>")
                         .arg(i).arg(j).arg(r.seifert[i][j]);
           html += QStringLiteral("</tr>");
@@ -1028,13 +1023,15 @@ void TForm1::UpdateLoopPaths() {
   auto* show = findChild<QCheckBox*>(QStringLiteral("cb_showloops"));
   app.showLoops = show && show->isChecked();
   app.loopPaths.clear();
-  // Loops are traced on the stacked lay-out only; elsewhere the box says so instead of
-  // silently drawing nothing.
-  const bool traceable = !controls.Checked("cb_torus") && app.Settings.layout == kLayoutStacked;
+  // Loops are traced on the stacked and the Diagram lay-outs, whose disks and bands are those
+  // the loops are made of; elsewhere the box says so instead of silently drawing nothing.
+  const uint8_t layout = app.Settings.layout;
+  const bool traceable = !controls.Checked("cb_torus") &&
+                         (layout == kLayoutStacked || layout == kLayoutDiagram);
   if (show) {
     show->setEnabled(traceable);
     show->setText(traceable ? QStringLiteral("Show loops")
-                            : QStringLiteral("Show loops (in the stacked lay-out only)"));
+                            : QStringLiteral("Show loops (stacked, Diagram)"));
   }
   if (app.showLoops && invariants && traceable) app.loopPaths = LoopPaths(app.Seifert, *invariants);
 }

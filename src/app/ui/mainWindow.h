@@ -139,7 +139,7 @@ class TForm1 : public QWidget {
   QString lastSaveName;  // the save dialog starts there
   QString lastMeshName, lastMeshFilter;  // and the mesh export's dialog there
   int rideRequests = 0;
-  std::string invariantsBraid;  // the word the "Invariants" box shows
+  std::string invariantsBraid;  // what the "Invariants" box shows (InvariantsKey)
   std::unique_ptr<TInvariants> invariants;  // its values; null when it has none
   // "boundary: 5_2" for the mesh on view, named again only when the mesh is another one (a
   // recompute, a refinement, the end of a smoothing run), not on every smoothing frame.
