@@ -23,7 +23,7 @@ _veltrane_cli() {
     --up) COMPREPLY=($(compgen -W "y z" -- "$cur")); return ;;
     --filter) COMPREPLY=($(compgen -W "Box Quadratic B-spline Mitchell Lanczos" -- "$cur")); return ;;
     --knot)
-      COMPREPLY=($(compgen -W "all $(veltrane-cli table 2>/dev/null | cut -f1)" -- "$cur"))
+      COMPREPLY=($(compgen -W "all $(veltrane-cli table --census 2>/dev/null | cut -f1)" -- "$cur"))
       return ;;
     -o|--output|--texture|--sky) COMPREPLY=($(compgen -f -- "$cur")); return ;;
     --preset|--set|--torus|--dt|--pd|--gauss|--smooth|--refine|--size|--min-wall|--jobs|--width|--height|--scale|--antialias|\
@@ -33,9 +33,9 @@ _veltrane_cli() {
   local options
   case $cmd in
     info) options="$common --json" ;;
-    mesh) options="$common -o --output --size --min-wall --no-links --ascii --up --format --jobs" ;;
-    render) options="$common -o --output --width --height --jobs --filter --scale --antialias --blur --jitter --seed --quality --view --yaw --pitch --fit --texture --sky" ;;
-    table) options="--json --help" ;;
+    mesh) options="$common -o --output --size --min-wall --no-links --ascii --up --format --jobs --census" ;;
+    render) options="$common -o --output --width --height --jobs --census --filter --scale --antialias --blur --jitter --seed --quality --view --yaw --pitch --fit --texture --sky" ;;
+    table) options="--census --json --help" ;;
     dump-holes) options="-o --output --help" ;;
     invariants) options="--knot --layout --dt --pd --gauss --json --help" ;;
   esac

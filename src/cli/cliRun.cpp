@@ -19,6 +19,7 @@
 #include <sstream>
 
 #include "app/model/controlTable.h"
+#include "diagram/censusKnot.h"
 #include "diagram/diagramCodes.h"
 #include "knots/census.h"
 #include "knots/knotTable.h"
@@ -435,19 +436,24 @@ int RunInvariants(const TCliOptions& o, bool braidGiven, bool knotGiven, std::os
   std::string braid = braidGiven ? o.braid : "AbAb";  // the braid field's start text
   if (knotGiven) {
     const int32_t number = knots.Find(o.knot);
-    if (number == 0)
-      throw TCliError(FindCensusKnot(o.knot)
-                          ? "--knot " + o.knot + ": the knots of 11 and 12 crossings have no braid "
-                            "word here; info --knot " + o.knot + " shows their surface and genus"
-                          : "--knot: the knot table has no knot named '" + Abbreviated(o.knot) + "'");
-    row = &knots.Row(number);
-    braid = row->braid;
+    const TCensusRow* census = number == 0 ? FindCensusKnot(o.knot) : nullptr;
+    if (number == 0 && !census)
+      throw TCliError("--knot: no knot of up to 12 crossings is named '" + Abbreviated(o.knot) + "'");
+    if (census) {
+      braid = CensusBraidWord(*census);
+    } else {
+      row = &knots.Row(number);
+      braid = row->braid;
+    }
   }
   TInvariants r;
   TSeiffert parsed;
   ParseBraidWord(braid, parsed.gen, parsed.power, parsed.nStrands, parsed.nCross);
   // The Diagram lay-out draws a word without crossings as the one disk the braid road has too.
-  if (o.layout == "diagram" && parsed.nCross > 0)
+  const TCensusRow* census = knotGiven && !row ? FindCensusKnot(o.knot) : nullptr;
+  if (o.layout == "diagram" && census)
+    r = ComputeDiagramInvariants(PDFromDT(CensusDiagramCode(*census)));
+  else if (o.layout == "diagram" && parsed.nCross > 0)
     r = ComputeDiagramInvariants(DiagramLayoutCode(parsed, row));
   else
     r = ComputeInvariants(braid);
@@ -633,11 +639,10 @@ void Apply(const TCliOptions& o, THeadlessWindow& w, std::ostream& err, bool err
     if (row > 0) {
       w.window.ChooseKnot(row);
     } else if (const TCensusRow* knot = FindCensusKnot(o.knot)) {
-      // Census knots have no braid word: their diagram is drawn, in the Diagram lay-out.
-      if (!o.layout.empty() && o.layout != "diagram")
-        throw TCliError("--knot " + o.knot + " is drawn from its diagram, in the Diagram lay-out; "
-                        "--layout " + o.layout + " needs a braid word");
+      // A census knot is shown in the Diagram lay-out, unless another was asked for: then its
+      // braid word's surface.
       w.window.ChooseCensusKnot(*knot);
+      if (!o.layout.empty()) w.controls.Click(kLayoutRadios.at(o.layout));
     } else {
       throw TCliError("--knot: no knot of up to 12 crossings is named '" + Abbreviated(o.knot) +
                       "' (3_1 .. 10_165, 11a_1 .. 12n_888)");

@@ -51,9 +51,3 @@ int32_t DTCodeSignature(const std::string& dtCode);
 // The planar diagram a DT code draws as KnotInfo reads it, over and under as drawn. Throws what
 // PDFromDT throws.
 TLinkDiagram DTCodeDiagram(const std::string& dtCode);
-
-// The DT code of the diagram the Diagram lay-out draws for a census knot: its best diagram's,
-// with every sign turned (the mirror image) where the best diagram, as KnotInfo reads it, is
-// the census diagram's mirror image, so that the knot keeps the census diagram's chirality.
-struct TCensusRow;
-std::string CensusDiagramCode(const TCensusRow& row);

@@ -120,7 +120,7 @@ class TestMainWindow : public QObject, protected TDesktopUnderTest {
     C().As<QRadioButton>("rb_flat")->click();  // on a page not on view
     QVERIFY(App().loopPaths.empty());
     QVERIFY(!showLoops->isEnabled());
-    QVERIFY(showLoops->text().contains(QStringLiteral("stacked and Diagram lay-outs")));
+    QVERIFY(showLoops->text().contains(QStringLiteral("(stacked, Diagram)")));
     // The Diagram lay-out: the invariants and loops of the diagram's own surface.
     C().As<QRadioButton>("rb_diagram")->click();
     QVERIFY(showLoops->isEnabled());

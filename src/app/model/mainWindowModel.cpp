@@ -9,7 +9,7 @@
 
 #include "core/rangeError.h"
 #include "core/settings.h"
-#include "diagram/boundaryId.h"
+#include "diagram/censusKnot.h"
 #include "diagram/diagramCodes.h"
 #include "mesh/buildMesh.h"
 #include "mesh/buildProgress.h"
@@ -293,8 +293,14 @@ void TMainWindowModel::ChooseKnotNamed(const std::string& name) {
 }
 
 void TMainWindowModel::ChooseCensusKnot(const TCensusRow& row) {
+  // The braid lay-outs show the knot too, through a braid word read off its diagram.
   const std::string code = CensusDiagramCode(row);
-  EnterCode(PDFromDT(code), code, row.name);
+  const std::string braid = CensusBraidWord(row);
+  KeepKnotStateIfRefused([&] {
+    controls.SetText("ed_braid", braid);
+    if (repaintBraidDiagram) repaintBraidDiagram();
+    EnterCode(PDFromDT(code), code, row.name);
+  });
 }
 
 void TMainWindowModel::EnterCode(TPDCode pd, const std::string& text, const std::string& knot) {
