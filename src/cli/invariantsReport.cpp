@@ -1,5 +1,9 @@
 #include "invariantsReport.h"
 
+#include <functional>
+
+#include "diagram/censusKnot.h"
+
 #include <sstream>
 
 #include "diagram/diagramCodes.h"
@@ -95,31 +99,55 @@ void WriteInvariantsText(const std::string& braid, const TInvariants& r, const T
 }
 
 int32_t WriteTableInvariants(const TKnotTable& table, bool json, std::ostream& out,
-                             int32_t& failed, bool diagram) {
+                             int32_t& failed, bool diagram, bool census) {
   int32_t sameGenus = 0;
   failed = 0;
   nlohmann::ordered_json rows = nlohmann::ordered_json::array();
-  for (int32_t i = 1; i <= table.count; ++i) {
-    const TKnotEntry& row = table.Row(i);
+  // One knot: its name, braid word, genus (or bounds), the table row if it is one, and the road
+  // to its surface's invariants.
+  const auto write = [&](const std::string& name, const std::string& braid, int32_t low,
+                         int32_t high, const TKnotEntry* row,
+                         const std::function<TInvariants()>& compute) {
     TInvariants r;
     try {
-      r = diagram ? ComputeDiagramInvariants(PDFromDT(row.diagramCode))
-                  : ComputeInvariants(row.braid);
+      r = compute();
     } catch (const std::exception& e) {
       ++failed;
-      if (json) rows.push_back({{"name", row.name}, {"braid", row.braid}, {"error", e.what()}});
-      else out << row.name << '\t' << row.braid << "\terror: " << e.what() << '\n';
-      continue;
+      if (json) rows.push_back({{"name", name}, {"braid", braid}, {"error", e.what()}});
+      else out << name << '\t' << braid << "\terror: " << e.what() << '\n';
+      return;
     }
-    sameGenus += r.genus == row.genus;
+    sameGenus += low == high && r.genus == low;
     if (json) {
-      rows.push_back(InvariantsJson(row.braid, r, &row));
-      continue;
+      nlohmann::ordered_json j = InvariantsJson(braid, r, row);
+      if (!row) {
+        j["name"] = name;
+        j["knotGenusLow"] = low;
+        j["knotGenusHigh"] = high;
+      }
+      rows.push_back(std::move(j));
+      return;
     }
-    out << row.name << '\t' << row.braid << "\tgenus " << r.genus << " (table " << row.genus
+    out << name << '\t' << braid << "\tgenus " << r.genus << " (knot "
+        << (low == high ? std::to_string(low) : std::to_string(low) + ".." + std::to_string(high))
         << ")\trank " << r.rank << "\tdet " << r.determinantDecimal << "\tsignature " << r.signature
         << "\t" << r.alexanderText << '\n';
+  };
+  for (int32_t i = 1; i <= table.count; ++i) {
+    const TKnotEntry& row = table.Row(i);
+    write(row.name, row.braid, row.genus, row.genus, &row, [&] {
+      return diagram ? ComputeDiagramInvariants(PDFromDT(row.diagramCode)) : ComputeInvariants(row.braid);
+    });
   }
+  if (census)
+    for (const TCensusRow& row : kCensusRows) {
+      std::string braid;
+      write(row.name, braid, row.genusLow, row.genusHigh, nullptr, [&] {
+        if (diagram) return ComputeDiagramInvariants(PDFromDT(CensusDiagramCode(row)));
+        braid = CensusBraidWord(row);
+        return ComputeInvariants(braid);
+      });
+    }
   if (json) out << rows.dump(2) << '\n';
   return sameGenus;
 }
