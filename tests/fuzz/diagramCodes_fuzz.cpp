@@ -19,6 +19,7 @@
 #include "invariants/loopPaths.h"
 #include "diagram/seifertCircles.h"
 #include "fuzzSupport.h"
+#include "knots/census.h"
 #include "mesh/buildMesh.h"
 
 namespace {
@@ -67,6 +68,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t reader = in.Byte() % 3;
   const bool dt = reader == 0, gauss = reader == 2;
   const std::string code = in.Rest();
+  // The same text as a knot's name, as "Find knot" and --knot read it: a census knot is found
+  // under its own name, and only names of its form are found.
+  if (const TCensusRow* knot = FindCensusKnot(code)) {
+    Expect(FindCensusKnot(knot->name) == knot, "a census knot is not found by its own name");
+    Expect(code.size() >= 5 && code.compare(0, 4, knot->name, 4) == 0, "a census knot found by another name");
+  }
   // The window's one field tells the kinds apart by their form; a code of the kind it guesses
   // reads as that kind's reader reads it.
   const TCodeKind guess = GuessCodeKind(code);
