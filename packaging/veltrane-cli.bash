@@ -26,14 +26,14 @@ _veltrane_cli() {
       COMPREPLY=($(compgen -W "all $(veltrane-cli table 2>/dev/null | cut -f1)" -- "$cur"))
       return ;;
     -o|--output|--texture|--sky) COMPREPLY=($(compgen -f -- "$cur")); return ;;
-    --preset|--set|--torus|--smooth|--refine|--size|--jobs|--width|--height|--scale|--antialias|\
+    --preset|--set|--torus|--smooth|--refine|--size|--min-wall|--jobs|--width|--height|--scale|--antialias|\
     --blur|--jitter|--seed|--quality|--yaw|--pitch) return ;;
   esac
   local common="--layout --preset --set --knot --torus --smooth --refine --quiet --help"
   local options
   case $cmd in
     info) options="$common --json" ;;
-    mesh) options="$common -o --output --size --no-links --ascii --up --format --jobs" ;;
+    mesh) options="$common -o --output --size --min-wall --no-links --ascii --up --format --jobs" ;;
     render) options="$common -o --output --width --height --jobs --filter --scale --antialias --blur --jitter --seed --quality --view --yaw --pitch --fit --texture --sky" ;;
     table) options="--json --help" ;;
     dump-holes) options="-o --output --help" ;;

@@ -15,6 +15,7 @@ packages=(
   libtinygltf-dev admesh
   libgmp-dev
   regina-normal
+  libcgal-dev prusa-slicer
   libqt6svg6 dpkg-dev
 )
 

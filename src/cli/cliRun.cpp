@@ -64,7 +64,7 @@ struct TCliOptions {
   std::vector<std::pair<std::string, int32_t>> imagePositions;  // up-down name, value
   std::string filter;
   // mesh: the export's options, and for --knot all the files' format and the worker count.
-  std::string size;
+  std::string size, minWall;
   TMeshExportOptions meshOptions;
   std::string format = "glb";
   // render -o -: the picture's format.
@@ -416,9 +416,10 @@ std::filesystem::path TableFolder(const std::string& output, const std::string& 
 
 // Runs `perKnot` for every table row on `jobs` worker threads (0: one per core), each knot in
 // a window of its own (the model and the drawing keep no state outside it). A knot that fails
-// is reported and the rest go on; a progress line on a terminal. Returns the failures.
+// is reported and the rest go on, as is the warning a knot's work returns; a progress line on
+// a terminal. Returns the failures.
 int32_t ForEachTableKnot(const TKnotTable& table, int32_t jobs, bool progress, std::ostream& err,
-                         const std::function<void(const std::string&)>& perKnot) {
+                         const std::function<std::string(const std::string&)>& perKnot) {
   const int32_t workers = std::clamp<int32_t>(
       jobs > 0 ? jobs : static_cast<int32_t>(std::thread::hardware_concurrency()), 1,
       std::max<int32_t>(1, table.count));
@@ -429,9 +430,9 @@ int32_t ForEachTableKnot(const TKnotTable& table, int32_t jobs, bool progress, s
   const auto work = [&] {
     for (int32_t row; (row = next++) <= table.count;) {
       const std::string& name = table.Row(row).name;
-      std::string error;
+      std::string error, warning;
       try {
-        perKnot(name);
+        warning = perKnot(name);
       } catch (const std::bad_alloc&) {
         error = "more than the free memory holds";
       } catch (const std::exception& e) {
@@ -442,6 +443,9 @@ int32_t ForEachTableKnot(const TKnotTable& table, int32_t jobs, bool progress, s
       if (!error.empty()) {
         ++failed;
         err << (lineOpen ? "\n" : "") << "veltrane-cli: " << name << ": " << error << '\n';
+        lineOpen = false;
+      } else if (!warning.empty()) {
+        err << (lineOpen ? "\n" : "") << "warning: " << name << ": " << warning << '\n';
         lineOpen = false;
       }
       if (progress) {
@@ -482,6 +486,7 @@ int RenderWholeTable(const TCliOptions& o, std::ostream& out, std::ostream& err,
       ForEachTableKnot(table, o.jobs, errIsTerminal && !o.quiet, err, [&](const std::string& name) {
         auto w = TableKnotWindow(o, name);
         Render(o, *w, (dir / (name + ".png")).string());
+        return std::string();
       });
   out << (table.count - failed) << " of " << table.count << " knots rendered into "
       << dir.string() << (failed ? ", " + std::to_string(failed) + " failed" : "") << '\n';
@@ -498,7 +503,9 @@ int MeshWholeTable(const TCliOptions& o, std::ostream& out, std::ostream& err,
   const int32_t failed =
       ForEachTableKnot(table, o.jobs, errIsTerminal && !o.quiet, err, [&](const std::string& name) {
         auto w = TableKnotWindow(o, name);
-        WriteMeshFile(w->app, (dir / (name + "." + o.format)).string(), o.meshOptions);
+        TSelfIntersections crossings;
+        WriteMeshFile(w->app, (dir / (name + "." + o.format)).string(), o.meshOptions, &crossings);
+        return SelfIntersectionWarning(crossings);
       });
   out << (table.count - failed) << " of " << table.count << " knots written into "
       << dir.string() << " as ." << o.format
@@ -600,6 +607,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
                    "folder with --knot all; - for the standard output (with --format)")
       ->required();
   mesh->add_option("--size", o.size, "MM: STL only, the model's longest side in mm (100)");
+  mesh->add_option("--min-wall", o.minWall,
+                   "MM: STL only, thinner walls are thickened to this (1.2; 0 keeps them)");
   bool noLinks = false;
   mesh->add_flag("--no-links", noLinks, "leave out the link lines (OBJ, PLY) and tubes (glTF)");
   mesh->add_flag("--ascii", o.meshOptions.asciiPly, "PLY as text rather than binary");
@@ -767,6 +776,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     o.meshOptions.links = !noLinks;
     o.meshOptions.zUp = up == "z";
     if (!o.size.empty() || chosen->count("--size") > 0) o.meshOptions.sizeMm = ParseStlSize(o.size);
+    if (chosen->count("--min-wall") > 0) o.meshOptions.minWallMm = ParseStlMinWall(o.minWall);
     if (o.knot == "all") return MeshWholeTable(o, out, err, errIsTerminal);
     if (chosen->count("--jobs") > 0) throw TCliError("--jobs goes with --knot all");
     if (toStandardOutput) {
@@ -783,6 +793,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     meshFormat = MeshFormatFromName(toStandardOutput ? "mesh." + o.format : o.output);
     if (meshFormat != TMeshFormat::kStl && chosen->count("--size") > 0)
       err << "warning: --size only scales an STL file; " << o.output << " keeps model units\n";
+    if (meshFormat != TMeshFormat::kStl && chosen->count("--min-wall") > 0)
+      err << "warning: --min-wall only thickens an STL file's walls\n";
     if (meshFormat != TMeshFormat::kObj && meshFormat != TMeshFormat::kPly &&
         chosen->count("--up") > 0)
       err << "warning: --up only turns OBJ and PLY files; glTF is always y up, STL z up\n";
@@ -804,7 +816,11 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     Apply(o, *w, err, errIsTerminal, stop);
 
     if (o.command == "mesh") {
-      WriteMeshFile(w->app, o.output, meshFormat, o.meshOptions);
+      // The file is written all the same: the user may mend it, or print only a part.
+      TSelfIntersections crossings;
+      WriteMeshFile(w->app, o.output, meshFormat, o.meshOptions, &crossings);
+      if (const std::string warning = SelfIntersectionWarning(crossings); !warning.empty())
+        err << "warning: " << warning << '\n';
       if (const std::string note = MeshExportNote(w->app, meshFormat); !note.empty())
         err << "note: " << note << '\n';
     } else if (o.command == "render") {

@@ -3,7 +3,8 @@
 // '/' never reaches an argument, so `-o` can only write there. Oracles: exit status 0 or 2, a
 // message that names the problem in the user's terms, JSON that parses with the documented
 // counts, and a `mesh` run that leaves exactly its output file (an OBJ with its .mtl; none when
-// it fails); an STL's longest side is the --size asked for; an OBJ's mtllib line names its .mtl.
+// it fails); an STL's longest side is the --size asked for, whatever --min-wall asks, and its
+// lowest coordinate 0; an OBJ's mtllib line names its .mtl.
 
 #include <unistd.h>
 
@@ -164,15 +165,18 @@ void CheckStlSize(const std::vector<std::string>& args) {
     uint32_t count = 0;
     std::memcpy(&count, b.data() + 80, 4);
     Expect(b.size() == 84 + 50 * uint64_t{count}, "STL length differs from its count");
-    float top = 0;
+    float top = 0, bottom = INFINITY;
     for (uint32_t t = 0; t < count; ++t)
       for (int k = 3; k < 12; ++k) {
         float x;
         std::memcpy(&x, b.data() + 84 + 50 * size_t{t} + 4 * size_t(k), 4);
         top = std::max(top, x);
+        bottom = std::min(bottom, x);
       }
     Expect(count == 0 || std::fabs(top - size) <= 1e-5 * size + 1e-4,
            "STL longest side " + std::to_string(top) + " for --size " + std::to_string(size));
+    // Whatever the walls and the foot did, the part rests on the bed, on its positive side.
+    Expect(count == 0 || bottom == 0, "STL's lowest coordinate " + std::to_string(bottom));
   }
 }
 

@@ -186,7 +186,8 @@ void CheckOutputs(const TAppState& app) {
   }
   if (finite) CheckPlyBody(app, p, nShown, nShown == nFaces);
 
-  // STL: 50 bytes a triangle after the count, at most two a face, every corner finite and in
+  // STL: 50 bytes a triangle after the count, at most two a face (but for a smoothed sheet made
+  // solid), every corner finite and in
   // the millimetre box of the requested size, whose longest side it fills. A model it cannot
   // scale is a RangeError, never a file of NaNs.
   TMeshExportOptions mm;
@@ -198,7 +199,10 @@ void CheckOutputs(const TAppState& app) {
     Expect(b.size() >= 84 && b.compare(0, 5, "solid") != 0, "STL header missing or textual");
     uint32_t count = 0;
     std::memcpy(&count, b.data() + 80, 4);
-    Expect(b.size() == 84 + 50 * uint64_t{count} && count <= 2 * nFaces,
+    // A smoothed surface prints as its side-0 sheet on both sides (four triangles a quad) with
+    // a rim of two triangles on each of at most four border edges a quad.
+    const uint64_t perFace = app.smoothed && !app.torusShown ? 12 : 2;
+    Expect(b.size() == 84 + 50 * uint64_t{count} && count <= perFace * nFaces,
            "STL size or triangle count wrong: " + std::to_string(count));
     float top = 0;
     for (uint32_t t = 0; t < count; ++t)

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QtTest>
 
@@ -186,6 +187,31 @@ class TestImageExport : public QObject, protected TDesktopUnderTest {
     QVERIFY2(closer.LastText().contains(QStringLiteral("cannot write"), Qt::CaseInsensitive),
              qPrintable(closer.LastText()));
     QVERIFY(Main().isVisible());
+  }
+
+  // A surface that passes through itself is written all the same, and the status line says
+  // where a print of it would fail. One face is stretched across the whole model to make it so.
+  void exportOfAnIntersectingSurfaceWarns() {
+    TTempFolder folder;
+    TMesh& mesh = App().Seifert.mesh;
+    Vec3 lo = mesh.verts[0].pos, hi = lo;
+    for (int32_t v = 0; v < mesh.nVerts; ++v) {
+      const Vec3& p = mesh.verts[v].pos;
+      lo = Vec3(std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z));
+      hi = Vec3(std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z));
+    }
+    const float x = (lo.x + hi.x) / 2;
+    const Vec3 across[4] = {{x, lo.y - 1, lo.z - 1}, {x, hi.y + 1, lo.z - 1},
+                            {x, hi.y + 1, hi.z + 1}, {x, lo.y - 1, hi.z + 1}};
+    for (int k = 0; k < 4; ++k) mesh.verts[mesh.faces[0].v[k]].pos = across[k];
+    AnswerSaveWith(QString::fromStdString(folder / "crossed.stl"), 0);
+    QTest::mouseClick(Button("but_export_mesh"), Qt::LeftButton);
+    QVERIFY(!ReadFile(folder / "crossed.stl").empty());
+    QVERIFY2(QRegularExpression(QStringLiteral("the surface intersects itself in [0-9]+ places?; "
+                                               "a print of it will fail"))
+                 .match(Main().StatusText())
+                 .hasMatch(),
+             qPrintable(Main().StatusText()));
   }
 
   // The mesh is written while the window waits: the view the file dialog covered is drawn

@@ -20,6 +20,7 @@
 #include "knots/torusKnot.h"
 #include "mesh/buildMesh.h"
 #include "mesh/meshSummary.h"
+#include "mesh/selfIntersection.h"
 #include "render/linkTube.h"
 #include "render/view.h"
 
@@ -128,17 +129,30 @@ std::string Source(const TAppState& app) {
 
 const Vec3& Pos(const TMesh& mesh, int32_t v) { return mesh.verts[static_cast<size_t>(v)].pos; }
 
+// Whether the quad's two triangles along the diagonal from corner k to k + 2 face opposite
+// ways: the diagonal runs outside a quad bent into an arrowhead, and its triangles overlap.
+bool SplitFolds(const TMesh& mesh, const int32_t* v, int k) {
+  const Vec3 &a = Pos(mesh, v[k]), &b = Pos(mesh, v[(k + 1) % 4]), &c = Pos(mesh, v[(k + 2) % 4]),
+             &d = Pos(mesh, v[(k + 3) % 4]);
+  return (b - a).Cross(c - a).Dot((c - a).Cross(d - a)) < 0;
+}
+
 // The quad's two triangles, split along its shorter diagonal (the flatter pair, closer to the
-// surface the quad stands for), in the quad's own winding. A triangle with a repeated corner
-// (a quad folded into a triangle) is left out: it has no area and would be a stray facet.
+// surface the quad stands for) unless that diagonal runs outside the quad, in the quad's own
+// winding. A triangle with a repeated corner (a quad folded into a triangle) is left out: it
+// has no area and would be a stray facet.
 template <typename F>
 void QuadTriangles(const TMesh& mesh, const TFace& f, F&& triangle) {
   const int32_t* v = f.v;
   const double d02 = (Pos(mesh, v[0]) - Pos(mesh, v[2])).LengthSq();
   const double d13 = (Pos(mesh, v[1]) - Pos(mesh, v[3])).LengthSq();
+  bool along02 = d02 <= d13;
+  if (along02 ? SplitFolds(mesh, v, 0) && !SplitFolds(mesh, v, 1)
+              : SplitFolds(mesh, v, 1) && !SplitFolds(mesh, v, 0))
+    along02 = !along02;
   const std::array<std::array<int, 3>, 2> corners =
-      d02 <= d13 ? std::array<std::array<int, 3>, 2>{{{0, 1, 2}, {0, 2, 3}}}
-                 : std::array<std::array<int, 3>, 2>{{{0, 1, 3}, {1, 2, 3}}};
+      along02 ? std::array<std::array<int, 3>, 2>{{{0, 1, 2}, {0, 2, 3}}}
+              : std::array<std::array<int, 3>, 2>{{{0, 1, 3}, {1, 2, 3}}};
   for (const auto& t : corners) {
     const int32_t a = v[t[0]], b = v[t[1]], c = v[t[2]];
     if (a != b && b != c && a != c) triangle(a, b, c);
@@ -444,21 +458,40 @@ std::string MeshFileName(const std::string& typed, TMeshFormat format) {
   }
 }
 
-double ParseStlSize(const std::string& text) {
-  // Digits with at most one decimal point: no signs, exponents, "inf" or "nan".
+namespace {
+
+// Digits with at most one decimal point (no signs, exponents, "inf" or "nan") in [lo, hi],
+// else NaN.
+double PlainMillimetres(const std::string& text, double lo, double hi) {
   const bool plain = !text.empty() && text.size() <= 12 &&
                      text.find_first_not_of("0123456789.") == std::string::npos &&
                      std::count(text.begin(), text.end(), '.') <= 1 &&
                      text.find_first_of("0123456789") != std::string::npos;
-  double size = 0;
+  double value = NAN;
   if (plain) {
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), size);
-    if (ec != std::errc() || end != text.data() + text.size()) size = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size()) value = NAN;
   }
-  if (!plain || !(size >= kMinStlSize && size <= kMaxStlSize))
+  return value >= lo && value <= hi ? value : NAN;
+}
+
+}  // namespace
+
+double ParseStlSize(const std::string& text) {
+  const double size = PlainMillimetres(text, kMinStlSize, kMaxStlSize);
+  if (std::isnan(size))
     throw std::runtime_error("--size: expected the model's longest side in millimetres, a number "
                              "from 1 to 10000 such as 80 or 62.5; got '" + Abbreviated(text) + "'");
   return size;
+}
+
+double ParseStlMinWall(const std::string& text) {
+  const double wall = PlainMillimetres(text, 0, kMaxStlMinWall);
+  if (std::isnan(wall))
+    throw std::runtime_error("--min-wall: expected the thinnest wall in millimetres, a number "
+                             "from 0 to 10 such as 1.2 (0 keeps the walls as modelled); got '" +
+                             Abbreviated(text) + "'");
+  return wall;
 }
 
 void WriteObj(const TAppState& app, std::ostream& out, const TMeshExportOptions& options,
@@ -650,59 +683,268 @@ std::string MeshExportNote(const TAppState& app, TMeshFormat format) {
   return "";
 }
 
-void WriteStl(const TAppState& app, std::ostream& out, const TMeshExportOptions& options) {
+namespace {
+
+// The printed solid as triangles over numbered points, in model units.
+struct TSolid {
+  std::vector<Vec3> points;
+  std::vector<std::array<int32_t, 3>> tris;
+};
+
+double SignedVolume(const TSolid& solid) {
+  double volume = 0;
+  for (const auto& [a, b, c] : solid.tris)
+    volume += solid.points[a].Dot(solid.points[b].Cross(solid.points[c]));
+  return volume;
+}
+
+// Area-weighted normals at the points, along the triangles' winding (zero at unused points).
+std::vector<Vec3> PointNormals(const TSolid& solid) {
+  std::vector<std::array<double, 3>> sum(solid.points.size(), {0, 0, 0});
+  for (const auto& t : solid.tris) {
+    const Vec3& a = solid.points[t[0]];
+    const Vec3 n = (solid.points[t[1]] - a).Cross(solid.points[t[2]] - a);
+    for (int32_t v : t) sum[v][0] += n.x, sum[v][1] += n.y, sum[v][2] += n.z;
+  }
+  std::vector<Vec3> normals(solid.points.size());
+  for (size_t v = 0; v < sum.size(); ++v) {
+    const double l = std::sqrt(sum[v][0] * sum[v][0] + sum[v][1] * sum[v][1] + sum[v][2] * sum[v][2]);
+    if (l > 0) normals[v] = Vec3(sum[v][0] / l, sum[v][1] / l, sum[v][2] / l);
+  }
+  return normals;
+}
+
+// Every face of the closed slab, whatever is on show (after smoothing the window shows one
+// side of it only), over the mesh's own vertex numbers.
+TSolid SlabSolid(const TAppState& app) {
   const TMesh& mesh = app.Seifert.mesh;
+  TSolid solid;
+  solid.points.resize(static_cast<size_t>(std::max(VertexCount(mesh), 0)));
+  for (int32_t v = 0; v < VertexCount(mesh); ++v) solid.points[v] = Pos(mesh, v);
+  for (int32_t f = 0; f < FaceCount(mesh); ++f) {
+    const TFace& face = mesh.faces[static_cast<size_t>(f)];
+    if (!InSolid(app, face)) continue;
+    QuadTriangles(mesh, face, [&](int32_t a, int32_t b, int32_t c) { solid.tris.push_back({a, b, c}); });
+  }
+  return solid;
+}
+
+// A smoothed surface has drawn the slab's two sides into one sheet that passes through
+// itself: the print is that sheet (side 0) made a solid of `thickness`, half of it to each
+// side along the sheet's normals, closed by a rim along its border.
+TSolid SheetSolid(const TAppState& app, double thickness) {
+  const TMesh& mesh = app.Seifert.mesh;
+  if (VertexCount(mesh) > INT32_MAX / 2)
+    throw RangeError("the smoothed surface has too many vertices to be made a printable solid");
+  TSolid sheet;
+  sheet.points.resize(static_cast<size_t>(std::max(VertexCount(mesh), 0)));
+  for (int32_t v = 0; v < VertexCount(mesh); ++v) sheet.points[v] = Pos(mesh, v);
+  for (int32_t f = 0; f < FaceCount(mesh); ++f) {
+    const TFace& face = mesh.faces[static_cast<size_t>(f)];
+    if (!FaceIsValid(mesh, face) || face.kind != 0) continue;
+    QuadTriangles(mesh, face, [&](int32_t a, int32_t b, int32_t c) { sheet.tris.push_back({a, b, c}); });
+  }
+  const std::vector<Vec3> normals = PointNormals(sheet);
+  // Each sheet point becomes two: 2v on the normal's side, 2v + 1 on the other.
+  TSolid solid;
+  solid.points.resize(2 * sheet.points.size());
+  for (size_t v = 0; v < sheet.points.size(); ++v) {
+    solid.points[2 * v] = sheet.points[v] + normals[v] * (thickness / 2);
+    solid.points[2 * v + 1] = sheet.points[v] - normals[v] * (thickness / 2);
+  }
+  // The border: edges of one sheet triangle only (a quad's diagonal has two).
+  std::vector<std::array<int32_t, 4>> edges;  // lower end, higher end, as wound
+  for (const auto& [a, b, c] : sheet.tris) {
+    solid.tris.push_back({2 * a, 2 * b, 2 * c});
+    solid.tris.push_back({2 * a + 1, 2 * c + 1, 2 * b + 1});
+    for (const auto& [p, q] : {std::pair{a, b}, std::pair{b, c}, std::pair{c, a}})
+      edges.push_back({std::min(p, q), std::max(p, q), p, q});
+  }
+  std::sort(edges.begin(), edges.end());
+  for (size_t i = 0; i < edges.size();) {
+    size_t j = i;
+    while (j < edges.size() && edges[j][0] == edges[i][0] && edges[j][1] == edges[i][1]) ++j;
+    if (j == i + 1) {
+      // The rim quad across the edge p -> q, facing away from the sheet.
+      const int32_t p = edges[i][2], q = edges[i][3];
+      solid.tris.push_back({2 * q, 2 * p, 2 * p + 1});
+      solid.tris.push_back({2 * q, 2 * p + 1, 2 * q + 1});
+    }
+    i = j;
+  }
+  return solid;
+}
+
+// The triangles' corners, three a triangle.
+std::vector<Vec3> CornersOf(const TSolid& solid) {
+  std::vector<Vec3> corners;
+  corners.reserve(3 * solid.tris.size());
+  for (const auto& t : solid.tris)
+    for (int32_t v : t) corners.push_back(solid.points[v]);
+  return corners;
+}
+
+// The longest side of the points that triangles use, and their lowest corner.
+double Longest(const TSolid& solid, Vec3* low = nullptr) {
+  std::vector<char> used(solid.points.size(), 0);
+  for (const auto& t : solid.tris)
+    for (int32_t v : t) used[v] = 1;
+  TBox box;
+  for (size_t v = 0; v < used.size(); ++v)
+    if (used[v]) box.Add(solid.points[v]);
+  if (low) *low = box.lo;
+  const Vec3 extent = box.hi - box.lo;
+  return std::max({double(extent.x), double(extent.y), double(extent.z)});
+}
+
+// Facets this close to the bed lie on it.
+constexpr double kBedContactMm = 0.05;
+// The heights of the flat foot the part stands on, tried in turn.
+constexpr double kFootHeightsMm[] = {1.0, 0.7, 0.4, 0.2};
+
+// The part the right way up (down 0) or turned over about the x axis (down 1): a rotation,
+// so that the facets keep facing outward.
+Vec3 Turned(const Vec3& p, int down) { return down == 1 ? Vec3(p.x, -p.y, -p.z) : p; }
+
+// The area of facets that lie on the bed within `tolerance` when the part lies `down`.
+double ContactArea(const TSolid& solid, int down, double tolerance) {
+  double lowest = INFINITY;
+  for (const auto& t : solid.tris)
+    for (int32_t v : t) lowest = std::min(lowest, double(Turned(solid.points[v], down).z));
+  double area = 0;
+  for (const auto& t : solid.tris) {
+    const Vec3 a = Turned(solid.points[t[0]], down), b = Turned(solid.points[t[1]], down),
+               c = Turned(solid.points[t[2]], down);
+    if (std::max({a.z, b.z, c.z}) - lowest > tolerance) continue;
+    const Vec3 n = (b - a).Cross(c - a);
+    if (n.z < 0) area += -n.z / 2;
+  }
+  return area;
+}
+
+}  // namespace
+
+std::vector<Vec3> StlTriangles(const TAppState& app, const TMeshExportOptions& options,
+                               TSelfIntersections* crossings) {
   CheckFinite(app, false);
   if (!(options.sizeMm >= kMinStlSize && options.sizeMm <= kMaxStlSize))
     throw RangeError("an STL model's size is 1 to 10000 mm");
 
-  // Every face of the solid, whatever is on show: a print needs the closed solid (after
-  // smoothing the window shows one side of the thin slab only). The bounds, and the sign of the volume the
-  // faces enclose: the facets are turned so that their normals point out of the solid,
-  // whichever way the model winds them.
-  TBox box;
-  double volume = 0;
-  uint32_t nTriangles = 0;
-  for (int32_t f = 0; f < FaceCount(mesh); ++f) {
-    const TFace& face = mesh.faces[static_cast<size_t>(f)];
-    if (!InSolid(app, face)) continue;
-    for (int32_t v : face.v) box.Add(Pos(mesh, v));
-    QuadTriangles(mesh, face, [&](int32_t a, int32_t b, int32_t c) {
-      volume += Pos(mesh, a).Dot(Pos(mesh, b).Cross(Pos(mesh, c)));
-      ++nTriangles;
-    });
-  }
-  if (nTriangles == 0) throw RangeError("the surface has no faces, so there is nothing to print");
-  const Vec3 extent = box.hi - box.lo;
-  const double longest = std::max({double(extent.x), double(extent.y), double(extent.z)});
+  TSolid solid = SlabSolid(app);
+  if (solid.tris.empty()) throw RangeError("the surface has no faces, so there is nothing to print");
+  const double longest = Longest(solid);
   if (!(longest > 0) || !std::isfinite(longest))
     throw RangeError("the surface has no extent, so it cannot be scaled for printing");
-  const double scale = options.sizeMm / longest;
-  const bool turn = volume < 0;
+  // The walls the print gets at this size: the thinner Height, in model units; walls thinner
+  // than a printer lays down are thickened (not a torus, which is a tube).
+  const double unitsPerMm = longest / options.sizeMm;
+  const double wall = std::min(app.Settings.diskHeight, app.Settings.bandHeight);
+  const double minWall = options.minWallMm * unitsPerMm;
+  if (app.smoothed && !app.torusShown) {
+    solid = SheetSolid(app, std::max(wall, minWall));
+    if (solid.tris.empty())
+      throw RangeError("the surface has no faces, so there is nothing to print");
+  } else if (!app.torusShown && wall < minWall) {
+    // Each point moves out along its normal, so both sides of the slab part by the lack.
+    // Where a rim curves tighter than the move, its facets would fold through each other:
+    // the walls then grow by as much of the lack as they can without that.
+    const bool inward = SignedVolume(solid) < 0;
+    const std::vector<Vec3> normals = PointNormals(solid);
+    const int64_t thinCrossings = FindSelfIntersections(CornersOf(solid)).pairs;
+    for (const double part : {1.0, 0.5, 0.25}) {
+      TSolid thick = solid;
+      const double move = (minWall - wall) / 2 * part * (inward ? -1 : 1);
+      for (size_t v = 0; v < thick.points.size(); ++v) thick.points[v] += normals[v] * move;
+      if (FindSelfIntersections(CornersOf(thick)).pairs <= thinCrossings) {
+        solid = std::move(thick);
+        break;
+      }
+    }
+  }
+  // Facets face outward, whichever way the model winds them.
+  if (SignedVolume(solid) < 0)
+    for (auto& t : solid.tris) std::swap(t[1], t[2]);
 
+  // Every lay-out has its disks level in the model's own z: the part lies that way up, or
+  // upside down where that lays clearly more of it on the bed.
+  const double tolerance = kBedContactMm * unitsPerMm;
+  const int down = ContactArea(solid, 1, tolerance) > 2 * ContactArea(solid, 0, tolerance) ? 1 : 0;
+  for (Vec3& p : solid.points) p = Turned(p, down);
+  // A foot: what lies lowest, down to a height above the lowest point, is pressed flat onto
+  // one plane, so that the part stands on a face rather than on the points where rounded band
+  // edges touch the bed (a slicer lays nothing down there). The deepest foot that makes no
+  // facets pass through each other (where a rim curls back up below that height) is taken.
+  // Only facets that reach down to the pressed ones can meet them anew, so only those are
+  // counted before and after.
+  Vec3 lowest;
+  Longest(solid, &lowest);
+  for (const double footMm : kFootHeightsMm) {
+    const float foot = static_cast<float>(lowest.z + footMm * unitsPerMm);
+    float reach = foot;  // the highest corner of a facet that the foot changes
+    for (const auto& t : solid.tris) {
+      const float lo = std::min({solid.points[t[0]].z, solid.points[t[1]].z, solid.points[t[2]].z});
+      if (lo < foot)
+        reach = std::max({reach, solid.points[t[0]].z, solid.points[t[1]].z, solid.points[t[2]].z});
+    }
+    std::vector<Vec3> before, after;
+    for (const auto& t : solid.tris) {
+      if (std::min({solid.points[t[0]].z, solid.points[t[1]].z, solid.points[t[2]].z}) > reach)
+        continue;
+      for (int32_t v : t) {
+        Vec3 p = solid.points[v];
+        before.push_back(p);
+        p.z = std::max(p.z, foot);
+        after.push_back(p);
+      }
+    }
+    if (FindSelfIntersections(after).pairs <= FindSelfIntersections(before).pairs) {
+      for (Vec3& p : solid.points) p.z = std::max(p.z, foot);
+      break;
+    }
+  }
+
+  // Millimetres, the longest side `sizeMm`, on the build plate's positive side: the bounds'
+  // corner at 0.
+  Vec3 low;
+  const double scale = options.sizeMm / Longest(solid, &low);
+  std::vector<Vec3> corners;
+  corners.reserve(3 * solid.tris.size());
+  for (const auto& t : solid.tris)
+    for (int32_t v : t) {
+      const Vec3 p = solid.points[v] - low;
+      corners.emplace_back(p.x * scale, p.y * scale, p.z * scale);
+    }
+  if (crossings) *crossings = FindSelfIntersections(corners);
+  return corners;
+}
+
+void WriteStl(const TAppState& app, std::ostream& out, const TMeshExportOptions& options,
+              TSelfIntersections* crossings) {
+  WriteStl(StlTriangles(app, options, crossings), Source(app), out);
+}
+
+TSelfIntersections StlSelfIntersections(const TAppState& app, const TMeshExportOptions& options) {
+  TSelfIntersections crossings;
+  StlTriangles(app, options, &crossings);
+  return crossings;
+}
+
+void WriteStl(std::span<const Vec3> corners, const std::string& source, std::ostream& out) {
+  const size_t nTriangles = corners.size() / 3;
+  if (nTriangles > UINT32_MAX) throw RangeError("an STL file holds at most 2^32 - 1 triangles");
   // The whole file is laid out in memory and written at once: per-record stream calls cost
   // more than the geometry. The header must not begin with "solid", which marks a text STL.
-  std::string file(84 + 50 * size_t{nTriangles}, '\0');
-  const std::string title = "binary STL, millimetres, from veltrane: " + Source(app);
+  std::string file(84 + 50 * nTriangles, '\0');
+  const std::string title = "binary STL, millimetres, from veltrane: " + source;
   std::memcpy(file.data(), title.data(), std::min<size_t>(title.size(), 80));
-  StoreU32(file.data() + 80, nTriangles);
-  // Printers expect the part on the build plate's positive side: the bounds' corner at 0.
-  const auto place = [&](int32_t v) {
-    const Vec3 p = Pos(mesh, v) - box.lo;
-    return Vec3(p.x * scale, p.y * scale, p.z * scale);
-  };
+  StoreU32(file.data() + 80, static_cast<uint32_t>(nTriangles));
   char* at = file.data() + 84;
-  for (int32_t f = 0; f < FaceCount(mesh); ++f) {
-    const TFace& face = mesh.faces[static_cast<size_t>(f)];
-    if (!InSolid(app, face)) continue;
-    QuadTriangles(mesh, face, [&](int32_t a, int32_t b, int32_t c) {
-      if (turn) std::swap(b, c);
-      const Vec3 pa = place(a), pb = place(b), pc = place(c);
-      const Vec3 n = (pb - pa).Cross(pc - pa).Normalised();
-      // Normal, three corners, then a zero attribute count (already in place).
-      for (const Vec3& p : {n, pa, pb, pc}) at = StoreF32(StoreF32(StoreF32(at, p.x), p.y), p.z);
-      at += 2;
-    });
+  for (size_t t = 0; t < nTriangles; ++t) {
+    const Vec3 &pa = corners[3 * t], &pb = corners[3 * t + 1], &pc = corners[3 * t + 2];
+    const Vec3 n = (pb - pa).Cross(pc - pa).Normalised();
+    // Normal, three corners, then a zero attribute count (already in place).
+    for (const Vec3& p : {n, pa, pb, pc}) at = StoreF32(StoreF32(StoreF32(at, p.x), p.y), p.z);
+    at += 2;
   }
   out.write(file.data(), static_cast<std::streamsize>(file.size()));
 }
@@ -841,12 +1083,12 @@ std::string MtlPath(const std::string& objPath) {
 }
 
 void WriteMeshFile(const TAppState& app, const std::string& path,
-                   const TMeshExportOptions& options) {
-  WriteMeshFile(app, path, MeshFormatFromName(path), options);
+                   const TMeshExportOptions& options, TSelfIntersections* stlCrossings) {
+  WriteMeshFile(app, path, MeshFormatFromName(path), options, stlCrossings);
 }
 
 void WriteMeshFile(const TAppState& app, const std::string& path, TMeshFormat format,
-                   const TMeshExportOptions& options) {
+                   const TMeshExportOptions& options, TSelfIntersections* stlCrossings) {
   switch (format) {
     case TMeshFormat::kObj: {
       if (path == kStandardOutputName)
@@ -871,7 +1113,7 @@ void WriteMeshFile(const TAppState& app, const std::string& path, TMeshFormat fo
       WriteFileAtomically(path, [&](std::ostream& out) { WritePly(app, out, options); });
       break;
     case TMeshFormat::kStl:
-      WriteFileAtomically(path, [&](std::ostream& out) { WriteStl(app, out, options); });
+      WriteFileAtomically(path, [&](std::ostream& out) { WriteStl(app, out, options, stlCrossings); });
       break;
     case TMeshFormat::kGlb:
     case TMeshFormat::kGltf:

@@ -31,22 +31,26 @@
 
 #include <cstdint>
 #include <ostream>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "app/model/appState.h"
+#include "mesh/selfIntersection.h"
 
 enum class TMeshFormat { kObj, kPly, kStl, kGlb, kGltf };
 
 struct TMeshExportOptions {
   double sizeMm = 100;  // STL: the model's longest side in millimetres
+  double minWallMm = 1.2;  // STL: thinner walls are thickened to this (0: as modelled)
   bool links = true;    // the link lines (OBJ, PLY) and tubes (glTF); STL never has them
   bool surfaces = true; // the faces (OBJ, PLY, glTF), as "surfaces" under the window's view
   bool asciiPly = false;
   bool zUp = false;     // OBJ, PLY: the model's own z axis up, rather than y up as glTF has it
 };
 
-// Limits of TMeshExportOptions::sizeMm.
-constexpr double kMinStlSize = 1, kMaxStlSize = 10000;
+// Limits of TMeshExportOptions::sizeMm and minWallMm.
+constexpr double kMinStlSize = 1, kMaxStlSize = 10000, kMaxStlMinWall = 10;
 
 // The format that `path`'s extension names (any case); a std::runtime_error for any other.
 TMeshFormat MeshFormatFromName(const std::string& path);
@@ -58,6 +62,8 @@ std::string MeshFileName(const std::string& typed, TMeshFormat format);
 // "--size" text: a decimal number of millimetres in [kMinStlSize, kMaxStlSize]. A
 // std::runtime_error saying what is wrong otherwise.
 double ParseStlSize(const std::string& text);
+// "--min-wall" text: the same in [0, kMaxStlMinWall].
+double ParseStlMinWall(const std::string& text);
 
 // `mtlName`: the material file the OBJ names ("" for none).
 void WriteObj(const TAppState& app, std::ostream& out, const TMeshExportOptions& options = {},
@@ -65,7 +71,18 @@ void WriteObj(const TAppState& app, std::ostream& out, const TMeshExportOptions&
 void WriteMtl(const TAppState& app, std::ostream& out);
 void WritePly(const TAppState& app, std::ostream& out, const TMeshExportOptions& options = {});
 // A RangeError when the shown surface has no faces, a vertex that is not finite or no extent.
-void WriteStl(const TAppState& app, std::ostream& out, const TMeshExportOptions& options = {});
+// `crossings`, when given, gets where the file's facets pass through each other.
+void WriteStl(const TAppState& app, std::ostream& out, const TMeshExportOptions& options = {},
+              TSelfIntersections* crossings = nullptr);
+// The STL's triangles, three corners each, in millimetres and placed as the file holds them;
+// the same RangeErrors and `crossings`.
+std::vector<Vec3> StlTriangles(const TAppState& app, const TMeshExportOptions& options = {},
+                               TSelfIntersections* crossings = nullptr);
+// Where the STL's triangles pass through each other (mesh/selfIntersection.h).
+TSelfIntersections StlSelfIntersections(const TAppState& app,
+                                        const TMeshExportOptions& options = {});
+// Those triangles as a binary STL whose header names `source`.
+void WriteStl(std::span<const Vec3> corners, const std::string& source, std::ostream& out);
 // A RangeError GltfTooLargeMessage when the export would need more than what is left of half
 // the machine's memory beside the mesh, or when the memory runs out while it is written.
 void WriteGltf(const TAppState& app, std::ostream& out, bool binary,
@@ -101,9 +118,12 @@ std::string MtlPath(const std::string& objPath);
 // file appears only when complete (TAtomicFile): an existing file stays as
 // it was until then, and on any failure. An unknown extension or an I/O failure is a
 // std::runtime_error naming the file.
+// An STL's `stlCrossings`, when given, as WriteStl's.
 void WriteMeshFile(const TAppState& app, const std::string& path,
-                   const TMeshExportOptions& options = {});
+                   const TMeshExportOptions& options = {},
+                   TSelfIntersections* stlCrossings = nullptr);
 // The same in `format`, whatever the name; `path` may be the standard output's name ("-") for
 // the formats that are one file (all but OBJ).
 void WriteMeshFile(const TAppState& app, const std::string& path, TMeshFormat format,
-                   const TMeshExportOptions& options);
+                   const TMeshExportOptions& options,
+                   TSelfIntersections* stlCrossings = nullptr);

@@ -690,10 +690,15 @@ void TForm1::but_export_meshClick() {
     TBusy() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
     ~TBusy() { QGuiApplication::restoreOverrideCursor(); }
   } busy;
-  WriteMeshFile(app, path, options);
-  const std::string note = MeshExportNote(app, MeshFormatFromName(path));
-  ShowStatus(QStringLiteral("Mesh exported: ") + lastMeshName +
-             (note.empty() ? QString() : QStringLiteral("; ") + QString::fromStdString(note)));
+  // A surface that passes through itself is still written (a user may mend it, or print a
+  // part of it); the status line says so, as a box would stop every export of such a surface.
+  TSelfIntersections crossings;
+  WriteMeshFile(app, path, options, &crossings);
+  QString status = QStringLiteral("Mesh exported: ") + lastMeshName;
+  for (const std::string& more :
+       {MeshExportNote(app, MeshFormatFromName(path)), SelfIntersectionWarning(crossings)})
+    if (!more.empty()) status += QStringLiteral("; ") + QString::fromStdString(more);
+  ShowStatus(status);
 }
 
 void TForm1::StartRide() {
