@@ -38,8 +38,6 @@ constexpr int32_t kTutteSweeps = 20000;
 constexpr double kRelax = 1.6;
 constexpr double kFacePull = 0.05;
 constexpr double kScaleStep = 1.1;
-// A band heading out of a rim within this angle of straight out needs no step past the turns.
-constexpr double kStraight = 0.4;
 constexpr size_t kNoPoint = ~size_t{0};
 // Neighbouring bands of a twist region lie this many times their distance apart.
 constexpr double kRunSpacing = 1.3;
@@ -385,8 +383,7 @@ struct TRoomPlan {
       } else {
         const TPoint h = Hub(v, scale);
         const double r = radius[static_cast<size_t>(c)];
-        side.push_back({h.x + (r + stub) * std::cos(a), h.y + (r + stub) * std::sin(a)});
-        // Straight on past the turns of the bands that climb over this rim to its own kids.
+        // Straight out past the turns of the bands that climb over this rim to its own kids.
         side.push_back({h.x + (r + clear) * std::cos(a), h.y + (r + clear) * std::sin(a)});
 
       }
@@ -398,22 +395,10 @@ struct TRoomPlan {
         p.insert(p.end(), side.begin(), side.end());
       }
     }
-    // Points the band would pass anyway make needless bends: the middle where it lies near
-    // the line between its neighbours, a step past the ring of turns where the band heads on
-    // outwards without it.
+    // A middle near the line between its neighbours would only make a needless bend.
     if (p.size() >= 3 && SegmentDistance(p[middle].x, p[middle].y, p[middle - 1].x, p[middle - 1].y,
                                          p[middle + 1].x, p[middle + 1].y) < 0.5 * apart)
       p.erase(p.begin() + static_cast<std::ptrdiff_t>(std::exchange(middle, kNoPoint)));
-    for (size_t s = 0; s < 2; ++s) {
-      if (room.IsParent(edge.v[s]) || p.size() < 4) continue;
-      const TPoint h = Hub(edge.v[s], scale);
-      const size_t at = s == 0 ? 1 : p.size() - 2, before = s == 0 ? 0 : p.size() - 1, after = s == 0 ? 2 : p.size() - 3;
-      const double rx = p[before].x - h.x, ry = p[before].y - h.y, nx = p[after].x - p[before].x, ny = p[after].y - p[before].y;
-      if (rx * nx + ry * ny > std::cos(kStraight) * std::hypot(rx, ry) * std::hypot(nx, ny)) {
-        p.erase(p.begin() + static_cast<std::ptrdiff_t>(at));
-        if (middle != kNoPoint && middle > at) --middle;
-      }
-    }
     if (middleAt) *middleAt = middle;
     return p;
   }
@@ -433,17 +418,24 @@ struct TRoomPlan {
       }
       for (size_t e = 0; e < paths.size(); ++e)
         for (size_t j = 0; j + 1 < paths[e].size(); ++j) {
-          // A band's own first step leaves this rim.
-          if ((j == 0 && room.edges[e].v[0] == v) || (j + 2 == paths[e].size() && room.edges[e].v[1] == v)) continue;
-          // The step out of its own rim starts on the clear ring, and must not cut back in.
-          const bool own = (j == 1 && room.edges[e].v[0] == v) || (j + 3 == paths[e].size() && room.edges[e].v[1] == v);
+          // A band's own step from this rim starts on the clear ring, and must not cut back in.
+          const bool own = (j == 0 && room.edges[e].v[0] == v) || (j + 2 == paths[e].size() && room.edges[e].v[1] == v);
           const TPoint &a = paths[e][j], &b = paths[e][j + 1];
           if (SegmentDistance(h.x, h.y, a.x, a.y, b.x, b.y) < (own ? r - 0.25 * apart : r)) return false;
         }
     }
     for (size_t e = 0; e < paths.size(); ++e) {
-      // Every bend with room to round it, no tighter than kTurn band widths.
-      const std::vector<TPoint>& p = paths[e];
+      // Every bend with room to round it, the bends off the kids' rims too.
+      std::vector<TPoint> p = paths[e];
+      for (size_t s = 0; s < 2 && !p.empty(); ++s) {
+        const int32_t v = room.edges[e].v[s];
+        if (room.IsParent(v)) continue;
+        const TPoint h = Hub(v, scale);
+        const double a = angle(Circle(v), room.edges[e].crossing), r = radius[static_cast<size_t>(Circle(v))];
+        const TPoint rim{h.x + r * std::cos(a), h.y + r * std::sin(a)};
+        if (s == 0) p.insert(p.begin(), rim);
+        else p.push_back(rim);
+      }
       for (size_t j = 1; j + 1 < p.size(); ++j) {
         const double ax = p[j].x - p[j - 1].x, ay = p[j].y - p[j - 1].y;
         const double bx = p[j + 1].x - p[j].x, by = p[j + 1].y - p[j].y;
@@ -555,7 +547,7 @@ void LayoutDiagram(TSeiffert& model, const TSettings& settings, const TPDCode& p
   std::vector<double> radius(nc);
   for (size_t c = 0; c < nc; ++c) {
     ends[c] = static_cast<int32_t>(d.circles[c].crossings.size());
-    slots[c] = std::max<int32_t>(8, 4 * ends[c]);
+    slots[c] = std::max<int32_t>(16, 4 * ends[c]);
     // Wide enough that the closest ends OrderedAngles allows keep their distance.
     radius[c] = std::max(settings.diskDiameter / 2,
                          kEndArc * band * ends[c] / (kGapShare * 2 * kPi));
