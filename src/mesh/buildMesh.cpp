@@ -26,8 +26,9 @@ namespace {
 // straight pieces.
 constexpr double kMaxLengthFactor = 8;
 
-// A band of the Diagram lay-out turns along its route: "Resolution" times two rows per band
-// width of its length, up to kMaxRouteRows.
+// A band of the Diagram lay-out turns along its route: rows kRouteRowsPerWidth times the
+// resolution per band width of its length, up to kMaxRouteRows.
+constexpr double kRouteRowsPerWidth = 0.5;
 constexpr int32_t kMaxRouteRows = 4000;
 int32_t RouteRows(const TSeiffert& model, const TSettings& s, const TTube& t, int32_t rows) {
   const TDisk &a = model.Disk(t.endA.disk), &b = model.Disk(t.endB.disk);
@@ -35,7 +36,7 @@ int32_t RouteRows(const TSeiffert& model, const TSettings& s, const TTube& t, in
                   std::max(0.0, (t.route.back() - b.centre).Length() - b.diameter / 2);
   for (size_t i = 1; i < t.route.size(); ++i) length += (t.route[i] - t.route[i - 1]).Length();
   const double width = std::max(s.bandWidth, s.bandHeight);
-  const double wanted = std::ceil(length / width * 2 * s.resolution);
+  const double wanted = std::ceil(length / width * s.resolution * kRouteRowsPerWidth);
   if (!std::isfinite(wanted) || !(width > 0)) return rows;
   return static_cast<int32_t>(std::clamp(wanted, double(rows), double(kMaxRouteRows)));
 }

@@ -39,9 +39,6 @@ constexpr double kRelax = 1.6;
 constexpr double kFacePull = 0.05;
 constexpr double kScaleStep = 1.1;
 constexpr size_t kNoPoint = ~size_t{0};
-// Neighbouring bands of a twist region lie this many times their distance apart.
-constexpr double kRunSpacing = 1.3;
-constexpr bool kDrawRuns = false;
 // Bends sharper than this are counted as this sharp: the band would fold at any scale.
 constexpr double kSharpest = 2.6;
 
@@ -189,10 +186,6 @@ struct TRoom {
   };
   std::vector<TEdge> edges;
   std::vector<std::vector<int32_t>> rot;  // per vertex, its edges counter-clockwise
-  // Parallel bands between two kids (a twist region) are drawn as one edge, the first of the
-  // run; per edge, that first one and the run counter-clockwise round its first end.
-  std::vector<int32_t> lead;
-  std::vector<std::vector<int32_t>> run;
   std::vector<double> portAngle;          // per edge at the parent: its plane angle on the rim
 
   // The drawing, in a unit circle round the parent's centre.
@@ -342,9 +335,11 @@ struct TRoomPlan {
   const TRoom& room;
   const std::vector<double>& radius;
   std::function<double(int32_t circle, int32_t crossing)> angle;
-  double stub = 0;   // a band's straight start out of a rim
+  double stub = 0;   // room kept between a kid's clear ring and its parent's rim
   double inset = 0;  // how far inside the parent's rim its bands come down to it
-  double clear = 0;  // room kept round a disk, beyond its rim
+  double clear = 0;  // room kept round a disk with kids, beyond its rim (the turns over it)
+  const std::vector<uint8_t>& hasKids;
+  double Clear(int32_t c) const { return hasKids[static_cast<size_t>(c)] ? clear : apart; }
   double apart = 0;  // between the centre lines of two bands
   double turnRadius = 0;  // of a band's bends in the plane
 
@@ -353,18 +348,9 @@ struct TRoomPlan {
     const TPoint h = At(room.t, room.hub[static_cast<size_t>(v)]);
     return {scale * h.x, scale * h.y};
   }
-  // The middle of band e: its run's, moved aside by its place in the run.
   TPoint Middle(size_t e, double scale) const {
-    const size_t first = static_cast<size_t>(room.lead[e]);
-    const TPoint m = At(room.t, room.mid[first]);
-    const std::vector<int32_t>& run = room.run[first];
-    if (run.size() < 2) return {scale * m.x, scale * m.y};
-    const TRoom::TEdge& edge = room.edges[first];
-    const TPoint a = Hub(edge.v[0], scale), b = Hub(edge.v[1], scale);
-    const double len = std::max(std::hypot(b.x - a.x, b.y - a.y), 1e-12);
-    // Counter-clockwise round the first end is leftwards along the run.
-    const double side = (Place(run, static_cast<int32_t>(e)) - 0.5 * static_cast<double>(run.size() - 1)) * apart * kRunSpacing;
-    return {scale * m.x - side * (b.y - a.y) / len, scale * m.y + side * (b.x - a.x) / len};
+    const TPoint m = At(room.t, room.mid[e]);
+    return {scale * m.x, scale * m.y};
   }
   // The plan of band e at this scale, from its first end to its second: out of a kid's rim, to
   // its wheel's rim point where that lies beyond the disk, the edge's middle, and so on; at the
@@ -384,7 +370,7 @@ struct TRoomPlan {
         const TPoint h = Hub(v, scale);
         const double r = radius[static_cast<size_t>(c)];
         // Straight out past the turns of the bands that climb over this rim to its own kids.
-        side.push_back({h.x + (r + clear) * std::cos(a), h.y + (r + clear) * std::sin(a)});
+        side.push_back({h.x + (r + Clear(c)) * std::cos(a), h.y + (r + Clear(c)) * std::sin(a)});
 
       }
       if (s == 1) {
@@ -410,11 +396,11 @@ struct TRoomPlan {
       if (room.edges[e].crossing >= 0) paths[e] = Path(e, scale);
     for (int32_t v = 0; v < m; ++v) {
       const TPoint h = Hub(v, scale);
-      const double r = radius[static_cast<size_t>(Circle(v))] + clear;
+      const double r = radius[static_cast<size_t>(Circle(v))] + Clear(Circle(v));
       if (room.parent >= 0 && std::hypot(h.x, h.y) + r + stub > scale) return false;
       for (int32_t u = v + 1; u < m; ++u) {
         const TPoint g = Hub(u, scale);
-        if (std::hypot(h.x - g.x, h.y - g.y) < r + radius[static_cast<size_t>(Circle(u))] + clear) return false;
+        if (std::hypot(h.x - g.x, h.y - g.y) < r + radius[static_cast<size_t>(Circle(u))] + Clear(Circle(u))) return false;
       }
       for (size_t e = 0; e < paths.size(); ++e)
         for (size_t j = 0; j + 1 < paths[e].size(); ++j) {
@@ -459,7 +445,7 @@ struct TRoomPlan {
   // The least scale, in steps of kScaleStep, at which the room fits.
   double Scale(double least) const {
     double scale = std::max(least, 1e-3);
-    for (const int32_t c : room.kids) scale = std::max(scale, radius[static_cast<size_t>(c)] + clear + stub);
+    for (const int32_t c : room.kids) scale = std::max(scale, radius[static_cast<size_t>(c)] + Clear(c) + stub);
     while (scale < kMaxScale && !Fits(scale)) scale *= kScaleStep;
     return scale;
   }
@@ -481,8 +467,9 @@ void LayoutDiagram(TSeiffert& model, const TSettings& settings, const TPDCode& p
   const size_t nc = static_cast<size_t>(nCircles);
   const double band = std::max(settings.bandWidth, settings.bandHeight);
   const double pitch = settings.diskHeight + settings.diskDistance;
-  // Bands leave a rim straight for `stub`; one from a parent's rim turns up and back over it,
-  // up to `lift` above it, to its kids.
+  // A band leaving a parent's rim for its kids turns up and back over the rim, out to
+  // `hairpin` and up to `lift`; the kids' bands come down `inset` inside it. Bands leaving a
+  // disk with kids run straight out past those turns.
   const double stub = 2 * band;
   const double hairpin = 3 * band;
   const double lift = 0.6 * pitch;
@@ -568,53 +555,12 @@ void LayoutDiagram(TSeiffert& model, const TSettings& settings, const TPDCode& p
 
   for (TRoom& room : rooms) {
     const int32_t m = static_cast<int32_t>(room.kids.size());
-    // Runs of parallel bands between two kids, each band's neighbour round both ends (they
-    // bound a face of two sides), drawn as one.
-    room.lead.resize(room.edges.size());
-    std::iota(room.lead.begin(), room.lead.end(), 0);
-    room.run.assign(room.edges.size(), {});
-    for (int32_t u = 0; u < m; ++u) {
-      const std::vector<int32_t>& ru = room.rot[static_cast<size_t>(u)];
-      const size_t du = ru.size();
-      // Start where the run before does not reach round, so each run is walked whole.
-      size_t start = 0;
-      auto joined = [&](size_t i) {
-        if (!kDrawRuns) return false;
-        const int32_t e = ru[i], f = ru[(i + 1) % du];
-        const int32_t w = Other(room.edges[static_cast<size_t>(e)], u);
-        if (e == f || w != Other(room.edges[static_cast<size_t>(f)], u) || room.IsParent(w)) return false;
-        const std::vector<int32_t>& rw = room.rot[static_cast<size_t>(w)];
-        return rw[(static_cast<size_t>(Place(rw, e)) + rw.size() - 1) % rw.size()] == f;
-      };
-      while (start < du && joined((start + du - 1) % du)) ++start;
-      if (start == du) start = 0;  // one run all round: a twist region and nothing else
-      for (size_t j = 0; j < du; ++j) {
-        const size_t i = (start + j) % du;
-        const int32_t e = ru[i];
-        if (u != room.edges[static_cast<size_t>(e)].v[0] || room.lead[static_cast<size_t>(e)] != e) continue;
-        std::vector<int32_t>& run = room.run[static_cast<size_t>(e)];
-        run.push_back(e);
-        for (size_t k = j; k + 1 < du && joined((start + k) % du); ++k) {
-          const int32_t f = ru[(start + k + 1) % du];
-          run.push_back(f);
-          room.lead[static_cast<size_t>(f)] = e;
-        }
-      }
-    }
-    for (size_t e = 0; e < room.edges.size(); ++e)
-      if (room.lead[e] != static_cast<int32_t>(e))
-        for (int32_t v : room.edges[e].v) {
-          std::vector<int32_t>& rv = room.rot[static_cast<size_t>(v)];
-          rv.erase(rv.begin() + Place(rv, static_cast<int32_t>(e)));
-        }
     // A second copy of every bridge, beside it, so that every face's border is a simple cycle.
     const size_t realEdges = room.edges.size();
     for (size_t e = 0; e < realEdges; ++e) {
       if (!IsBridge(room, static_cast<int32_t>(e))) continue;
       const int32_t copy = static_cast<int32_t>(room.edges.size());
       room.edges.push_back({-1, room.edges[e].v});
-      room.lead.push_back(copy);
-      room.run.emplace_back();
       std::vector<int32_t>& r0 = room.rot[static_cast<size_t>(room.edges[e].v[0])];
       r0.insert(r0.begin() + Place(r0, static_cast<int32_t>(e)) + 1, copy);
       std::vector<int32_t>& r1 = room.rot[static_cast<size_t>(room.edges[e].v[1])];
@@ -655,7 +601,7 @@ void LayoutDiagram(TSeiffert& model, const TSettings& settings, const TPDCode& p
       for (size_t e = 0; e < room.edges.size(); ++e) {
         const int32_t k = room.edges[e].crossing;
         if (k < 0 || (room.edges[e].v[0] != v && room.edges[e].v[1] != v)) continue;
-        const TPoint q = At(room.t, room.mid[static_cast<size_t>(room.lead[e])]);
+        const TPoint q = At(room.t, room.mid[e]);
         wish[static_cast<size_t>(Place(circle.crossings, k))] = std::atan2(q.y - h.y, q.x - h.x);
       }
       setAngles(c, wish);
@@ -664,13 +610,16 @@ void LayoutDiagram(TSeiffert& model, const TSettings& settings, const TPDCode& p
 
   // Sizes from the innermost rooms out: a parent's disk is its room's drawing at its scale.
   const double clear = std::max(stub, hairpin) + band;
+  std::vector<uint8_t> hasKids(nc, 0);
+  for (const TRoom& room : rooms)
+    if (room.parent >= 0) hasKids[static_cast<size_t>(room.parent)] = 1;
   auto endAngle = [&](int32_t c, int32_t k) {
     const size_t cc = static_cast<size_t>(c);
     return angle[cc][static_cast<size_t>(Place(d.circles[cc].crossings, k))];
   };
   for (size_t i = rooms.size(); i-- > 0;) {
     TRoom& room = rooms[i];
-    const TRoomPlan plan{room, radius, endAngle, stub, band, clear, 1.5 * band, 2 * band};
+    const TRoomPlan plan{room, radius, endAngle, stub, band, clear, hasKids, 1.5 * band, 2 * band};
     room.scale = plan.Scale(room.parent >= 0 ? radius[static_cast<size_t>(room.parent)] : 0);
     if (!(room.scale < kMaxScale))
       throw RangeError("the diagram's drawing leaves a Seifert circle no room (scale " +
@@ -730,7 +679,7 @@ void LayoutDiagram(TSeiffert& model, const TSettings& settings, const TPDCode& p
     return Vec3(cx[cc] + r * std::cos(a), cy[cc] + r * std::sin(a), d.circles[cc].depth * pitch + up);
   };
   for (const TRoom& room : rooms) {
-    const TRoomPlan plan{room, radius, endAngle, stub, band, clear, 1.5 * band, 2 * band};
+    const TRoomPlan plan{room, radius, endAngle, stub, band, clear, hasKids, 1.5 * band, 2 * band};
     // The plan's origin: the parent's centre, or where the top room was put.
     double ox = 0, oy = 0;
     if (room.parent >= 0) {
