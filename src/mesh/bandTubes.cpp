@@ -255,6 +255,42 @@ TWaypointPath WaypointPath(const TTube& T, const Vec3& oA, const Vec3& zA, const
   return path;
 }
 
+// The centre line of a Diagram lay-out band: through its end rings and the points of its route,
+// a cubic between each two, leaving and reaching a point along the line from the point before
+// to the point after (along the rings' axes at the ends), parted over t by chord lengths.
+TWaypointPath RoutePath(const std::vector<Vec3>& route, const Vec3& oA, const Vec3& zA, const Vec3& oB,
+                        const Vec3& zB) {
+  std::vector<Vec3> points{oA};
+  points.insert(points.end(), route.begin(), route.end());
+  points.push_back(oB);
+  std::vector<Vec3> headings(points.size());
+  headings.front() = zA;
+  headings.back() = zB;
+  for (size_t i = 1; i + 1 < points.size(); ++i) headings[i] = (points[i + 1] - points[i - 1]).Normalised();
+  // A route's first and last points, where level with the ends, end the bands' straight starts
+  // out of the rims; above or below one they are part of its turn over the rim.
+  const size_t n = points.size();
+  if (n > 2 && std::fabs(points[1].z - points[0].z) < 1e-6) headings[1] = (points[1] - points[0]).Normalised();
+  if (n > 2 && std::fabs(points[n - 2].z - points[n - 1].z) < 1e-6)
+    headings[n - 2] = (points[n - 1] - points[n - 2]).Normalised();
+  TWaypointPath path;
+  double total = 0;
+  std::vector<double> lengths;
+  for (size_t i = 0; i + 1 < points.size(); ++i) {
+    const Vec3 &p = points[i], &q = points[i + 1];
+    const double dist = (q - p).Length();
+    path.pieces.push_back({p, p + headings[i] * (dist / 3), q - headings[i + 1] * (dist / 3), q});
+    lengths.push_back(dist);
+    total += dist;
+  }
+  double at = 0;
+  for (double len : lengths) {
+    path.start.push_back(total > 0 ? at / total : double(path.start.size()) / lengths.size());
+    at += len;
+  }
+  return path;
+}
+
 }  // namespace
 
 void MeshTube(TSeiffert& model, int32_t ti, const TSettings& s) {
@@ -306,20 +342,23 @@ void MeshTube(TSeiffert& model, int32_t ti, const TSettings& s) {
 
   double w, h;
   BandSection(T, s, w, h);
-  const bool loop = T.endA.disk == T.endB.disk && !s.tJoints;
+  const bool routed = !T.route.empty() && !s.tJoints;
+  const TWaypointPath routePath = routed ? RoutePath(T.route, EA.o, EA.z, EB.o, EB.z) : TWaypointPath{};
+  const bool loop = !routed && T.endA.disk == T.endB.disk && !s.tJoints;
   const TLoopPath loopPath = loop ? LoopPath(model, T, EA.o, EB.o, w) : TLoopPath{};
   // In one plane, the band's frames keep the plane's normal: the chain's straight and curved
   // pieces would otherwise give frames a quarter turn apart.
-  const bool waypoints = !loop && FollowsWaypoints(model, T);
+  const bool waypoints = !routed && !loop && FollowsWaypoints(model, T);
   const TWaypointPath waypointPath =
       waypoints ? WaypointPath(T, EA.o, EA.z, EB.o, EB.z, s.tubeCurve) : TWaypointPath{};
   const Vec3 planeNormal = model.Disk(T.endA.disk).normal.Normalised();
   const auto centre = [&](double t) {
-    return loop ? loopPath.At(t) : waypoints ? waypointPath.At(t) : Bezier(P, t);
+    return routed ? routePath.At(t) : loop ? loopPath.At(t) : waypoints ? waypointPath.At(t) : Bezier(P, t);
   };
   const auto direction = [&](double t) {
-    return loop ? loopPath.Derivative(t)
-                : waypoints ? waypointPath.Derivative(t) : BezierDerivative(P, t);
+    return routed ? routePath.Derivative(t)
+           : loop ? loopPath.Derivative(t)
+                  : waypoints ? waypointPath.Derivative(t) : BezierDerivative(P, t);
   };
 
   std::vector<Vec3> RA(c), RB(c), S(c);
@@ -333,7 +372,19 @@ void MeshTube(TSeiffert& model, int32_t ti, const TSettings& s) {
 
   // One frame per row along the centre line, kept from flipping.
   std::vector<TFrame> F(L + 1);
-  for (int32_t i = 0; i <= L; ++i) {
+  // A routed band climbs and turns at once: its frames are carried along the line without
+  // turning about it, so that the band gets its half twists and no more.
+  for (int32_t i = 0; routed && i <= L; ++i) {
+    TFrame& f = F[i];
+    f.o = centre(double(i) / L);
+    f.z = direction(double(i) / L).Normalised();
+    const Vec3 before = i > 0 ? F[i - 1].x : (std::fabs(f.z.z) < 0.9 ? Vec3(0, 0, 1) : Vec3(1, 0, 0));
+    Vec3 x = before - f.z * before.Dot(f.z);
+    if (x.Length() < 1e-9) x = i > 0 ? F[i - 1].y : Vec3(0, 1, 0);
+    f.x = x.Normalised();
+    f.y = f.x.Cross(f.z);
+  }
+  for (int32_t i = 0; !routed && i <= L; ++i) {
     const double t = double(i) / L;
     TFrame& f = F[i];
     f.o = centre(t);

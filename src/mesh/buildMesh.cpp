@@ -25,7 +25,23 @@ namespace {
 // gets as many more as they are, up to kMaxLengthFactor times as many, or it would be a few
 // straight pieces.
 constexpr double kMaxLengthFactor = 8;
+
+// A band of the Diagram lay-out turns along its route: rows kRouteRowsPerWidth times the
+// resolution per band width of its length, up to kMaxRouteRows.
+constexpr double kRouteRowsPerWidth = 0.5;
+constexpr int32_t kMaxRouteRows = 4000;
+int32_t RouteRows(const TSeiffert& model, const TSettings& s, const TTube& t, int32_t rows) {
+  const TDisk &a = model.Disk(t.endA.disk), &b = model.Disk(t.endB.disk);
+  double length = std::max(0.0, (t.route.front() - a.centre).Length() - a.diameter / 2) +
+                  std::max(0.0, (t.route.back() - b.centre).Length() - b.diameter / 2);
+  for (size_t i = 1; i < t.route.size(); ++i) length += (t.route[i] - t.route[i - 1]).Length();
+  const double width = std::max(s.bandWidth, s.bandHeight);
+  const double wanted = std::ceil(length / width * s.resolution * kRouteRowsPerWidth);
+  if (!std::isfinite(wanted) || !(width > 0)) return rows;
+  return static_cast<int32_t>(std::clamp(wanted, double(rows), double(kMaxRouteRows)));
+}
 int32_t LengthRows(const TSeiffert& model, const TSettings& s, const TTube& t, int32_t rows) {
+  if (!t.route.empty()) return RouteRows(model, s, t, rows);
   const double pitch = s.diskHeight + s.diskDistance;
   const double factor =
       (FollowsWaypoints(model, t)

@@ -39,6 +39,8 @@ bool Mergeable(const TSeiffert& model, int32_t disk) {
   if (d.nEnds != 2 || d.ends[0].tube == d.ends[1].tube) return false;
   // A band between the split lay-out's stacks keeps its own path under the disks.
   if (model.Tube(d.ends[0].tube).hangs || model.Tube(d.ends[1].tube).hangs) return false;
+  // So does a band of the Diagram lay-out, which follows its drawing.
+  if (!model.Tube(d.ends[0].tube).route.empty() || !model.Tube(d.ends[1].tube).route.empty()) return false;
   const TEndRef f0 = OtherEnd(model, {disk, 0}), f1 = OtherEnd(model, {disk, 1});
   if (f0.disk != f1.disk) return true;
   const int32_t n = model.Disk(f0.disk).nEnds;

@@ -63,6 +63,9 @@ struct TTube {
     Vec3 point, heading;
   };
   std::vector<TWaypoint> via;
+  // A band of the Diagram lay-out follows its drawing: the points its centre line passes
+  // between its two ends, from endA to endB (empty elsewhere).
+  std::vector<Vec3> route;
   TPntGrid grid;
   bool sameSide = false;
   int32_t nAcross = 0;
@@ -130,9 +133,11 @@ void LayoutStacked(TSeiffert& model, const TSettings& settings);
 void LayoutFlat(TSeiffert& model, const TSettings& settings);
 
 // The canonical surface of a planar diagram (a checked PD code): one disk per Seifert circle
-// (nested circles stacked above their parent, side by side ones in one plane) placed by a
-// barycentric drawing of the diagram, one band per crossing with a half twist against the
-// crossing's sign. A circle of more than 50 crossings is a RangeError.
+// (the circles of a region side by side in one plane, one level above the disk of the circle
+// around them, which holds them all), placed region by region by barycentric drawings, one band
+// per crossing with a half twist against the crossing's sign, each band following its drawn
+// path (TTube::route). A circle of more than 50 crossings, or a drawing that leaves a circle no
+// room, is a RangeError.
 void LayoutDiagram(TSeiffert& model, const TSettings& settings, const TPDCode& pd);
 
 // The rotations of the split lay-out's two stacks: read from the rotation fields, and written
