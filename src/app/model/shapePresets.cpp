@@ -1,5 +1,7 @@
 #include "shapePresets.h"
 
+#include "pipeline.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -87,12 +89,17 @@ long double DefaultDiskDiameter(const TControlPanel& c, const TAppState& app) {
   // Parsed aside: the surface on view stays that of its own word until a recompute succeeds.
   TSeiffert model;
   ParseBraidWord(c.Text("ed_braid"), model.gen, model.power, model.nStrands, model.nCross);
-  const uint8_t layout = app.Settings.layout;
+  // A typed code, which only the Diagram lay-out draws (its radio is checked as the code is
+  // entered), grows with the code's crossings as a word does with its letters.
+  const TPDCode* code = TypedCodeFor(app, c.Text("ed_braid"), kLayoutDiagram);
+  const uint8_t layout = code && c.Checked("rb_diagram") ? kLayoutDiagram : app.Settings.layout;
   if (layout == kLayoutFlat || layout == kLayoutReducedFlat || layout == kLayoutFlatDt)
     return 60;
   // Stacked and split lay-outs grow with the word: 10 per letter from 6 letters on.
-  if (model.nCross < 6) return 60;
-  return 60.0L * model.nCross / 6;
+  const int64_t crossings =
+      code && layout == kLayoutDiagram ? static_cast<int64_t>(code->size()) : model.nCross;
+  if (crossings < 6) return 60;
+  return 60.0L * static_cast<long double>(crossings) / 6;
 }
 
 void ApplyShapeSliders(TControlPanel& c, TAppState& app) {
