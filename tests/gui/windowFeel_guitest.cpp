@@ -114,6 +114,9 @@ class TestWindowFeel : public QObject, protected TDesktopUnderTest {
       covers(radio);
     }
     Shot(&Main(), "diagram_layout_chosen.png");
+    // The Diagram lay-out stacks nested circles; the flat lay-out lies in one plane.
+    C().SetChecked("rb_flat", true);
+    QCOMPARE(App().Settings.layout, kLayoutFlat);
     auto* viewMenu = Main().findChild<QMenu*>(QStringLiteral("menu_view"));
     QVERIFY(viewMenu);
     auto action = [&](const char* name) {
@@ -125,7 +128,9 @@ class TestWindowFeel : public QObject, protected TDesktopUnderTest {
     QCOMPARE(App().View.Pitch, StandardViewAngles(TStandardView::kTop).pitch);
     covers("top");
     action("act_view_front");  // edge-on: a line
-    QVERIFY(Covered(panel->grabFramebuffer()).box.height() < panel->grabFramebuffer().height() / 8);
+    QVERIFY2(Covered(panel->grabFramebuffer()).box.height() < panel->grabFramebuffer().height() / 8,
+             qPrintable(QStringLiteral("%1 of %2, lay-out %3").arg(Covered(panel->grabFramebuffer()).box.height())
+                            .arg(panel->grabFramebuffer().height()).arg(App().Settings.layout)));
     action("act_fit_view");
     QCOMPARE(App().View.Yaw, StandardViewAngles(TStandardView::kOblique).yaw);
     covers("fitted");
