@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -20,13 +21,15 @@ void BM_CensusMeshFiles(benchmark::State& state) {
   for (auto _ : state) {
     std::filesystem::remove_all(dir);
     std::ostringstream out, err;
-    const int status =
-        RunCli({"mesh", "--knot", "all", "--census", "--format", "ply", "--quiet", "-o", dir.string() + "/"},
-               out, err);
-    if (status != 0) state.SkipWithError(err.str().c_str());
+    RunCli({"mesh", "--knot", "all", "--census", "--format", "ply", "--quiet", "-o", dir.string() + "/"},
+           out, err);
+    // "2970 of 2977 knots written into ...": a knot the lay-out refuses is counted, not fatal.
+    int written = 0, all = 0;
+    if (std::sscanf(out.str().c_str(), "%d of %d", &written, &all) != 2 || all != 2977)
+      state.SkipWithError(("no summary line: " + err.str()).c_str());
+    state.counters["written"] = written;
   }
   std::filesystem::remove_all(dir);
-  state.counters["knots"] = 2977;
 }
 
 }  // namespace
