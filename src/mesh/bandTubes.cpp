@@ -227,6 +227,16 @@ struct TWaypointPath {
   }
 };
 
+
+// Each piece's start on the path's parameter, in proportion to the chord lengths before it
+// (evenly where the path has no length).
+void PartByChords(TWaypointPath& path, const std::vector<double>& lengths, double total) {
+  double at = 0;
+  for (double len : lengths) {
+    path.start.push_back(total > 0 ? at / total : double(path.start.size()) / lengths.size());
+    at += len;
+  }
+}
 TWaypointPath WaypointPath(const TTube& T, const Vec3& oA, const Vec3& zA, const Vec3& oB,
                            const Vec3& zB, double curve) {
   std::vector<Vec3> points{oA}, headings{zA};
@@ -247,11 +257,7 @@ TWaypointPath WaypointPath(const TTube& T, const Vec3& oA, const Vec3& zA, const
     lengths.push_back(dist);
     total += dist;
   }
-  double at = 0;
-  for (double len : lengths) {
-    path.start.push_back(total > 0 ? at / total : double(path.start.size()) / lengths.size());
-    at += len;
-  }
+  PartByChords(path, lengths, total);
   return path;
 }
 
@@ -283,11 +289,7 @@ TWaypointPath RoutePath(const std::vector<Vec3>& route, const Vec3& oA, const Ve
     lengths.push_back(dist);
     total += dist;
   }
-  double at = 0;
-  for (double len : lengths) {
-    path.start.push_back(total > 0 ? at / total : double(path.start.size()) / lengths.size());
-    at += len;
-  }
+  PartByChords(path, lengths, total);
   return path;
 }
 
