@@ -227,7 +227,6 @@ struct TWaypointPath {
   }
 };
 
-
 // Each piece's start on the path's parameter, in proportion to the chord lengths before it
 // (evenly where the path has no length).
 void PartByChords(TWaypointPath& path, const std::vector<double>& lengths, double total) {
@@ -237,6 +236,7 @@ void PartByChords(TWaypointPath& path, const std::vector<double>& lengths, doubl
     at += len;
   }
 }
+
 TWaypointPath WaypointPath(const TTube& T, const Vec3& oA, const Vec3& zA, const Vec3& oB,
                            const Vec3& zB, double curve) {
   std::vector<Vec3> points{oA}, headings{zA};
