@@ -435,9 +435,10 @@ int RunInvariants(const TCliOptions& o, bool braidGiven, bool knotGiven, std::os
   }
   const TKnotEntry* row = nullptr;
   std::string braid = braidGiven ? o.braid : "AbAb";  // the braid field's start text
+  const TCensusRow* census = nullptr;
   if (knotGiven) {
     const int32_t number = knots.Find(o.knot);
-    const TCensusRow* census = number == 0 ? FindCensusKnot(o.knot) : nullptr;
+    census = number == 0 ? FindCensusKnot(o.knot) : nullptr;
     if (number == 0 && !census)
       throw TCliError("--knot: no knot of up to 12 crossings is named '" + Abbreviated(o.knot) + "'");
     if (census) {
@@ -451,7 +452,6 @@ int RunInvariants(const TCliOptions& o, bool braidGiven, bool knotGiven, std::os
   TSeiffert parsed;
   ParseBraidWord(braid, parsed.gen, parsed.power, parsed.nStrands, parsed.nCross);
   // The Diagram lay-out draws a word without crossings as the one disk the braid road has too.
-  const TCensusRow* census = knotGiven && !row ? FindCensusKnot(o.knot) : nullptr;
   if (o.layout == "diagram" && census)
     r = ComputeDiagramInvariants(PDFromDT(CensusDiagramCode(*census)));
   else if (o.layout == "diagram" && parsed.nCross > 0)

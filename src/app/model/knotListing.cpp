@@ -10,10 +10,10 @@ std::vector<TKnotListing> AllKnots(const TKnotTable& table) {
     const TKnotEntry& r = table.Row(i);
     // Table names begin with the crossing number; the alternative name tells alternating.
     knots.push_back({r.name, std::stoi(r.name), r.altName.find('a') != std::string::npos, r.genus,
-                     r.genus, r.dtCode, i});
+                     r.genus, r.dtCode});
   }
   for (const TCensusRow& r : kCensusRows)
-    knots.push_back({r.name, r.Crossings(), r.Alternating(), r.genusLow, r.genusHigh, r.dtCode, 0});
+    knots.push_back({r.name, r.Crossings(), r.Alternating(), r.genusLow, r.genusHigh, r.dtCode});
   return knots;
 }
 

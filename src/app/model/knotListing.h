@@ -15,7 +15,6 @@ struct TKnotListing {
   bool alternating = false;
   int32_t genusLow = 0, genusHigh = 0;  // equal where the genus is settled
   std::string dtCode;
-  int32_t tableRow = 0;  // the knot-table row, 0 for a census knot
 };
 
 // The table's rows in order, then the census in name order.
