@@ -36,7 +36,6 @@
 #include "advancedOptions.h"
 #include "braidDiagramView.h"
 #include "buildRunner.h"
-#include "app/model/pipeline.h"
 #include "app/model/knotListing.h"
 #include "app/ui/knotFinder.h"
 #include "app/model/boundaryReport.h"
