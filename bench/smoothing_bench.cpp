@@ -49,6 +49,66 @@ void BM_SmoothStep(benchmark::State& state, const std::string& word, int32_t res
   state.counters["iter/s"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
+// The same on the mesh "Smooth" prepares in the window for a table row in a lay-out (radio
+// button name), one thread.
+void BM_SmoothStepWindow(benchmark::State& state, const char* knot, const char* layout) {
+  THeadlessWindow w;
+  w.window.StartUp();
+  w.controls.Click(layout);
+  TKnotTable table;
+  FillKnotTable(table);
+  w.window.ChooseKnot(table.Find(knot));
+  w.controls.SetPosition("ud_subdiv", 1);
+  w.controls.SetPosition("ud_ccsub", 0);
+  w.app.meshForSmoothing = true;
+  w.window.Recompute();
+  TSeiffert& m = w.app.Seifert;
+  ClassifyVertices(m.mesh);
+  TSmoothingParams p = SmoothingParameters({}, MeanEdge(m.mesh));
+  p.workers = 1;
+  TNoise noise;
+  // Steps from the relaxed middle of a run as well as its start: 100 of them, then again.
+  const TSeiffert start = m;
+  int32_t done = 0;
+  for (auto _ : state) {
+    if (done++ % 100 == 0) {
+      state.PauseTiming();
+      m = start;
+      p.dt = 1.0;
+      state.ResumeTiming();
+    }
+    benchmark::DoNotOptimize(SmoothStep(m, p, noise));
+    p.dt *= p.dtDecay;
+  }
+  state.counters["verts"] = m.mesh.nVerts;
+  state.counters["faces"] = m.mesh.nFaces;
+}
+
+// A whole "Smooth" in the window, to convergence, on a table row in a lay-out: what the user
+// waits for.
+void BM_SmoothRun(benchmark::State& state, const char* knot, const char* layout) {
+  TKnotTable table;
+  FillKnotTable(table);
+  int32_t iterations = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    THeadlessWindow w;
+    w.window.StartUp();
+    w.controls.Click(layout);
+    w.window.ChooseKnot(table.Find(knot));
+    w.controls.SetChecked("cb_seshowintermediate", false);
+    w.controls.SetPosition("ud_subdiv", 1);
+    w.controls.SetPosition("ud_ccsub", 0);
+    w.app.meshForSmoothing = true;
+    w.window.Recompute();
+    w.app.meshForSmoothing = false;
+    w.app.smoothed = w.app.smoothingRunning = true;
+    state.ResumeTiming();
+    iterations = w.window.RunSmoothing();
+  }
+  state.counters["iterations"] = iterations;
+}
+
 }  // namespace
 
 BENCHMARK_CAPTURE(BM_SmoothStep, FigureEight, std::string("AbAb"), 2)->Unit(benchmark::kMillisecond);
@@ -66,3 +126,14 @@ BENCHMARK_CAPTURE(BM_SmoothStep, Knot10_1OneWorker, TableWord("10_1"), 2, 1)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_SmoothStep, Knot10_1Resolution6OneWorker, TableWord("10_1"), 6, 1)
     ->Unit(benchmark::kMillisecond);
+// The lay-outs whose bands come closest to one another.
+BENCHMARK_CAPTURE(BM_SmoothStepWindow, Diagram10_123, "10_123", "rb_diagram")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SmoothStepWindow, Diagram8_1, "8_1", "rb_diagram")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SmoothStepWindow, Split10_123, "10_123", "rb_split")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SmoothRun, Diagram10_123, "10_123", "rb_diagram")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SmoothRun, Diagram8_1, "8_1", "rb_diagram")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SmoothRun, Stacked10_1, "10_1", "rb_stacked")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SmoothRun, Split10_123, "10_123", "rb_split")->Unit(benchmark::kMillisecond);

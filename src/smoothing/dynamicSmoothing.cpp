@@ -531,6 +531,426 @@ class TSegmentGrid {
   int32_t query = 0;
 };
 
+// ---- Surface guard ----------------------------------------------------------------------
+//
+// Surface vertices move without looking at one another, so a band could pass through a
+// neighbouring band or disk. Two quads of one side that share no vertex can only start to
+// cross when a corner of one meets the other, or an edge of one meets an edge of the other;
+// the gap between such features shrinks in a step by at most the steps of their corners. So
+// every vertex of two quads that are `gap` apart steps at most kGapShare x gap: the gap can
+// close to a tenth in one step but never to nothing. Quads further apart than
+// maxStep / kGapShare impose nothing, which leaves the moves of a mesh whose sides keep clear
+// of themselves exactly as they were.
+
+constexpr double kGapShare = 0.45;
+
+struct D3 {
+  double x = 0, y = 0, z = 0;
+  D3() = default;
+  D3(const Vec3& v) : x(v.x), y(v.y), z(v.z) {}
+  D3(double a, double b, double c) : x(a), y(b), z(c) {}
+  D3 operator+(const D3& o) const { return {x + o.x, y + o.y, z + o.z}; }
+  D3 operator-(const D3& o) const { return {x - o.x, y - o.y, z - o.z}; }
+  D3 operator*(double s) const { return {x * s, y * s, z * s}; }
+  double Dot(const D3& o) const { return x * o.x + y * o.y + z * o.z; }
+};
+
+// Squared distance between the segments (p0, p1) and (q0, q1), in double.
+double SegmentGap2(const D3& p0, const D3& p1, const D3& q0, const D3& q1) {
+  const D3 u = p1 - p0, w = q1 - q0, r = p0 - q0;
+  const double a = u.Dot(u), c = w.Dot(w), f = w.Dot(r);
+  double s = 0, t = 0;
+  if (a <= 1e-30 && c <= 1e-30) return r.Dot(r);
+  if (a <= 1e-30) {
+    t = std::clamp(f / c, 0.0, 1.0);
+  } else {
+    const double cc = u.Dot(r);
+    if (c <= 1e-30) {
+      s = std::clamp(-cc / a, 0.0, 1.0);
+    } else {
+      const double b = u.Dot(w);
+      const double den = a * c - b * b;
+      s = den > 1e-30 ? std::clamp((b * f - cc * c) / den, 0.0, 1.0) : 0.0;
+      t = (b * s + f) / c;
+      if (t < 0) {
+        t = 0;
+        s = std::clamp(-cc / a, 0.0, 1.0);
+      } else if (t > 1) {
+        t = 1;
+        s = std::clamp((b - cc) / a, 0.0, 1.0);
+      }
+    }
+  }
+  const D3 d = p0 + u * s - q0 - w * t;
+  return d.Dot(d);
+}
+
+// Squared distance from p to the triangle (a, b, c); a triangle without area is its edges.
+double TriangleGap2(const D3& p, const D3& a, const D3& b, const D3& c) {
+  const D3 ab = b - a, ac = c - a, ap = p - a;
+  const D3 n(ab.y * ac.z - ab.z * ac.y, ab.z * ac.x - ab.x * ac.z, ab.x * ac.y - ab.y * ac.x);
+  const double nn = n.Dot(n);
+  const double scale = std::max(ab.Dot(ab), ac.Dot(ac));
+  if (!(nn > 1e-24 * scale * scale)) {
+    return std::min({SegmentGap2(p, p, a, b), SegmentGap2(p, p, b, c), SegmentGap2(p, p, c, a)});
+  }
+  // The foot of p in the plane, in barycentric terms; outside the triangle the nearest point
+  // lies on an edge.
+  const D3 cross1(ab.y * ap.z - ab.z * ap.y, ab.z * ap.x - ab.x * ap.z, ab.x * ap.y - ab.y * ap.x);
+  const D3 cross2(ap.y * ac.z - ap.z * ac.y, ap.z * ac.x - ap.x * ac.z, ap.x * ac.y - ap.y * ac.x);
+  const double w = cross1.Dot(n) / nn, v = cross2.Dot(n) / nn;
+  if (v >= 0 && w >= 0 && v + w <= 1) {
+    const double h = ap.Dot(n);
+    return h * h / nn;
+  }
+  return std::min({SegmentGap2(p, p, a, b), SegmentGap2(p, p, b, c), SegmentGap2(p, p, c, a)});
+}
+
+// Squared gap between the boxes of the point sets a[0..na) and b[0..nb): at most their distance.
+double BoxGap2(const D3* const* a, int na, const D3* const* b, int nb) {
+  double sum = 0;
+  for (int k = 0; k < 3; ++k) {
+    const auto at = [k](const D3* v) { return k == 0 ? v->x : k == 1 ? v->y : v->z; };
+    double aLo = HUGE_VAL, aHi = -HUGE_VAL, bLo = HUGE_VAL, bHi = -HUGE_VAL;
+    for (int i = 0; i < na; ++i) aLo = std::min(aLo, at(a[i])), aHi = std::max(aHi, at(a[i]));
+    for (int i = 0; i < nb; ++i) bLo = std::min(bLo, at(b[i])), bHi = std::max(bHi, at(b[i]));
+    const double g = std::max({0.0, aLo - bHi, bLo - aHi});
+    sum += g * g;
+  }
+  return sum;
+}
+
+// Smallest gap between the features of two quads, each taken as both of its triangulations
+// (a reader of the mesh may cut a bent quad along either diagonal); `reach` when that is
+// smaller, since larger gaps are of no interest.
+double QuadGap(const D3 p[4], const D3 q[4], double reach) {
+  static constexpr int kTri[4][3] = {{0, 1, 2}, {0, 2, 3}, {0, 1, 3}, {1, 2, 3}};
+  static constexpr int kEdge[6][2] = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {0, 2}, {1, 3}};
+  double best = reach * reach;
+  const auto pointTriangle = [&](const D3& x, const D3* t, const int* c) {
+    const D3* corners[3] = {&t[c[0]], &t[c[1]], &t[c[2]]};
+    const D3* point[1] = {&x};
+    if (BoxGap2(point, 1, corners, 3) >= best) return;
+    best = std::min(best, TriangleGap2(x, *corners[0], *corners[1], *corners[2]));
+  };
+  for (int i = 0; i < 4; ++i)
+    for (const auto& t : kTri) {
+      pointTriangle(p[i], q, t);
+      pointTriangle(q[i], p, t);
+    }
+  for (const auto& e : kEdge)
+    for (const auto& f : kEdge) {
+      const D3* a[2] = {&p[e[0]], &p[e[1]]};
+      const D3* b[2] = {&q[f[0]], &q[f[1]]};
+      if (BoxGap2(a, 2, b, 2) >= best) continue;
+      best = std::min(best, SegmentGap2(p[e[0]], p[e[1]], q[f[0]], q[f[1]]));
+    }
+  return std::sqrt(best);
+}
+
+// Whether the quads lie further than `reach` apart along some axis: the line of their
+// centres, the coordinate axes or either quad's normal. A cheap lower bound of the gap,
+// which settles most pairs of neighbours in a sheet and of sheets side by side.
+bool Separated(const D3 p[4], const D3 q[4], double reach) {
+  const auto normal = [](const D3* v) {
+    const D3 a = v[2] - v[0], b = v[3] - v[1];
+    return D3(a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x);
+  };
+  const D3 axes[6] = {p[0] + p[1] + p[2] + p[3] - q[0] - q[1] - q[2] - q[3], normal(p), normal(q),
+                      D3(1, 0, 0), D3(0, 1, 0), D3(0, 0, 1)};
+  for (const D3& axis : axes) {
+    const double len2 = axis.Dot(axis);
+    if (!(len2 > 0) || !std::isfinite(len2)) continue;
+    double pLo = HUGE_VAL, pHi = -HUGE_VAL, qLo = HUGE_VAL, qHi = -HUGE_VAL;
+    for (int u = 0; u < 4; ++u) {
+      const double a = p[u].Dot(axis), b = q[u].Dot(axis);
+      pLo = std::min(pLo, a);
+      pHi = std::max(pHi, a);
+      qLo = std::min(qLo, b);
+      qHi = std::max(qHi, b);
+    }
+    const double r = reach * std::sqrt(len2) * (1 + 1e-9);
+    if (pLo - qHi >= r || qLo - pHi >= r) return true;
+  }
+  return false;
+}
+
+// The pairs of quads of one side that share no vertex and lie within `reach` of one another
+// (quads whose corners are not all in the mesh take no part), for positions `pos`.
+std::vector<std::pair<int32_t, int32_t>> NearQuadPairs(const TMesh& mesh, int32_t nFaces,
+                                                       const std::vector<Vec3>& pos, double reach) {
+  std::vector<std::pair<int32_t, int32_t>> pairs;
+  const int32_t nVerts = static_cast<int32_t>(pos.size());
+  struct TBox {
+    float lo[3], hi[3];
+    int32_t face, kind;
+    int32_t cell0[3];  // the cell of its low corner
+  };
+  std::vector<TBox> boxes;
+  boxes.reserve(static_cast<size_t>(nFaces));
+  std::vector<float> extents;
+  double lo[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL}, hi[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+  for (int32_t f = 0; f < nFaces; ++f) {
+    const TFace& q = mesh.faces[static_cast<size_t>(f)];
+    TBox b{{HUGE_VALF, HUGE_VALF, HUGE_VALF}, {-HUGE_VALF, -HUGE_VALF, -HUGE_VALF}, f, q.kind, {0, 0, 0}};
+    bool ok = true;
+    for (int k = 0; k < 4 && ok; ++k) {
+      ok = q.v[k] >= 0 && q.v[k] < nVerts;
+      if (!ok) break;
+      const Vec3& v = pos[static_cast<size_t>(q.v[k])];
+      const float c[3] = {v.x, v.y, v.z};
+      for (int a = 0; a < 3; ++a) {
+        b.lo[a] = std::min(b.lo[a], c[a]);
+        b.hi[a] = std::max(b.hi[a], c[a]);
+      }
+    }
+    if (!ok) continue;
+    float extent = 0;
+    for (int a = 0; a < 3; ++a) {
+      // Grown by half the reach, and a little for the float rounding: two boxes that overlap
+      // hold every pair closer than the reach.
+      const float grow = static_cast<float>(0.5 * reach) * 1.0001f +
+                         1e-6f * std::max(std::abs(b.lo[a]), std::abs(b.hi[a]));
+      b.lo[a] -= grow;
+      b.hi[a] += grow;
+      extent = std::max(extent, b.hi[a] - b.lo[a]);
+      lo[a] = std::min(lo[a], double(b.lo[a]));
+      hi[a] = std::max(hi[a], double(b.hi[a]));
+    }
+    extents.push_back(extent);
+    boxes.push_back(b);
+  }
+  if (boxes.size() < 2) return pairs;
+
+  // A grid of cells about a typical box across; every box goes under the cells it overlaps, and
+  // a pair is taken up in the one cell that holds the low corner of their overlap.
+  std::nth_element(extents.begin(), extents.begin() + extents.size() / 2, extents.end());
+  double cell = 1.5 * extents[extents.size() / 2];
+  if (!(cell > 0) || !std::isfinite(cell)) return pairs;
+  const double cellLimit = 2.0 * double(boxes.size()) + 64;
+  int32_t size[3];
+  for (;;) {
+    double count = 1;
+    for (int k = 0; k < 3; ++k) count *= std::floor((hi[k] - lo[k]) / cell) + 1;
+    if (count <= cellLimit) break;
+    cell *= 1.5;
+  }
+  for (int k = 0; k < 3; ++k) size[k] = static_cast<int32_t>(std::floor((hi[k] - lo[k]) / cell)) + 1;
+  const double inv = 1 / cell;
+  const auto cellOf = [&](double v, int k) {
+    const double i = std::floor((v - lo[k]) * inv);
+    return static_cast<int32_t>(std::clamp(i, 0.0, double(size[k] - 1)));
+  };
+  for (TBox& b : boxes)
+    for (int k = 0; k < 3; ++k) b.cell0[k] = cellOf(b.lo[k], k);
+  const auto forCells = [&](const TBox& b, auto&& f) {
+    int32_t c1[3];
+    for (int k = 0; k < 3; ++k) c1[k] = cellOf(b.hi[k], k);
+    for (int32_t z = b.cell0[2]; z <= c1[2]; ++z)
+      for (int32_t y = b.cell0[1]; y <= c1[1]; ++y)
+        for (int32_t x = b.cell0[0]; x <= c1[0]; ++x)
+          f((static_cast<size_t>(z) * size[1] + y) * size[0] + x);
+  };
+  std::vector<int32_t> first(static_cast<size_t>(size[0]) * size[1] * size[2] + 1, 0);
+  for (const TBox& b : boxes) forCells(b, [&](size_t at) { ++first[at + 1]; });
+  for (size_t i = 1; i < first.size(); ++i) first[i] += first[i - 1];
+  std::vector<int32_t> items(static_cast<size_t>(first.back()));
+  {
+    std::vector<int32_t> next(first.begin(), first.end() - 1);
+    for (size_t i = 0; i < boxes.size(); ++i)
+      forCells(boxes[i], [&](size_t at) { items[static_cast<size_t>(next[at]++)] = static_cast<int32_t>(i); });
+  }
+  for (int32_t z = 0; z < size[2]; ++z)
+    for (int32_t y = 0; y < size[1]; ++y)
+      for (int32_t x = 0; x < size[0]; ++x) {
+        const size_t at = (static_cast<size_t>(z) * size[1] + y) * size[0] + x;
+        const int32_t here[3] = {x, y, z};
+        for (int32_t u = first[at]; u < first[at + 1]; ++u) {
+          const TBox& a = boxes[static_cast<size_t>(items[static_cast<size_t>(u)])];
+          for (int32_t w = u + 1; w < first[at + 1]; ++w) {
+            const TBox& b = boxes[static_cast<size_t>(items[static_cast<size_t>(w)])];
+            if (a.kind != b.kind) continue;
+            bool apart = false, owner = true;
+            for (int k = 0; k < 3; ++k) {
+              apart = apart || a.lo[k] > b.hi[k] || b.lo[k] > a.hi[k];
+              owner = owner && std::max(a.cell0[k], b.cell0[k]) == here[k];
+            }
+            if (apart || !owner) continue;
+            const TFace& fa = mesh.faces[static_cast<size_t>(a.face)];
+            const TFace& fb = mesh.faces[static_cast<size_t>(b.face)];
+            bool shared = false;
+            for (int i = 0; i < 4; ++i)
+              for (int j = 0; j < 4; ++j) shared = shared || fa.v[i] == fb.v[j];
+            if (!shared) pairs.emplace_back(std::min(a.face, b.face), std::max(a.face, b.face));
+          }
+        }
+      }
+  return pairs;
+}
+
+// The near pairs of the last iterations, kept while no vertex has gone further than half the
+// margin from where they were found: every pair that is within the reach now was then within
+// the reach and the margin. Which pairs are kept never changes a result (extra pairs are
+// settled as far apart), only the time.
+struct TNearPairCache {
+  std::vector<int32_t> corners;  // the quads' corners when the pairs were found
+  std::vector<Vec3> pos;
+  double reach = 0, margin = 0;
+  std::vector<std::pair<int32_t, int32_t>> pairs;
+};
+
+const std::vector<std::pair<int32_t, int32_t>>& CachedNearQuadPairs(const TMesh& mesh, int32_t nFaces,
+                                                                    const std::vector<Vec3>& pos,
+                                                                    double reach, double margin) {
+  thread_local TNearPairCache cache;
+  bool valid = cache.pos.size() == pos.size() && cache.corners.size() == 4 * size_t(nFaces) &&
+               reach <= cache.reach;
+  for (int32_t f = 0; f < nFaces && valid; ++f)
+    for (int k = 0; k < 4; ++k) valid = valid && cache.corners[4 * size_t(f) + k] == mesh.faces[size_t(f)].v[k];
+  const double allowed2 = 0.25 * (cache.reach + cache.margin - reach) * (cache.reach + cache.margin - reach);
+  for (size_t i = 0; i < pos.size() && valid; ++i) {
+    const D3 d = D3(pos[i]) - D3(cache.pos[i]);
+    valid = d.Dot(d) <= allowed2;
+  }
+  if (valid) return cache.pairs;
+  cache.corners.resize(4 * size_t(nFaces));
+  for (int32_t f = 0; f < nFaces; ++f)
+    for (int k = 0; k < 4; ++k) cache.corners[4 * size_t(f) + k] = mesh.faces[size_t(f)].v[k];
+  cache.pos = pos;
+  cache.reach = reach;
+  cache.margin = margin;
+  cache.pairs = NearQuadPairs(mesh, nFaces, pos, reach + margin);
+  return cache.pairs;
+}
+
+// Shortens the steps `delta` (vertex i from start[i] to start[i] + delta[i]) where two quads
+// of one side that share no vertex would otherwise close their gap by more than 2 kGapShare
+// of it: every corner of such a pair then steps at most kGapShare x gap. Points of the two quads
+// move relative to one another by at most the largest difference of their corners' steps, so
+// pairs that move together are left alone, however close. Shortening a step can upset a pair
+// that shared the vertex and was fine, so the pairs are looked at in rounds, each round's
+// limits applied together (the result does not hang on the order of the pairs), until none
+// is left. `maxStep` bounds every step. Returns whether any step was shortened.
+bool GuardSurfaceSteps(const TMesh& mesh, const std::vector<Vec3>& start, std::vector<D3>& delta,
+                       double maxStep) {
+  const int32_t nFaces = std::min<int32_t>(mesh.nFaces, static_cast<int32_t>(mesh.faces.size()));
+  const int32_t nVerts = static_cast<int32_t>(std::min(start.size(), delta.size()));
+  if (nFaces < 2 || !(maxStep > 0) || !std::isfinite(maxStep)) return false;
+  double longest = 0, largest = 0;
+  for (int32_t i = 0; i < nVerts; ++i) {
+    const D3& d = delta[static_cast<size_t>(i)];
+    longest = std::max(longest, std::sqrt(d.Dot(d)));
+    const Vec3& v = start[static_cast<size_t>(i)];
+    if (!Finite(v)) return false;
+    largest = std::max({largest, double(std::abs(v.x)), double(std::abs(v.y)), double(std::abs(v.z))});
+  }
+  if (!(longest > 0) || !std::isfinite(longest)) return false;
+  // Two quads close in by at most their two longest steps.
+  const double stepBound = std::max(longest, maxStep);
+  const std::vector<std::pair<int32_t, int32_t>>& pairs =
+      CachedNearQuadPairs(mesh, nFaces, start, stepBound / kGapShare, 4 * stepBound);
+  if (pairs.empty()) return false;
+
+  // Per quad: the ball round its corners, and its corners' steps as a mean and the largest
+  // departure from it, so that most pairs are settled without looking at their corners.
+  struct TMotion {
+    D3 centre, mean;
+    double radius = 0, spread = 0;
+  };
+  std::vector<TMotion> motion(static_cast<size_t>(nFaces));
+  std::vector<uint8_t> inPair(static_cast<size_t>(nFaces), 0);
+  for (const auto& [pf, qf] : pairs) inPair[static_cast<size_t>(pf)] = inPair[static_cast<size_t>(qf)] = 1;
+  const auto summarise = [&](int32_t f) {
+    const TFace& q = mesh.faces[static_cast<size_t>(f)];
+    TMotion& m = motion[static_cast<size_t>(f)];
+    m.centre = m.mean = D3();
+    for (int i = 0; i < 4; ++i) {
+      m.centre = m.centre + D3(start[static_cast<size_t>(q.v[i])]) * 0.25;
+      m.mean = m.mean + delta[static_cast<size_t>(q.v[i])] * 0.25;
+    }
+    m.radius = m.spread = 0;
+    for (int i = 0; i < 4; ++i) {
+      const D3 r = D3(start[static_cast<size_t>(q.v[i])]) - m.centre;
+      const D3 e = delta[static_cast<size_t>(q.v[i])] - m.mean;
+      m.radius = std::max(m.radius, r.Dot(r));
+      m.spread = std::max(m.spread, e.Dot(e));
+    }
+    m.radius = std::sqrt(m.radius) * (1 + 1e-12);
+    m.spread = std::sqrt(m.spread) * (1 + 1e-12);
+  };
+  for (int32_t f = 0; f < nFaces; ++f)
+    if (inPair[static_cast<size_t>(f)]) summarise(f);
+
+  // Float positions round each step to about 1e-7 of the coordinates.
+  const double slack = 1e-6 * largest;
+  std::vector<uint8_t> changed(static_cast<size_t>(nVerts), 1);
+  std::vector<double> most(static_cast<size_t>(nVerts), HUGE_VAL);
+  std::vector<int32_t> limited;
+  bool any = false;
+  for (;;) {
+    limited.clear();
+    for (const auto& [pf, qf] : pairs) {
+      const TFace& fa = mesh.faces[static_cast<size_t>(pf)];
+      const TFace& fb = mesh.faces[static_cast<size_t>(qf)];
+      bool touched = false;
+      for (int i = 0; i < 4; ++i)
+        touched = touched || changed[static_cast<size_t>(fa.v[i])] || changed[static_cast<size_t>(fb.v[i])];
+      if (!touched) continue;
+      {
+        const TMotion& ma = motion[static_cast<size_t>(pf)];
+        const TMotion& mb = motion[static_cast<size_t>(qf)];
+        const D3 dm = ma.mean - mb.mean, dc = ma.centre - mb.centre;
+        const double bound = std::sqrt(dm.Dot(dm)) + ma.spread + mb.spread;
+        const double apart = std::sqrt(dc.Dot(dc)) - ma.radius - mb.radius;
+        if (bound * (1 + 1e-9) < 2 * kGapShare * apart) continue;
+      }
+      double rel2 = 0;
+      for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) {
+          const D3 d = delta[static_cast<size_t>(fa.v[i])] - delta[static_cast<size_t>(fb.v[j])];
+          rel2 = std::max(rel2, d.Dot(d));
+        }
+      if (!(rel2 > 0)) continue;
+      const double within = std::sqrt(rel2) / (2 * kGapShare);  // further apart is safe
+      D3 p[4], q[4];
+      for (int i = 0; i < 4; ++i) {
+        p[i] = D3(start[static_cast<size_t>(fa.v[i])]);
+        q[i] = D3(start[static_cast<size_t>(fb.v[i])]);
+      }
+      if (Separated(p, q, within)) continue;
+      const double gap = QuadGap(p, q, within);
+      if (!(gap < within)) continue;
+      // Quads that touch (within the rounding) hold still against each other: letting them
+      // go would let a pair squeezed that close pass through.
+      const double share = std::max(0.0, kGapShare * gap - slack);
+      for (const int32_t v : {fa.v[0], fa.v[1], fa.v[2], fa.v[3], fb.v[0], fb.v[1], fb.v[2], fb.v[3]}) {
+        const D3& d = delta[static_cast<size_t>(v)];
+        if (!(d.Dot(d) > share * share) || !(share < most[static_cast<size_t>(v)])) continue;
+        if (most[static_cast<size_t>(v)] == HUGE_VAL) limited.push_back(v);
+        most[static_cast<size_t>(v)] = share;
+      }
+    }
+    if (limited.empty()) break;
+    std::fill(changed.begin(), changed.end(), 0);
+    for (const int32_t v : limited) {
+      D3& d = delta[static_cast<size_t>(v)];
+      const double len = std::sqrt(d.Dot(d)), share = most[static_cast<size_t>(v)];
+      d = len > 0 ? d * (share / len) : D3();
+      most[static_cast<size_t>(v)] = HUGE_VAL;
+      changed[static_cast<size_t>(v)] = 1;
+    }
+    for (int32_t f = 0; f < nFaces; ++f) {
+      if (!inPair[static_cast<size_t>(f)]) continue;
+      const TFace& q = mesh.faces[static_cast<size_t>(f)];
+      bool moved = false;
+      for (int i = 0; i < 4; ++i) moved = moved || changed[static_cast<size_t>(q.v[i])];
+      if (moved) summarise(f);
+    }
+    any = true;
+  }
+  return any;
+}
+
 }  // namespace
 
 double MeanEdge(const TMesh& mesh) {
@@ -701,6 +1121,14 @@ double SmoothStep(TSeiffert& model, const TSmoothingParams& P, TNoise& noise) {
       velocity[it->vertex] = it->velocity;
     }
   };
+  // The positions before any move, for the guard that keeps the surface from passing
+  // through itself.
+  std::vector<Vec3> start;
+  const bool guardOn = P.checkCollision && P.keepSurfaceApart;
+  if (guardOn) {
+    start.resize(static_cast<size_t>(nVerts));
+    for (int32_t i = 0; i < nVerts; ++i) start[static_cast<size_t>(i)] = V[i].pos;
+  }
   TSegmentGrid grid;
   const bool gridOn = P.checkCollision && grid.Build(model, V, P.maxStep, P.collisionDist);
   for (int32_t l = 0; l < model.nLinks && finite; ++l) {
@@ -744,6 +1172,28 @@ double SmoothStep(TSeiffert& model, const TSmoothingParams& P, TNoise& noise) {
         "Smoothing stopped: the next iteration would move vertices to non-finite positions. "
         "The surface keeps its last finite state; lower \"Time step\", \"Attraction\" or "
         "\"Repulsion\", or raise \"scale\".");
+  }
+  // Every step is known now, the knot's taken, the surface's to come: where two parts of the
+  // surface would close in on one another too fast, both take shorter steps (a knot vertex
+  // goes part of the way back).
+  if (guardOn) {
+    std::vector<D3> delta(static_cast<size_t>(nVerts));
+    for (int32_t i = 0; i < nVerts; ++i) {
+      const size_t k = static_cast<size_t>(i);
+      delta[k] = V[i].tag >= 0 ? D3(force[i]) : D3(V[i].pos) - D3(start[k]);
+    }
+    if (GuardSurfaceSteps(mesh, start, delta, P.maxStep)) {
+      for (int32_t i = 0; i < nVerts; ++i) {
+        const size_t k = static_cast<size_t>(i);
+        const D3& d = delta[k];
+        if (V[i].tag >= 0) {
+          force[i] = FloatVec(d.x, d.y, d.z);
+        } else {
+          // Exact where the step was kept: the difference of two floats and its sum are.
+          V[i].pos = FloatVec(start[k].x + d.x, start[k].y + d.y, start[k].z + d.z);
+        }
+      }
+    }
   }
   for (int32_t i = 0; i < nVerts; ++i) {
     TVertex& v = V[i];

@@ -1,7 +1,8 @@
 #pragma once
 // Dynamic smoothing: an explicit force simulation on the mesh. Edges pull their ends together,
 // knot vertices repel the rest, knot vertices move with damped velocity and a collision test
-// keeps knot segments from passing through each other, so the knot type never changes.
+// keeps knot segments from passing through each other, so the knot type never changes; a step
+// limit keeps the surface's parts (bands, disks) from passing through one another.
 
 #include <cstdint>
 #include <stdexcept>
@@ -57,6 +58,10 @@ struct TSmoothingParams {
   double noise = 0;
   double pressure = 0;
   bool checkCollision = true;
+  // With checkCollision: steps are also shortened where two parts of the surface (quads of one
+  // side that share no vertex) would otherwise close in on one another so fast that they could
+  // pass through each other; elsewhere the steps are those of the plain iteration.
+  bool keepSurfaceApart = true;
   bool showIntermediate = true;
   double meanEdge = 0.01;
   double maxStep = 0.001;
