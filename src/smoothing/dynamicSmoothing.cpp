@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <initializer_list>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -606,15 +607,28 @@ double TriangleGap2(const D3& p, const D3& a, const D3& b, const D3& c) {
   return std::min({SegmentGap2(p, p, a, b), SegmentGap2(p, p, b, c), SegmentGap2(p, p, c, a)});
 }
 
-// Squared gap between the boxes of the point sets a[0..na) and b[0..nb): at most their distance.
-double BoxGap2(const D3* const* a, int na, const D3* const* b, int nb) {
+// An axis-aligned box, to rule feature pairs out cheaply.
+struct TBox3 {
+  double lo[3], hi[3];
+};
+
+TBox3 BoxOf(std::initializer_list<const D3*> points) {
+  TBox3 b{{HUGE_VAL, HUGE_VAL, HUGE_VAL}, {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL}};
+  for (const D3* p : points) {
+    const double c[3] = {p->x, p->y, p->z};
+    for (int k = 0; k < 3; ++k) {
+      b.lo[k] = std::min(b.lo[k], c[k]);
+      b.hi[k] = std::max(b.hi[k], c[k]);
+    }
+  }
+  return b;
+}
+
+// Squared gap between two boxes: at most the distance of any points in them.
+double BoxGap2(const TBox3& a, const TBox3& b) {
   double sum = 0;
   for (int k = 0; k < 3; ++k) {
-    const auto at = [k](const D3* v) { return k == 0 ? v->x : k == 1 ? v->y : v->z; };
-    double aLo = HUGE_VAL, aHi = -HUGE_VAL, bLo = HUGE_VAL, bHi = -HUGE_VAL;
-    for (int i = 0; i < na; ++i) aLo = std::min(aLo, at(a[i])), aHi = std::max(aHi, at(a[i]));
-    for (int i = 0; i < nb; ++i) bLo = std::min(bLo, at(b[i])), bHi = std::max(bHi, at(b[i]));
-    const double g = std::max({0.0, aLo - bHi, bLo - aHi});
+    const double g = std::max({0.0, a.lo[k] - b.hi[k], b.lo[k] - a.hi[k]});
     sum += g * g;
   }
   return sum;
@@ -626,25 +640,30 @@ double BoxGap2(const D3* const* a, int na, const D3* const* b, int nb) {
 double QuadGap(const D3 p[4], const D3 q[4], double reach) {
   static constexpr int kTri[4][3] = {{0, 1, 2}, {0, 2, 3}, {0, 1, 3}, {1, 2, 3}};
   static constexpr int kEdge[6][2] = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {0, 2}, {1, 3}};
+  TBox3 triP[4], triQ[4], edgeP[6], edgeQ[6], pointP[4], pointQ[4];
+  for (int t = 0; t < 4; ++t) {
+    triP[t] = BoxOf({&p[kTri[t][0]], &p[kTri[t][1]], &p[kTri[t][2]]});
+    triQ[t] = BoxOf({&q[kTri[t][0]], &q[kTri[t][1]], &q[kTri[t][2]]});
+    pointP[t] = BoxOf({&p[t]});
+    pointQ[t] = BoxOf({&q[t]});
+  }
+  for (int e = 0; e < 6; ++e) {
+    edgeP[e] = BoxOf({&p[kEdge[e][0]], &p[kEdge[e][1]]});
+    edgeQ[e] = BoxOf({&q[kEdge[e][0]], &q[kEdge[e][1]]});
+  }
   double best = reach * reach;
-  const auto pointTriangle = [&](const D3& x, const D3* t, const int* c) {
-    const D3* corners[3] = {&t[c[0]], &t[c[1]], &t[c[2]]};
-    const D3* point[1] = {&x};
-    if (BoxGap2(point, 1, corners, 3) >= best) return;
-    best = std::min(best, TriangleGap2(x, *corners[0], *corners[1], *corners[2]));
-  };
   for (int i = 0; i < 4; ++i)
-    for (const auto& t : kTri) {
-      pointTriangle(p[i], q, t);
-      pointTriangle(q[i], p, t);
+    for (int t = 0; t < 4; ++t) {
+      const int* c = kTri[t];
+      if (BoxGap2(pointP[i], triQ[t]) < best)
+        best = std::min(best, TriangleGap2(p[i], q[c[0]], q[c[1]], q[c[2]]));
+      if (BoxGap2(pointQ[i], triP[t]) < best)
+        best = std::min(best, TriangleGap2(q[i], p[c[0]], p[c[1]], p[c[2]]));
     }
-  for (const auto& e : kEdge)
-    for (const auto& f : kEdge) {
-      const D3* a[2] = {&p[e[0]], &p[e[1]]};
-      const D3* b[2] = {&q[f[0]], &q[f[1]]};
-      if (BoxGap2(a, 2, b, 2) >= best) continue;
-      best = std::min(best, SegmentGap2(p[e[0]], p[e[1]], q[f[0]], q[f[1]]));
-    }
+  for (int e = 0; e < 6; ++e)
+    for (int f = 0; f < 6; ++f)
+      if (BoxGap2(edgeP[e], edgeQ[f]) < best)
+        best = std::min(best, SegmentGap2(p[kEdge[e][0]], p[kEdge[e][1]], q[kEdge[f][0]], q[kEdge[f][1]]));
   return std::sqrt(best);
 }
 
