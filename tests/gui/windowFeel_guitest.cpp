@@ -280,6 +280,30 @@ class TestWindowFeel : public QObject, protected TDesktopUnderTest {
     QCOMPARE(App().Seifert.mesh.nVerts, verts);
   }
 
+  // The Invariants box shows all of its text for every knot, however much it grows or shrinks
+  // from one to the next: each label is as high as a plain label says its text needs.
+  void invariantsBoxShowsAllOfItsText() {
+    for (const char* knot : {"10_165", "3_1", "9_40", "0_1", "8_19"}) {
+      const int row = Row(knot);
+      if (row == 0) continue;
+      Main().Model().ChooseKnot(row);
+      for (const char* name : {"lb_invariants", "lb_loops"}) {
+        auto* label = Main().findChild<QLabel*>(QString::fromLatin1(name));
+        QVERIFY(label);
+        QLabel plain;
+        plain.setWordWrap(true);
+        plain.setTextFormat(label->textFormat());
+        plain.setFont(label->font());
+        plain.setText(label->text());
+        QTRY_VERIFY2(label->height() >= plain.heightForWidth(label->width()),
+                     qPrintable(QStringLiteral("%1 for %2: %3 high, needs %4")
+                                    .arg(name, knot)
+                                    .arg(label->height())
+                                    .arg(plain.heightForWidth(label->width()))));
+      }
+    }
+  }
+
   // A typed word or a preset replaces the table knot: the box then shows no row. Its list is
   // as wide as its longest entry. A refused word marks the field until a good one is built.
   void knotTableBoxAndBraidFieldFollowTheWord() {
