@@ -73,6 +73,7 @@ bench: build
 	@$(BUILD_DIR)/bench/veltrane_bench --benchmark_min_time=2
 	@$(BUILD_DIR)/bench/veltrane_glbench --benchmark_min_time=2
 	@$(BUILD_DIR)/bench/veltrane_export_bench
+	@xvfb-run -a -s "-screen 0 1280x1024x24" $(BUILD_DIR)/bench/veltrane_window_bench
 
 clean:
 	@rm -rf $(BUILD_DIR)

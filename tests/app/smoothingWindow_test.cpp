@@ -253,3 +253,51 @@ TEST_F(WindowTest, HostileSmoothingControlsNeverStoreANonFinitePosition) {
   }
   EXPECT_LE(stopped, 1);  // only the runaway forces may need the stop
 }
+
+TEST(SmoothingFrames, AtTheDisplaysPaceTheRunIsAsItWasAndItsLastStateIsDrawn) {
+  // However seldom the display takes a frame, every iteration sees the state a drawn one
+  // would (pressure reads the normals each recompute refreshes), the run ends where it
+  // ended with a frame per iteration, and its last state is drawn once it is over.
+  struct TRun {
+    std::vector<Vec3> positions;
+    int iterations = 0, frames = 0, lastFramed = -1;
+  };
+  // dueEvery: the display takes every n-th frame asked for; 0 none, -1 no pacing at all.
+  const auto run = [](const char* knot, int pressure, int dueEvery) {
+    THeadlessWindow w;
+    w.window.StartUp();
+    w.controls.Click(knot);
+    w.controls.SetPosition("ud_pressure", pressure);
+    w.controls.SetPosition("ud_seniter", 120);
+    TRun r;
+    int asked = 0;
+    w.window.processEvents = [&] { ++r.iterations; };
+    w.window.drawFrame = [&] {
+      ++r.frames;
+      r.lastFramed = r.iterations;
+    };
+    if (dueEvery >= 0)
+      w.window.frameDue = [&] { return dueEvery > 0 && ++asked % dueEvery == 0; };
+    w.controls.Click("but_sestart");
+    for (int32_t i = 0; i < w.app.Seifert.mesh.nVerts; ++i)
+      r.positions.push_back(w.app.Seifert.mesh.verts[i].pos);
+    return r;
+  };
+  for (const char* knot : {"but_trefoil", "but_figure8"}) {
+    for (int pressure : {0, 300}) {
+      const TRun every = run(knot, pressure, -1);
+      EXPECT_GE(every.frames, every.iterations) << knot;
+      for (int dueEvery : {0, 1, 7}) {
+        const TRun paced = run(knot, pressure, dueEvery);
+        const std::string what = std::string(knot) + " pressure " + std::to_string(pressure) +
+                                 ", every " + std::to_string(dueEvery);
+        EXPECT_EQ(paced.iterations, every.iterations) << what;
+        EXPECT_EQ(paced.positions, every.positions) << what;
+        // The preparation's frame, the due ones, and the last state's.
+        const int due = dueEvery > 0 ? paced.iterations / dueEvery : 0;
+        EXPECT_LE(paced.frames, due + 2) << what;
+        EXPECT_GE(paced.lastFramed, paced.iterations - 1) << what;
+      }
+    }
+  }
+}

@@ -34,7 +34,8 @@ class TestLongBuild : public QObject, protected TDesktopUnderTest {
             meshKept = App().Seifert.mesh.nVerts == verts;
             const int64_t before = Main().GLPanel1()->FramesDrawn();
             Main().GLPanel1()->Redraw();
-            drawn = Main().GLPanel1()->FramesDrawn() > before;
+            QTRY_VERIFY(Main().GLPanel1()->FramesDrawn() > before);
+            drawn = true;
             if (!box) return;
             if (byKey) {
               QTest::keyClick(box, Qt::Key_Escape);

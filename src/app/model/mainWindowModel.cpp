@@ -128,11 +128,28 @@ void TMainWindowModel::Recompute() {
   app.refineCount = 0;
   // A mesh built anew from the lay-out has not been refined; a smoothed one is kept.
   if (!app.smoothed || app.torusShown) app.refineSteps = 0;
+  if (holdFrame) {
+    // The model is up to date; the window hears of it with a later frame.
+    frameHeld = true;
+    app.redrawDirty = true;
+    app.ride.speed = 0;
+    return;
+  }
+  ShowRecompute();
+}
+
+void TMainWindowModel::ShowRecompute() {
+  frameHeld = false;
   if (recomputeDone) recomputeDone("");
   if (showNote) {
     if (const std::string note = PipelineNote(app); !note.empty()) showNote(note);
   }
   RequestRedraw();
+}
+
+void TMainWindowModel::ShowHeldRecompute() {
+  if (frameHeld && !app.terminating) ShowRecompute();
+  frameHeld = false;
 }
 
 bool TMainWindowModel::BuildRunMesh(TPipelineRun& run) {
@@ -636,23 +653,49 @@ int32_t TMainWindowModel::RunSmoothing() {
   app.maxMove = 1.0e9;
 
   int32_t done = 0;
-  while (done < iterations && app.smoothingRunning && app.smoothed) {
-    try {
-      app.maxMove = SmoothStep(app.Seifert, smoothingParams, noise);
-    } catch (const TSmoothingError&) {
-      // The step took itself back; the normals still belong to the last finite state unless
-      // the intermediate results were not shown.
-      app.smoothingRunning = false;
-      if (!showIntermediate && !app.terminating) Recompute();
-      throw;
+  frameHeld = false;
+  try {
+    while (done < iterations && app.smoothingRunning && app.smoothed) {
+      try {
+        app.maxMove = SmoothStep(app.Seifert, smoothingParams, noise);
+      } catch (const TSmoothingError&) {
+        // The step took itself back; the normals still belong to the last finite state unless
+        // the intermediate results were not shown.
+        app.smoothingRunning = false;
+        if (!showIntermediate && !app.terminating) Recompute();
+        throw;
+      }
+      DecayTimeStep(smoothingParams);
+      if (showIntermediate) {
+        // Every iteration refreshes what the next one reads (links, normals), as a recompute
+        // does; only the iterations the display can show also draw a frame.
+        holdFrame = frameDue && !frameDue();
+        try {
+          Recompute();
+        } catch (...) {
+          holdFrame = false;
+          throw;
+        }
+        holdFrame = false;
+      }
+      // Handlers run here: they may stop the run, change its parameters or load a new knot.
+      if (processEvents) processEvents();
+      ++done;
+      if (1.0e-5 * app.meanEdge > app.maxMove) app.smoothingRunning = false;
     }
-    DecayTimeStep(smoothingParams);
-    if (showIntermediate) Recompute();
-    // Handlers run here: they may stop the run, change its parameters or load a new knot.
-    if (processEvents) processEvents();
-    ++done;
-    if (1.0e-5 * app.meanEdge > app.maxMove) app.smoothingRunning = false;
+  } catch (...) {
+    // The last state reached is on view, whatever stopped the run; the error is what the
+    // window reports.
+    if (frameHeld && !app.terminating) {
+      try {
+        RequestRedraw();
+      } catch (...) {
+      }
+    }
+    frameHeld = false;
+    throw;
   }
+  ShowHeldRecompute();
   if (!showIntermediate && !app.terminating) Recompute();
   return done;
 }
@@ -731,7 +774,10 @@ void TMainWindowModel::but_start_raceClick() {
       app.rideControls = ReadRideControls(controls);
       if (app.smoothingRunning) Recompute();
       else drawFrame();
-      processEvents();
+      if (waitForFrame)
+        waitForFrame();
+      else
+        processEvents();
     }
   } catch (...) {
     app.racing = false;

@@ -38,6 +38,13 @@ class TMainWindowModel {
   std::function<std::optional<uint32_t>(uint32_t)> chooseColor;
   // Lets the window handle pending events between two smoothing iterations.
   std::function<void()> processEvents;
+  // Whether the display can take another frame now. The smoothing loop refreshes the model at
+  // every iteration but asks for a frame only when this says so; without a hook every
+  // iteration is drawn.
+  std::function<bool()> frameDue;
+  // Lets the window handle events until the display can take the ride's next frame; without a
+  // hook the ride draws as fast as processEvents lets it.
+  std::function<void()> waitForFrame;
   // A warning with Yes and Cancel; true for Yes. Without a hook the answer is Yes.
   std::function<bool(const std::string&)> askYesCancel;
   // A short note for the user that needs no answer (the window's bottom bar).
@@ -162,8 +169,15 @@ class TMainWindowModel {
   // cleared (smoothed, meanEdgeValid, the running smoothing, the table row) come back.
   void KeepKnotStateIfRefused(const std::function<void()>& body);
 
+  // The part of a recompute the window sees: the field marks, the note, the frame.
+  void ShowRecompute();
+  // Shows a recompute whose frame was held back, if there is one.
+  void ShowHeldRecompute();
+
   TControlPanel& controls;
   TAppState& app;
+  bool holdFrame = false;  // the next recompute refreshes the model only
+  bool frameHeld = false;  // a recompute since the last frame has not been shown
   TSmoothingParams smoothingParams;
   TNoise noise;
   int32_t refusedRecomputes = 0;  // recomputes that failed, or whose build was declined

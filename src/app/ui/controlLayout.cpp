@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "app/ui/knotFinder.h"
+#include "controlWidgets.h"
 
 #include <algorithm>
 #include <string>
@@ -368,15 +369,13 @@ void LayOutMainPage(TQtControlPanel& c, QVBoxLayout* page, QWidget* holder) {
   invariants->setObjectName(QStringLiteral("group_Invariants"));
   auto* values = new QVBoxLayout(invariants);
   values->setContentsMargins(4, 4, 4, 4);
-  auto* text = new QLabel;
+  auto* text = new TWrappedLabel;
   text->setObjectName(QStringLiteral("lb_invariants"));
-  text->setWordWrap(true);
   text->setTextInteractionFlags(Qt::TextSelectableByMouse);
   values->addWidget(text);
-  auto* loops = new QLabel;  // the Seifert matrix and the loops' names; hovering highlights
+  auto* loops = new TWrappedLabel;  // the Seifert matrix and the loops' names; hovering highlights
   loops->setObjectName(QStringLiteral("lb_loops"));
   loops->setTextFormat(Qt::RichText);
-  loops->setWordWrap(true);
   values->addWidget(loops);
   auto* show = new QCheckBox(QStringLiteral("Show loops"));
   show->setObjectName(QStringLiteral("cb_showloops"));

@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <QPixmap>
 
+#include <algorithm>
+
 TUpDownBox::TUpDownBox(bool reversedRange, QWidget* parent)
     : QSpinBox(parent), reversed(reversedRange) {
   setAlignment(Qt::AlignRight);
@@ -76,3 +78,28 @@ uint32_t FromQColor(const QColor& color) {
   return static_cast<uint32_t>(color.red()) | (static_cast<uint32_t>(color.green()) << 8) |
          (static_cast<uint32_t>(color.blue()) << 16);
 }
+
+TWrappedLabel::TWrappedLabel(QWidget* parent) : QLabel(parent) { setWordWrap(true); }
+
+int TWrappedLabel::heightForWidth(int width) const {
+  if (text() != heightsText) {
+    heightsText = text();
+    nHeights = nextHeight = 0;
+  }
+  for (int i = 0; i < nHeights; ++i)
+    if (heights[i].first == width) return heights[i].second;
+  const int height = QLabel::heightForWidth(width);
+  heights[nextHeight] = {width, height};
+  nextHeight = (nextHeight + 1) % kRemembered;
+  nHeights = std::min(nHeights + 1, kRemembered);
+  return height;
+}
+
+QSize TWrappedLabel::sizeHint() const {
+  // Before the first layout the label has no width of its own: its parent's stands in.
+  int w = width();
+  if (w <= 1 && parentWidget()) w = parentWidget()->contentsRect().width();
+  return QSize(0, heightForWidth(std::max(w, 1)));
+}
+
+QSize TWrappedLabel::minimumSizeHint() const { return sizeHint(); }

@@ -8,7 +8,9 @@
 #include <QSpinBox>
 #include <QWidget>
 
+#include <array>
 #include <cstdint>
+#include <utility>
 #include <functional>
 
 class QPainter;
@@ -75,3 +77,22 @@ class TPicture : public QLabel {
 // Conversions between the program's colour values and Qt's.
 QColor ToQColor(uint32_t color);
 uint32_t FromQColor(const QColor& color);
+
+// A word-wrapped label that takes the width its layout gives it and lays its text out once per
+// text and width. (A plain word-wrapped label lays the whole text out again for every size
+// question of every layout pass, twice each, and also at a "natural" width for its size hint:
+// for a rich-text table that was most of the cost of a new knot.)
+class TWrappedLabel : public QLabel {
+ public:
+  explicit TWrappedLabel(QWidget* parent = nullptr);
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
+  int heightForWidth(int width) const override;
+
+ private:
+  // The heights asked for since the text last changed, by width.
+  static constexpr int kRemembered = 4;
+  mutable QString heightsText;
+  mutable std::array<std::pair<int, int>, kRemembered> heights{};
+  mutable int nHeights = 0, nextHeight = 0;
+};

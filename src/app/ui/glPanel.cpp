@@ -83,6 +83,7 @@ TGLPanel::~TGLPanel() {
   active = false;
   OnRedraw = nullptr;
   OnGLInit = nullptr;
+  OnShown = nullptr;
 }
 
 void TGLPanel::Fail(const QString& why) {
@@ -122,25 +123,23 @@ void TGLPanel::paintGL() {
   const TFloatGuard fp;
   ++framesDrawn;
   if (OnRedraw) OnRedraw();
+  // The window composes the frame once this returns; the call below runs after that.
+  QMetaObject::invokeMethod(this, [this] { if (OnShown) OnShown(); }, Qt::QueuedConnection);
 }
 
 void TGLPanel::Redraw() {
   if (!active) return;
   if (SwapBB) {
-    // Paints and shows the frame before returning, once the window shows frames.
-    const int64_t before = framesDrawn;
-    repaint();
-    if (framesDrawn != before) return;
-    // The window was not ready to paint (its first showing still pending): the frame is
-    // drawn into the panel's buffer now and shown with the next paint.
+    // Painted at the event loop's next pass, in one composition of the window with every
+    // other widget changed meanwhile; requests until then make one frame. (A repaint here
+    // composed the window once for the frame and once more for the other widgets.)
+    update();
+    return;
   }
   makeCurrent();
-  {
-    const TFloatGuard fp;
-    ++framesDrawn;
-    if (OnRedraw) OnRedraw();
-  }
-  if (SwapBB) update();
+  const TFloatGuard fp;
+  ++framesDrawn;
+  if (OnRedraw) OnRedraw();
 }
 
 int TGLPanel::PixelWidth() const {

@@ -1,7 +1,7 @@
 #pragma once
 // The OpenGL drawing panel. It owns one context and hands all drawing to its owner through
-// two events: OnGLInit once the context exists, OnRedraw for every frame. Redraw() draws a
-// frame at once; the mouse and resize events are passed on as they come.
+// two events: OnGLInit once the context exists, OnRedraw for every frame. Redraw() asks for a
+// frame; the mouse and resize events are passed on as they come.
 
 #include <QOpenGLWidget>
 #include <QString>
@@ -18,6 +18,8 @@ class TGLPanel : public QOpenGLWidget {
   std::function<void()> OnGLInit;   // once, with the new context current
   std::function<void()> OnRedraw;   // every frame, with the context current; must not throw
   std::function<void()> OnResize;
+  // After a painted frame has been composed into the window (the paint's whole cost is over).
+  std::function<void()> OnShown;
   // Buttons as in render/view.h: 1 left, 2 right, 4 middle.
   std::function<void(int x, int y, uint8_t buttons)> OnMouseDown;
   std::function<void(int x, int y, uint8_t buttons)> OnMouseMove;
@@ -37,7 +39,9 @@ class TGLPanel : public QOpenGLWidget {
   // Frames drawn so far (OnRedraw calls).
   int64_t FramesDrawn() const { return framesDrawn; }
 
-  // Draws a frame now; does nothing before the context exists.
+  // Asks for a frame; does nothing before the context exists. A shown frame is painted at the
+  // event loop's next pass (several requests before it make one frame); with SwapBB false the
+  // frame is drawn into the panel's buffer now, for reading back.
   void Redraw();
 
   // The drawing size in device pixels.

@@ -20,6 +20,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProxyStyle>
+#include <QScreen>
 #include <QTabBar>
 #include <QSpinBox>
 #include <QStyle>
@@ -28,6 +29,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <new>
 #include <optional>
 #include <stdexcept>
@@ -123,6 +125,9 @@ TForm1::TForm1(TForm2& splash, Tforma& advancedWindow, QWidget* parent)
   move(1, 2);
 
   BuildWindow(advanced);
+  invariantsBox = findChild<QLabel*>(QStringLiteral("lb_invariants"));
+  loopsBox = findChild<QLabel*>(QStringLiteral("lb_loops"));
+  frameClock.start();
   ConnectPanel();
 
   controls.userActionGuard = [this](QWidget* origin, const std::function<void()>& body) {
@@ -130,8 +135,11 @@ TForm1::TForm1(TForm2& splash, Tforma& advancedWindow, QWidget* parent)
   };
   model.drawFrame = [this] {
     UpdateCounts();
+    framePacer.Requested(NowMs());
     if (glPanel) glPanel->Redraw();
   };
+  model.frameDue = [this] { return FrameDue(); };
+  model.waitForFrame = [this] { WaitForFrame(); };
   auto* braidBox = static_cast<TPaintBox*>(controls.Widget("pb_braid"));
   braidBox->onPaint = [this, braidBox](QPainter& painter) {
     painter.setRenderHint(QPainter::Antialiasing, false);
@@ -232,6 +240,8 @@ TForm1::~TForm1() {
   model.chooseColor = nullptr;
   model.repaintBraidDiagram = nullptr;
   model.processEvents = nullptr;
+  model.frameDue = nullptr;
+  model.waitForFrame = nullptr;
   model.askYesCancel = nullptr;
   model.askYesNo = nullptr;
   model.recomputeDone = nullptr;
@@ -244,6 +254,7 @@ TForm1::~TForm1() {
     glPanel->OnMouseUp = nullptr;
     glPanel->OnWheel = nullptr;
     glPanel->OnGLFailed = nullptr;
+    glPanel->OnShown = nullptr;
   }
 }
 
@@ -420,6 +431,8 @@ void TForm1::ConnectPanel() {
     }
   };
   glPanel->OnRedraw = [this] { Frame(); };
+  // A frame has reached the screen: the loops may ask for the next one.
+  glPanel->OnShown = [this] { framePacer.Shown(NowMs()); };
   glPanel->OnResize = [this] { GLPanel1Resize(); };
   // Only the camera changes: the frame replays the scene without rebuilding it.
   const auto drag = [this](int x, int y, uint8_t buttons) {
@@ -630,7 +643,11 @@ void TForm1::but_save_picClick(std::string_view sender) {
     // Drawn into the panel's buffer and read back from there, then shown at the next paint.
     glPanel->SwapBB = false;
     glPanel->Redraw();
-    glPanel->update();
+    // The progress is shown at the display's pace: every paint draws the scene once more.
+    if (FrameDue()) {
+      framePacer.Requested(NowMs());
+      glPanel->update();
+    }
   };
   bool resized = false;
   hooks.pump = [this, panelW, panelH, &resized] {
@@ -730,7 +747,10 @@ void TForm1::UpdateCounts() {
 }
 
 const std::string& TForm1::BoundaryText() {
-  const std::array<int64_t, 6> key{app.recomputeCount, app.refineSteps, app.smoothingRunning,
+  // A smoothing run recomputes at every iteration; the knot it keeps is named at its start
+  // and its end.
+  const std::array<int64_t, 6> key{app.smoothingRunning ? -1 : app.recomputeCount,
+                                   app.refineSteps, app.smoothingRunning,
                                    app.smoothed, app.Seifert.mesh.nVerts, app.torusShown};
   if (key != boundaryKey) {
     boundaryKey = key;
@@ -741,14 +761,14 @@ const std::string& TForm1::BoundaryText() {
   return boundaryText;
 }
 
-// The box's last line names the boundary; the lines above it are the braid's invariants.
+// The box's last line names the boundary; the lines above it are the braid's invariants. It is
+// laid out again only when its text changes.
 void TForm1::ShowBoundaryInBox() {
-  auto* box = findChild<QLabel*>(QStringLiteral("lb_invariants"));
-  if (!box) return;
-  QStringList lines = box->text().split(QLatin1Char('\n'));
-  if (!lines.isEmpty() && lines.back().startsWith(QStringLiteral("boundary: "))) lines.removeLast();
-  lines.append(QString::fromStdString(BoundaryText()));
-  box->setText(lines.join(QLatin1Char('\n')));
+  if (!invariantsBox) return;
+  QString text = invariantsText;
+  if (!text.isEmpty()) text += QLatin1Char('\n');
+  text += QString::fromStdString(BoundaryText());
+  if (invariantsBox->text() != text) invariantsBox->setText(text);
 }
 
 QString TForm1::CountsText() const { return counts->text(); }
@@ -958,13 +978,12 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TForm1::ShowInvariants() {
-  auto* box = findChild<QLabel*>(QStringLiteral("lb_invariants"));
-  auto* loops = findChild<QLabel*>(QStringLiteral("lb_loops"));
-  if (!box || !loops) return;
+  QLabel* loops = loopsBox;
+  if (!invariantsBox || !loops) return;
   if (controls.Checked("cb_torus")) {
-    box->setText(QStringLiteral("Shown for braid words; the torus is drawn instead."));
+    invariantsText = QStringLiteral("Shown for braid words; the torus is drawn instead.");
     ShowBoundaryInBox();
-    loops->clear();
+    if (!loops->text().isEmpty()) loops->clear();
     invariants.reset();
     invariantsBraid.clear();
     UpdateLoopPaths();
@@ -972,14 +991,16 @@ void TForm1::ShowInvariants() {
   }
   const std::string braid = controls.Text("ed_braid");
   const std::string key = InvariantsKey(app, braid);
-  if (key != invariantsBraid || box->text().isEmpty()) {
+  if (key != invariantsBraid || invariantsText.isEmpty()) {
     invariantsBraid = key;
     invariants.reset();
     try {
       invariants = std::make_unique<TInvariants>(SurfaceInvariants(app, braid));
-      box->setText(QString::fromStdString(KnotHeading(app, braid) + InvariantsSummary(*invariants)));
+      invariantsText =
+          QString::fromStdString(KnotHeading(app, braid) + InvariantsSummary(*invariants));
     } catch (const RangeError& e) {
-      box->setText(QString::fromStdString(KnotHeading(app, braid) + "No Seifert form: " + e.what()));
+      invariantsText =
+          QString::fromStdString(KnotHeading(app, braid) + "No Seifert form: " + e.what());
     }
     // The loops' names in their drawing colours and the Seifert matrix (when small enough to
     // read); hovering a name or an entry highlights its loops.
@@ -1012,7 +1033,7 @@ void TForm1::ShowInvariants() {
         html += QStringLiteral("</table>");
       }
     }
-    loops->setText(html);
+    if (loops->text() != html) loops->setText(html);
   }
   ShowBoundaryInBox();
   UpdateLoopPaths();
@@ -1040,4 +1061,24 @@ void TForm1::HighlightLoops(const QString& link) {
   app.highlightedLoops[0] = parts.size() > 0 ? parts[0].toInt() : -1;
   app.highlightedLoops[1] = parts.size() > 1 ? parts[1].toInt() : -1;
   if (app.showLoops) model.RequestRedraw();
+}
+
+double TForm1::NowMs() const { return static_cast<double>(frameClock.nsecsElapsed()) / 1.0e6; }
+
+bool TForm1::FrameDue() {
+  const QScreen* display = screen();
+  framePacer.SetRefreshRate(display ? display->refreshRate() : 0);
+  return framePacer.Due(NowMs());
+}
+
+void TForm1::WaitForFrame() {
+  // The frame asked for is painted here, and whatever else is pending handled.
+  QCoreApplication::processEvents();
+  QTimer wake;
+  wake.setSingleShot(true);
+  while (app.racing && !app.terminating && !FrameDue()) {
+    // Asleep until the next frame is due or an event comes (a click on "STOP").
+    wake.start(static_cast<int>(std::ceil(framePacer.WaitMs(NowMs()))));
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
 }

@@ -4,6 +4,7 @@
 // event to that logic through the error guard, and handles the keyboard of both windows, the
 // mouse on the drawing panel, "Hide controls", the window-size fields and closing.
 
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 
@@ -13,6 +14,7 @@
 #include <string_view>
 
 #include "app/model/appState.h"
+#include "app/model/framePacer.h"
 #include "app/model/mainWindowModel.h"
 #include "qtControlPanel.h"
 #include "textureLoading.h"
@@ -113,6 +115,10 @@ class TForm1 : public QWidget {
   void UpdateLoopPaths();
   void HighlightLoops(const QString& link);
   void ReportNoOpenGL(const QString& why);
+  // The loops' frames at the pace of the display the window is on.
+  double NowMs() const;
+  bool FrameDue();
+  void WaitForFrame();
 
   QString glProblem;  // why there is no OpenGL panel; empty when there is one
   TAppState app;
@@ -120,8 +126,13 @@ class TForm1 : public QWidget {
   TMainWindowModel model;
   Tforma& advanced;
   TTextureLoader textures;
+  TFramePacer framePacer;
+  QElapsedTimer frameClock;
 
   TGLPanel* glPanel = nullptr;
+  QLabel* invariantsBox = nullptr;  // "lb_invariants"
+  QLabel* loopsBox = nullptr;       // "lb_loops"
+  QString invariantsText;           // the box's lines above its boundary line
   QWidget* drawingPanel = nullptr;
   bool glProblemReported = false;
   QWidget* panel1 = nullptr;
