@@ -148,6 +148,17 @@ std::string Identify(const std::string& path) {
   return std::string(buffer, n);
 }
 
+// The pixels another program reads from the file, as RGB bytes, top row first.
+std::string PixelsReadElsewhere(const std::string& path) {
+  const std::string command = "stream -map rgb -storage-type char '" + path + "' - 2>/dev/null";
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+  std::string pixels;
+  char buffer[4096];
+  for (size_t n; pipe && (n = fread(buffer, 1, sizeof buffer, pipe.get())) > 0;)
+    pixels.append(buffer, n);
+  return pixels;
+}
+
 TEST(ExportFilter, WrittenFilesOpenElsewhereWithTheirSize) {
   TTempFolder folder;
   TRgbImage image;
@@ -161,6 +172,9 @@ TEST(ExportFilter, WrittenFilesOpenElsewhereWithTheirSize) {
   EXPECT_EQ(Identify(folder / "a.bmp"), "BMP3 13 7");
   EXPECT_EQ(Identify(folder / "a.jpg"), "JPEG 13 7");
   EXPECT_EQ(Identify(folder / "a.png"), "PNG 13 7");
+  // PNG is lossless: the row filter and the compression level must give back every byte.
+  EXPECT_EQ(PixelsReadElsewhere(folder / "a.png"),
+            std::string(image.rgb.begin(), image.rgb.end()));
   // Bitmap: bottom row first, blue green red, rows padded to 40 bytes.
   const std::string bmp = ReadFile(folder / "a.bmp");
   ASSERT_EQ(bmp.size(), 54u + 40 * 7);
