@@ -726,14 +726,8 @@ void GLPanel1GLInit(TAppState& app, int width, int height) {
   app.redrawDirty = true;
 }
 
-void GLPanel1GLInitAgain(TAppState& app, int width, int height, const TTextureRecord& surface,
-                         const TTextureRecord& sky) {
+void GLPanel1GLInitWithoutTextures(TAppState& app, int width, int height) {
   InitGLState(width, height);
-  // Played in the order the set-up plays them, so that the same texture image is current.
-  glCallList(kSurfaceTextureList);
-  glCallList(kSkyTextureList);
-  app.SurfaceTexture = surface;
-  app.SkyTexture = sky;
   app.sceneCache = TSceneCache();
   app.redrawDirty = true;
 }

@@ -19,11 +19,10 @@ constexpr unsigned kSceneTubeList = 2;
 // they belonged to the context before.
 void GLPanel1GLInit(TAppState& app, int width, int height);
 
-// The same set-up for another window's state in a context that has done it once, keeping the
-// texture lists that it built then (`surface` and `sky` are their records): a frame afterwards
-// draws the same pixels as in a new context.
-void GLPanel1GLInitAgain(TAppState& app, int width, int height, const TTextureRecord& surface,
-                         const TTextureRecord& sky);
+// The set-up without building lists 34 and 35, for another window's state in a context that
+// did the whole set-up before (and ReleaseSceneLists since): the caller plays or builds the
+// texture lists and sets the records. A frame afterwards draws what it would in a new context.
+void GLPanel1GLInitWithoutTextures(TAppState& app, int width, int height);
 
 // Deletes the link tubes' lists, empties lists 1 and 2 and the vertex arrays, before the
 // context goes on to another window's state. The context must be current.
