@@ -192,8 +192,9 @@ void ExportReadSize(int w, int h, int32_t scale, int32_t& readW, int32_t& readH)
 namespace {
 
 // The accumulator's inner loops, written so that the compiler vectorises them; built a second
-// time for AVX2, which the processor picks at load time where it has it.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// time for AVX2, which the processor picks at load time where it has it (not in the sanitised
+// build, whose run-time starts after such a choice is made).
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__)
 #define VELTRANE_SIMD_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define VELTRANE_SIMD_CLONES
