@@ -352,20 +352,20 @@ void AimCamera(const TCliOptions& o, THeadlessWindow& w) {
 
 void Render(const TCliOptions& o, THeadlessWindow& w, const std::string& file,
             std::ostream* err = nullptr, bool errIsTerminal = false,
-            const std::function<bool()>& stop = nullptr) {
+            const std::function<bool()>& stop = nullptr, THeadlessPanel* panel = nullptr) {
   // After --set, as the export reads the controls as they stand when it starts.
   for (const auto& [control, value] : o.imagePositions) w.controls.SetPosition(control, value);
   AimCamera(o, w);
   if (!o.filter.empty())
     w.controls.SetItemIndex("cb_filter", static_cast<int32_t>(FilterKindFromName(o.filter)));
   if (file == kStandardOutputName) {
-    WriteImageFile(RenderHeadless(w, o.width, o.height), file,
+    WriteImageFile(RenderHeadless(w, o.width, o.height, nullptr, panel), file,
                    ImageFormatFromName("picture." + o.imageFormat),
                    w.controls.Position("ud_jpqual"));
     return;
   }
   if (!err) {
-    RenderImageFile(w, o.width, o.height, file);
+    RenderImageFile(w, o.width, o.height, file, nullptr, nullptr, panel);
     return;
   }
   const TAppState& a = w.app;
@@ -508,12 +508,16 @@ std::vector<std::string> KnotNames(bool census) {
   return names;
 }
 
-// Runs `perKnot` for every knot named on `jobs` worker threads (0: one per core), each knot in
-// a window of its own (the model and the drawing keep no state outside it). A knot that fails
-// is reported and the rest go on, as is the warning a knot's work returns; a progress line on
-// a terminal. Returns the failures.
+using TPerKnot = std::function<std::string(const std::string&)>;
+
+// Runs a knot's work for every knot named on `jobs` worker threads (0: one per core), each knot
+// in a window of its own (the model keeps no state outside it). Each worker calls `newWorker`
+// once for its work function, which it drops when done, on its own thread: what the function
+// holds (a drawing context) lives on that thread. A knot that fails is reported and the rest
+// go on, as is the warning a knot's work returns; a progress line on a terminal. Returns the
+// failures.
 int32_t ForEachKnot(const std::vector<std::string>& names, int32_t jobs, bool progress,
-                    std::ostream& err, const std::function<std::string(const std::string&)>& perKnot) {
+                    std::ostream& err, const std::function<TPerKnot()>& newWorker) {
   const int32_t count = static_cast<int32_t>(names.size());
   const int32_t workers = std::clamp<int32_t>(
       jobs > 0 ? jobs : static_cast<int32_t>(std::thread::hardware_concurrency()), 1,
@@ -523,6 +527,7 @@ int32_t ForEachKnot(const std::vector<std::string>& names, int32_t jobs, bool pr
   int32_t done = 0, failed = 0;
   bool lineOpen = false;
   const auto work = [&] {
+    const TPerKnot perKnot = newWorker();
     for (int32_t i; (i = next++) < count;) {
       const std::string& name = names[static_cast<size_t>(i)];
       std::string error, warning;
@@ -570,7 +575,7 @@ std::unique_ptr<THeadlessWindow> TableKnotWindow(TCliOptions o, const std::strin
 }
 
 // render --knot all -o DIR/: one picture per table row, DIR/NAME.png, one worker (and GL
-// context) per core.
+// context, made at its first knot and drawn in for all of its knots) per core.
 int RenderWholeTable(const TCliOptions& o, std::ostream& out, std::ostream& err,
                      bool errIsTerminal) {
   const std::filesystem::path dir = TableFolder(o.output, "picture");
@@ -578,10 +583,20 @@ int RenderWholeTable(const TCliOptions& o, std::ostream& out, std::ostream& err,
   const std::vector<std::string> names = KnotNames(o.census);
   const int32_t count = static_cast<int32_t>(names.size());
   const int32_t failed =
-      ForEachKnot(names, o.jobs, errIsTerminal && !o.quiet, err, [&](const std::string& name) {
-        auto w = TableKnotWindow(o, name);
-        Render(o, *w, (dir / (name + ".png")).string());
-        return std::string();
+      ForEachKnot(names, o.jobs, errIsTerminal && !o.quiet, err, [&]() -> TPerKnot {
+        auto panel = std::make_shared<std::unique_ptr<THeadlessPanel>>();
+        return [&, panel](const std::string& name) {
+          auto w = TableKnotWindow(o, name);
+          if (!*panel) *panel = std::make_unique<THeadlessPanel>(o.width, o.height);
+          try {
+            Render(o, *w, (dir / (name + ".png")).string(), nullptr, false, nullptr,
+                   panel->get());
+          } catch (...) {
+            panel->reset();  // the next knot starts in a new context, whatever this one left
+            throw;
+          }
+          return std::string();
+        };
       });
   out << (count - failed) << " of " << count << " knots rendered into "
       << dir.string() << (failed ? ", " + std::to_string(failed) + " failed" : "") << '\n';
@@ -596,11 +611,14 @@ int MeshWholeTable(const TCliOptions& o, std::ostream& out, std::ostream& err,
   const std::vector<std::string> names = KnotNames(o.census);
   const int32_t count = static_cast<int32_t>(names.size());
   const int32_t failed =
-      ForEachKnot(names, o.jobs, errIsTerminal && !o.quiet, err, [&](const std::string& name) {
-        auto w = TableKnotWindow(o, name);
-        TSelfIntersections crossings;
-        WriteMeshFile(w->app, (dir / (name + "." + o.format)).string(), o.meshOptions, &crossings);
-        return SelfIntersectionWarning(crossings);
+      ForEachKnot(names, o.jobs, errIsTerminal && !o.quiet, err, [&]() -> TPerKnot {
+        return [&](const std::string& name) {
+          auto w = TableKnotWindow(o, name);
+          TSelfIntersections crossings;
+          WriteMeshFile(w->app, (dir / (name + "." + o.format)).string(), o.meshOptions,
+                        &crossings);
+          return SelfIntersectionWarning(crossings);
+        };
       });
   out << (count - failed) << " of " << count << " knots written into "
       << dir.string() << " as ." << o.format

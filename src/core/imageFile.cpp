@@ -107,6 +107,10 @@ bool EncodePng(const TRgbImage& image, std::string* buffer, std::vector<png_byte
   png_set_IHDR(png, info, static_cast<png_uint_32>(image.width),
                static_cast<png_uint_32>(image.height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  // zlib level 2 with the "up" filter alone: a quarter of the default's time for files about a
+  // fifth larger; exports and the table's batch write many pictures.
+  png_set_compression_level(png, 2);
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
   png_set_rows(png, info, rows->data());
   png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
   png_destroy_write_struct(&png, &info);

@@ -21,6 +21,8 @@ void MakeTexture(const TRgbPicture& picture, unsigned list, TTextureRecord& reco
   glCallList(list);
 }
 
+void UseTexture(unsigned list) { glCallList(list); }
+
 void DrawSky(const TMesh& mesh, const TTextureRecord& sky, uint32_t bottomColour) {
   if (!sky.Loaded) return;
   const int64_t n = std::clamp<int64_t>(mesh.nVerts, 0, static_cast<int64_t>(mesh.verts.size()));

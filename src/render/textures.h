@@ -17,6 +17,9 @@ constexpr unsigned kSkyTextureList = 35;
 // pixels is a RangeError; then list and record stay as they were.
 void MakeTexture(const TRgbPicture& picture, unsigned list, TTextureRecord& record);
 
+// Plays texture list `list`, made by MakeTexture: its image becomes the current texture.
+void UseTexture(unsigned list);
+
 // The sky dome around the mesh (nothing when the sky texture is not loaded or the mesh has no
 // vertices): a sphere of three times the mesh's largest extent, pole on the world z axis, the
 // picture from the nadir (its bottom) to the zenith (its top). `bottomColour`: sh_background2.

@@ -21,6 +21,7 @@
 #include "cli/cliRun.h"
 #include "cliTestRun.h"
 #include "app/model/meshExport.h"
+#include "core/imageFile.h"
 #include "fileHelpers.h"
 
 namespace {
@@ -580,20 +581,28 @@ TEST(MeshFile, WholeTableOnWorkerThreads) {
 }
 
 TEST(TableBatch, PicturesOnWorkerThreadsAreThoseOfOneByOne) {
-  // Each worker draws in a GL context of its own; the pictures must not depend on which.
+  // Each worker draws all its knots in one GL context of its own, its textures built once; the
+  // pictures must depend neither on which context nor on the knots drawn there before.
   TTempFolder dir;
-  const std::vector<std::string> small = {"--width", "16", "--height", "16", "--antialias", "1"};
-  std::vector<std::string> all = {"render", "--knot", "all", "--jobs", "3", "-o", dir.path + "/"};
-  all.insert(all.end(), small.begin(), small.end());
+  TRgbImage stripes;  // a surface picture loaded from a file, in place of the built-in one
+  stripes.width = 8;
+  stripes.height = 4;
+  for (int i = 0; i < 8 * 4; ++i) stripes.rgb.insert(stripes.rgb.end(), {uint8_t(i * 8), 90, 200});
+  WriteImageFile(stripes, dir / "stripes.png", TImageFormat::kPng, 90);
+  const std::vector<std::string> options = {
+      "--width", "40", "--height", "40", "--antialias", "2", "--set", "cb_useskystand=1",
+      "--set", "cb_texturemapped=1", "--texture", dir / "stripes.png"};
+  std::vector<std::string> all = {"render", "--knot", "all", "--jobs", "3", "-o", dir.path + "/out/"};
+  all.insert(all.end(), options.begin(), options.end());
   const TRun batch = Cli(all);
   ASSERT_EQ(batch.status, 0) << batch.err;
-  EXPECT_EQ(batch.out, "249 of 249 knots rendered into " + dir.path + "/\n");
-  EXPECT_EQ(Entries(dir.path).size(), 249u);
-  for (const char* knot : {"3_1", "7_4", "10_165"}) {
+  EXPECT_EQ(batch.out, "249 of 249 knots rendered into " + dir.path + "/out/\n");
+  EXPECT_EQ(Entries(dir / "out").size(), 249u);
+  for (const char* knot : {"3_1", "6_2", "7_4", "9_40", "10_165"}) {
     SCOPED_TRACE(knot);
     std::vector<std::string> one = {"render", "--knot", knot, "-o", dir / "alone.png"};
-    one.insert(one.end(), small.begin(), small.end());
+    one.insert(one.end(), options.begin(), options.end());
     ASSERT_EQ(Cli(one).status, 0);
-    EXPECT_EQ(ReadFile(dir / (std::string(knot) + ".png")), ReadFile(dir / "alone.png"));
+    EXPECT_EQ(ReadFile(dir / ("out/" + std::string(knot) + ".png")), ReadFile(dir / "alone.png"));
   }
 }

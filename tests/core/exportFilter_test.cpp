@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/model/exportControls.h"
 #include "core/exportFilter.h"
@@ -130,6 +132,65 @@ TEST(ExportFilter, FlatRenderingsStayFlatUpToTheEdges) {
   EXPECT_THROW(ExportReadSize(3, 500, 1, rw, rh), RangeError);
 }
 
+// The accumulator against the filter's definition summed in double: every output pixel is
+// the weighted mean of the read-back pixels that reach it, over the weights that do (which is
+// what the border normalisation makes of the pixels near the edges). Varied renderings under
+// every filter, blurs that give radii 0 to 3, several tiles: at most one step apart, and only
+// where the exact value lies near a half.
+TEST(ExportFilter, AccumulatedPictureIsTheWeightedMeanOfItsSamples) {
+  const int w = 8, h = 8, n = 2, a = 3;  // wider than the reach of both edges at once
+  uint32_t noise = 1;
+  std::vector<std::vector<uint8_t>> renderings;  // per tile and sample, bottom row first
+  for (int k = 0; k < n * n * a * a; ++k) {
+    std::vector<uint8_t> pixels(static_cast<size_t>(w) * h * 3);
+    for (uint8_t& p : pixels) p = static_cast<uint8_t>((noise = noise * 1103515245u + 12345u) >> 24);
+    renderings.push_back(std::move(pixels));
+  }
+  for (TFilterKind kind : kAll)
+    for (int blur : {30, 100, 180}) {
+      TExportSettings s;
+      s.filter = kind;
+      s.blur = blur;
+      s.antialias = a;
+      s.scale = n;
+      const TFilterTable t = BuildFilterTable(s);
+      const int r = t.Radius(), iw = w * n, ih = h * n;
+      std::vector<double> sum(static_cast<size_t>(iw) * ih * 3, 0), weight(sum.size() / 3, 0);
+      TAccumulator acc(t, w, h, n);
+      int k = 0;
+      for (int ty = 1; ty <= n; ++ty)
+        for (int tx = 1; tx <= n; ++tx)
+          for (int u = 0; u < a; ++u)
+            for (int v = 0; v < a; ++v, ++k) {
+              acc.Add(renderings[k].data(), tx, ty, u, v);
+              for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                  for (int j = -r; j <= r; ++j)
+                    for (int i = -r; i <= r; ++i) {
+                      const int col = (tx - 1) * w + x + i, row = (ty - 1) * h + y + j;
+                      if (col < 0 || col >= iw || row < 0 || row >= ih) continue;
+                      const size_t q = static_cast<size_t>(row) * iw + col;
+                      const double wt = t.Weight(u, v, i, j);
+                      weight[q] += wt;
+                      for (int c = 0; c < 3; ++c)
+                        sum[q * 3 + c] += wt * renderings[k][(static_cast<size_t>(y) * w + x) * 3 + c];
+                    }
+            }
+      acc.NormaliseBorders();
+      const TRgbImage image = acc.ToImage();
+      for (int row = 0; row < ih; ++row)
+        for (int col = 0; col < iw; ++col)
+          for (int c = 0; c < 3; ++c) {
+            const size_t q = static_cast<size_t>(row) * iw + col;
+            const double exact = std::clamp(sum[q * 3 + c] / weight[q], 0.0, 255.0);
+            const int got = image.rgb[(static_cast<size_t>(ih - 1 - row) * iw + col) * 3 + c];
+            const double off = std::fabs(got - exact);
+            ASSERT_TRUE(off <= 0.5 + 1e-3) << FilterName(kind) << " blur " << blur << " at " << col
+                                           << "," << row << ": " << got << " for " << exact;
+          }
+    }
+}
+
 TEST(ExportFilter, FullStopAnywhereKeepsTheName) {
   EXPECT_EQ(WithDefaultExtension("/home/a/knot", "jpg"), "/home/a/knot.jpg");
   EXPECT_EQ(WithDefaultExtension("/home/a.b/knot", "jpg"), "/home/a.b/knot");
@@ -148,6 +209,17 @@ std::string Identify(const std::string& path) {
   return std::string(buffer, n);
 }
 
+// The pixels another program reads from the file, as RGB bytes, top row first.
+std::string PixelsReadElsewhere(const std::string& path) {
+  const std::string command = "stream -map rgb -storage-type char '" + path + "' - 2>/dev/null";
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+  std::string pixels;
+  char buffer[4096];
+  for (size_t n; pipe && (n = fread(buffer, 1, sizeof buffer, pipe.get())) > 0;)
+    pixels.append(buffer, n);
+  return pixels;
+}
+
 TEST(ExportFilter, WrittenFilesOpenElsewhereWithTheirSize) {
   TTempFolder folder;
   TRgbImage image;
@@ -161,6 +233,9 @@ TEST(ExportFilter, WrittenFilesOpenElsewhereWithTheirSize) {
   EXPECT_EQ(Identify(folder / "a.bmp"), "BMP3 13 7");
   EXPECT_EQ(Identify(folder / "a.jpg"), "JPEG 13 7");
   EXPECT_EQ(Identify(folder / "a.png"), "PNG 13 7");
+  // PNG is lossless: the row filter and the compression level must give back every byte.
+  EXPECT_EQ(PixelsReadElsewhere(folder / "a.png"),
+            std::string(image.rgb.begin(), image.rgb.end()));
   // Bitmap: bottom row first, blue green red, rows padded to 40 bytes.
   const std::string bmp = ReadFile(folder / "a.bmp");
   ASSERT_EQ(bmp.size(), 54u + 40 * 7);

@@ -379,3 +379,49 @@ TEST_F(SceneDraw, SkyPolesShowNoStar) {
     }
   }
 }
+
+// Each change a user can make after the first frame, followed by a rebuild, must draw exactly
+// what a scene built from nothing draws: no tube list, vertex array or colour may be kept from
+// before the change.
+TEST_F(SceneDraw, EveryRebuildDrawsWhatAFreshSceneDraws) {
+  const auto moveKnot = [this] {
+    for (int32_t v : w.app.Seifert.links[0].verts) w.app.Seifert.mesh.verts[v].pos.z += 0.1f;
+  };
+  const std::vector<std::pair<const char*, std::function<void()>>> changes = {
+      {"link radius", [this] { w.controls.SetPosition("ud_linkdia", 6); }},
+      {"link offset", [this] { w.controls.SetPosition("ud_linkoffset", 5); }},
+      {"link colour", [this] { w.controls.SetColor("sh_col7", 0x2040A0); }},
+      {"knot moved", moveKnot},
+      {"ring of a refine step", [this] { w.app.refineCount = 1; }},
+      {"first link hidden", [this] { w.controls.SetChecked("cb_shmat4", false); }},
+      {"first link shown", [this] { w.controls.SetChecked("cb_shmat4", true); }},
+      {"transparency", [this] { w.controls.SetPosition("ud_transp", 60); }},
+      {"basis loops", [this] {
+         w.app.showLoops = true;
+         w.app.loopPaths = {w.app.Seifert.links[0].verts};
+       }},
+      {"loop highlighted", [this] { w.app.highlightedLoops[0] = 0; }},
+      {"mesh lines", [this] { in.showMeshLines = true; }},
+      {"texture", [this] {
+         w.controls.SetChecked("cb_texturemapped", true);
+         w.window.Recompute();  // the texture coordinates
+       }},
+      {"flat shading", [this] { w.controls.SetChecked("cbsmooth", false); }},
+      {"surface colours", [this] {
+         for (int i = 1; i <= 6; ++i) w.controls.SetColor("sh_col" + std::to_string(i), 0x3080F0);
+       }},
+      {"surfaces hidden", [this] { in.showSurfaces = false; }},
+      {"links gone", [this] { w.app.Seifert.nLinks = 0; }},
+  };
+  in.lineWidth = 2;
+  TImage before = Frame();
+  for (const auto& [what, change] : changes) {
+    change();
+    w.app.redrawDirty = true;
+    const TImage kept = Frame();
+    EXPECT_NE(kept.rgb, before.rgb) << what << " changed nothing: the case tests nothing";
+    ReleaseSceneLists(w.app);
+    EXPECT_EQ(kept.rgb, Frame().rgb) << "after: " << what;
+    before = kept;
+  }
+}

@@ -14,6 +14,7 @@
 #include "diagram/linkDiagram.h"
 #include "app/model/ride.h"
 #include "knots/knotTable.h"
+#include "render/sceneCache.h"
 #include "render/view.h"
 #include "surface/seifert.h"
 
@@ -71,4 +72,7 @@ struct TAppState {
   // texture coordinates use.
   TTextureRecord SurfaceTexture{64, 64, 64, 64, false, 1.0, 1.0};
   TTextureRecord SkyTexture;
+  // What the drawing keeps between rebuilds of the scene list: the link tubes' lists and the
+  // vertex arrays' storage.
+  TSceneCache sceneCache;
 };
