@@ -323,6 +323,49 @@ void DrawRoom(TRoom& room) {
   t.Solve();
 }
 
+// The polyline with its corners rounded: each corner becomes an arc of `radius`, or less where
+// the pieces beside it are too short to hold the arcs of both their ends. The band's centre line
+// is a smooth curve through the points it is given; through the bare corners it swung out far
+// past them on long pieces and folded round the short ones.
+std::vector<Vec3> Rounded(const std::vector<Vec3>& p, double radius) {
+  const size_t n = p.size();
+  if (n < 3) return p;
+  std::vector<double> len(n - 1), turn(n, 0), reach(n, 0);
+  for (size_t j = 0; j + 1 < n; ++j) len[j] = (p[j + 1] - p[j]).Length();
+  for (size_t i = 1; i + 1 < n; ++i) {
+    if (len[i - 1] == 0 || len[i] == 0) continue;
+    const double c = (p[i] - p[i - 1]).Dot(p[i + 1] - p[i]) / (len[i - 1] * len[i]);
+    turn[i] = std::acos(std::clamp(c, -1.0, 1.0));
+    reach[i] = radius * std::tan(std::min(turn[i], kPi - 0.05) / 2);
+  }
+  std::vector<double> share(n - 1, 1);
+  for (size_t j = 0; j + 1 < n; ++j)
+    if (reach[j] + reach[j + 1] > len[j]) share[j] = len[j] / (reach[j] + reach[j + 1]);
+  std::vector<Vec3> out{p[0]};
+  for (size_t i = 1; i + 1 < n; ++i) {
+    const double t = reach[i] * std::min(share[i - 1], share[i]);
+    if (turn[i] < 1e-3 || !(t > 0)) {
+      out.push_back(p[i]);
+      continue;
+    }
+    const Vec3 in = (p[i] - p[i - 1]) / len[i - 1], on = (p[i + 1] - p[i]) / len[i];
+    const Vec3 start = p[i] - in * t;
+    // The arc's centre lies from its start across the bend, at its radius.
+    const Vec3 across = (on - in * in.Dot(on)).Normalised();
+    const double r = t / std::tan(turn[i] / 2);
+    const Vec3 centre = start + across * r;
+    const int32_t steps = std::max(2, static_cast<int32_t>(std::ceil(turn[i] / (kPi / 12))));
+    for (int32_t s = 0; s <= steps; ++s) {
+      const double phi = turn[i] * s / steps;
+      const Vec3 q = centre - across * (r * std::cos(phi)) + in * (r * std::sin(phi));
+      if ((q - out.back()).Length() > 1e-6) out.push_back(q);
+    }
+  }
+  if ((p[n - 1] - out.back()).Length() > 1e-6) out.push_back(p[n - 1]);
+  else out.back() = p[n - 1];
+  return out;
+}
+
 struct TPoint {
   double x = 0, y = 0;
 };
@@ -381,9 +424,17 @@ struct TRoomPlan {
         p.insert(p.end(), side.begin(), side.end());
       }
     }
-    // A middle near the line between its neighbours would only make a needless bend.
-    if (p.size() >= 3 && SegmentDistance(p[middle].x, p[middle].y, p[middle - 1].x, p[middle - 1].y,
-                                         p[middle + 1].x, p[middle + 1].y) < 0.5 * apart)
+    // A middle near the line between its neighbours would only make a needless bend; one the
+    // band would have to turn back at (a middle drawn beside a disk much larger than its wheel)
+    // would bring it back along itself.
+    auto turnsBack = [&] {
+      const double ax = p[middle].x - p[middle - 1].x, ay = p[middle].y - p[middle - 1].y;
+      const double bx = p[middle + 1].x - p[middle].x, by = p[middle + 1].y - p[middle].y;
+      return ax * bx + ay * by < std::cos(kSharpest) * std::hypot(ax, ay) * std::hypot(bx, by);
+    };
+    if (p.size() >= 3 && (SegmentDistance(p[middle].x, p[middle].y, p[middle - 1].x, p[middle - 1].y,
+                                          p[middle + 1].x, p[middle + 1].y) < 0.5 * apart ||
+                          turnsBack()))
       p.erase(p.begin() + static_cast<std::ptrdiff_t>(std::exchange(middle, kNoPoint)));
     if (middleAt) *middleAt = middle;
     return p;
@@ -712,6 +763,13 @@ void LayoutDiagram(TSeiffert& model, const TSettings& settings, const TPDCode& p
         turn = {rimPoint(room.parent, k, 0.5 * hairpin, lift), rimPoint(room.parent, k, hairpin, 0.4 * lift)};
       if (first) path.insert(path.begin(), turn.rbegin(), turn.rend());
       if (second) path.insert(path.end(), turn.begin(), turn.end());
+      // Rounded with the band's ends on the rims, so that its first and last bends are too.
+      const int32_t ca = plan.Circle(room.edges[e].v[0]), cb = plan.Circle(room.edges[e].v[1]);
+      path.insert(path.begin(), rimPoint(ca, k, 0, 0));
+      path.push_back(rimPoint(cb, k, 0, 0));
+      path = Rounded(path, plan.turnRadius);
+      path.erase(path.begin());
+      path.pop_back();
       const bool reversed = circleOf[static_cast<size_t>(k)][0] != plan.Circle(room.edges[e].v[0]);
       if (reversed) std::reverse(path.begin(), path.end());
       TTube& t = model.Tube(k + 1);
