@@ -22,16 +22,12 @@ import knotOracle as oracle  # noqa: E402
 from boundary_test import parse_polynomial, regina_jones  # noqa: E402
 
 
-# Knots whose Diagram lay-out is still wrong: 12n_574's link lines meet (two bands touch).
-KNOWN_FAULTS = {'12n_574'}
-
-
 def census(data, every):
     with open(os.path.join(data, 'census_11_12.tsv')) as f:
         lines = f.read().splitlines()
     head = lines[0].split('\t')
     rows = [dict(zip(head, line.split('\t'))) for line in lines[1:]][::every]
-    return [row for row in rows if row['name'] not in KNOWN_FAULTS]
+    return rows
 
 
 def info(cli, flag, code):

@@ -56,12 +56,11 @@ std::vector<Vec3> Triangles(const TMesh& mesh) {
 
 // Every row: the row's diagram (or its minimal-genus one) as the surface, of the table genus,
 // bounded by one curve, which is named as the row's knot with the row's chirality; and the mesh
-// passes nowhere through itself on as many rows as the geometry reached when it was written
-// (elsewhere bands still bend too tightly near their ends).
+// passes nowhere through itself.
 TEST(DiagramLayout, EveryTableRowBoundsItsKnotWithTheTableGenus) {
   TKnotTable table;
   FillKnotTable(table);
-  int32_t named = 0, clean = 0;
+  int32_t named = 0;
   for (int32_t row = 1; row <= table.count; row += SmallSample() ? 5 : 1) {
     const TKnotEntry& knot = table.Row(row);
     SCOPED_TRACE(knot.name);
@@ -78,14 +77,13 @@ TEST(DiagramLayout, EveryTableRowBoundsItsKnotWithTheTableGenus) {
     bool same = report.ok && report.id.row == knot.name && !report.id.mirror;
     for (const std::string& a : report.id.alternatives) same = same || a == knot.name;
     named += same;
-    clean += FindSelfIntersections(Triangles(app.Seifert.mesh)).pairs == 0;
+    EXPECT_EQ(FindSelfIntersections(Triangles(app.Seifert.mesh)).pairs, 0) << "pairs of faces crossing";
     if (same) {
       EXPECT_EQ(KnotGenus(report, table), knot.genus);
     }
   }
   if (!SmallSample()) {
     EXPECT_EQ(named, table.count);
-    EXPECT_GE(clean, 220) << "rows without self-intersection";
   }
 }
 
