@@ -87,6 +87,33 @@ TEST(DiagramLayout, EveryTableRowBoundsItsKnotWithTheTableGenus) {
   }
 }
 
+// The disks' diameter down to its control's least value and up to its greatest: every disk
+// keeps room for its band ends whatever it is set to, so the surface stays the row's knot,
+// closed and clear of itself.
+TEST(DiagramLayout, AnyDiskDiameterKeepsTheKnotAndTheSurfaceClear) {
+  TKnotTable table;
+  FillKnotTable(table);
+  for (const double diameter : {0.01, 0.05, 0.3, 2.0})
+    for (int32_t row = 3; row <= table.count; row += SmallSample() ? 41 : 8) {
+      const TKnotEntry& knot = table.Row(row);
+      SCOPED_TRACE(knot.name + " at diameter " + std::to_string(diameter));
+      TAppState app;
+      FillKnotTable(app.KnotTable);
+      app.selectedKnotRow = row;
+      TSettings s = StartSettings();
+      s.layout = kLayoutDiagram;
+      s.diskDiameter = diameter;
+      RunPipeline(knot.braid, app.Seifert, s, app);
+      const TSeifertDiagram d = SeifertCircles(PDFromDT(knot.diagramCode));
+      ExpectClosedSurface(app.Seifert, static_cast<int32_t>(d.circles.size()), d.nCrossings, 1);
+      const TBoundaryReport report = IdentifySurfaceBoundary(app.Seifert, table);
+      bool same = report.ok && report.id.row == knot.name && !report.id.mirror;
+      for (const std::string& a : report.id.alternatives) same = same || a == knot.name;
+      EXPECT_TRUE(same) << "named " << report.id.row;
+      EXPECT_EQ(FindSelfIntersections(Triangles(app.Seifert.mesh)).pairs, 0);
+    }
+}
+
 // Braid words, random ones too: the surface of the closure's own diagram, whatever the word,
 // bounded by the closure where that is a knot (its Jones polynomial, so chirality too).
 TEST(DiagramLayout, BraidWordsGiveTheirClosuresCanonicalSurface) {
