@@ -395,10 +395,11 @@ void FindBundles(TRoom& room) {
     const size_t d = r.size(), i = static_cast<size_t>(Place(r, e)), j = static_cast<size_t>(Place(r, f));
     return i < d && j < d && ((i + 1) % d == j || (j + 1) % d == i);
   };
-  std::vector<int32_t> group(ne);
-  std::iota(group.begin(), group.end(), 0);
-  std::function<int32_t(int32_t)> find = [&](int32_t e) {
-    return group[static_cast<size_t>(e)] == e ? e : group[static_cast<size_t>(e)] = find(group[static_cast<size_t>(e)]);
+  std::vector<size_t> group(ne);
+  std::iota(group.begin(), group.end(), size_t{0});
+  auto find = [&](size_t e) {
+    while (group[e] != e) e = group[e] = group[group[e]];
+    return e;
   };
   for (size_t e = 0; e < ne; ++e)
     for (size_t f = e + 1; f < ne; ++f) {
@@ -406,12 +407,12 @@ void FindBundles(TRoom& room) {
       const bool same = (a.v[0] == b.v[0] && a.v[1] == b.v[1]) || (a.v[0] == b.v[1] && a.v[1] == b.v[0]);
       if (!same || room.IsParent(a.v[0]) || room.IsParent(a.v[1]) || a.v[0] == a.v[1]) continue;
       const int32_t ei = static_cast<int32_t>(e), fi = static_cast<int32_t>(f);
-      if (follows(a.v[0], ei, fi) && follows(a.v[1], ei, fi)) group[static_cast<size_t>(find(ei))] = find(fi);
+      if (follows(a.v[0], ei, fi) && follows(a.v[1], ei, fi)) group[find(e)] = find(f);
     }
   for (size_t g = 0; g < ne; ++g) {
     std::vector<int32_t> members;
     for (size_t e = 0; e < ne; ++e)
-      if (find(static_cast<int32_t>(e)) == static_cast<int32_t>(g)) members.push_back(static_cast<int32_t>(e));
+      if (find(e) == g) members.push_back(static_cast<int32_t>(e));
     if (members.size() < 2) continue;
     const TRoom::TEdge& first = room.edges[static_cast<size_t>(members[0])];
     const TPoint u = At(room.t, room.hub[static_cast<size_t>(first.v[0])]);
@@ -465,7 +466,8 @@ struct TRoomPlan {
   TPoint Middle(size_t e, double scale) const {
     if (room.refined && e < room.bundleX.size() && !std::isnan(room.bundleX[e])) {
       const double gap = 1.5 * apart;
-      return {scale * room.bundleX[e] + gap * room.acrossX[e], scale * room.bundleY[e] + gap * room.acrossY[e]};
+      return {scale * room.bundleX[e] + gap * room.acrossX[e],
+              scale * room.bundleY[e] + gap * room.acrossY[e]};
     }
     const TPoint m = At(room.t, room.mid[e]);
     return {scale * m.x, scale * m.y};
