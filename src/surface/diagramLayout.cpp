@@ -193,7 +193,14 @@ struct TRoom {
   std::vector<int32_t> hub;
   std::vector<std::vector<int32_t>> rim, corner;  // per kid, per place in rot
   std::vector<int32_t> mid, port;                 // per edge
+  // Per edge of a bundle (edges side by side between the same two kids, a face of two sides
+  // between each two): the bundle's middle in the drawing, and the edge's place across it.
+  std::vector<double> bundleX, bundleY, acrossX, acrossY;
   double scale = 0;
+  // Whether ends turned far from their way run out until they can round that bend, bands skip
+  // middles they would turn back at, and bundles are spread; where that leaves no room at any
+  // scale, the room is drawn without them.
+  bool refined = true;
 
   int32_t Vertices() const { return static_cast<int32_t>(kids.size()) + (parent >= 0 ? 1 : 0); }
   bool IsParent(int32_t v) const { return parent >= 0 && v == static_cast<int32_t>(kids.size()); }
@@ -323,11 +330,119 @@ void DrawRoom(TRoom& room) {
   t.Solve();
 }
 
+// The polyline with its corners rounded: each corner becomes an arc of `radius`, or less where
+// the pieces beside it are too short to hold the arcs of both their ends. The band's centre line
+// is a smooth curve through the points it is given; through the bare corners it swung out far
+// past them on long pieces and folded round the short ones.
+std::vector<Vec3> Rounded(const std::vector<Vec3>& p, double radius) {
+  const size_t n = p.size();
+  if (n < 3) return p;
+  std::vector<double> len(n - 1), turn(n, 0), reach(n, 0);
+  for (size_t j = 0; j + 1 < n; ++j) len[j] = (p[j + 1] - p[j]).Length();
+  for (size_t i = 1; i + 1 < n; ++i) {
+    if (len[i - 1] == 0 || len[i] == 0) continue;
+    const double c = (p[i] - p[i - 1]).Dot(p[i + 1] - p[i]) / (len[i - 1] * len[i]);
+    turn[i] = std::acos(std::clamp(c, -1.0, 1.0));
+    reach[i] = radius * std::tan(std::min(turn[i], kPi - 0.05) / 2);
+  }
+  std::vector<double> share(n - 1, 1);
+  for (size_t j = 0; j + 1 < n; ++j)
+    if (reach[j] + reach[j + 1] > len[j]) share[j] = len[j] / (reach[j] + reach[j + 1]);
+  std::vector<Vec3> out{p[0]};
+  for (size_t i = 1; i + 1 < n; ++i) {
+    const double t = reach[i] * std::min(share[i - 1], share[i]);
+    if (turn[i] < 1e-3 || !(t > 0)) {
+      out.push_back(p[i]);
+      continue;
+    }
+    const Vec3 in = (p[i] - p[i - 1]) / len[i - 1], on = (p[i + 1] - p[i]) / len[i];
+    const Vec3 start = p[i] - in * t;
+    // The arc's centre lies from its start across the bend, at its radius.
+    const Vec3 across = (on - in * in.Dot(on)).Normalised();
+    const double r = t / std::tan(turn[i] / 2);
+    const Vec3 centre = start + across * r;
+    const int32_t steps = std::max(2, static_cast<int32_t>(std::ceil(turn[i] / (kPi / 12))));
+    for (int32_t s = 0; s <= steps; ++s) {
+      const double phi = turn[i] * s / steps;
+      const Vec3 q = centre - across * (r * std::cos(phi)) + in * (r * std::sin(phi));
+      if ((q - out.back()).Length() > 1e-6) out.push_back(q);
+    }
+  }
+  if ((p[n - 1] - out.back()).Length() > 1e-6) out.push_back(p[n - 1]);
+  else out.back() = p[n - 1];
+  return out;
+}
+
 struct TPoint {
   double x = 0, y = 0;
 };
 
 TPoint At(const TTutte& t, int32_t v) { return {t.x[static_cast<size_t>(v)], t.y[static_cast<size_t>(v)]}; }
+
+// The bundles of a drawn room. A barycentric drawing squeezes the middles of parallel edges
+// together, the more the more there are (five side by side came out a ten-thousandth of the
+// room apart, so the room grew a thousandfold before their bands kept their distance); their
+// bands instead pass a fixed distance apart, in the drawing's order across the bundle.
+void FindBundles(TRoom& room) {
+  const size_t ne = room.edges.size();
+  room.bundleX.assign(ne, std::nan(""));
+  room.bundleY.assign(ne, std::nan(""));
+  room.acrossX.assign(ne, 0);
+  room.acrossY.assign(ne, 0);
+  // Two edges are neighbours in a bundle when they follow each other round both their kids.
+  auto follows = [&](int32_t v, int32_t e, int32_t f) {
+    const std::vector<int32_t>& r = room.rot[static_cast<size_t>(v)];
+    const size_t d = r.size(), i = static_cast<size_t>(Place(r, e)), j = static_cast<size_t>(Place(r, f));
+    return i < d && j < d && ((i + 1) % d == j || (j + 1) % d == i);
+  };
+  std::vector<size_t> group(ne);
+  std::iota(group.begin(), group.end(), size_t{0});
+  auto find = [&](size_t e) {
+    while (group[e] != e) e = group[e] = group[group[e]];
+    return e;
+  };
+  for (size_t e = 0; e < ne; ++e)
+    for (size_t f = e + 1; f < ne; ++f) {
+      const TRoom::TEdge &a = room.edges[e], &b = room.edges[f];
+      const bool same = (a.v[0] == b.v[0] && a.v[1] == b.v[1]) || (a.v[0] == b.v[1] && a.v[1] == b.v[0]);
+      if (!same || room.IsParent(a.v[0]) || room.IsParent(a.v[1]) || a.v[0] == a.v[1]) continue;
+      const int32_t ei = static_cast<int32_t>(e), fi = static_cast<int32_t>(f);
+      if (follows(a.v[0], ei, fi) && follows(a.v[1], ei, fi)) group[find(e)] = find(f);
+    }
+  for (size_t g = 0; g < ne; ++g) {
+    std::vector<int32_t> members;
+    for (size_t e = 0; e < ne; ++e)
+      if (find(e) == g) members.push_back(static_cast<int32_t>(e));
+    if (members.size() < 2) continue;
+    const TRoom::TEdge& first = room.edges[static_cast<size_t>(members[0])];
+    const TPoint u = At(room.t, room.hub[static_cast<size_t>(first.v[0])]);
+    const TPoint w = At(room.t, room.hub[static_cast<size_t>(first.v[1])]);
+    const double len = std::hypot(w.x - u.x, w.y - u.y);
+    if (!(len > 0)) continue;
+    const double px = -(w.y - u.y) / len, py = (w.x - u.x) / len;
+    double mx = 0, my = 0;
+    for (int32_t e : members) {
+      const TPoint m = At(room.t, room.mid[static_cast<size_t>(e)]);
+      mx += m.x / static_cast<double>(members.size());
+      my += m.y / static_cast<double>(members.size());
+    }
+    // Counter-clockwise round the first kid: from right to left seen from it towards the other.
+    const std::vector<int32_t>& r = room.rot[static_cast<size_t>(first.v[0])];
+    auto member = [&](int32_t e) { return std::find(members.begin(), members.end(), e) != members.end(); };
+    size_t start = 0;
+    while (start < r.size() && !(member(r[start]) && !member(r[(start + r.size() - 1) % r.size()]))) ++start;
+    if (start == r.size()) continue;
+    for (size_t i = 0; i < members.size(); ++i) members[i] = r[(start + i) % r.size()];
+    for (size_t i = 0; i < members.size(); ++i) {
+      const size_t e = static_cast<size_t>(members[i]);
+      const double place = static_cast<double>(i) - static_cast<double>(members.size() - 1) / 2;
+      room.bundleX[e] = mx;
+      room.bundleY[e] = my;
+      room.acrossX[e] = place * px;
+      room.acrossY[e] = place * py;
+    }
+  }
+}
 
 // What a room's plan needs of its circles: centres relative to the parent's, radii, the plane
 // angle of each band end.
@@ -349,6 +464,11 @@ struct TRoomPlan {
     return {scale * h.x, scale * h.y};
   }
   TPoint Middle(size_t e, double scale) const {
+    if (room.refined && e < room.bundleX.size() && !std::isnan(room.bundleX[e])) {
+      const double gap = 1.5 * apart;
+      return {scale * room.bundleX[e] + gap * room.acrossX[e],
+              scale * room.bundleY[e] + gap * room.acrossY[e]};
+    }
     const TPoint m = At(room.t, room.mid[e]);
     return {scale * m.x, scale * m.y};
   }
@@ -381,10 +501,35 @@ struct TRoomPlan {
         p.insert(p.end(), side.begin(), side.end());
       }
     }
-    // A middle near the line between its neighbours would only make a needless bend.
-    if (p.size() >= 3 && SegmentDistance(p[middle].x, p[middle].y, p[middle - 1].x, p[middle - 1].y,
-                                         p[middle + 1].x, p[middle + 1].y) < 0.5 * apart)
+    // A middle near the line between its neighbours would only make a needless bend; one the
+    // band would have to turn back at (a middle drawn beside a disk much larger than its wheel)
+    // would bring it back along itself.
+    auto turnsBack = [&] {
+      const double ax = p[middle].x - p[middle - 1].x, ay = p[middle].y - p[middle - 1].y;
+      const double bx = p[middle + 1].x - p[middle].x, by = p[middle + 1].y - p[middle].y;
+      return ax * bx + ay * by < std::cos(kSharpest) * std::hypot(ax, ay) * std::hypot(bx, by);
+    };
+    if (p.size() >= 3 && (SegmentDistance(p[middle].x, p[middle].y, p[middle - 1].x, p[middle - 1].y,
+                                          p[middle + 1].x, p[middle + 1].y) < 0.5 * apart ||
+                          (room.refined && turnsBack())))
       p.erase(p.begin() + static_cast<std::ptrdiff_t>(std::exchange(middle, kNoPoint)));
+    // A band whose end the rim's order turned far from its way on runs straight out until it
+    // has room to round that bend; the clear ring alone is too short for it at any scale.
+    for (int32_t pass = 0; pass < 2 && p.size() >= 2 && room.refined; ++pass)
+      for (size_t s = 0; s < 2; ++s) {
+        const int32_t v = edge.v[s];
+        if (room.IsParent(v)) continue;
+        const int32_t c = Circle(v);
+        const double a = angle(c, edge.crossing), r = radius[static_cast<size_t>(c)];
+        TPoint& q = s == 0 ? p.front() : p.back();
+        const TPoint& next = s == 0 ? p[1] : p[p.size() - 2];
+        const double bx = next.x - q.x, by = next.y - q.y, lb = std::hypot(bx, by);
+        if (lb == 0) continue;
+        const double turn = std::acos(std::clamp((std::cos(a) * bx + std::sin(a) * by) / lb, -1.0, 1.0));
+        const double out = std::max(Clear(c), 1.05 * turnRadius * std::tan(std::min(turn, kSharpest) / 2));
+        const TPoint h = Hub(v, scale);
+        q = {h.x + (r + out) * std::cos(a), h.y + (r + out) * std::sin(a)};
+      }
     if (middleAt) *middleAt = middle;
     return p;
   }
@@ -422,13 +567,21 @@ struct TRoomPlan {
         if (s == 0) p.insert(p.begin(), rim);
         else p.push_back(rim);
       }
-      for (size_t j = 1; j + 1 < p.size(); ++j) {
-        const double ax = p[j].x - p[j - 1].x, ay = p[j].y - p[j - 1].y;
-        const double bx = p[j + 1].x - p[j].x, by = p[j + 1].y - p[j].y;
-        const double la = std::hypot(ax, ay), lb = std::hypot(bx, by);
-        if (la == 0 || lb == 0) continue;
-        const double turn = std::acos(std::clamp((ax * bx + ay * by) / (la * lb), -1.0, 1.0));
-        if (std::min(la, lb) < turnRadius * std::tan(std::min(turn, kSharpest) / 2)) return false;
+      // Each piece holds the arcs of both its ends (in the fall-back, of either end).
+      double before = 0;
+      for (size_t j = 1; j < p.size(); ++j) {
+        const double ax = p[j].x - p[j - 1].x, ay = p[j].y - p[j - 1].y, la = std::hypot(ax, ay);
+        double reach = 0, next = la;
+        if (j + 1 < p.size()) {
+          const double bx = p[j + 1].x - p[j].x, by = p[j + 1].y - p[j].y, lb = std::hypot(bx, by);
+          next = lb;
+          if (la > 0 && lb > 0) {
+            const double turn = std::acos(std::clamp((ax * bx + ay * by) / (la * lb), -1.0, 1.0));
+            reach = turnRadius * std::tan(std::min(turn, kSharpest) / 2);
+          }
+        }
+        if (room.refined ? la < before + reach : std::min(la, next) < reach) return false;
+        before = reach;
       }
       if (room.parent >= 0)
         for (const TPoint& q : paths[e])
@@ -590,6 +743,7 @@ void LayoutDiagram(TSeiffert& model, const TSettings& settings, const TPDCode& p
       room.corner = {{}};
     } else {
       DrawRoom(room);
+      FindBundles(room);
     }
     // The kids' ends towards this room point to their edges' middles; their other ends
     // (towards the rooms inside them) fall in between.
@@ -621,6 +775,10 @@ void LayoutDiagram(TSeiffert& model, const TSettings& settings, const TPDCode& p
     TRoom& room = rooms[i];
     const TRoomPlan plan{room, radius, endAngle, stub, band, clear, hasKids, 1.5 * band, 2 * band};
     room.scale = plan.Scale(room.parent >= 0 ? radius[static_cast<size_t>(room.parent)] : 0);
+    if (!(room.scale < kMaxScale)) {
+      room.refined = false;
+      room.scale = plan.Scale(room.parent >= 0 ? radius[static_cast<size_t>(room.parent)] : 0);
+    }
     if (!(room.scale < kMaxScale))
       throw RangeError("the diagram's drawing leaves a Seifert circle no room (scale " +
                        std::to_string(room.scale) + ")");
@@ -712,6 +870,13 @@ void LayoutDiagram(TSeiffert& model, const TSettings& settings, const TPDCode& p
         turn = {rimPoint(room.parent, k, 0.5 * hairpin, lift), rimPoint(room.parent, k, hairpin, 0.4 * lift)};
       if (first) path.insert(path.begin(), turn.rbegin(), turn.rend());
       if (second) path.insert(path.end(), turn.begin(), turn.end());
+      // Rounded with the band's ends on the rims, so that its first and last bends are too.
+      const int32_t ca = plan.Circle(room.edges[e].v[0]), cb = plan.Circle(room.edges[e].v[1]);
+      path.insert(path.begin(), rimPoint(ca, k, 0, 0));
+      path.push_back(rimPoint(cb, k, 0, 0));
+      path = Rounded(path, plan.turnRadius);
+      path.erase(path.begin());
+      path.pop_back();
       const bool reversed = circleOf[static_cast<size_t>(k)][0] != plan.Circle(room.edges[e].v[0]);
       if (reversed) std::reverse(path.begin(), path.end());
       TTube& t = model.Tube(k + 1);

@@ -93,8 +93,12 @@ TEST(StlPrint, SelfIntersectionsAreCountedAsAMeshLibraryCountsThemAndWarnedOf) {
   static const char* const kTableSample[] = {"6_1", "7_4", "8_1", "8_17", "9_10", "9_26",
                                              "9_42", "10_3", "10_30", "10_61", "10_100", "10_165"};
   for (const char* knot : kTableSample) models.push_back({knot, {"--knot", knot}});
+  // The Diagram lay-out of rows whose bands once crossed: a band through a band (9_3), through
+  // itself (6_1, 10_1), flared ends on a far too large disk (10_6).
+  for (const char* knot : {"6_1", "9_3", "10_1", "10_6"})
+    models.push_back({"Diagram", {"--knot", knot, "--layout", "diagram"}});
   for (const TModel& model : models) {
-    SCOPED_TRACE(model.name);
+    SCOPED_TRACE(std::string(model.name) + (model.args.size() > 1 ? " " + model.args[1] : ""));
     const std::string file = dir / "m.stl";
     const TRun run = WriteStl(model, file);
     ASSERT_EQ(run.status, 0) << run.err;
@@ -104,7 +108,10 @@ TEST(StlPrint, SelfIntersectionsAreCountedAsAMeshLibraryCountsThemAndWarnedOf) {
     const TCommand theirs = RunCommand(std::string(VELTRANE_STL_SELF_INTERSECTIONS) + " '" + file + "'");
     ASSERT_EQ(theirs.status, 0);
     EXPECT_EQ(std::to_string(ours.pairs) + "\n", theirs.out);
-    if (model.args.size() == 2 && model.args[0] == "--knot") EXPECT_EQ(ours.pairs, 0);
+    const bool tableRow = !model.args.empty() && model.args[0] == "--knot";
+    if (tableRow && (model.args.size() == 2 || model.args.back() == "diagram")) {
+      EXPECT_EQ(ours.pairs, 0);
+    }
     const std::string warning = SelfIntersectionWarning(ours);
     if (ours.pairs > 0) {
       ++intersecting;
