@@ -13,11 +13,13 @@ constexpr int32_t kNone = -1;
 struct TVertex {
   Vec3 pos;
   Vec3 normal;          // unit vertex normal; zero for a vertex without faces
-  int32_t knotClass = -1;
   int32_t nEdges = 0;
   int32_t fanStart = 0;         // this vertex's slice of TMesh::fans: its edges in fan order
   int32_t fanRoom = 0;          // length of the slice (the vertex's corner uses)
-  int32_t tag = 0;      // common face kind around the vertex; -1 on a seam; -2 without edges
+  // Classes are small numbers (-2..2); as bytes they keep the record a cache line's worth
+  // smaller at every level.
+  int8_t knotClass = -1;
+  int8_t tag = 0;       // common face kind around the vertex; -1 on a seam; -2 without edges
   int8_t texState = 0;
   bool movable = false;
   double texU = 0, texV = 0;
@@ -32,7 +34,7 @@ struct TFace {
 
 // Every refinement pass streams these records; scratch and smoothing state live in tables of
 // their own so that the records stay this small.
-static_assert(sizeof(TVertex) <= 64 && sizeof(TFace) <= 48, "mesh records grew");
+static_assert(sizeof(TVertex) <= 56 && sizeof(TFace) <= 48, "mesh records grew");
 
 struct TEdge {
   int32_t a = kNone, b = kNone;
@@ -52,6 +54,13 @@ struct TMesh {
   // Whether the edge build found every edge to be the sides of exactly two faces (or once of
   // one face twice): then a refinement can carry the edges over to the next level.
   bool edgesPaired = false;
+  // The other side of every face side (side 4 x face + k runs from v[k] to v[(k+1) mod 4])
+  // when edgesPaired: what the next level's pairing and edges are made from.
+  std::vector<int32_t> twins;
+  // The last refinement left its edges unbuilt (edges, fans and the faces' e[] empty, nEdges
+  // 0): most builds never read them, and they are the largest tables of the mesh. twins holds
+  // the pairing; EnsureEdges builds them, as BuildEdges would.
+  bool edgesDeferred = false;
   // The smoothing velocities of the knot vertices, by vertex: state that lives from one
   // smoothing iteration to the next, kept out of the vertex records that every pass reads.
   // Entries past its end count as zero; a new mesh starts with none.
@@ -67,6 +76,13 @@ inline std::span<const int32_t> VEdges(const TMesh& mesh, int32_t v) {
   const TVertex& x = mesh.verts[v];
   return {mesh.fans.data() + x.fanStart, static_cast<size_t>(x.nEdges)};
 }
+
+// Builds the edges a refinement deferred; a mesh whose edges are built is left as it is. Call
+// before reading edges, fans or a face's e[] of a mesh that may have been refined.
+void EnsureEdges(TMesh& mesh);
+
+// The mesh's edge count, built or deferred.
+int32_t EdgeCount(const TMesh& mesh);
 
 // One closed boundary component, in order along the knot.
 struct TLinkLine {

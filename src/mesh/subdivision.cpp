@@ -349,13 +349,14 @@ void ResizeDropping(std::vector<T>& table, int64_t size) {
   table.resize(static_cast<size_t>(size));
 }
 
-// Edges, face edges and fans from the twins of a closed mesh: what the search would build.
-// The twins table is used up as scratch.
+// Edges, face edges and fans from the twins (mesh.twins) of a closed mesh: what the search
+// would build.
 // refinedFrom: for a mesh just refined from one with that many vertices and edges built from
 // twins, whose corner uses are known without counting: an old vertex keeps its own (its
 // fanRoom), every new point has four. kNone: count them.
-void EdgesFromTwins(TMesh& mesh, std::vector<int32_t>& twins, int32_t refinedFrom = kNone) {
+void EdgesFromTwins(TMesh& mesh, int32_t refinedFrom = kNone) {
   const int32_t nVerts = mesh.nVerts, nFaces = mesh.nFaces, nHalf = 4 * nFaces;
+  const std::vector<int32_t>& twins = mesh.twins;
 
   // Fan slices sized by corner uses; on such a mesh a vertex has as many edges as corners.
   // The counts and fill positions live in a table of their own: the vertex records are large.
@@ -376,15 +377,15 @@ void EdgesFromTwins(TMesh& mesh, std::vector<int32_t>& twins, int32_t refinedFro
   }
   ResizeDropping(mesh.fans, fanTotal);
 
-  // An edge is numbered at its first side, in face order, and joins that side's ends. Its
-  // second side's twin entry then holds the edge, as -2 - edge.
+  // An edge is numbered at its first side, in face order, and joins that side's ends; its
+  // second side comes later and takes the number its twin got.
   ResizeDropping(mesh.edges, 2 * nFaces);
   int32_t nEdges = 0;
   for (int32_t h = 0; h < nHalf; ++h) {
     TFace& f = mesh.faces[h >> 2];
     const int32_t t = twins[h];
-    if (t < 0) {
-      f.e[h & 3] = -2 - t;
+    if (t < h) {
+      f.e[h & 3] = mesh.faces[t >> 2].e[t & 3];
       continue;
     }
     const int32_t ei = nEdges++;
@@ -395,14 +396,13 @@ void EdgesFromTwins(TMesh& mesh, std::vector<int32_t>& twins, int32_t refinedFro
     e.f1 = h >> 2;
     e.f2 = t >> 2;
     f.e[h & 3] = ei;
-    twins[t] = -2 - ei;
   }
   mesh.nEdges = nEdges;
   mesh.edgesPaired = true;
+  mesh.edgesDeferred = false;
 
   // Fans in edge order, each entry with its edge's faces beside it, then in fan order.
-  std::vector<int32_t>& fanF1 = twins;
-  std::vector<int32_t> fanF2(static_cast<size_t>(fanTotal));
+  std::vector<int32_t> fanF1(static_cast<size_t>(fanTotal)), fanF2(static_cast<size_t>(fanTotal));
   for (int32_t ei = 0; ei < nEdges; ++ei) {
     const TEdge& e = mesh.edges[ei];
     for (int32_t end : {e.a, e.b}) {
@@ -422,19 +422,184 @@ void EdgesFromTwins(TMesh& mesh, std::vector<int32_t>& twins, int32_t refinedFro
   }
 }
 
+// Whether mesh.twins pairs the sides of the faces as they are: one entry per side, each naming
+// another side that names it back.
+bool TwinsFitFaces(const TMesh& mesh) {
+  if (!CornersFitTwins(mesh)) return false;
+  const int64_t nHalf = int64_t{4} * mesh.nFaces;
+  if (static_cast<int64_t>(mesh.twins.size()) != nHalf) return false;
+  for (int32_t h = 0; h < nHalf; ++h) {
+    const int32_t t = mesh.twins[h];
+    if (t < 0 || t >= nHalf || t == h || mesh.twins[t] != h) return false;
+  }
+  return true;
+}
+
+// Side h of the faces: where it starts and ends, and the sides before and after it in its face.
+int32_t SideStart(const TMesh& mesh, int32_t h) { return mesh.faces[h >> 2].v[h & 3]; }
+int32_t SideEnd(const TMesh& mesh, int32_t h) { return mesh.faces[h >> 2].v[((h & 3) + 1) & 3]; }
+int32_t NextSide(int32_t h) { return (h & ~3) | ((h + 1) & 3); }
+int32_t PrevSide(int32_t h) { return (h & ~3) | ((h + 3) & 3); }
+
+// The fan of vertex v while the edges are deferred, as the edge build would order it: its edges
+// named by their first sides (which number them in the same order), found by turning round v
+// from `via`, a first side of one of its edges. False when the turn does not meet every corner
+// of v once (a vertex where two fans touch) or the fan is large: then the edges are built.
+bool DeferredFan(const TMesh& mesh, int32_t v, int32_t via, std::vector<int32_t>& fan) {
+  const int32_t corners = mesh.verts[v].fanRoom;
+  if (corners <= 0 || corners > kLargeFan) return false;
+  int32_t out = SideStart(mesh, via) == v ? via : NextSide(via);
+  if (SideStart(mesh, out) != v) return false;
+  const int32_t first = out;
+  fan.clear();
+  // Each step crosses the edge of the side that ends at v in this corner's face, to the corner
+  // beyond it.
+  for (;;) {
+    if (static_cast<int32_t>(fan.size()) == corners) return false;
+    const int32_t in = PrevSide(out), across = mesh.twins[in];
+    fan.push_back(std::min(in, across));
+    out = SideStart(mesh, across) == v ? across : NextSide(across);
+    if (SideStart(mesh, out) != v) return false;
+    if (out == first) break;
+  }
+  if (static_cast<int32_t>(fan.size()) != corners) return false;
+  std::sort(fan.begin(), fan.end());
+  if (std::adjacent_find(fan.begin(), fan.end()) != fan.end()) return false;
+  int32_t f1[kLargeFan], f2[kLargeFan];
+  for (size_t j = 0; j < fan.size(); ++j) {
+    f1[j] = fan[j] >> 2;
+    f2[j] = mesh.twins[fan[j]] >> 2;
+  }
+  SortSmallFan(fan.data(), f1, f2, corners);
+  return true;
+}
+
+// The seam walk on deferred edges (see WalkSeams). False when a fan cannot be told without the
+// edges.
+bool WalkDeferredSeams(const TMesh& mesh, std::vector<std::vector<int32_t>>& walks) {
+  if (!TwinsFitFaces(mesh)) return false;
+  const int32_t nHalf = 4 * mesh.nFaces;
+  std::vector<int32_t> kinds(static_cast<size_t>(mesh.nFaces));
+  for (int32_t i = 0; i < mesh.nFaces; ++i) kinds[i] = mesh.faces[i].kind;
+  const auto seam = [&](int32_t h) { return kinds[h >> 2] != kinds[mesh.twins[h] >> 2]; };
+  std::vector<char> traced(static_cast<size_t>(nHalf), 0);
+  std::vector<int32_t> fan;
+  for (int32_t h = 0; h < nHalf; ++h) {
+    if (mesh.twins[h] < h || !seam(h) || traced[h]) continue;
+    const int32_t start = SideStart(mesh, h);
+    std::vector<int32_t> walk{start};
+    int32_t cur = start, via = h;
+    for (;;) {
+      if (!DeferredFan(mesh, cur, via, fan)) return false;
+      int32_t next = kNone;
+      for (int32_t e : fan) {
+        if (traced[e] || !seam(e)) continue;
+        traced[e] = 1;
+        const int32_t a = SideStart(mesh, e);
+        next = a == cur ? SideEnd(mesh, e) : a;
+        via = e;
+        break;
+      }
+      if (next == kNone || next == start) break;
+      walk.push_back(next);
+      cur = next;
+    }
+    traced[h] = 1;
+    walks.push_back(std::move(walk));
+  }
+  return true;
+}
+
+// The seam walk on built edges.
+void WalkBuiltSeams(const TMesh& mesh, std::vector<std::vector<int32_t>>& walks) {
+  // Which edges are seams, from the face kinds copied into a table of their own: the edges
+  // name their faces out of order, and a face record is many times the size of its kind.
+  // Afterwards only seam edges are looked at; `traced` marks those the walk has taken.
+  std::vector<char> seam(static_cast<size_t>(mesh.nEdges), 0);
+  std::vector<char> traced(static_cast<size_t>(mesh.nEdges), 0);
+  {
+    std::vector<int32_t> kinds(static_cast<size_t>(mesh.nFaces));
+    for (int32_t i = 0; i < mesh.nFaces; ++i) kinds[i] = mesh.faces[i].kind;
+    for (int32_t i = 0; i < mesh.nEdges; ++i) {
+      const TEdge& e = mesh.edges[i];
+      if (e.f1 != kNone && e.f2 != kNone) seam[i] = kinds.at(e.f1) != kinds.at(e.f2);
+    }
+  }
+  for (int32_t i = 0; i < mesh.nEdges; ++i) {
+    if (!seam[i] || traced[i]) continue;
+    const int32_t start = mesh.edges[i].a;
+    std::vector<int32_t> walk{start};
+    int32_t cur = start;
+    for (;;) {
+      int32_t next = kNone;
+      for (int32_t ei : VEdges(mesh, cur)) {
+        const TEdge& e = mesh.edges[ei];
+        if (traced[ei] || !seam.at(ei)) continue;
+        traced[ei] = 1;
+        next = (e.a == cur) ? e.b : e.a;
+        break;
+      }
+      if (next == kNone || next == start) break;
+      walk.push_back(next);
+      cur = next;
+    }
+    traced[i] = 1;
+    walks.push_back(std::move(walk));
+  }
+}
+
 }  // namespace
 
 void BuildEdges(TMesh& mesh) {
-  std::vector<int32_t> twins;
-  if (CornersFitTwins(mesh) && TwinsByBuckets(mesh, twins)) EdgesFromTwins(mesh, twins);
-  else BuildEdgesBySearch(mesh);
+  mesh.edgesDeferred = false;
+  if (CornersFitTwins(mesh) && TwinsByBuckets(mesh, mesh.twins)) {
+    EdgesFromTwins(mesh);
+  } else {
+    mesh.twins.clear();
+    BuildEdgesBySearch(mesh);
+  }
+}
+
+void EnsureEdges(TMesh& mesh) {
+  if (!mesh.edgesDeferred) return;
+  if (TwinsFitFaces(mesh)) EdgesFromTwins(mesh);
+  else BuildEdges(mesh);
+}
+
+int32_t EdgeCount(const TMesh& mesh) {
+  return mesh.edgesDeferred ? static_cast<int32_t>(mesh.twins.size() / 2) : mesh.nEdges;
+}
+
+std::vector<std::vector<int32_t>> WalkSeams(TMesh& mesh) {
+  std::vector<std::vector<int32_t>> walks;
+  if (mesh.edgesDeferred && WalkDeferredSeams(mesh, walks)) return walks;
+  walks.clear();
+  EnsureEdges(mesh);
+  WalkBuiltSeams(mesh, walks);
+  return walks;
 }
 
 namespace {
 
-// One pass on built edges. carryEdges: build the next level's edges from the old ones;
-// otherwise the edge table stays the old level's, edge points included.
-bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
+// Leaves the refined mesh's edges deferred: the pairing stays in mesh.twins, the old level's
+// edges and fans are let go, and every vertex keeps its corner uses as fanRoom (old vertices
+// below m their own, the new points four), for the fans read before the edges are built.
+void DeferEdges(TMesh& mesh, int32_t m) {
+  std::vector<TEdge>().swap(mesh.edges);
+  std::vector<int32_t>().swap(mesh.fans);
+  mesh.nEdges = 0;
+  mesh.edgesPaired = true;
+  mesh.edgesDeferred = true;
+  for (int32_t i = 0; i < mesh.nVerts; ++i) {
+    TVertex& v = mesh.verts[i];
+    v.nEdges = v.fanStart = 0;
+    if (i >= m) v.fanRoom = 4;
+  }
+}
+
+// One pass on built edges; `next` says what it leaves of the edges.
+bool Pass(TMesh& mesh, bool refine, bool allVertices, TNextEdges next) {
+  EnsureEdges(mesh);
   // Old vertices are those below m; old faces those below nFaces.
   const int32_t m = mesh.nVerts;
   const int32_t nFaces = mesh.nFaces;
@@ -478,30 +643,22 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
     p = TVertex{};
     p.pos = facePts[i].ToVec3();
     p.movable = movable;
+    p.fanRoom = 4;  // a face point of a refinement has four corners
   }
   BuildLoopDone(nFaces);
 
   // Edge points: the mean of the ends and the two face points; between two seam vertices
-  // (when seams are kept) the four-point rule along the seam, or the midpoint. The means of
-  // each edge's ends and of its faces' points are kept for the vertex points, which then read
-  // one record per edge instead of five.
-  struct TEdgeMeans {
-    DPoint faces, ends;
-  };
-  std::vector<TEdgeMeans> means(static_cast<size_t>(nEdges));
+  // (when seams are kept) the four-point rule along the seam, or the midpoint.
   for (int32_t i = 0; i < nEdges; ++i) {
     BuildStep(i);
     TEdge& e = mesh.edges[i];
     const TVertex& va = mesh.verts[e.a];
     const TVertex& vb = mesh.verts[e.b];
     const DPoint a(va.pos), b(vb.pos);
-    const DPoint& f1 = facePts[e.f1];
-    const DPoint& f2 = facePts[e.f2];
     const DPoint ab = a + b;
-    means[i] = {(f1 + f2) / 2.0, ab / 2.0};
     DPoint p;
     if (allVertices || uniform[e.a] || uniform[e.b]) {
-      p = (ab + f1 + f2) / 4.0;
+      p = (ab + facePts[e.f1] + facePts[e.f2]) / 4.0;
     } else {
       const int32_t wa = SeamNeighbour(mesh, e.a, e.b);
       const int32_t wb = SeamNeighbour(mesh, e.b, e.a);
@@ -515,11 +672,12 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
     v = TVertex{};
     v.pos = p.ToVec3();
     v.movable = movable;
+    v.fanRoom = 4;
   }
   BuildLoopDone(nEdges);
 
   // Vertex points into a table of their own: ((2R + Q)/n + (n - 3)P)/n, R and Q summed over
-  // the n edges in fan order.
+  // the n edges in fan order, R of the means of the edges' ends and Q of their face points'.
   std::vector<Vec3> vertexPts(static_cast<size_t>(m));
   for (int32_t i = 0; i < m; ++i) {
     BuildStep(i);
@@ -531,14 +689,15 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
     }
     DPoint q, r;
     for (int32_t ei : VEdges(mesh, i)) {
-      q += means[ei].faces;
-      r += means[ei].ends;
+      const TEdge& e = mesh.edges[ei];
+      q += (facePts[e.f1] + facePts[e.f2]) / 2.0;
+      r += (DPoint(mesh.verts[e.a].pos) + DPoint(mesh.verts[e.b].pos)) / 2.0;
     }
     const DPoint p(v.pos);
     vertexPts[i] = (((r * 2.0 + q) / n + p * (n - 3.0)) / n).ToVec3();
   }
   BuildLoopDone(m);
-  std::vector<TEdgeMeans>().swap(means);
+  std::vector<DPoint>().swap(facePts);
 
   // Apply: all old vertices when refining, only the movable ones when presmoothing.
   for (int32_t i = 0; i < m; ++i) {
@@ -553,26 +712,6 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
     return true;
   }
   mesh.nVerts = static_cast<int32_t>(vertsNeeded);
-
-  // The twins of the old half-edges, while the old edges are still at hand, each with the
-  // corner its side starts at; a mesh where an edge is not two faces' sides leaves the next
-  // level's edges to the search. The sides of each edge are gathered in a table of their own,
-  // so that no face is read out of order.
-  bool twinsKnown = carryEdges && mesh.edgesPaired && int64_t{16} * nFaces <= INT32_MAX;
-  struct TSides {
-    int32_t side[2] = {kNone, kNone}, start[2] = {kNone, kNone};
-  };
-  std::vector<TSides> sides;
-  if (twinsKnown) sides.resize(static_cast<size_t>(nEdges));
-  for (int32_t h = 0; h < 4 * nFaces && twinsKnown; ++h) {
-    const TFace& f = mesh.faces[h >> 2];
-    TSides& e = sides[f.e[h & 3]];
-    const int slot = e.side[0] == kNone ? 0 : 1;
-    twinsKnown = e.side[slot] == kNone;
-    e.side[slot] = h;
-    e.start[slot] = f.v[h & 3];
-  }
-  for (int32_t i = 0; i < nEdges && twinsKnown; ++i) twinsKnown = sides[i].side[1] != kNone;
 
   // Split every old face in four, keeping its orientation: the face itself becomes the corner
   // at c0, and the corners at c1, c2, c3 are appended in that order (at nFaces + 3i + q - 1).
@@ -601,19 +740,29 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
   }
   BuildLoopDone(nFaces);
   mesh.nFaces = 4 * nFaces;
-  if (!carryEdges) {
+  if (next == TNextEdges::kOldLevel) {
     // The edge table stays the old level's.
     mesh.edgesPaired = false;
+    mesh.twins.clear();
     return true;
   }
 
-  // The next level's edges. Each old side (i, k) from c_k to c_k+1 leaves two new sides, the
-  // one at c_k and the one at c_k+1; against an old twin of opposite direction the piece at
+  // The next level's pairing, from the old one where every edge had two sides (else the
+  // edges are built by search). Each old side (i, k) from c_k to c_k+1 leaves two new sides,
+  // the one at c_k and the one at c_k+1; against an old twin of opposite direction the piece at
   // c_k meets the twin's piece at its end, against one of the same direction its piece at its
-  // start. The four inner edges of a face pair its sub-faces.
-  if (!twinsKnown) {
+  // start. The four inner edges of a face pair its sub-faces. Old corner k of face i is now
+  // corner k of its sub-face k.
+  if (!mesh.edgesPaired || mesh.twins.size() != static_cast<size_t>(4) * nFaces ||
+      int64_t{16} * nFaces > INT32_MAX) {
     BuildEdges(mesh);
     return true;
+  }
+  if (next == TNextEdges::kDeferred) {
+    // Not needed past this point; let go before the larger pairing is made.
+    std::vector<TEdge>().swap(mesh.edges);
+    std::vector<int32_t>().swap(mesh.fans);
+    mesh.nEdges = 0;
   }
   std::vector<int32_t> twins(static_cast<size_t>(16) * nFaces);
   const auto pair = [&](int32_t p, int32_t q) {
@@ -628,11 +777,15 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
     pair(s2 + 3, s3 + 1);
     pair(s0 + 2, s3 + 0);
   }
-  for (int32_t e = 0; e < nEdges; ++e) {
-    BuildStep(e);
-    const TSides& x = sides[e];
-    const int32_t i = x.side[0] >> 2, k = x.side[0] & 3, j = x.side[1] >> 2, l = x.side[1] & 3;
-    if (x.start[1] != x.start[0]) {
+  const auto oldCorner = [&](int32_t i, int32_t k) {
+    return mesh.faces[SubFace(nFaces, i, k)].v[k];
+  };
+  for (int32_t h = 0; h < 4 * nFaces; ++h) {
+    BuildStep(h);
+    const int32_t t = mesh.twins[h];
+    if (t < h) continue;
+    const int32_t i = h >> 2, k = h & 3, j = t >> 2, l = t & 3;
+    if (oldCorner(i, k) != oldCorner(j, l)) {
       pair(PieceAtStart(nFaces, i, k), PieceAtEnd(nFaces, j, l));
       pair(PieceAtEnd(nFaces, i, k), PieceAtStart(nFaces, j, l));
     } else {
@@ -640,9 +793,11 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
       pair(PieceAtEnd(nFaces, i, k), PieceAtEnd(nFaces, j, l));
     }
   }
-  BuildLoopDone(nEdges);
-  std::vector<TSides>().swap(sides);
-  EdgesFromTwins(mesh, twins, m);
+  BuildLoopDone(4 * nFaces);
+  mesh.twins.swap(twins);
+  std::vector<int32_t>().swap(twins);
+  if (next == TNextEdges::kDeferred) DeferEdges(mesh, m);
+  else EdgesFromTwins(mesh, m);
   return true;
 }
 
@@ -650,14 +805,15 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
 
 bool SubdivisionPass(TMesh& mesh, bool refine, bool allVertices) {
   BuildEdges(mesh);
-  return Pass(mesh, refine, allVertices, false);
+  return Pass(mesh, refine, allVertices, TNextEdges::kOldLevel);
 }
 
-bool SubdivisionPassOnEdges(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
-  return Pass(mesh, refine, allVertices, carryEdges);
+bool SubdivisionPassOnEdges(TMesh& mesh, bool refine, bool allVertices, TNextEdges next) {
+  return Pass(mesh, refine, allVertices, next);
 }
 
 void PrepareRefine(TMesh& mesh) {
+  EnsureEdges(mesh);
   const int32_t nVerts = mesh.nVerts;
   if (nVerts > static_cast<int64_t>(mesh.verts.size()) ||
       mesh.nFaces > static_cast<int64_t>(mesh.faces.size()) || nVerts < 0 || mesh.nFaces < 0 ||

@@ -306,6 +306,8 @@ void DrawHiddenLinks(TAppState& app, int32_t ringSize) {
 }
 
 void CompileScene(TAppState& app, const TSceneInputs& in, int32_t ringSize) {
+  // Seam shading reads the edges, which a refinement may have left unbuilt.
+  EnsureEdges(app.Seifert.mesh);
   const TSettings& s = app.Settings;
   if ((in.skyRacing && app.racing) || (in.skyStandard && !app.racing))
     DrawSky(app.Seifert.mesh, app.SkyTexture, in.backgroundBottom);

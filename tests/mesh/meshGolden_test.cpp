@@ -98,6 +98,8 @@ TSeiffert BuildCase(const TCaseSettings& c) {
   s.minSurf = c.minSurf;
   RunPipeline(c.word, app.Seifert, s, app);
   for (int32_t i = 0; i < c.refines; ++i) BuildMesh(app.Seifert, s, false, false);
+  // The edges as whatever reads them sees them.
+  EnsureEdges(app.Seifert.mesh);
   return std::move(app.Seifert);
 }
 
@@ -134,8 +136,8 @@ TGoldenCase Record(const TSeiffert& model) {
     const TVertex& x = m.verts[v];
     fans.Add(x.nEdges);
     for (int32_t e : VEdges(m, v)) fans.Add(e);
-    flags.Add(x.tag);
-    flags.Add(x.knotClass);
+    flags.Add(int32_t{x.tag});
+    flags.Add(int32_t{x.knotClass});
     flags.Add(static_cast<int32_t>(x.movable));
     for (float c : {x.pos.x, x.pos.y, x.pos.z}) pos.Add(c);
     for (float c : {x.normal.x, x.normal.y, x.normal.z}) normal.Add(c);
