@@ -127,6 +127,7 @@ void ReleaseOversizedStorage(TMesh& mesh, int64_t needed) {
   release(mesh.edges, 2);
   release(mesh.fans, 4);
   release(mesh.twins, 4);
+  release(mesh.faceEdges, 4);
   release(mesh.velocity, 1);
   // The allocator keeps freed pages for later use; a large mesh's are handed back.
   if (released) malloc_trim(0);

@@ -16,7 +16,8 @@ int32_t FaceCount(const TMesh& mesh) {
 
 bool ValidVertex(const TMesh& mesh, int64_t v) { return v >= 0 && v < VertexCount(mesh); }
 
-TMeshSummary SummariseMesh(const TMesh& mesh) {
+TMeshSummary SummariseMesh(const TMesh& mesh, int64_t vertexRange) {
+  const size_t range = static_cast<size_t>(std::max<int64_t>(vertexRange, 1));
   TMeshSummary s;
   const int32_t nFaces = FaceCount(mesh);
   const size_t nVerts = static_cast<size_t>(VertexCount(mesh));
@@ -42,39 +43,47 @@ TMeshSummary SummariseMesh(const TMesh& mesh) {
 
   // Face sides filed by their lower vertex (a counting sort): equal sides meet in one small
   // bucket, and a count per upper vertex tells how many faces have each. Linear in the mesh.
-  const auto eachSide = [&](auto&& visit) {
-    for (int32_t f = 0; f < nFaces; ++f) {
-      const TFace& face = mesh.faces[static_cast<size_t>(f)];
-      for (int k = 0; k < 4; ++k) {
-        const int32_t a = face.v[k], b = face.v[(k + 1) % 4];
-        if (!ValidVertex(mesh, a) || !ValidVertex(mesh, b) || a == b) continue;
-        visit(std::min(a, b), std::max(a, b));
+  // The buckets of a range of lower vertices at a time, so that the table of sides stays
+  // bounded however large the mesh: each range reads the faces once more.
+  std::vector<uint8_t> count(nVerts, 0);
+  std::vector<int32_t> end, other;
+  for (size_t lo = 0; lo < nVerts;) {
+    const auto eachSide = [&](auto&& visit) {
+      for (int32_t f = 0; f < nFaces; ++f) {
+        const TFace& face = mesh.faces[static_cast<size_t>(f)];
+        for (int k = 0; k < 4; ++k) {
+          const int32_t a = face.v[k], b = face.v[(k + 1) % 4];
+          if (!ValidVertex(mesh, a) || !ValidVertex(mesh, b) || a == b) continue;
+          const size_t low = static_cast<size_t>(std::min(a, b));
+          if (low >= lo && low - lo < range) visit(low - lo, std::max(a, b));
+        }
+      }
+    };
+    const size_t n = std::min(range, nVerts - lo);
+    // end[v]: where bucket v ends; filling from the ends down leaves end[v] at its start.
+    end.assign(n + 1, 0);
+    eachSide([&](size_t a, int32_t) { ++end[a]; });
+    for (size_t v = 1; v <= n; ++v) end[v] += end[v - 1];
+    other.resize(static_cast<size_t>(end[n]));
+    eachSide([&](size_t a, int32_t b) { other[static_cast<size_t>(--end[a])] = b; });
+
+    // A side's face count, up to three (more than two is all that matters), by upper vertex.
+    for (size_t v = 0; v < n; ++v) {
+      const auto first = other.begin() + end[v], last = other.begin() + end[v + 1];
+      for (auto i = first; i != last; ++i) {
+        uint8_t& c = count[static_cast<size_t>(*i)];
+        if (c < 3) ++c;
+      }
+      for (auto i = first; i != last; ++i) {
+        uint8_t& c = count[static_cast<size_t>(*i)];
+        if (c == 0) continue;
+        ++s.faceEdges;
+        if (c == 1) ++s.openEdges;
+        if (c > 2) ++s.nonManifoldEdges;
+        c = 0;
       }
     }
-  };
-  // end[v]: where bucket v ends; filling from the ends down leaves end[v] at its start.
-  std::vector<int32_t> end(nVerts + 1, 0);
-  eachSide([&](int32_t a, int32_t) { ++end[static_cast<size_t>(a)]; });
-  for (size_t v = 1; v <= nVerts; ++v) end[v] += end[v - 1];
-  std::vector<int32_t> other(static_cast<size_t>(end[nVerts]));
-  eachSide([&](int32_t a, int32_t b) { other[static_cast<size_t>(--end[a])] = b; });
-
-  // A side's face count, up to three (more than two is all that matters), by upper vertex.
-  std::vector<uint8_t> count(nVerts, 0);
-  for (size_t v = 0; v < nVerts; ++v) {
-    const auto first = other.begin() + end[v], last = other.begin() + end[v + 1];
-    for (auto i = first; i != last; ++i) {
-      uint8_t& c = count[static_cast<size_t>(*i)];
-      if (c < 3) ++c;
-    }
-    for (auto i = first; i != last; ++i) {
-      uint8_t& c = count[static_cast<size_t>(*i)];
-      if (c == 0) continue;
-      ++s.faceEdges;
-      if (c == 1) ++s.openEdges;
-      if (c > 2) ++s.nonManifoldEdges;
-      c = 0;
-    }
+    lo += n;
   }
   return s;
 }

@@ -1,5 +1,7 @@
 #include "subdivision.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <span>
@@ -54,6 +56,10 @@ bool HasEdgeRoom(const TVertex& v, bool selfLoop) {
   const int64_t need = static_cast<int64_t>(v.nEdges) + (selfLoop ? 2 : 1);
   return need <= v.fanRoom;
 }
+
+// Edge tables larger than this, once let go, are handed back to the system at once (see
+// KeepFreedStorageForReuse): a level of this size costs more than the page faults.
+constexpr size_t kTrimAfterFreeing = size_t{16} << 20;
 
 // Vertices with more edges than this (disk poles on long words carry thousands) are searched
 // and sorted through tables instead of by scanning their edge list, which is quadratic.
@@ -126,6 +132,7 @@ bool PassInputConsistent(const TMesh& mesh, bool rangesOnly) {
   if (m > static_cast<int64_t>(mesh.verts.size())) return false;
   if (mesh.nFaces > static_cast<int64_t>(mesh.faces.size())) return false;
   if (mesh.nEdges > static_cast<int64_t>(mesh.edges.size())) return false;
+  if (int64_t{4} * mesh.nFaces > static_cast<int64_t>(mesh.faceEdges.size())) return false;
   for (int32_t i = 0; i < mesh.nEdges; ++i) {
     const TEdge& e = mesh.edges[i];
     if (!InRange(e.a, m) || !InRange(e.b, m)) return false;
@@ -135,9 +142,10 @@ bool PassInputConsistent(const TMesh& mesh, bool rangesOnly) {
     const TFace& f = mesh.faces[i];
     for (int k = 0; k < 4; ++k) {
       const int32_t c0 = f.v[k], c1 = f.v[(k + 1) % 4];
-      if (!InRange(c0, m) || !InRange(f.e[k], mesh.nEdges)) return false;
+      const int32_t ek = mesh.faceEdges[4 * i + k];
+      if (!InRange(c0, m) || !InRange(ek, mesh.nEdges)) return false;
       if (rangesOnly) continue;
-      const TEdge& e = mesh.edges[f.e[k]];
+      const TEdge& e = mesh.edges[ek];
       if (!((e.a == c0 && e.b == c1) || (e.a == c1 && e.b == c0))) return false;
       if (e.f1 != i && e.f2 != i) return false;
     }
@@ -175,6 +183,7 @@ void BuildEdgesBySearch(TMesh& mesh) {
 
   // 1. A cleared edge table of twice the face count.
   mesh.edges.assign(static_cast<size_t>(CheckedMul(2, nFaces)), TEdge{});
+  mesh.faceEdges.assign(static_cast<size_t>(CheckedMul(4, nFaces)), kNone);
   mesh.nEdges = 0;
   const int64_t edgeCapacity = static_cast<int64_t>(mesh.edges.size());
 
@@ -202,7 +211,6 @@ void BuildEdgesBySearch(TMesh& mesh) {
   bool tableValid = true;
   for (int32_t fi = 0; fi < nFaces; ++fi) {
     TFace& f = mesh.faces[fi];
-    for (int32_t& e : f.e) e = kNone;
     for (int k = 0; k < 4; ++k) {
       const int32_t a = f.v[k], b = f.v[(k + 1) % 4];
       if (!InRange(a, nVerts) || !InRange(b, nVerts)) {
@@ -226,7 +234,7 @@ void BuildEdgesBySearch(TMesh& mesh) {
       }
       if (found != kNone) {
         mesh.edges[found].f2 = fi;
-        f.e[k] = found;
+        mesh.faceEdges[4 * fi + k] = found;
         continue;
       }
       TVertex& vb = mesh.verts[b];
@@ -244,7 +252,7 @@ void BuildEdgesBySearch(TMesh& mesh) {
       e.f1 = fi;
       mesh.fans[va.fanStart + va.nEdges++] = ei;
       mesh.fans[vb.fanStart + vb.nEdges++] = ei;
-      f.e[k] = ei;
+      mesh.faceEdges[4 * fi + k] = ei;
     }
   }
 
@@ -309,6 +317,17 @@ bool TwinsByBuckets(const TMesh& mesh, std::vector<int32_t>& twins) {
       twins[i[0].second] = i[1].second;
       twins[i[1].second] = i[0].second;
     }
+  }
+  return true;
+}
+
+// Whether every side of the faces runs opposite to its twin.
+bool TwinsRunOpposite(const TMesh& mesh) {
+  const int32_t nHalf = 4 * mesh.nFaces;
+  for (int32_t h = 0; h < nHalf; ++h) {
+    const int32_t t = mesh.twins[h];
+    const TFace &f = mesh.faces[h >> 2], &g = mesh.faces[t >> 2];
+    if (f.v[h & 3] != g.v[((t & 3) + 1) & 3]) return false;
   }
   return true;
 }
@@ -380,12 +399,13 @@ void EdgesFromTwins(TMesh& mesh, int32_t refinedFrom = kNone) {
   // An edge is numbered at its first side, in face order, and joins that side's ends; its
   // second side comes later and takes the number its twin got.
   ResizeDropping(mesh.edges, 2 * nFaces);
+  ResizeDropping(mesh.faceEdges, nHalf);
   int32_t nEdges = 0;
   for (int32_t h = 0; h < nHalf; ++h) {
     TFace& f = mesh.faces[h >> 2];
     const int32_t t = twins[h];
     if (t < h) {
-      f.e[h & 3] = mesh.faces[t >> 2].e[t & 3];
+      mesh.faceEdges[h] = mesh.faceEdges[t];
       continue;
     }
     const int32_t ei = nEdges++;
@@ -395,7 +415,7 @@ void EdgesFromTwins(TMesh& mesh, int32_t refinedFrom = kNone) {
     e.b = f.v[((h & 3) + 1) & 3];
     e.f1 = h >> 2;
     e.f2 = t >> 2;
-    f.e[h & 3] = ei;
+    mesh.faceEdges[h] = ei;
   }
   mesh.nEdges = nEdges;
   mesh.edgesPaired = true;
@@ -457,6 +477,9 @@ bool DeferredFan(const TMesh& mesh, int32_t v, int32_t via, std::vector<int32_t>
   for (;;) {
     if (static_cast<int32_t>(fan.size()) == corners) return false;
     const int32_t in = PrevSide(out), across = mesh.twins[in];
+    if (across < 0 || across >= static_cast<int32_t>(mesh.twins.size()) ||
+        mesh.twins[across] != in)
+      return false;
     fan.push_back(std::min(in, across));
     out = SideStart(mesh, across) == v ? across : NextSide(across);
     if (SideStart(mesh, out) != v) return false;
@@ -475,26 +498,32 @@ bool DeferredFan(const TMesh& mesh, int32_t v, int32_t via, std::vector<int32_t>
 }
 
 // The seam walk on deferred edges (see WalkSeams). False when a fan cannot be told without the
-// edges.
+// edges, or the pairing does not fit the faces.
 bool WalkDeferredSeams(const TMesh& mesh, std::vector<std::vector<int32_t>>& walks) {
-  if (!TwinsFitFaces(mesh)) return false;
   const int32_t nHalf = 4 * mesh.nFaces;
+  if (mesh.nFaces < 0 || mesh.nFaces > static_cast<int64_t>(mesh.faces.size()) ||
+      static_cast<int64_t>(mesh.twins.size()) != int64_t{4} * mesh.nFaces ||
+      mesh.nVerts > static_cast<int64_t>(mesh.verts.size()))
+    return false;
   std::vector<int32_t> kinds(static_cast<size_t>(mesh.nFaces));
   for (int32_t i = 0; i < mesh.nFaces; ++i) kinds[i] = mesh.faces[i].kind;
-  const auto seam = [&](int32_t h) { return kinds[h >> 2] != kinds[mesh.twins[h] >> 2]; };
-  std::vector<char> traced(static_cast<size_t>(nHalf), 0);
+  // Seam sides are few: their walked marks are kept as bits.
+  std::vector<bool> traced(static_cast<size_t>(nHalf), false);
   std::vector<int32_t> fan;
+  const auto seam = [&](int32_t h) { return kinds[h >> 2] != kinds[mesh.twins[h] >> 2]; };
   for (int32_t h = 0; h < nHalf; ++h) {
-    if (mesh.twins[h] < h || !seam(h) || traced[h]) continue;
+    const int32_t t = mesh.twins[h];
+    if (t < 0 || t >= nHalf) return false;
+    if (t < h || kinds[h >> 2] == kinds[t >> 2] || traced[h]) continue;
     const int32_t start = SideStart(mesh, h);
     std::vector<int32_t> walk{start};
     int32_t cur = start, via = h;
     for (;;) {
-      if (!DeferredFan(mesh, cur, via, fan)) return false;
+      if (cur < 0 || cur >= mesh.nVerts || !DeferredFan(mesh, cur, via, fan)) return false;
       int32_t next = kNone;
       for (int32_t e : fan) {
         if (traced[e] || !seam(e)) continue;
-        traced[e] = 1;
+        traced[e] = true;
         const int32_t a = SideStart(mesh, e);
         next = a == cur ? SideEnd(mesh, e) : a;
         via = e;
@@ -504,7 +533,7 @@ bool WalkDeferredSeams(const TMesh& mesh, std::vector<std::vector<int32_t>>& wal
       walk.push_back(next);
       cur = next;
     }
-    traced[h] = 1;
+    traced[h] = true;
     walks.push_back(std::move(walk));
   }
   return true;
@@ -553,6 +582,7 @@ void WalkBuiltSeams(const TMesh& mesh, std::vector<std::vector<int32_t>>& walks)
 void BuildEdges(TMesh& mesh) {
   mesh.edgesDeferred = false;
   if (CornersFitTwins(mesh) && TwinsByBuckets(mesh, mesh.twins)) {
+    mesh.twinsOpposite = TwinsRunOpposite(mesh);
     EdgesFromTwins(mesh);
   } else {
     mesh.twins.clear();
@@ -587,6 +617,7 @@ namespace {
 void DeferEdges(TMesh& mesh, int32_t m) {
   std::vector<TEdge>().swap(mesh.edges);
   std::vector<int32_t>().swap(mesh.fans);
+  std::vector<int32_t>().swap(mesh.faceEdges);
   mesh.nEdges = 0;
   mesh.edgesPaired = true;
   mesh.edgesDeferred = true;
@@ -720,7 +751,7 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, TNextEdges next) {
     TFace& face = mesh.faces[i];
     const int32_t c[4] = {face.v[0], face.v[1], face.v[2], face.v[3]};
     int32_t ep[4];
-    for (int k = 0; k < 4; ++k) ep[k] = firstEdgePoint + face.e[k];
+    for (int k = 0; k < 4; ++k) ep[k] = firstEdgePoint + mesh.faceEdges[4 * i + k];
     const int32_t fp = firstFacePoint + i;
     const int32_t kind = face.kind;
     const Vec3 normal = face.normal;
@@ -741,9 +772,10 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, TNextEdges next) {
   BuildLoopDone(nFaces);
   mesh.nFaces = 4 * nFaces;
   if (next == TNextEdges::kOldLevel) {
-    // The edge table stays the old level's.
+    // The edge table stays the old level's; the new faces have none.
     mesh.edgesPaired = false;
     mesh.twins.clear();
+    mesh.faceEdges.assign(static_cast<size_t>(4) * mesh.nFaces, kNone);
     return true;
   }
 
@@ -759,10 +791,16 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, TNextEdges next) {
     return true;
   }
   if (next == TNextEdges::kDeferred) {
-    // Not needed past this point; let go before the larger pairing is made.
+    // Not needed past this point; let go before the larger pairing is made, and hand the
+    // pages back when they are many: the allocator would keep them beside the pairing, which
+    // it takes from the system afresh.
+    const size_t freed = mesh.edges.capacity() * sizeof(TEdge) +
+                         (mesh.fans.capacity() + mesh.faceEdges.capacity()) * sizeof(int32_t);
     std::vector<TEdge>().swap(mesh.edges);
     std::vector<int32_t>().swap(mesh.fans);
+    std::vector<int32_t>().swap(mesh.faceEdges);
     mesh.nEdges = 0;
+    if (freed > kTrimAfterFreeing) malloc_trim(0);
   }
   std::vector<int32_t> twins(static_cast<size_t>(16) * nFaces);
   const auto pair = [&](int32_t p, int32_t q) {
@@ -780,12 +818,13 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, TNextEdges next) {
   const auto oldCorner = [&](int32_t i, int32_t k) {
     return mesh.faces[SubFace(nFaces, i, k)].v[k];
   };
+  const bool opposite = mesh.twinsOpposite;
   for (int32_t h = 0; h < 4 * nFaces; ++h) {
     BuildStep(h);
     const int32_t t = mesh.twins[h];
     if (t < h) continue;
     const int32_t i = h >> 2, k = h & 3, j = t >> 2, l = t & 3;
-    if (oldCorner(i, k) != oldCorner(j, l)) {
+    if (opposite || oldCorner(i, k) != oldCorner(j, l)) {
       pair(PieceAtStart(nFaces, i, k), PieceAtEnd(nFaces, j, l));
       pair(PieceAtEnd(nFaces, i, k), PieceAtStart(nFaces, j, l));
     } else {

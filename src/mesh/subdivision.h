@@ -7,7 +7,7 @@
 
 #include "meshModel.h"
 
-// Rebuilds mesh.edges (length 2 x nFaces), every face's e[] and every vertex's edge fan in fan
+// Rebuilds mesh.edges (length 2 x nFaces), the face edges and every vertex's edge fan in fan
 // order. A face whose edges cannot be stored (an open border) resets the edge count to 0 and
 // building goes on with the next face.
 void BuildEdges(TMesh& mesh);

@@ -125,7 +125,7 @@ TGoldenCase Record(const TSeiffert& model) {
   for (int32_t i = 0; i < m.nFaces; ++i) {
     const TFace& f = m.faces[i];
     for (int k = 0; k < 4; ++k) faces.Add(f.v[k]);
-    for (int k = 0; k < 4; ++k) faces.Add(f.e[k]);
+    for (int k = 0; k < 4; ++k) faces.Add(m.faceEdges[4 * i + k]);
     faces.Add(f.kind);
   }
   for (int32_t i = 0; i < m.nEdges; ++i) {
