@@ -862,14 +862,13 @@ void PrepareRefine(TMesh& mesh) {
   const int32_t faceCount = CheckedMul(4, mesh.nFaces);
   const int32_t vertCount = CheckedAdd(CheckedAdd(nVerts, mesh.nEdges), mesh.nFaces);
 
-  // 1. Tags hold the vertices' own indices. The corners are indices already, so they stay
-  // valid across the re-sizing below.
+  // 1. The corners are vertex indices, so they stay valid across the re-sizing below (no tag
+  // needs to carry a vertex's index, and a byte could not); they are checked first.
   for (int32_t i = 0; i < mesh.nFaces; ++i)
     for (int32_t c : mesh.faces[i].v)
       if (!InRange(c, nVerts))
         throw RangeError("PrepareRefine: face " + std::to_string(i) +
                          " has a corner outside 0.." + std::to_string(nVerts - 1));
-  for (int32_t i = 0; i < nVerts; ++i) mesh.verts[i].tag = i;
 
   // 2. Storage for one more level.
   mesh.faces.resize(static_cast<size_t>(faceCount));
