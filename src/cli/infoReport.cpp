@@ -114,7 +114,7 @@ Json InfoJson(const TAppState& app) {
   const TMeshSummary s = SummariseMesh(m.mesh);
   j["mesh"] = {{"nVerts", m.mesh.nVerts},
                {"nFaces", m.mesh.nFaces},
-               {"nEdges", m.mesh.nEdges},
+               {"nEdges", EdgeCount(m.mesh)},
                {"usedVerts", s.usedVerts},
                {"openEdges", s.openEdges},
                {"facesByKind", s.facesByKind},

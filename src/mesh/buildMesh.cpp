@@ -165,9 +165,9 @@ void KnotBand(TMesh& mesh, int32_t knotWidth) {
     for (int32_t fi = 0; fi < mesh.nFaces; ++fi) {
       const TFace& f = mesh.faces[fi];
       for (int32_t c : f.v) {
-        int32_t& kc = mesh.verts[c].knotClass;
+        int8_t& kc = mesh.verts[c].knotClass;
         if (kc >= 0 && kc != f.kind) kc = 2;
-        else if (kc < 0) kc = f.kind;
+        else if (kc < 0) kc = static_cast<int8_t>(f.kind);
       }
     }
     for (int32_t fi = 0; fi < mesh.nFaces; ++fi) {
@@ -195,44 +195,18 @@ void TraceLinks(TSeiffert& model, double minLinkSeg) {
   model.nLinks = 0;
   model.links.clear();
   const double minSq = minLinkSeg * minLinkSeg;
-
-  // Which edges are seams, from the face kinds copied into a table of their own: the edges
-  // name their faces out of order, and a face record is many times the size of its kind.
-  // Afterwards only seam edges are looked at; `traced` marks those the tracer has walked.
-  std::vector<char> seam(static_cast<size_t>(mesh.nEdges), 0);
-  std::vector<char> traced(static_cast<size_t>(mesh.nEdges), 0);
-  {
-    std::vector<int32_t> kinds(static_cast<size_t>(mesh.nFaces));
-    for (int32_t i = 0; i < mesh.nFaces; ++i) kinds[i] = mesh.faces[i].kind;
-    for (int32_t i = 0; i < mesh.nEdges; ++i) {
-      const TEdge& e = mesh.edges[i];
-      if (e.f1 != kNone && e.f2 != kNone) seam[i] = kinds.at(e.f1) != kinds.at(e.f2);
-    }
-  }
-
-  for (int32_t i = 0; i < mesh.nEdges; ++i) {
-    if (!seam[i] || traced[i]) continue;
-    const int32_t start = mesh.edges[i].a;
+  // Each seam walk, keeping only the vertices further than minLinkSeg from the last one kept.
+  for (const std::vector<int32_t>& walk : WalkSeams(mesh)) {
     TLinkLine line;
-    line.verts.push_back(start);
-    int32_t last = start, cur = start;
-    for (;;) {
-      int32_t next = kNone;
-      for (int32_t ei : VEdges(mesh, cur)) {
-        const TEdge& e = mesh.edges[ei];
-        if (traced[ei] || !seam.at(ei)) continue;
-        traced[ei] = 1;
-        next = (e.a == cur) ? e.b : e.a;
-        break;
-      }
-      if (next == kNone || next == start) break;
+    line.verts.push_back(walk[0]);
+    int32_t last = walk[0];
+    for (size_t j = 1; j < walk.size(); ++j) {
+      const int32_t next = walk[j];
       if ((mesh.verts[next].pos - mesh.verts[last].pos).LengthSq() > minSq) {
         line.verts.push_back(next);
         last = next;
       }
-      cur = next;
     }
-    traced[i] = 1;
     line.nVerts = static_cast<int32_t>(line.verts.size());
     model.links.push_back(std::move(line));
     ++model.nLinks;
@@ -279,6 +253,7 @@ void BuildSteps(TSeiffert& model, TSettings s, bool full, bool smoothed, bool ra
     return;
   }
   if (!full) {
+    EnsureEdges(mesh);
     // One more level needs a vertex per vertex, edge and face, and four faces per face.
     const int64_t verts = CheckedAdd64(CheckedAdd64(mesh.nVerts, mesh.nEdges), mesh.nFaces);
     const int64_t need = std::max(verts, CheckedMul64(4, mesh.nFaces));
@@ -334,9 +309,11 @@ void BuildSteps(TSeiffert& model, TSettings s, bool full, bool smoothed, bool ra
     for (int32_t i = 0; i < s.presmooth; ++i) SubdivisionPassOnEdges(mesh, false, true);
     for (int32_t i = 0; i < s.presmoothNonBnd; ++i) ClassifiedPass(mesh, false);
   }
+  // The last level's edges are left to whatever reads them.
   for (int32_t i = 0; i < s.catmullClark; ++i) {
     BuildCheck();
-    SubdivisionPassOnEdges(mesh, true, true);
+    SubdivisionPassOnEdges(mesh, true, true,
+                           i + 1 < s.catmullClark ? TNextEdges::kBuilt : TNextEdges::kDeferred);
   }
   BuildCheck();
   if (s.minSurf > 0) MinimalSurfaceIterations(mesh, s.minSurf, true);

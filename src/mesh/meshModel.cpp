@@ -27,6 +27,7 @@ void AddFace(TMesh& mesh, int32_t v0, int32_t v1, int32_t v2, int32_t v3, int32_
                      " faces)");
   TFace& f = mesh.faces[mesh.nFaces++];
   mesh.edgesPaired = false;  // the edges no longer match the faces
+  mesh.edgesDeferred = false;
   f = TFace{};
   f.v[0] = v0;
   f.v[1] = v1;
@@ -65,6 +66,7 @@ void ComputeVertexNormals(TMesh& mesh, bool creaseCorrection) {
     for (int k = 0; k < 4; ++k) sum.at(f.v[k]) += f.normal;
   }
   if (creaseCorrection) {
+    EnsureEdges(mesh);
     // A sharp fold (the knot band folded onto itself) would average to nothing; use the crease.
     for (int32_t i = 0; i < mesh.nEdges; ++i) {
       const TEdge& e = mesh.edges[i];
@@ -100,6 +102,7 @@ bool IsUniform(const TMesh& mesh, int32_t vertex) {
 }
 
 void ClassifyVertices(TMesh& mesh) {
+  EnsureEdges(mesh);
   for (int32_t i = 0; i < mesh.nVerts; ++i) {
     TVertex& v = mesh.verts[i];
     if (v.nEdges == 0) {
@@ -123,6 +126,8 @@ void ReleaseOversizedStorage(TMesh& mesh, int64_t needed) {
   release(mesh.faces, 1);
   release(mesh.edges, 2);
   release(mesh.fans, 4);
+  release(mesh.twins, 4);
+  release(mesh.faceEdges, 4);
   release(mesh.velocity, 1);
   // The allocator keeps freed pages for later use; a large mesh's are handed back.
   if (released) malloc_trim(0);

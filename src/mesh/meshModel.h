@@ -13,11 +13,13 @@ constexpr int32_t kNone = -1;
 struct TVertex {
   Vec3 pos;
   Vec3 normal;          // unit vertex normal; zero for a vertex without faces
-  int32_t knotClass = -1;
   int32_t nEdges = 0;
   int32_t fanStart = 0;         // this vertex's slice of TMesh::fans: its edges in fan order
   int32_t fanRoom = 0;          // length of the slice (the vertex's corner uses)
-  int32_t tag = 0;      // common face kind around the vertex; -1 on a seam; -2 without edges
+  // Classes are small numbers (-2..2); as bytes they keep the record a cache line's worth
+  // smaller at every level.
+  int8_t knotClass = -1;
+  int8_t tag = 0;       // common face kind around the vertex; -1 on a seam; -2 without edges
   int8_t texState = 0;
   bool movable = false;
   double texU = 0, texV = 0;
@@ -25,14 +27,13 @@ struct TVertex {
 
 struct TFace {
   int32_t v[4] = {kNone, kNone, kNone, kNone};
-  int32_t e[4] = {kNone, kNone, kNone, kNone};  // e[k] joins v[k] and v[(k+1)%4]
   Vec3 normal;
   int32_t kind = 0;     // 0 and 1: the surface's two sides; 2: the knot band
 };
 
 // Every refinement pass streams these records; scratch and smoothing state live in tables of
 // their own so that the records stay this small.
-static_assert(sizeof(TVertex) <= 64 && sizeof(TFace) <= 48, "mesh records grew");
+static_assert(sizeof(TVertex) <= 56 && sizeof(TFace) <= 32, "mesh records grew");
 
 struct TEdge {
   int32_t a = kNone, b = kNone;
@@ -46,12 +47,25 @@ struct TMesh {
   std::vector<TFace> faces;    // same capacity as verts
   std::vector<TEdge> edges;    // length 2 x nFaces after BuildEdges
   int32_t nEdges = 0;
+  // The edges of every face, four a face: faceEdges[4 x face + k] joins v[k] and v[(k+1) mod 4]
+  // of that face. Only the passes read them, so they live beside the face records.
+  std::vector<int32_t> faceEdges;
   // The edges at every vertex, one slice per vertex, kept in one table so that a build does
   // not allocate per vertex.
   std::vector<int32_t> fans;
   // Whether the edge build found every edge to be the sides of exactly two faces (or once of
   // one face twice): then a refinement can carry the edges over to the next level.
   bool edgesPaired = false;
+  // The other side of every face side (side 4 x face + k runs from v[k] to v[(k+1) mod 4])
+  // when edgesPaired: what the next level's pairing and edges are made from.
+  std::vector<int32_t> twins;
+  // Whether every side and its twin run opposite ways (faces oriented alike), which a
+  // refinement keeps: then the next level's pairing needs no look at the corners.
+  bool twinsOpposite = false;
+  // The last refinement left its edges unbuilt (edges, fans and faceEdges empty, nEdges 0):
+  // most builds never read them, and they are the largest tables of the mesh. twins holds the
+  // pairing; EnsureEdges builds them, as BuildEdges would.
+  bool edgesDeferred = false;
   // The smoothing velocities of the knot vertices, by vertex: state that lives from one
   // smoothing iteration to the next, kept out of the vertex records that every pass reads.
   // Entries past its end count as zero; a new mesh starts with none.
@@ -67,6 +81,13 @@ inline std::span<const int32_t> VEdges(const TMesh& mesh, int32_t v) {
   const TVertex& x = mesh.verts[v];
   return {mesh.fans.data() + x.fanStart, static_cast<size_t>(x.nEdges)};
 }
+
+// Builds the edges a refinement deferred; a mesh whose edges are built is left as it is. Call
+// before reading edges, fans or face edges of a mesh that may have been refined.
+void EnsureEdges(TMesh& mesh);
+
+// The mesh's edge count, built or deferred.
+int32_t EdgeCount(const TMesh& mesh);
 
 // One closed boundary component, in order along the knot.
 struct TLinkLine {

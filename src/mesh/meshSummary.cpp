@@ -16,60 +16,74 @@ int32_t FaceCount(const TMesh& mesh) {
 
 bool ValidVertex(const TMesh& mesh, int64_t v) { return v >= 0 && v < VertexCount(mesh); }
 
-TMeshSummary SummariseMesh(const TMesh& mesh) {
+TMeshSummary SummariseMesh(const TMesh& mesh, int64_t vertexRange) {
+  const size_t range = static_cast<size_t>(std::max<int64_t>(vertexRange, 1));
   TMeshSummary s;
   const int32_t nFaces = FaceCount(mesh);
   const size_t nVerts = static_cast<size_t>(VertexCount(mesh));
-  std::vector<bool> used(nVerts, false);
-  std::vector<uint8_t> kinds(nVerts, 0);  // bit k: a face of kind k uses the vertex
-  // Face sides filed by their lower vertex (a counting sort), so that equal sides meet in one
-  // small bucket: linear in the mesh rather than a sort of every side.
-  std::vector<int32_t> start(nVerts + 1, 0);
-  const auto eachSide = [&](auto&& visit) {
-    for (int32_t f = 0; f < nFaces; ++f) {
-      const TFace& face = mesh.faces[static_cast<size_t>(f)];
-      for (int k = 0; k < 4; ++k) {
-        const int32_t a = face.v[k], b = face.v[(k + 1) % 4];
-        if (!ValidVertex(mesh, a) || !ValidVertex(mesh, b) || a == b) continue;
-        visit(std::min(a, b), std::max(a, b));
-      }
-    }
-  };
+  // Per vertex, bit k: a face of kind k uses it; bit 3: any face does.
+  constexpr uint8_t kUsed = 8;
+  std::vector<uint8_t> uses(nVerts, 0);
   for (int32_t f = 0; f < nFaces; ++f) {
     const TFace& face = mesh.faces[static_cast<size_t>(f)];
-    if (face.kind >= 0 && face.kind < 3) ++s.facesByKind[static_cast<size_t>(face.kind)];
+    const bool known = face.kind >= 0 && face.kind < 3;
+    if (known) ++s.facesByKind[static_cast<size_t>(face.kind)];
     for (const int32_t a : face.v) {
-      if (ValidVertex(mesh, a)) {
-        used[static_cast<size_t>(a)] = true;
-        if (face.kind >= 0 && face.kind < 3)
-          kinds[static_cast<size_t>(a)] |= static_cast<uint8_t>(1u << face.kind);
-      } else
+      if (ValidVertex(mesh, a))
+        uses[static_cast<size_t>(a)] |= known ? uint8_t(kUsed | (1u << face.kind)) : kUsed;
+      else
         ++s.badCorners;
     }
   }
-  s.usedVerts = std::count(used.begin(), used.end(), true);
-  for (const uint8_t k : kinds)
-    for (size_t kind = 0; kind < 3; ++kind) s.vertsByKind[kind] += (k >> kind) & 1;
+  for (const uint8_t u : uses) {
+    s.usedVerts += (u & kUsed) != 0;
+    for (size_t kind = 0; kind < 3; ++kind) s.vertsByKind[kind] += (u >> kind) & 1;
+  }
+  std::vector<uint8_t>().swap(uses);
 
-  eachSide([&](int32_t a, int32_t) { ++start[static_cast<size_t>(a) + 1]; });
-  for (size_t v = 0; v < nVerts; ++v) start[v + 1] += start[v];
-  std::vector<int32_t> fill(start.begin(), start.end() - 1);
-  std::vector<int32_t> other(static_cast<size_t>(start[nVerts]));
-  eachSide([&](int32_t a, int32_t b) { other[static_cast<size_t>(fill[a]++)] = b; });
+  // Face sides filed by their lower vertex (a counting sort): equal sides meet in one small
+  // bucket, and a count per upper vertex tells how many faces have each. Linear in the mesh.
+  // The buckets of a range of lower vertices at a time, so that the table of sides stays
+  // bounded however large the mesh: each range reads the faces once more.
+  std::vector<uint8_t> count(nVerts, 0);
+  std::vector<int32_t> end, other;
+  for (size_t lo = 0; lo < nVerts;) {
+    const auto eachSide = [&](auto&& visit) {
+      for (int32_t f = 0; f < nFaces; ++f) {
+        const TFace& face = mesh.faces[static_cast<size_t>(f)];
+        for (int k = 0; k < 4; ++k) {
+          const int32_t a = face.v[k], b = face.v[(k + 1) % 4];
+          if (!ValidVertex(mesh, a) || !ValidVertex(mesh, b) || a == b) continue;
+          const size_t low = static_cast<size_t>(std::min(a, b));
+          if (low >= lo && low - lo < range) visit(low - lo, std::max(a, b));
+        }
+      }
+    };
+    const size_t n = std::min(range, nVerts - lo);
+    // end[v]: where bucket v ends; filling from the ends down leaves end[v] at its start.
+    end.assign(n + 1, 0);
+    eachSide([&](size_t a, int32_t) { ++end[a]; });
+    for (size_t v = 1; v <= n; ++v) end[v] += end[v - 1];
+    other.resize(static_cast<size_t>(end[n]));
+    eachSide([&](size_t a, int32_t b) { other[static_cast<size_t>(--end[a])] = b; });
 
-  // Within a bucket equal sides lie next to each other once sorted; a run's length is its face
-  // count.
-  for (size_t v = 0; v < nVerts; ++v) {
-    const auto first = other.begin() + start[v], last = other.begin() + start[v + 1];
-    std::sort(first, last);
-    for (auto i = first; i != last;) {
-      auto j = i;
-      while (j != last && *j == *i) ++j;
-      ++s.faceEdges;
-      if (j - i == 1) ++s.openEdges;
-      if (j - i > 2) ++s.nonManifoldEdges;
-      i = j;
+    // A side's face count, up to three (more than two is all that matters), by upper vertex.
+    for (size_t v = 0; v < n; ++v) {
+      const auto first = other.begin() + end[v], last = other.begin() + end[v + 1];
+      for (auto i = first; i != last; ++i) {
+        uint8_t& c = count[static_cast<size_t>(*i)];
+        if (c < 3) ++c;
+      }
+      for (auto i = first; i != last; ++i) {
+        uint8_t& c = count[static_cast<size_t>(*i)];
+        if (c == 0) continue;
+        ++s.faceEdges;
+        if (c == 1) ++s.openEdges;
+        if (c > 2) ++s.nonManifoldEdges;
+        c = 0;
+      }
     }
+    lo += n;
   }
   return s;
 }

@@ -18,9 +18,13 @@ struct TMeshSummary {
   std::array<int64_t, 3> vertsByKind{};
 };
 
+// The face sides are counted for this many lower vertices at a time (about 16 MB of scratch).
+constexpr int64_t kSummaryVertexRange = int64_t{1} << 20;
+
 // A corner is used when it lies in 0..nVerts-1; a side joining a vertex to itself (a quad
-// folded into a triangle) is no edge.
-TMeshSummary SummariseMesh(const TMesh& mesh);
+// folded into a triangle) is no edge. vertexRange bounds the scratch: larger meshes read
+// their faces once more per range.
+TMeshSummary SummariseMesh(const TMesh& mesh, int64_t vertexRange = kSummaryVertexRange);
 
 // Whether vertex index v names a stored vertex of the mesh.
 bool ValidVertex(const TMesh& mesh, int64_t v);

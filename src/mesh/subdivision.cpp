@@ -1,5 +1,7 @@
 #include "subdivision.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <span>
@@ -54,6 +56,10 @@ bool HasEdgeRoom(const TVertex& v, bool selfLoop) {
   const int64_t need = static_cast<int64_t>(v.nEdges) + (selfLoop ? 2 : 1);
   return need <= v.fanRoom;
 }
+
+// Edge tables larger than this, once let go, are handed back to the system at once (see
+// KeepFreedStorageForReuse): a level of this size costs more than the page faults.
+constexpr size_t kTrimAfterFreeing = size_t{16} << 20;
 
 // Vertices with more edges than this (disk poles on long words carry thousands) are searched
 // and sorted through tables instead of by scanning their edge list, which is quadratic.
@@ -126,6 +132,7 @@ bool PassInputConsistent(const TMesh& mesh, bool rangesOnly) {
   if (m > static_cast<int64_t>(mesh.verts.size())) return false;
   if (mesh.nFaces > static_cast<int64_t>(mesh.faces.size())) return false;
   if (mesh.nEdges > static_cast<int64_t>(mesh.edges.size())) return false;
+  if (int64_t{4} * mesh.nFaces > static_cast<int64_t>(mesh.faceEdges.size())) return false;
   for (int32_t i = 0; i < mesh.nEdges; ++i) {
     const TEdge& e = mesh.edges[i];
     if (!InRange(e.a, m) || !InRange(e.b, m)) return false;
@@ -135,9 +142,10 @@ bool PassInputConsistent(const TMesh& mesh, bool rangesOnly) {
     const TFace& f = mesh.faces[i];
     for (int k = 0; k < 4; ++k) {
       const int32_t c0 = f.v[k], c1 = f.v[(k + 1) % 4];
-      if (!InRange(c0, m) || !InRange(f.e[k], mesh.nEdges)) return false;
+      const int32_t ek = mesh.faceEdges[4 * i + k];
+      if (!InRange(c0, m) || !InRange(ek, mesh.nEdges)) return false;
       if (rangesOnly) continue;
-      const TEdge& e = mesh.edges[f.e[k]];
+      const TEdge& e = mesh.edges[ek];
       if (!((e.a == c0 && e.b == c1) || (e.a == c1 && e.b == c0))) return false;
       if (e.f1 != i && e.f2 != i) return false;
     }
@@ -175,6 +183,7 @@ void BuildEdgesBySearch(TMesh& mesh) {
 
   // 1. A cleared edge table of twice the face count.
   mesh.edges.assign(static_cast<size_t>(CheckedMul(2, nFaces)), TEdge{});
+  mesh.faceEdges.assign(static_cast<size_t>(CheckedMul(4, nFaces)), kNone);
   mesh.nEdges = 0;
   const int64_t edgeCapacity = static_cast<int64_t>(mesh.edges.size());
 
@@ -202,7 +211,6 @@ void BuildEdgesBySearch(TMesh& mesh) {
   bool tableValid = true;
   for (int32_t fi = 0; fi < nFaces; ++fi) {
     TFace& f = mesh.faces[fi];
-    for (int32_t& e : f.e) e = kNone;
     for (int k = 0; k < 4; ++k) {
       const int32_t a = f.v[k], b = f.v[(k + 1) % 4];
       if (!InRange(a, nVerts) || !InRange(b, nVerts)) {
@@ -226,7 +234,7 @@ void BuildEdgesBySearch(TMesh& mesh) {
       }
       if (found != kNone) {
         mesh.edges[found].f2 = fi;
-        f.e[k] = found;
+        mesh.faceEdges[4 * fi + k] = found;
         continue;
       }
       TVertex& vb = mesh.verts[b];
@@ -244,7 +252,7 @@ void BuildEdgesBySearch(TMesh& mesh) {
       e.f1 = fi;
       mesh.fans[va.fanStart + va.nEdges++] = ei;
       mesh.fans[vb.fanStart + vb.nEdges++] = ei;
-      f.e[k] = ei;
+      mesh.faceEdges[4 * fi + k] = ei;
     }
   }
 
@@ -313,6 +321,17 @@ bool TwinsByBuckets(const TMesh& mesh, std::vector<int32_t>& twins) {
   return true;
 }
 
+// Whether every side of the faces runs opposite to its twin.
+bool TwinsRunOpposite(const TMesh& mesh) {
+  const int32_t nHalf = 4 * mesh.nFaces;
+  for (int32_t h = 0; h < nHalf; ++h) {
+    const int32_t t = mesh.twins[h];
+    const TFace &f = mesh.faces[h >> 2], &g = mesh.faces[t >> 2];
+    if (f.v[h & 3] != g.v[((t & 3) + 1) & 3]) return false;
+  }
+  return true;
+}
+
 // Puts a small fan in fan order with the same swaps as SortFan, given the faces of its edges
 // side by side with it (f1, f2), so that the edge records are not read again.
 void SortSmallFan(int32_t* list, int32_t* f1, int32_t* f2, int32_t n) {
@@ -349,13 +368,14 @@ void ResizeDropping(std::vector<T>& table, int64_t size) {
   table.resize(static_cast<size_t>(size));
 }
 
-// Edges, face edges and fans from the twins of a closed mesh: what the search would build.
-// The twins table is used up as scratch.
+// Edges, face edges and fans from the twins (mesh.twins) of a closed mesh: what the search
+// would build.
 // refinedFrom: for a mesh just refined from one with that many vertices and edges built from
 // twins, whose corner uses are known without counting: an old vertex keeps its own (its
 // fanRoom), every new point has four. kNone: count them.
-void EdgesFromTwins(TMesh& mesh, std::vector<int32_t>& twins, int32_t refinedFrom = kNone) {
+void EdgesFromTwins(TMesh& mesh, int32_t refinedFrom = kNone) {
   const int32_t nVerts = mesh.nVerts, nFaces = mesh.nFaces, nHalf = 4 * nFaces;
+  const std::vector<int32_t>& twins = mesh.twins;
 
   // Fan slices sized by corner uses; on such a mesh a vertex has as many edges as corners.
   // The counts and fill positions live in a table of their own: the vertex records are large.
@@ -376,15 +396,16 @@ void EdgesFromTwins(TMesh& mesh, std::vector<int32_t>& twins, int32_t refinedFro
   }
   ResizeDropping(mesh.fans, fanTotal);
 
-  // An edge is numbered at its first side, in face order, and joins that side's ends. Its
-  // second side's twin entry then holds the edge, as -2 - edge.
+  // An edge is numbered at its first side, in face order, and joins that side's ends; its
+  // second side comes later and takes the number its twin got.
   ResizeDropping(mesh.edges, 2 * nFaces);
+  ResizeDropping(mesh.faceEdges, nHalf);
   int32_t nEdges = 0;
   for (int32_t h = 0; h < nHalf; ++h) {
     TFace& f = mesh.faces[h >> 2];
     const int32_t t = twins[h];
-    if (t < 0) {
-      f.e[h & 3] = -2 - t;
+    if (t < h) {
+      mesh.faceEdges[h] = mesh.faceEdges[t];
       continue;
     }
     const int32_t ei = nEdges++;
@@ -394,15 +415,14 @@ void EdgesFromTwins(TMesh& mesh, std::vector<int32_t>& twins, int32_t refinedFro
     e.b = f.v[((h & 3) + 1) & 3];
     e.f1 = h >> 2;
     e.f2 = t >> 2;
-    f.e[h & 3] = ei;
-    twins[t] = -2 - ei;
+    mesh.faceEdges[h] = ei;
   }
   mesh.nEdges = nEdges;
   mesh.edgesPaired = true;
+  mesh.edgesDeferred = false;
 
   // Fans in edge order, each entry with its edge's faces beside it, then in fan order.
-  std::vector<int32_t>& fanF1 = twins;
-  std::vector<int32_t> fanF2(static_cast<size_t>(fanTotal));
+  std::vector<int32_t> fanF1(static_cast<size_t>(fanTotal)), fanF2(static_cast<size_t>(fanTotal));
   for (int32_t ei = 0; ei < nEdges; ++ei) {
     const TEdge& e = mesh.edges[ei];
     for (int32_t end : {e.a, e.b}) {
@@ -422,19 +442,195 @@ void EdgesFromTwins(TMesh& mesh, std::vector<int32_t>& twins, int32_t refinedFro
   }
 }
 
+// Whether mesh.twins pairs the sides of the faces as they are: one entry per side, each naming
+// another side that names it back.
+bool TwinsFitFaces(const TMesh& mesh) {
+  if (!CornersFitTwins(mesh)) return false;
+  const int64_t nHalf = int64_t{4} * mesh.nFaces;
+  if (static_cast<int64_t>(mesh.twins.size()) != nHalf) return false;
+  for (int32_t h = 0; h < nHalf; ++h) {
+    const int32_t t = mesh.twins[h];
+    if (t < 0 || t >= nHalf || t == h || mesh.twins[t] != h) return false;
+  }
+  return true;
+}
+
+// Side h of the faces: where it starts and ends, and the sides before and after it in its face.
+int32_t SideStart(const TMesh& mesh, int32_t h) { return mesh.faces[h >> 2].v[h & 3]; }
+int32_t SideEnd(const TMesh& mesh, int32_t h) { return mesh.faces[h >> 2].v[((h & 3) + 1) & 3]; }
+int32_t NextSide(int32_t h) { return (h & ~3) | ((h + 1) & 3); }
+int32_t PrevSide(int32_t h) { return (h & ~3) | ((h + 3) & 3); }
+
+// The fan of vertex v while the edges are deferred, as the edge build would order it: its edges
+// named by their first sides (which number them in the same order), found by turning round v
+// from `via`, a first side of one of its edges. False when the turn does not meet every corner
+// of v once (a vertex where two fans touch) or the fan is large: then the edges are built.
+bool DeferredFan(const TMesh& mesh, int32_t v, int32_t via, std::vector<int32_t>& fan) {
+  const int32_t corners = mesh.verts[v].fanRoom;
+  if (corners <= 0 || corners > kLargeFan) return false;
+  int32_t out = SideStart(mesh, via) == v ? via : NextSide(via);
+  if (SideStart(mesh, out) != v) return false;
+  const int32_t first = out;
+  fan.clear();
+  // Each step crosses the edge of the side that ends at v in this corner's face, to the corner
+  // beyond it.
+  for (;;) {
+    if (static_cast<int32_t>(fan.size()) == corners) return false;
+    const int32_t in = PrevSide(out), across = mesh.twins[in];
+    if (across < 0 || across >= static_cast<int32_t>(mesh.twins.size()) ||
+        mesh.twins[across] != in)
+      return false;
+    fan.push_back(std::min(in, across));
+    out = SideStart(mesh, across) == v ? across : NextSide(across);
+    if (SideStart(mesh, out) != v) return false;
+    if (out == first) break;
+  }
+  if (static_cast<int32_t>(fan.size()) != corners) return false;
+  std::sort(fan.begin(), fan.end());
+  if (std::adjacent_find(fan.begin(), fan.end()) != fan.end()) return false;
+  int32_t f1[kLargeFan], f2[kLargeFan];
+  for (size_t j = 0; j < fan.size(); ++j) {
+    f1[j] = fan[j] >> 2;
+    f2[j] = mesh.twins[fan[j]] >> 2;
+  }
+  SortSmallFan(fan.data(), f1, f2, corners);
+  return true;
+}
+
+// The seam walk on deferred edges (see WalkSeams). False when a fan cannot be told without the
+// edges, or the pairing does not fit the faces.
+bool WalkDeferredSeams(const TMesh& mesh, std::vector<std::vector<int32_t>>& walks) {
+  const int32_t nHalf = 4 * mesh.nFaces;
+  if (mesh.nFaces < 0 || mesh.nFaces > static_cast<int64_t>(mesh.faces.size()) ||
+      static_cast<int64_t>(mesh.twins.size()) != int64_t{4} * mesh.nFaces ||
+      mesh.nVerts > static_cast<int64_t>(mesh.verts.size()))
+    return false;
+  std::vector<int32_t> kinds(static_cast<size_t>(mesh.nFaces));
+  for (int32_t i = 0; i < mesh.nFaces; ++i) kinds[i] = mesh.faces[i].kind;
+  // Seam sides are few: their walked marks are kept as bits.
+  std::vector<bool> traced(static_cast<size_t>(nHalf), false);
+  std::vector<int32_t> fan;
+  const auto seam = [&](int32_t h) { return kinds[h >> 2] != kinds[mesh.twins[h] >> 2]; };
+  for (int32_t h = 0; h < nHalf; ++h) {
+    const int32_t t = mesh.twins[h];
+    if (t < 0 || t >= nHalf) return false;
+    if (t < h || kinds[h >> 2] == kinds[t >> 2] || traced[h]) continue;
+    const int32_t start = SideStart(mesh, h);
+    std::vector<int32_t> walk{start};
+    int32_t cur = start, via = h;
+    for (;;) {
+      if (cur < 0 || cur >= mesh.nVerts || !DeferredFan(mesh, cur, via, fan)) return false;
+      int32_t next = kNone;
+      for (int32_t e : fan) {
+        if (traced[e] || !seam(e)) continue;
+        traced[e] = true;
+        const int32_t a = SideStart(mesh, e);
+        next = a == cur ? SideEnd(mesh, e) : a;
+        via = e;
+        break;
+      }
+      if (next == kNone || next == start) break;
+      walk.push_back(next);
+      cur = next;
+    }
+    traced[h] = true;
+    walks.push_back(std::move(walk));
+  }
+  return true;
+}
+
+// The seam walk on built edges.
+void WalkBuiltSeams(const TMesh& mesh, std::vector<std::vector<int32_t>>& walks) {
+  // Which edges are seams, from the face kinds copied into a table of their own: the edges
+  // name their faces out of order, and a face record is many times the size of its kind.
+  // Afterwards only seam edges are looked at; `traced` marks those the walk has taken.
+  std::vector<char> seam(static_cast<size_t>(mesh.nEdges), 0);
+  std::vector<char> traced(static_cast<size_t>(mesh.nEdges), 0);
+  {
+    std::vector<int32_t> kinds(static_cast<size_t>(mesh.nFaces));
+    for (int32_t i = 0; i < mesh.nFaces; ++i) kinds[i] = mesh.faces[i].kind;
+    for (int32_t i = 0; i < mesh.nEdges; ++i) {
+      const TEdge& e = mesh.edges[i];
+      if (e.f1 != kNone && e.f2 != kNone) seam[i] = kinds.at(e.f1) != kinds.at(e.f2);
+    }
+  }
+  for (int32_t i = 0; i < mesh.nEdges; ++i) {
+    if (!seam[i] || traced[i]) continue;
+    const int32_t start = mesh.edges[i].a;
+    std::vector<int32_t> walk{start};
+    int32_t cur = start;
+    for (;;) {
+      int32_t next = kNone;
+      for (int32_t ei : VEdges(mesh, cur)) {
+        const TEdge& e = mesh.edges[ei];
+        if (traced[ei] || !seam.at(ei)) continue;
+        traced[ei] = 1;
+        next = (e.a == cur) ? e.b : e.a;
+        break;
+      }
+      if (next == kNone || next == start) break;
+      walk.push_back(next);
+      cur = next;
+    }
+    traced[i] = 1;
+    walks.push_back(std::move(walk));
+  }
+}
+
 }  // namespace
 
 void BuildEdges(TMesh& mesh) {
-  std::vector<int32_t> twins;
-  if (CornersFitTwins(mesh) && TwinsByBuckets(mesh, twins)) EdgesFromTwins(mesh, twins);
-  else BuildEdgesBySearch(mesh);
+  mesh.edgesDeferred = false;
+  if (CornersFitTwins(mesh) && TwinsByBuckets(mesh, mesh.twins)) {
+    mesh.twinsOpposite = TwinsRunOpposite(mesh);
+    EdgesFromTwins(mesh);
+  } else {
+    mesh.twins.clear();
+    BuildEdgesBySearch(mesh);
+  }
+}
+
+void EnsureEdges(TMesh& mesh) {
+  if (!mesh.edgesDeferred) return;
+  if (TwinsFitFaces(mesh)) EdgesFromTwins(mesh);
+  else BuildEdges(mesh);
+}
+
+int32_t EdgeCount(const TMesh& mesh) {
+  return mesh.edgesDeferred ? static_cast<int32_t>(mesh.twins.size() / 2) : mesh.nEdges;
+}
+
+std::vector<std::vector<int32_t>> WalkSeams(TMesh& mesh) {
+  std::vector<std::vector<int32_t>> walks;
+  if (mesh.edgesDeferred && WalkDeferredSeams(mesh, walks)) return walks;
+  walks.clear();
+  EnsureEdges(mesh);
+  WalkBuiltSeams(mesh, walks);
+  return walks;
 }
 
 namespace {
 
-// One pass on built edges. carryEdges: build the next level's edges from the old ones;
-// otherwise the edge table stays the old level's, edge points included.
-bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
+// Leaves the refined mesh's edges deferred: the pairing stays in mesh.twins, the old level's
+// edges and fans are let go, and every vertex keeps its corner uses as fanRoom (old vertices
+// below m their own, the new points four), for the fans read before the edges are built.
+void DeferEdges(TMesh& mesh, int32_t m) {
+  std::vector<TEdge>().swap(mesh.edges);
+  std::vector<int32_t>().swap(mesh.fans);
+  std::vector<int32_t>().swap(mesh.faceEdges);
+  mesh.nEdges = 0;
+  mesh.edgesPaired = true;
+  mesh.edgesDeferred = true;
+  for (int32_t i = 0; i < mesh.nVerts; ++i) {
+    TVertex& v = mesh.verts[i];
+    v.nEdges = v.fanStart = 0;
+    if (i >= m) v.fanRoom = 4;
+  }
+}
+
+// One pass on built edges; `next` says what it leaves of the edges.
+bool Pass(TMesh& mesh, bool refine, bool allVertices, TNextEdges next) {
+  EnsureEdges(mesh);
   // Old vertices are those below m; old faces those below nFaces.
   const int32_t m = mesh.nVerts;
   const int32_t nFaces = mesh.nFaces;
@@ -478,30 +674,22 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
     p = TVertex{};
     p.pos = facePts[i].ToVec3();
     p.movable = movable;
+    p.fanRoom = 4;  // a face point of a refinement has four corners
   }
   BuildLoopDone(nFaces);
 
   // Edge points: the mean of the ends and the two face points; between two seam vertices
-  // (when seams are kept) the four-point rule along the seam, or the midpoint. The means of
-  // each edge's ends and of its faces' points are kept for the vertex points, which then read
-  // one record per edge instead of five.
-  struct TEdgeMeans {
-    DPoint faces, ends;
-  };
-  std::vector<TEdgeMeans> means(static_cast<size_t>(nEdges));
+  // (when seams are kept) the four-point rule along the seam, or the midpoint.
   for (int32_t i = 0; i < nEdges; ++i) {
     BuildStep(i);
     TEdge& e = mesh.edges[i];
     const TVertex& va = mesh.verts[e.a];
     const TVertex& vb = mesh.verts[e.b];
     const DPoint a(va.pos), b(vb.pos);
-    const DPoint& f1 = facePts[e.f1];
-    const DPoint& f2 = facePts[e.f2];
     const DPoint ab = a + b;
-    means[i] = {(f1 + f2) / 2.0, ab / 2.0};
     DPoint p;
     if (allVertices || uniform[e.a] || uniform[e.b]) {
-      p = (ab + f1 + f2) / 4.0;
+      p = (ab + facePts[e.f1] + facePts[e.f2]) / 4.0;
     } else {
       const int32_t wa = SeamNeighbour(mesh, e.a, e.b);
       const int32_t wb = SeamNeighbour(mesh, e.b, e.a);
@@ -515,11 +703,12 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
     v = TVertex{};
     v.pos = p.ToVec3();
     v.movable = movable;
+    v.fanRoom = 4;
   }
   BuildLoopDone(nEdges);
 
   // Vertex points into a table of their own: ((2R + Q)/n + (n - 3)P)/n, R and Q summed over
-  // the n edges in fan order.
+  // the n edges in fan order, R of the means of the edges' ends and Q of their face points'.
   std::vector<Vec3> vertexPts(static_cast<size_t>(m));
   for (int32_t i = 0; i < m; ++i) {
     BuildStep(i);
@@ -531,14 +720,15 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
     }
     DPoint q, r;
     for (int32_t ei : VEdges(mesh, i)) {
-      q += means[ei].faces;
-      r += means[ei].ends;
+      const TEdge& e = mesh.edges[ei];
+      q += (facePts[e.f1] + facePts[e.f2]) / 2.0;
+      r += (DPoint(mesh.verts[e.a].pos) + DPoint(mesh.verts[e.b].pos)) / 2.0;
     }
     const DPoint p(v.pos);
     vertexPts[i] = (((r * 2.0 + q) / n + p * (n - 3.0)) / n).ToVec3();
   }
   BuildLoopDone(m);
-  std::vector<TEdgeMeans>().swap(means);
+  std::vector<DPoint>().swap(facePts);
 
   // Apply: all old vertices when refining, only the movable ones when presmoothing.
   for (int32_t i = 0; i < m; ++i) {
@@ -554,26 +744,6 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
   }
   mesh.nVerts = static_cast<int32_t>(vertsNeeded);
 
-  // The twins of the old half-edges, while the old edges are still at hand, each with the
-  // corner its side starts at; a mesh where an edge is not two faces' sides leaves the next
-  // level's edges to the search. The sides of each edge are gathered in a table of their own,
-  // so that no face is read out of order.
-  bool twinsKnown = carryEdges && mesh.edgesPaired && int64_t{16} * nFaces <= INT32_MAX;
-  struct TSides {
-    int32_t side[2] = {kNone, kNone}, start[2] = {kNone, kNone};
-  };
-  std::vector<TSides> sides;
-  if (twinsKnown) sides.resize(static_cast<size_t>(nEdges));
-  for (int32_t h = 0; h < 4 * nFaces && twinsKnown; ++h) {
-    const TFace& f = mesh.faces[h >> 2];
-    TSides& e = sides[f.e[h & 3]];
-    const int slot = e.side[0] == kNone ? 0 : 1;
-    twinsKnown = e.side[slot] == kNone;
-    e.side[slot] = h;
-    e.start[slot] = f.v[h & 3];
-  }
-  for (int32_t i = 0; i < nEdges && twinsKnown; ++i) twinsKnown = sides[i].side[1] != kNone;
-
   // Split every old face in four, keeping its orientation: the face itself becomes the corner
   // at c0, and the corners at c1, c2, c3 are appended in that order (at nFaces + 3i + q - 1).
   for (int32_t i = 0; i < nFaces; ++i) {
@@ -581,7 +751,7 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
     TFace& face = mesh.faces[i];
     const int32_t c[4] = {face.v[0], face.v[1], face.v[2], face.v[3]};
     int32_t ep[4];
-    for (int k = 0; k < 4; ++k) ep[k] = firstEdgePoint + face.e[k];
+    for (int k = 0; k < 4; ++k) ep[k] = firstEdgePoint + mesh.faceEdges[4 * i + k];
     const int32_t fp = firstFacePoint + i;
     const int32_t kind = face.kind;
     const Vec3 normal = face.normal;
@@ -601,19 +771,36 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
   }
   BuildLoopDone(nFaces);
   mesh.nFaces = 4 * nFaces;
-  if (!carryEdges) {
-    // The edge table stays the old level's.
+  if (next == TNextEdges::kOldLevel) {
+    // The edge table stays the old level's; the new faces have none.
     mesh.edgesPaired = false;
+    mesh.twins.clear();
+    mesh.faceEdges.assign(static_cast<size_t>(4) * mesh.nFaces, kNone);
     return true;
   }
 
-  // The next level's edges. Each old side (i, k) from c_k to c_k+1 leaves two new sides, the
-  // one at c_k and the one at c_k+1; against an old twin of opposite direction the piece at
+  // The next level's pairing, from the old one where every edge had two sides (else the
+  // edges are built by search). Each old side (i, k) from c_k to c_k+1 leaves two new sides,
+  // the one at c_k and the one at c_k+1; against an old twin of opposite direction the piece at
   // c_k meets the twin's piece at its end, against one of the same direction its piece at its
-  // start. The four inner edges of a face pair its sub-faces.
-  if (!twinsKnown) {
+  // start. The four inner edges of a face pair its sub-faces. Old corner k of face i is now
+  // corner k of its sub-face k.
+  if (!mesh.edgesPaired || mesh.twins.size() != static_cast<size_t>(4) * nFaces ||
+      int64_t{16} * nFaces > INT32_MAX) {
     BuildEdges(mesh);
     return true;
+  }
+  if (next == TNextEdges::kDeferred) {
+    // Not needed past this point; let go before the larger pairing is made, and hand the
+    // pages back when they are many: the allocator would keep them beside the pairing, which
+    // it takes from the system afresh.
+    const size_t freed = mesh.edges.capacity() * sizeof(TEdge) +
+                         (mesh.fans.capacity() + mesh.faceEdges.capacity()) * sizeof(int32_t);
+    std::vector<TEdge>().swap(mesh.edges);
+    std::vector<int32_t>().swap(mesh.fans);
+    std::vector<int32_t>().swap(mesh.faceEdges);
+    mesh.nEdges = 0;
+    if (freed > kTrimAfterFreeing) malloc_trim(0);
   }
   std::vector<int32_t> twins(static_cast<size_t>(16) * nFaces);
   const auto pair = [&](int32_t p, int32_t q) {
@@ -628,11 +815,16 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
     pair(s2 + 3, s3 + 1);
     pair(s0 + 2, s3 + 0);
   }
-  for (int32_t e = 0; e < nEdges; ++e) {
-    BuildStep(e);
-    const TSides& x = sides[e];
-    const int32_t i = x.side[0] >> 2, k = x.side[0] & 3, j = x.side[1] >> 2, l = x.side[1] & 3;
-    if (x.start[1] != x.start[0]) {
+  const auto oldCorner = [&](int32_t i, int32_t k) {
+    return mesh.faces[SubFace(nFaces, i, k)].v[k];
+  };
+  const bool opposite = mesh.twinsOpposite;
+  for (int32_t h = 0; h < 4 * nFaces; ++h) {
+    BuildStep(h);
+    const int32_t t = mesh.twins[h];
+    if (t < h) continue;
+    const int32_t i = h >> 2, k = h & 3, j = t >> 2, l = t & 3;
+    if (opposite || oldCorner(i, k) != oldCorner(j, l)) {
       pair(PieceAtStart(nFaces, i, k), PieceAtEnd(nFaces, j, l));
       pair(PieceAtEnd(nFaces, i, k), PieceAtStart(nFaces, j, l));
     } else {
@@ -640,9 +832,11 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
       pair(PieceAtEnd(nFaces, i, k), PieceAtEnd(nFaces, j, l));
     }
   }
-  BuildLoopDone(nEdges);
-  std::vector<TSides>().swap(sides);
-  EdgesFromTwins(mesh, twins, m);
+  BuildLoopDone(4 * nFaces);
+  mesh.twins.swap(twins);
+  std::vector<int32_t>().swap(twins);
+  if (next == TNextEdges::kDeferred) DeferEdges(mesh, m);
+  else EdgesFromTwins(mesh, m);
   return true;
 }
 
@@ -650,14 +844,15 @@ bool Pass(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
 
 bool SubdivisionPass(TMesh& mesh, bool refine, bool allVertices) {
   BuildEdges(mesh);
-  return Pass(mesh, refine, allVertices, false);
+  return Pass(mesh, refine, allVertices, TNextEdges::kOldLevel);
 }
 
-bool SubdivisionPassOnEdges(TMesh& mesh, bool refine, bool allVertices, bool carryEdges) {
-  return Pass(mesh, refine, allVertices, carryEdges);
+bool SubdivisionPassOnEdges(TMesh& mesh, bool refine, bool allVertices, TNextEdges next) {
+  return Pass(mesh, refine, allVertices, next);
 }
 
 void PrepareRefine(TMesh& mesh) {
+  EnsureEdges(mesh);
   const int32_t nVerts = mesh.nVerts;
   if (nVerts > static_cast<int64_t>(mesh.verts.size()) ||
       mesh.nFaces > static_cast<int64_t>(mesh.faces.size()) || nVerts < 0 || mesh.nFaces < 0 ||
@@ -667,14 +862,13 @@ void PrepareRefine(TMesh& mesh) {
   const int32_t faceCount = CheckedMul(4, mesh.nFaces);
   const int32_t vertCount = CheckedAdd(CheckedAdd(nVerts, mesh.nEdges), mesh.nFaces);
 
-  // 1. Tags hold the vertices' own indices. The corners are indices already, so they stay
-  // valid across the re-sizing below.
+  // 1. The corners are vertex indices, so they stay valid across the re-sizing below (no tag
+  // needs to carry a vertex's index, and a byte could not); they are checked first.
   for (int32_t i = 0; i < mesh.nFaces; ++i)
     for (int32_t c : mesh.faces[i].v)
       if (!InRange(c, nVerts))
         throw RangeError("PrepareRefine: face " + std::to_string(i) +
                          " has a corner outside 0.." + std::to_string(nVerts - 1));
-  for (int32_t i = 0; i < nVerts; ++i) mesh.verts[i].tag = i;
 
   // 2. Storage for one more level.
   mesh.faces.resize(static_cast<size_t>(faceCount));

@@ -595,6 +595,8 @@ void RebuildScene(TAppState& app, const TSceneInputs& in,
   if (readSettings) readSettings();
   // Refused before anything is built, so that a refusal leaves the scene as it was.
   const int32_t ringSize = TubeRingSize(app.Settings, app.refineCount, app.racing);
+  // Seam shading reads the edges, which a refinement may have left unbuilt.
+  EnsureEdges(app.Seifert.mesh);
   TArrayScene& scene = app.sceneCache.scene;
   try {
     scene.Clear();

@@ -57,6 +57,7 @@ TEST(LoopPaths, ClosedOnTheSurfaceAndThroughTheirOwnBands) {
       s.catmullClark = levels;
       TSeiffert m = StackedModel(word, s);
       BuildMesh(m, s, true, false);
+      EnsureEdges(m.mesh);  // as the window does before it traces the loops
       ExpectLoopsOnTheSurface(m, ComputeInvariants(word));
     }
   // Another lay-out of the same word has other disks and bands: no loops are drawn on it.

@@ -238,6 +238,8 @@ TEST(BuildMesh, EveryWordGivesAClosedSurfaceWithTheKnotAsSeam) {
         ASSERT_EQ(t.openEdges, 0);
         ASSERT_EQ(t.overfullEdges, 0);
         ASSERT_EQ(t.Euler(), 2L * (m.nDisks - m.nTubes));
+        ASSERT_EQ(EdgeCount(m.mesh), 2 * m.mesh.nFaces);
+        EnsureEdges(m.mesh);
         ASSERT_EQ(m.mesh.nEdges, 2 * m.mesh.nFaces);
         bool allOdd = true;
         for (int k = 1; k <= m.nCross; ++k) allOdd = allOdd && m.power[k] % 2 != 0;

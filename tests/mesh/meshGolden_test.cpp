@@ -98,6 +98,8 @@ TSeiffert BuildCase(const TCaseSettings& c) {
   s.minSurf = c.minSurf;
   RunPipeline(c.word, app.Seifert, s, app);
   for (int32_t i = 0; i < c.refines; ++i) BuildMesh(app.Seifert, s, false, false);
+  // The edges as whatever reads them sees them.
+  EnsureEdges(app.Seifert.mesh);
   return std::move(app.Seifert);
 }
 
@@ -123,7 +125,7 @@ TGoldenCase Record(const TSeiffert& model) {
   for (int32_t i = 0; i < m.nFaces; ++i) {
     const TFace& f = m.faces[i];
     for (int k = 0; k < 4; ++k) faces.Add(f.v[k]);
-    for (int k = 0; k < 4; ++k) faces.Add(f.e[k]);
+    for (int k = 0; k < 4; ++k) faces.Add(m.faceEdges[4 * i + k]);
     faces.Add(f.kind);
   }
   for (int32_t i = 0; i < m.nEdges; ++i) {
@@ -134,8 +136,8 @@ TGoldenCase Record(const TSeiffert& model) {
     const TVertex& x = m.verts[v];
     fans.Add(x.nEdges);
     for (int32_t e : VEdges(m, v)) fans.Add(e);
-    flags.Add(x.tag);
-    flags.Add(x.knotClass);
+    flags.Add(int32_t{x.tag});
+    flags.Add(int32_t{x.knotClass});
     flags.Add(static_cast<int32_t>(x.movable));
     for (float c : {x.pos.x, x.pos.y, x.pos.z}) pos.Add(c);
     for (float c : {x.normal.x, x.normal.y, x.normal.z}) normal.Add(c);

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
+#include <utility>
+
 #include "app/model/meshExport.h"
 #include "mesh/meshSummary.h"
 #include "helpers.h"
@@ -54,4 +58,39 @@ TEST(MeshSummary, FrontColourPerKind) {
   EXPECT_EQ(FaceColor(s, 4), 8u);        // higher kinds: one colour, entry 2k
   EXPECT_EQ(FaceColor(s, 9), 0x808080u); // beyond the table
   EXPECT_EQ(FaceColor(s, -1), 0x808080u);
+}
+
+TEST(MeshSummary, CountsDoNotDependOnHowManyVerticesAreFiledAtATime) {
+  // Random quads over a few vertices make open, shared and over-full sides, folded quads and
+  // corners outside the table; the counts are those of a plain set of sides, for every range.
+  std::mt19937 random(5);
+  for (int trial = 0; trial < 20; ++trial) {
+    TMesh m;
+    m.nVerts = 3 + static_cast<int32_t>(random() % 30);
+    m.verts.resize(static_cast<size_t>(m.nVerts));
+    m.faces.resize(40);
+    for (int32_t f = 0; f < 40; ++f) {
+      TFace& face = m.faces[static_cast<size_t>(f)];
+      for (int32_t& c : face.v) c = static_cast<int32_t>(random() % (m.nVerts + 2));
+      face.kind = static_cast<int32_t>(random() % 3);
+    }
+    m.nFaces = 40;
+    std::map<std::pair<int32_t, int32_t>, int> sides;
+    for (int32_t f = 0; f < m.nFaces; ++f)
+      for (int k = 0; k < 4; ++k) {
+        const int32_t a = m.faces[f].v[k], b = m.faces[f].v[(k + 1) % 4];
+        if (a != b && a < m.nVerts && b < m.nVerts) ++sides[std::minmax(a, b)];
+      }
+    int64_t open = 0, over = 0;
+    for (const auto& [side, n] : sides) {
+      open += n == 1;
+      over += n > 2;
+    }
+    for (int64_t range : {int64_t{1}, int64_t{2}, int64_t{7}, kSummaryVertexRange}) {
+      const TMeshSummary s = SummariseMesh(m, range);
+      EXPECT_EQ(s.faceEdges, static_cast<int64_t>(sides.size())) << "range " << range;
+      EXPECT_EQ(s.openEdges, open) << "range " << range;
+      EXPECT_EQ(s.nonManifoldEdges, over) << "range " << range;
+    }
+  }
 }

@@ -570,6 +570,7 @@ void TMainWindowModel::ChooseKnot(int32_t row) {
 
 void TMainWindowModel::ReadSmoothingParameters() {
   if (!app.meanEdgeValid) {
+    EnsureEdges(app.Seifert.mesh);
     app.meanEdge = MeanEdge(app.Seifert.mesh);
     app.meanEdgeValid = true;
   }
@@ -709,7 +710,7 @@ void TMainWindowModel::Button6Click() {
     return;
   // One more level needs a vertex per vertex, edge and face, and four faces per face.
   const TMesh& shown = app.Seifert.mesh;
-  const TWorkCost cost = RefineCost(shown.nVerts, shown.nEdges, shown.nFaces);
+  const TWorkCost cost = RefineCost(shown.nVerts, EdgeCount(shown), shown.nFaces);
   // Refined beside the surface on view, from copies: the window draws meanwhile. The Refine
   // road classifies the vertices itself before its seam-keeping pass.
   TSeiffert refined = app.Seifert;

@@ -232,7 +232,9 @@ void PipelineMesh(TPipelineRun& run, const TMeshSizeHook& sizeHook) {
   TSeiffert& model = run.model;
   TSettings& settings = run.settings;
   BuildMesh(model, settings, true, run.smoothed, run.racing, sizeHook);
-  // A surface from the knot code that does not bound the knot is never shown.
+  // A surface from the knot code that does not bound the knot is never shown; its closedness
+  // is read off the edges.
+  if (run.fromCode) EnsureEdges(model.mesh);
   if (run.fromCode) run.layoutNote = CodeSurfaceProblem(model);
   if (run.fromCode && !run.layoutNote.empty()) {
     LayoutFlat(model, settings);
@@ -293,6 +295,7 @@ void RunPipeline(const std::string& text, TSeiffert& model, TSettings& settings,
 
 void ComputeSurfaceTexCoords(TSeiffert& model, const TSettings& settings,
                              const TTextureRecord& texture) {
+  EnsureEdges(model.mesh);  // the texture front moves along the edges
   TTexCoordParams p;
   p.width = settings.textureWidth;
   p.offset = settings.textureOffset;

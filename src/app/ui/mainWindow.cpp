@@ -1053,7 +1053,10 @@ void TForm1::UpdateLoopPaths() {
     show->setText(traceable ? QStringLiteral("Show loops")
                             : QStringLiteral("Show loops (stacked, Diagram)"));
   }
-  if (app.showLoops && invariants && traceable) app.loopPaths = LoopPaths(app.Seifert, *invariants);
+  if (app.showLoops && invariants && traceable) {
+    EnsureEdges(app.Seifert.mesh);  // the loops follow the edges
+    app.loopPaths = LoopPaths(app.Seifert, *invariants);
+  }
 }
 
 void TForm1::HighlightLoops(const QString& link) {
