@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "buildProgress.h"
+#include "closedEdges.h"
 #include "core/checked.h"
 #include "subdivision.h"
 
@@ -241,10 +242,7 @@ void TraceLinks(TSeiffert& model, double minLinkSeg) {
 
 namespace {
 
-void Normals(TMesh& mesh, bool racing) {
-  ComputeFaceNormals(mesh);
-  ComputeVertexNormals(mesh, racing);
-}
+void Normals(TMesh& mesh, bool racing) { ComputeNormals(mesh, racing); }
 
 // Storage for `levels` refinements of the mesh as it is, to the vertex: each level adds a
 // vertex per face and edge, two edges per edge and four per face, and four faces per face.
@@ -327,7 +325,7 @@ void BuildSteps(TSeiffert& model, TSettings s, bool full, bool smoothed, bool ra
   // Edges once for the grids; every pass leaves them built for the faces it leaves, and the
   // minimal-surface iterations move vertices only.
   BuildCheck();
-  BuildEdges(mesh);
+  BuildGridEdges(mesh);
   BuildCheck();
   if (s.catmullClark > 0) ResizeForLevels(mesh, s.catmullClark);
   if (s.presmooth > 0) {

@@ -56,6 +56,9 @@ struct TMesh {
   // smoothing iteration to the next, kept out of the vertex records that every pass reads.
   // Entries past its end count as zero; a new mesh starts with none.
   std::vector<Vec3> velocity;
+  // Work tables of the grid edge build, kept so that rebuilding a mesh of like size allocates
+  // nothing; their content means nothing between builds.
+  std::vector<int32_t> scratch;
 };
 
 // The edges at vertex v (its first nEdges fan entries), in fan order after BuildEdges.
@@ -98,6 +101,11 @@ void ComputeFaceNormals(TMesh& mesh);
 // Sum of face normals per corner use, normalised. With the crease correction (while the ride
 // runs) vertices on an edge whose faces are nearly opposite get that edge's crease normal.
 void ComputeVertexNormals(TMesh& mesh, bool creaseCorrection = false);
+
+// Both of the above in one sweep over the faces, with the same results to the bit: each face
+// normal is added to its corners while the face is at hand. A corner outside the vertices is a
+// RangeError.
+void ComputeNormals(TMesh& mesh, bool creaseCorrection = false);
 
 // tag := common face kind around the vertex, -1 on a seam, -2 without edges. Needs edges.
 void ClassifyVertices(TMesh& mesh);
