@@ -102,8 +102,10 @@ void ComputeFaceNormals(TMesh& mesh);
 // runs) vertices on an edge whose faces are nearly opposite get that edge's crease normal.
 void ComputeVertexNormals(TMesh& mesh, bool creaseCorrection = false);
 
-// Both of the above in one sweep over the faces, with the same results to the bit: each face
-// normal is added to its corners while the face is at hand. A corner outside the vertices is a
+// Both of the above in one sweep over the faces: each face normal is added to its corners while
+// the face is at hand. Normalised through one reciprocal rather than three quotients, a normal
+// may differ from theirs by an ulp of a double before it is stored as float, which leaves the
+// stored normal the same in all but the rarest case. A corner outside the vertices is a
 // RangeError.
 void ComputeNormals(TMesh& mesh, bool creaseCorrection = false);
 
