@@ -268,13 +268,13 @@ void ClassifiedPass(TMesh& mesh, bool refine) {
 
 // BuildMesh's steps; `size` is the vertex count of the mesh being built, for the message when
 // an allocation fails.
-void BuildSteps(TSeiffert& model, TSettings s, bool full, bool smoothed, bool racing,
-                int64_t& size, const TMeshSizeHook& sizeHook) {
+bool BuildSteps(TSeiffert& model, TSettings s, bool full, bool smoothed, bool racing,
+                int64_t& size, const TMeshSizeHook& sizeHook, const TGridCheck& gridCheck) {
   TMesh& mesh = model.mesh;
   if (smoothed && full) {
     TraceLinks(model, s.minLinkSeg);
     Normals(mesh, racing);
-    return;
+    return true;
   }
   if (!full) {
     // One more level needs a vertex per vertex, edge and face, and four faces per face.
@@ -289,7 +289,7 @@ void BuildSteps(TSeiffert& model, TSettings s, bool full, bool smoothed, bool ra
     ClassifiedPass(mesh, true);
     TraceLinks(model, s.minLinkSeg);
     Normals(mesh, racing);
-    return;
+    return true;
   }
 
   // The disk warp and the reduced disk mesh take a disk's ends in table order as their order
@@ -327,6 +327,7 @@ void BuildSteps(TSeiffert& model, TSettings s, bool full, bool smoothed, bool ra
   BuildCheck();
   BuildGridEdges(mesh);
   BuildCheck();
+  if (gridCheck && !gridCheck(model)) return false;
   if (s.catmullClark > 0) ResizeForLevels(mesh, s.catmullClark);
   if (s.presmooth > 0) {
     for (int32_t i = 0; i < s.presmooth; ++i) SubdivisionPassOnEdges(mesh, false, true);
@@ -346,15 +347,16 @@ void BuildSteps(TSeiffert& model, TSettings s, bool full, bool smoothed, bool ra
   TraceLinks(model, s.minLinkSeg);
   BuildCheck();
   Normals(mesh, racing);
+  return true;
 }
 
 }  // namespace
 
-void BuildMesh(TSeiffert& model, TSettings settings, bool full, bool smoothed, bool racing,
-               const TMeshSizeHook& sizeHook) {
+bool BuildMesh(TSeiffert& model, TSettings settings, bool full, bool smoothed, bool racing,
+               const TMeshSizeHook& sizeHook, const TGridCheck& gridCheck) {
   int64_t size = model.mesh.nVerts;
   try {
-    BuildSteps(model, settings, full, smoothed, racing, size, sizeHook);
+    return BuildSteps(model, settings, full, smoothed, racing, size, sizeHook, gridCheck);
   } catch (const std::bad_alloc&) {
     // The estimate fits the machine, but the memory free now does not hold it.
     throw RangeError(MeshTooLargeMessage(size, "more than the free memory holds"));
