@@ -6,6 +6,7 @@
 #include "app/model/pipeline.h"
 #include "core/rangeError.h"
 #include "knots/knotTable.h"
+#include "mesh/closedEdges.h"
 #include "mesh/subdivision.h"
 #include "surface/dtCode.h"
 
@@ -55,6 +56,27 @@ void BM_BuildEdgesLargePoles(benchmark::State& state) {
   }
   state.counters["faces"] = app.Seifert.mesh.nFaces;
   state.counters["largestFan"] = largest;
+}
+
+// The passes of a build over the grid mesh of the table's last row at start settings, each on
+// its own and with the mesh already in the cache: range(0) 0 = the grid edge build, 1 = the
+// general edge build, 2 = the normals.
+void BM_GridPasses(benchmark::State& state) {
+  TKnotTable table;
+  FillKnotTable(table);
+  TAppState app;
+  TSettings s = StartSettings();
+  RunPipeline(table.Row(table.count).braid, app.Seifert, s, app);
+  TMesh& mesh = app.Seifert.mesh;
+  for (auto _ : state) {
+    switch (state.range(0)) {
+      case 0: BuildGridEdges(mesh); break;
+      case 1: BuildEdges(mesh); break;
+      default: ComputeNormals(mesh); break;
+    }
+    benchmark::DoNotOptimize(mesh.nEdges);
+  }
+  state.counters["verts"] = mesh.nVerts;
 }
 
 // Every knot-table row in one lay-out (range(0) = lay-out code, 5 the row's diagram; range(1) = 1 asks for
@@ -147,5 +169,6 @@ BENCHMARK(BM_PipelineTableLayout)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PipelineFigureEight)->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Pipeline14Letters)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GridPasses)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BuildEdgesLargePoles)->Arg(6)->Arg(23)->Unit(benchmark::kMillisecond);
 

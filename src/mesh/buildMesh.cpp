@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "buildProgress.h"
+#include "closedEdges.h"
 #include "core/checked.h"
 #include "subdivision.h"
 
@@ -215,10 +216,7 @@ void TraceLinks(TSeiffert& model, double minLinkSeg) {
 
 namespace {
 
-void Normals(TMesh& mesh, bool racing) {
-  ComputeFaceNormals(mesh);
-  ComputeVertexNormals(mesh, racing);
-}
+void Normals(TMesh& mesh, bool racing) { ComputeNormals(mesh, racing); }
 
 // Storage for `levels` refinements of the mesh as it is, to the vertex: each level adds a
 // vertex per face and edge, two edges per edge and four per face, and four faces per face.
@@ -244,13 +242,13 @@ void ClassifiedPass(TMesh& mesh, bool refine) {
 
 // BuildMesh's steps; `size` is the vertex count of the mesh being built, for the message when
 // an allocation fails.
-void BuildSteps(TSeiffert& model, TSettings s, bool full, bool smoothed, bool racing,
-                int64_t& size, const TMeshSizeHook& sizeHook) {
+bool BuildSteps(TSeiffert& model, TSettings s, bool full, bool smoothed, bool racing,
+                int64_t& size, const TMeshSizeHook& sizeHook, const TGridCheck& gridCheck) {
   TMesh& mesh = model.mesh;
   if (smoothed && full) {
     TraceLinks(model, s.minLinkSeg);
     Normals(mesh, racing);
-    return;
+    return true;
   }
   if (!full) {
     EnsureEdges(mesh);
@@ -266,7 +264,7 @@ void BuildSteps(TSeiffert& model, TSettings s, bool full, bool smoothed, bool ra
     ClassifiedPass(mesh, true);
     TraceLinks(model, s.minLinkSeg);
     Normals(mesh, racing);
-    return;
+    return true;
   }
 
   // The disk warp and the reduced disk mesh take a disk's ends in table order as their order
@@ -302,8 +300,9 @@ void BuildSteps(TSeiffert& model, TSettings s, bool full, bool smoothed, bool ra
   // Edges once for the grids; every pass leaves them built for the faces it leaves, and the
   // minimal-surface iterations move vertices only.
   BuildCheck();
-  BuildEdges(mesh);
+  BuildGridEdges(mesh);
   BuildCheck();
+  if (gridCheck && !gridCheck(model)) return false;
   if (s.catmullClark > 0) ResizeForLevels(mesh, s.catmullClark);
   if (s.presmooth > 0) {
     for (int32_t i = 0; i < s.presmooth; ++i) SubdivisionPassOnEdges(mesh, false, true);
@@ -325,15 +324,16 @@ void BuildSteps(TSeiffert& model, TSettings s, bool full, bool smoothed, bool ra
   TraceLinks(model, s.minLinkSeg);
   BuildCheck();
   Normals(mesh, racing);
+  return true;
 }
 
 }  // namespace
 
-void BuildMesh(TSeiffert& model, TSettings settings, bool full, bool smoothed, bool racing,
-               const TMeshSizeHook& sizeHook) {
+bool BuildMesh(TSeiffert& model, TSettings settings, bool full, bool smoothed, bool racing,
+               const TMeshSizeHook& sizeHook, const TGridCheck& gridCheck) {
   int64_t size = model.mesh.nVerts;
   try {
-    BuildSteps(model, settings, full, smoothed, racing, size, sizeHook);
+    return BuildSteps(model, settings, full, smoothed, racing, size, sizeHook, gridCheck);
   } catch (const std::bad_alloc&) {
     // The estimate fits the machine, but the memory free now does not hold it.
     throw RangeError(MeshTooLargeMessage(size, "more than the free memory holds"));

@@ -32,10 +32,17 @@ std::string MeshTooLargeMessage(int64_t vertices, const std::string& reason);
 // can be announced.
 using TMeshSizeHook = std::function<void(int64_t vertices)>;
 
+// Shown the grid mesh of a full build, its edges built, before the passes that refine and
+// smooth it; false stops the build there.
+using TGridCheck = std::function<bool(TSeiffert& model)>;
+
 // full: a build from the lay-out (or, when smoothed, a refresh of the normals only);
 // not full: one Refine step on the current mesh. racing turns on the crease normals.
-void BuildMesh(TSeiffert& model, TSettings settings, bool full, bool smoothed,
-               bool racing = false, const TMeshSizeHook& sizeHook = nullptr);
+// False when gridCheck stopped the build: the mesh is then the grid, without its knot band,
+// link lines or normals.
+bool BuildMesh(TSeiffert& model, TSettings settings, bool full, bool smoothed,
+               bool racing = false, const TMeshSizeHook& sizeHook = nullptr,
+               const TGridCheck& gridCheck = nullptr);
 
 // The pieces of the build road, in the order the driver runs them.
 void SetGridSizes(TSeiffert& model, const TSettings& settings);

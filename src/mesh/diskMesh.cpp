@@ -9,6 +9,7 @@
 
 #include "buildMesh.h"
 #include "core/checked.h"
+#include "core/sineCosine.h"
 
 namespace {
 
@@ -26,24 +27,60 @@ TDiskFrame DiskFrame(const TDisk& d) {
   return f;
 }
 
+// The ellipsoid point whose longitude and latitude have these cosines and sines.
+Vec3 EllipsoidPoint(const TDisk& d, const TDiskFrame& f, double cosPhi, double sinPhi,
+                    double cosTheta, double sinTheta) {
+  return d.centre + (f.u * cosPhi + f.v * sinPhi) * (cosTheta * d.diameter / 2) +
+         f.n * (sinTheta * d.height / 2);
+}
+
+double Longitude(int32_t nSlots, double x) { return 2 * kPi * x / nSlots; }
+double Latitude(int32_t nRings, double y) { return kPi / 2 - kPi * y / (nRings - 1); }
+
 // Position of the real grid point (column x, row y) on the disk's ellipsoid.
 Vec3 PlainPoint(const TDisk& d, const TDiskFrame& f, int32_t nSlots, double x, double y) {
-  const double phi = 2 * kPi * x / nSlots;
-  const double theta = kPi / 2 - kPi * y / (d.nRings - 1);
-  return d.centre + (f.u * std::cos(phi) + f.v * std::sin(phi)) * (std::cos(theta) * d.diameter / 2) +
-         f.n * (std::sin(theta) * d.height / 2);
+  double sinPhi, cosPhi, sinTheta, cosTheta;
+  SinCos(Longitude(nSlots, x), sinPhi, cosPhi);
+  SinCos(Latitude(d.nRings, y), sinTheta, cosTheta);
+  return EllipsoidPoint(d, f, cosPhi, sinPhi, cosTheta, sinTheta);
 }
+
+// The cosines and sines of a whole grid's longitudes and latitudes: the points at whole columns
+// and rows share them.
+struct TGridAngles {
+  std::vector<double> cosPhi, sinPhi, cosTheta, sinTheta;
+
+  TGridAngles(int32_t nSlots, int32_t nRings)
+      : cosPhi(nSlots), sinPhi(nSlots), cosTheta(nRings), sinTheta(nRings) {
+    for (int32_t x = 0; x < nSlots; ++x) {
+      cosPhi[x] = std::cos(Longitude(nSlots, x));
+      sinPhi[x] = std::sin(Longitude(nSlots, x));
+    }
+    for (int32_t y = 0; y < nRings; ++y) {
+      cosTheta[y] = std::cos(Latitude(nRings, y));
+      sinTheta[y] = std::sin(Latitude(nRings, y));
+    }
+  }
+};
 
 // Parameter span that covers an arc of length `len` centred on t0 of the ellipse
 // (A cos t, B sin t), found by stepping outward in hundredths of pi.
 double ArcAngle(double A, double B, double t0, double len) {
   const double step = kPi / 100;
-  auto point = [&](double t) { return Vec3(A * std::cos(t), B * std::sin(t), 0); };
+  auto point = [&](double t) {
+    double s, c;
+    SinCos(t, s, c);
+    return Vec3(A * c, B * s, 0);
+  };
   double tMinus = t0, tPlus = t0, total = 0;
+  // Each step's outer points are the next step's inner ones.
+  Vec3 atMinus = point(tMinus), atPlus = atMinus;
   // A degenerate ellipse never reaches the length: stop after one full turn.
   for (int i = 0; i < 100 && total < len; ++i) {
-    total += (point(tMinus - step) - point(tMinus)).Length() +
-             (point(tPlus + step) - point(tPlus)).Length();
+    const Vec3 nextMinus = point(tMinus - step), nextPlus = point(tPlus + step);
+    total += (nextMinus - atMinus).Length() + (nextPlus - atPlus).Length();
+    atMinus = nextMinus;
+    atPlus = nextPlus;
     tMinus -= step;
     tPlus += step;
   }
@@ -96,11 +133,13 @@ void MeshDisk(TSeiffert& model, int32_t di, const TSettings& s) {
     warped[static_cast<size_t>(v - first)] = 1;
   };
   const auto placeTheRest = [&] {
+    const TGridAngles angles(nSlots, nRings);
     for (int32_t y = 0; y < nRings; ++y)
       for (int32_t x = 0; x < nSlots; ++x) {
         const int32_t v = d.grid[y][x];
         if (!warped[static_cast<size_t>(v - first)])
-          mesh.verts[v].pos = PlainPoint(d, f, nSlots, x, y);
+          mesh.verts[v].pos = EllipsoidPoint(d, f, angles.cosPhi[x], angles.sinPhi[x],
+                                             angles.cosTheta[y], angles.sinTheta[y]);
       }
   };
   if (d.nEnds == 0) {
@@ -114,6 +153,10 @@ void MeshDisk(TSeiffert& model, int32_t di, const TSettings& s) {
   const int32_t M = reduced ? CheckedMul(CheckedMul(2, nEnds), s.resolution) : nSlots;
   if (M < 1 || M > nSlots) throw RangeError("the reduced disk mesh needs more columns than the disk has");
   const int32_t rMid = nRings / 2;
+  struct TRowTerms {
+    double dy, ny, cy, ty;
+  };
+  std::vector<TRowTerms> rows(static_cast<size_t>(nRings));
 
   for (int32_t step = 1; step <= nEnds; ++step) {
     const TDiskTube& P = d.ends[(step - 1) % nEnds];
@@ -155,6 +198,14 @@ void MeshDisk(TSeiffert& model, int32_t di, const TSettings& s) {
       const double border = double(c) + double(from - xm);
       return to == from ? border : border + (target - border) * double(x - from) / double(to - from);
     };
+    // What depends on the row alone, once per end rather than once per point.
+    for (int32_t y = 0; y < nRings; ++y) {
+      TRowTerms& r = rows[y];
+      r.dy = y - rMid;
+      r.ny = (std::abs(r.dy) - a) / (rMid - a);
+      r.cy = (r.dy > 0) ? (nRings - 1) - E.row : E.row;
+      r.ty = r.dy * r.cy / rMid + E.row;
+    }
     for (int64_t x = x0; x <= x1; ++x) {
       double xs = double(x);
       if (reduced) {
@@ -162,12 +213,16 @@ void MeshDisk(TSeiffert& model, int32_t di, const TSettings& s) {
         else if (x < xm) xs = spread(xm - keep, x0, double(mL), x);
         else xs = spread(xm + keep, x1, double(mR), x);
       }
+      const int32_t col = Mod(x, M);
+      const double dx = xs - c;
+      const double sx = (dx <= 0) ? double(c - mL) : double(mR - c);
+      const double sy = rMid;
+      const double nx = (std::abs(dx) - a) / (sx - a);
+      const double cx = (dx > 0) ? double(mR - c) : double(c - mL);
+      const double tx0 = dx * cx / sx + c;
       for (int32_t y = 0; y < nRings; ++y) {
-        const double dx = xs - c, dy = y - rMid;
-        const double sx = (dx <= 0) ? double(c - mL) : double(mR - c);
-        const double sy = rMid;
-        const double nx = (std::abs(dx) - a) / (sx - a);
-        const double ny = (std::abs(dy) - a) / (sy - a);
+        const TRowTerms& r = rows[y];
+        const double dy = r.dy, ny = r.ny, cy = r.cy;
         const double m = std::max(nx, ny);
         const double Rx = a + (sx - a) * m, Ry = a + (sy - a) * m, R = Rx + Ry;
         // R is 0 only at the hole's centre when the hole reaches as far across as along
@@ -175,12 +230,12 @@ void MeshDisk(TSeiffert& model, int32_t di, const TSettings& s) {
         const double psi = R == 0 ? 0.0
                            : (nx > ny) ? std::abs(dy) * (kPi / 2) / R
                                        : (R - std::abs(dx)) * (kPi / 2) / R;
-        const double cx = (dx > 0) ? double(mR - c) : double(c - mL);
-        const double cy = (dy > 0) ? (nRings - 1) - E.row : E.row;
-        double X = std::cos(psi) * (colHalf + (cx - colHalf) * m);
+        double sinPsi, cosPsi;
+        SinCos(psi, sinPsi, cosPsi);
+        double X = cosPsi * (colHalf + (cx - colHalf) * m);
         if (dx < 0) X = -X;
         X += c;
-        double Y = std::sin(psi) * (rowHalf + (cy - rowHalf) * m);
+        double Y = sinPsi * (rowHalf + (cy - rowHalf) * m);
         if (dy < 0) Y = -Y;
         Y += E.row;
         double px, py;
@@ -191,12 +246,12 @@ void MeshDisk(TSeiffert& model, int32_t di, const TSettings& s) {
         } else {
           const double mp = std::sqrt(std::abs(1 - (1 - m) * (1 - m)));
           const double wb = mp * mp;
-          const double tx = (1 - wb) * (dx * cx / sx + c) + wb * xs;
-          const double ty = (1 - wb) * (dy * cy / rMid + E.row) + wb * y;
+          const double tx = (1 - wb) * tx0 + wb * xs;
+          const double ty = (1 - wb) * r.ty + wb * y;
           px = (1 - mp) * X + mp * tx;
           py = (1 - mp) * Y + mp * ty;
         }
-        place(Mod(x, M), y, px, py);
+        place(col, y, px, py);
       }
     }
   }

@@ -46,6 +46,32 @@ std::vector<Vec3> Positions(const TMesh& mesh) {
   return pos;
 }
 
+// Vec3::Normalise with one division instead of three: the divider is what a sweep over the
+// faces waits for. The product differs from the quotient by an ulp of a double at most, far
+// below the single precision the normal is stored in.
+void NormaliseByReciprocal(Vec3& n) {
+  const double l = n.Length();
+  if (l > 0) {
+    const double r = 1 / l;
+    n = Vec3(n.x * r, n.y * r, n.z * r);
+  }
+}
+
+// The crease normals of ComputeVertexNormals over the sums `sum` (by vertex).
+template <typename Sum>
+void CreaseCorrection(const TMesh& mesh, Sum&& sum) {
+  // A sharp fold (the knot band folded onto itself) would average to nothing; use the crease.
+  for (int32_t i = 0; i < mesh.nEdges; ++i) {
+    const TEdge& e = mesh.edges[i];
+    if (e.f1 == kNone || e.f2 == kNone) continue;
+    if (mesh.faces[e.f1].normal.Dot(mesh.faces[e.f2].normal) >= -0.85) continue;
+    const Vec3 d = mesh.verts[e.b].pos - mesh.verts[e.a].pos;
+    const Vec3 n = mesh.faces[e.f1].normal.Cross(d).Normalised();
+    sum(e.a) = n;
+    sum(e.b) = n;
+  }
+}
+
 }  // namespace
 
 void ComputeFaceNormals(TMesh& mesh) {
@@ -67,21 +93,40 @@ void ComputeVertexNormals(TMesh& mesh, bool creaseCorrection) {
   }
   if (creaseCorrection) {
     EnsureEdges(mesh);
-    // A sharp fold (the knot band folded onto itself) would average to nothing; use the crease.
-    for (int32_t i = 0; i < mesh.nEdges; ++i) {
-      const TEdge& e = mesh.edges[i];
-      if (e.f1 == kNone || e.f2 == kNone) continue;
-      if (mesh.faces[e.f1].normal.Dot(mesh.faces[e.f2].normal) >= -0.85) continue;
-      const Vec3 d = mesh.verts[e.b].pos - mesh.verts[e.a].pos;
-      const Vec3 n = mesh.faces[e.f1].normal.Cross(d).Normalised();
-      sum.at(e.a) = n;
-      sum.at(e.b) = n;
-    }
+    CreaseCorrection(mesh, [&](int32_t v) -> Vec3& { return sum.at(v); });
   }
   for (int32_t i = 0; i < mesh.nVerts; ++i) {
     sum[i].Normalise();
     mesh.verts[i].normal = sum[i];
   }
+}
+
+void ComputeNormals(TMesh& mesh, bool creaseCorrection) {
+  const int32_t nVerts = mesh.nVerts;
+  if (nVerts > static_cast<int64_t>(mesh.verts.size()) ||
+      mesh.nFaces > static_cast<int64_t>(mesh.faces.size()))
+    throw RangeError("the mesh's counts exceed its storage");
+  // The sums are kept in the normals themselves; every corner is checked before it is read.
+  for (int32_t i = 0; i < nVerts; ++i) mesh.verts[i].normal = Vec3();
+  for (int32_t i = 0; i < mesh.nFaces; ++i) {
+    TFace& f = mesh.faces[i];
+    for (int32_t c : f.v)
+      if (c < 0 || c >= nVerts) throw RangeError("a face corner lies outside the mesh's vertices");
+    Vec3 d[4];
+    for (int k = 0; k < 4; ++k) d[k] = mesh.verts[f.v[(k + 1) % 4]].pos - mesh.verts[f.v[k]].pos;
+    f.normal = d[0].Cross(d[1]) + d[2].Cross(d[3]);
+    NormaliseByReciprocal(f.normal);
+    for (int32_t c : f.v) mesh.verts[c].normal += f.normal;
+  }
+  if (creaseCorrection) {
+    EnsureEdges(mesh);
+    const auto sum = [&](int32_t v) -> Vec3& {
+      if (v < 0 || v >= nVerts) throw RangeError("an edge end lies outside the mesh's vertices");
+      return mesh.verts[v].normal;
+    };
+    CreaseCorrection(mesh, sum);
+  }
+  for (int32_t i = 0; i < nVerts; ++i) NormaliseByReciprocal(mesh.verts[i].normal);
 }
 
 bool IsSeamEdge(const TMesh& mesh, const TEdge& edge) {
@@ -129,6 +174,7 @@ void ReleaseOversizedStorage(TMesh& mesh, int64_t needed) {
   release(mesh.twins, 4);
   release(mesh.faceEdges, 4);
   release(mesh.velocity, 1);
+  release(mesh.scratch, 16);
   // The allocator keeps freed pages for later use; a large mesh's are handed back.
   if (released) malloc_trim(0);
 }

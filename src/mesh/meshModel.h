@@ -70,6 +70,9 @@ struct TMesh {
   // smoothing iteration to the next, kept out of the vertex records that every pass reads.
   // Entries past its end count as zero; a new mesh starts with none.
   std::vector<Vec3> velocity;
+  // Work tables of the grid edge build, kept so that rebuilding a mesh of like size allocates
+  // nothing; their content means nothing between builds.
+  std::vector<int32_t> scratch;
 };
 
 // The edges at vertex v (its first nEdges fan entries), in fan order after BuildEdges.
@@ -119,6 +122,13 @@ void ComputeFaceNormals(TMesh& mesh);
 // Sum of face normals per corner use, normalised. With the crease correction (while the ride
 // runs) vertices on an edge whose faces are nearly opposite get that edge's crease normal.
 void ComputeVertexNormals(TMesh& mesh, bool creaseCorrection = false);
+
+// Both of the above in one sweep over the faces: each face normal is added to its corners while
+// the face is at hand. Normalised through one reciprocal rather than three quotients, a normal
+// may differ from theirs by an ulp of a double before it is stored as float, which leaves the
+// stored normal the same in all but the rarest case. A corner outside the vertices is a
+// RangeError.
+void ComputeNormals(TMesh& mesh, bool creaseCorrection = false);
 
 // tag := common face kind around the vertex, -1 on a seam, -2 without edges. Needs edges.
 void ClassifyVertices(TMesh& mesh);

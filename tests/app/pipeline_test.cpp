@@ -123,3 +123,41 @@ TEST(Pipeline, ReducedFlatFallsBackOnlyWhenTheLayoutMissesBands) {
     EXPECT_EQ(app.Seifert.nDisks != flatDisks, keeps);
   }
 }
+
+// A surface from a knot code is judged on its grid: a refined surface with the knot band is
+// shown exactly when its full build bounds the knot, and otherwise the flat lay-out's is.
+TEST(Pipeline, ACodeSurfaceIsJudgedOnItsGridAsOnItsFullBuild) {
+  TKnotTable table;
+  FillKnotTable(table);
+  int32_t refused = 0;
+  for (int32_t row = 1; row <= table.count; ++row) {
+    TAppState app;
+    app.KnotTable = table;
+    app.selectedKnotRow = row;
+    TSettings s = StartSettings();
+    s.layout = kLayoutFlatDt;
+    s.catmullClark = 1;
+    s.knotWidth = 1;
+    const std::string& word = table.Row(row).braid;
+    TPipelineRun full = StartPipeline(word, s, app, false, true);
+    PipelineLayout(full);
+    if (!full.fromCode) continue;
+    ASSERT_TRUE(BuildMesh(full.model, full.settings, true, false));
+    const TMesh& m = full.model.mesh;
+    bool bounds = m.nEdges == 2 * m.nFaces && full.model.nLinks == 2;
+    for (int32_t e = 0; bounds && e < m.nEdges; ++e) bounds = m.edges[e].f2 != kNone;
+
+    RunPipeline(word, app.Seifert, s, app);
+    SCOPED_TRACE(word);
+    EXPECT_EQ(app.layoutNote.empty(), bounds) << app.layoutNote;
+    if (bounds) {
+      EXPECT_EQ(app.Seifert.mesh.nFaces, m.nFaces);
+      EXPECT_EQ(app.Seifert.nLinks, 2);
+    } else {
+      ++refused;
+      EXPECT_EQ(app.Seifert.nDisks, 2 * app.Seifert.nCross) << "the flat lay-out is shown";
+      EXPECT_EQ(app.Seifert.nLinks, 2);
+    }
+  }
+  EXPECT_GT(refused, 0) << "no table row exercises the refusal";
+}

@@ -149,14 +149,13 @@ void PostProcess(TSeiffert& model, const TSettings& settings) {
 }
 
 // Whether the mesh of a surface from a knot code bounds the knot: closed (every edge has two
-// faces, so there are exactly twice as many edges as quads) and one boundary curve, two with
-// the knot band.
-std::string CodeSurfaceProblem(const TSeiffert& model) {
+// faces, so there are exactly twice as many edges as quads) and one boundary curve, drawn as
+// `curves` link lines (two with the knot band).
+std::string CodeSurfaceProblem(const TSeiffert& model, int32_t curves) {
   const TMesh& mesh = model.mesh;
   bool closed = mesh.nFaces > 0 && int64_t{mesh.nEdges} == 2 * int64_t{mesh.nFaces};
   for (int32_t e = 0; closed && e < mesh.nEdges; ++e) closed = mesh.edges[e].f2 != kNone;
   if (!closed) return "the surface from the knot code is not closed";
-  const int32_t curves = model.knotWidth > 0 ? 2 : 1;
   if (model.nLinks != curves)
     return "the surface from the knot code has " + std::to_string(model.nLinks / curves) +
            " boundary curves, not the one knot";
@@ -231,11 +230,21 @@ void PipelineMesh(TPipelineRun& run, const TMeshSizeHook& sizeHook) {
   if (run.torusShow || !run.buildMesh) return;
   TSeiffert& model = run.model;
   TSettings& settings = run.settings;
-  BuildMesh(model, settings, true, run.smoothed, run.racing, sizeHook);
-  // A surface from the knot code that does not bound the knot is never shown; its closedness
-  // is read off the edges.
-  if (run.fromCode) EnsureEdges(model.mesh);
-  if (run.fromCode) run.layoutNote = CodeSurfaceProblem(model);
+  // A surface from the knot code that does not bound the knot is never shown. Its grid tells:
+  // refinement and smoothing keep a closed grid closed and its seams the same curves, so the
+  // passes are not spent on a surface that the flat lay-out replaces.
+  const auto gridBoundsTheKnot = [&](TSeiffert& grid) {
+    TraceLinks(grid, settings.minLinkSeg);
+    run.layoutNote = CodeSurfaceProblem(grid, 1);
+    return run.layoutNote.empty();
+  };
+  const bool complete = BuildMesh(model, settings, true, run.smoothed, run.racing, sizeHook,
+                                  run.fromCode ? TGridCheck(gridBoundsTheKnot) : nullptr);
+  if (run.fromCode && complete) {
+    // Its closedness is read off the edges, which the last refinement may have left unbuilt.
+    EnsureEdges(model.mesh);
+    run.layoutNote = CodeSurfaceProblem(model, model.knotWidth > 0 ? 2 : 1);
+  }
   if (run.fromCode && !run.layoutNote.empty()) {
     LayoutFlat(model, settings);
     settings.tJoints = false;
