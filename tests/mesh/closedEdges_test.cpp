@@ -30,8 +30,9 @@ void ExpectSameEdges(const TMesh& got, const TMesh& want, const std::string& wha
     const TEdge &g = got.edges[i], &w = want.edges[i];
     ASSERT_TRUE(g.a == w.a && g.b == w.b && g.f1 == w.f1 && g.f2 == w.f2) << "edge " << i;
   }
-  for (int32_t i = 0; i < want.nFaces; ++i)
-    ASSERT_EQ(0, std::memcmp(got.faces[i].e, want.faces[i].e, sizeof want.faces[i].e)) << "face " << i;
+  for (int32_t h = 0; h < 4 * want.nFaces; ++h)
+    ASSERT_EQ(got.faceEdges.at(h), want.faceEdges.at(h)) << "face " << h / 4 << " side " << h % 4;
+  if (want.edgesPaired) EXPECT_EQ(got.twins, want.twins);
   for (int32_t v = 0; v < want.nVerts; ++v) {
     const TVertex &g = got.verts[v], &w = want.verts[v];
     ASSERT_EQ(g.nEdges, w.nEdges) << "vertex " << v;
