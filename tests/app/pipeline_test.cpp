@@ -143,6 +143,7 @@ TEST(Pipeline, ACodeSurfaceIsJudgedOnItsGridAsOnItsFullBuild) {
     PipelineLayout(full);
     if (!full.fromCode) continue;
     ASSERT_TRUE(BuildMesh(full.model, full.settings, true, false));
+    EnsureEdges(full.model.mesh);  // the last refinement leaves them to their readers
     const TMesh& m = full.model.mesh;
     bool bounds = m.nEdges == 2 * m.nFaces && full.model.nLinks == 2;
     for (int32_t e = 0; bounds && e < m.nEdges; ++e) bounds = m.edges[e].f2 != kNone;
