@@ -128,7 +128,7 @@ Json InfoJson(const TAppState& app) {
   j["links"] = std::move(links);
   j["modelCentre"] = Point(app.ModelCentre);
 
-  const TBoundaryReport b = IdentifySurfaceBoundary(m, app.KnotTable);
+  const TBoundaryReport b = IdentifySurfaceBoundary(m, app.KnotTable, ChosenKnot(app));
   // The surface's genus, and the knot's where the boundary names a table knot (null if not).
   const int32_t genus = SurfaceGenus(m), knotGenus = KnotGenus(b, app.KnotTable);
   j["genus"] = genus >= 0 && !app.torusShown ? Json(genus) : Json(nullptr);
@@ -175,7 +175,7 @@ Json InfoJson(const TAppState& app) {
 void WriteInfoText(const TAppState& app, std::ostream& out) {
   const TSeiffert& m = app.Seifert;
   const TMeshSummary s = SummariseMesh(m.mesh);
-  const TBoundaryReport boundary = IdentifySurfaceBoundary(m, app.KnotTable);
+  const TBoundaryReport boundary = IdentifySurfaceBoundary(m, app.KnotTable, ChosenKnot(app));
   if (app.torusShown) {
     const int32_t big = app.Settings.torusBig, small = app.Settings.torusSmall;
     out << (std::gcd(big, small) > 1 ? "torus link: " : "torus knot: ") << big

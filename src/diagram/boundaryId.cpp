@@ -58,49 +58,36 @@ std::string ComponentName(const TLinkDiagram& d, size_t i, const TKnotTable& tab
   return IdentifyDiagram(one, table).name;
 }
 
-// The census knots by the Jones polynomial of their census diagram, built on first use (about
-// a second: a state sum over 11 or 12 crossings for each of 2,728 knots).
-const std::multimap<std::string, const TCensusRow*>& CensusByJones() {
-  static const std::multimap<std::string, const TCensusRow*> index = [] {
-    std::multimap<std::string, const TCensusRow*> m;
-    for (const TCensusRow& row : kCensusRows)
-      m.emplace(PolynomialText(JonesPolynomial(DTCodeDiagram(row.dtCode)), true), &row);
-    return m;
-  }();
-  return index;
-}
+// A row whose polynomials are the boundary's, and whether the boundary is its mirror image.
+struct TCandidate {
+  std::string row;
+  bool mirror = false;
+};
 
-// A knot that is no table row may be a census knot: the same or the mirrored Jones polynomial,
-// and the same Alexander polynomial, of its census diagram.
-void NameFromCensus(TBoundaryId& id) {
-  id.name = "not in the table";
+// Census knots with the boundary's polynomials: the same or the mirrored Jones polynomial
+// (kept as text, so that no state sum runs here), and the same Alexander polynomial, of their
+// census diagrams.
+void CensusCandidates(const TBoundaryId& id, std::vector<TCandidate>& out) {
   // Census knots have 11 or 12 crossings, so their Jones polynomials span 11 or 12 (in t).
   const int64_t span = static_cast<int64_t>(id.jonesPoly.coef.size()) - 1;
   if (span > 2 * 12) return;
   const TLaurent mirrored = MirrorJones(id.jonesPoly);
-  const auto& index = CensusByJones();
-  for (const bool mirror : {false, true}) {
-    if (mirror && mirrored == id.jonesPoly) break;  // the first pass saw these rows
-    const auto [from, to] = index.equal_range(PolynomialText(mirror ? mirrored : id.jonesPoly, true));
-    for (auto it = from; it != to; ++it) {
-      const TCensusRow& row = *it->second;
-      if (AlexanderPolynomial(DTCodeDiagram(row.dtCode)) != id.alexanderPoly) continue;
-      bool isMirror = mirror;
-      // As for table rows: a Jones polynomial that reads the same at 1/t leaves it to the
-      // signature.
-      if (!mirror && mirrored == id.jonesPoly) {
-        const int32_t rowSignature = DTCodeSignature(row.dtCode);
-        if (rowSignature != 0 && id.signature == -rowSignature) isMirror = true;
-      }
-      const std::string name = std::string(row.name) + (isMirror ? " (mirror image)" : "");
-      if (!id.row.empty()) {
-        id.alternatives.push_back(name);
-        continue;
-      }
-      id.row = row.name;
-      id.mirror = isMirror;
-      id.name = name;
+  const bool symmetric = mirrored == id.jonesPoly;
+  const std::string jones = PolynomialText(id.jonesPoly, true);
+  const std::string mirroredJones = symmetric ? jones : PolynomialText(mirrored, true);
+  for (int32_t i = 0; i < kCensusRowCount; ++i) {
+    const bool same = jones == kCensusJones[i];
+    if (!same && mirroredJones != kCensusJones[i]) continue;
+    const TCensusRow& row = kCensusRows[i];
+    if (AlexanderPolynomial(DTCodeDiagram(row.dtCode)) != id.alexanderPoly) continue;
+    bool isMirror = !same;
+    // As for table rows: a Jones polynomial that reads the same at 1/t leaves it to the
+    // signature.
+    if (symmetric) {
+      const int32_t rowSignature = DTCodeSignature(row.dtCode);
+      isMirror = rowSignature != 0 && id.signature == -rowSignature;
     }
+    out.push_back({row.name, isMirror});
   }
 }
 
@@ -135,7 +122,7 @@ int32_t DTCodeSignature(const std::string& dtCode) {
   return signature;
 }
 
-TBoundaryId IdentifyDiagram(TLinkDiagram diagram, const TKnotTable& table) {
+TBoundaryId IdentifyDiagram(TLinkDiagram diagram, const TKnotTable& table, std::string_view preferred) {
   SimplifyDiagram(diagram);
   if (diagram.Crossings() > kMaxNamedCrossings)
     throw std::length_error("IdentifyDiagram: more than 100 crossings are left after simplification");
@@ -171,6 +158,7 @@ TBoundaryId IdentifyDiagram(TLinkDiagram diagram, const TKnotTable& table) {
     return id;
   }
   const TLaurent mirrored = MirrorJones(id.jonesPoly);
+  std::vector<TCandidate> candidates;
   for (int32_t r = 1; r <= table.count; ++r) {
     const TKnotEntry& row = table.Row(r);
     TLaurent rowJones;
@@ -189,19 +177,31 @@ TBoundaryId IdentifyDiagram(TLinkDiagram diagram, const TKnotTable& table) {
       const int32_t rowSignature = DTCodeSignature(row.dtCode);
       if (rowSignature != 0 && id.signature == -rowSignature) same = false;
     }
-    const std::string name = row.name + (!same ? " (mirror image)" : "");
-    if (!id.row.empty()) {
-      id.alternatives.push_back(name);
-      continue;
-    }
-    id.row = row.name;
-    id.mirror = !same;
-    id.name = name;
+    candidates.push_back({row.name, !same});
   }
-  if (id.row.empty()) NameFromCensus(id);
+  CensusCandidates(id, candidates);
+  if (candidates.empty()) {
+    id.name = "not in the table";
+    return id;
+  }
+  // Rows with the same polynomials cannot be told apart here: the knot the user chose comes
+  // first when it is one of them, else the table's order (table rows before census knots).
+  size_t first = 0;
+  for (size_t i = 0; i < candidates.size(); ++i)
+    if (!preferred.empty() && candidates[i].row == preferred) {
+      first = i;
+      break;
+    }
+  const auto named = [](const TCandidate& c) { return c.row + (c.mirror ? " (mirror image)" : ""); };
+  id.row = candidates[first].row;
+  id.mirror = candidates[first].mirror;
+  id.name = named(candidates[first]);
+  for (size_t i = 0; i < candidates.size(); ++i)
+    if (i != first) id.alternatives.push_back(named(candidates[i]));
   return id;
 }
 
-TBoundaryId IdentifyBoundary(const std::vector<std::vector<Vec3>>& lines, const TKnotTable& table) {
-  return IdentifyDiagram(ProjectLines(lines), table);
+TBoundaryId IdentifyBoundary(const std::vector<std::vector<Vec3>>& lines, const TKnotTable& table,
+                             std::string_view preferred) {
+  return IdentifyDiagram(ProjectLines(lines), table, preferred);
 }

@@ -1,11 +1,11 @@
 #pragma once
 // Which knot closed link lines are: their simplified diagram's polynomials matched against the
-// knot table and, for a knot that is no table row, against the census of knots with 11 and 12
-// crossings. The chirality is relative to the row's DT code as KnotInfo reads it: told by the
+// knot table and the census of knots with 11 and 12 crossings. The chirality is relative to the row's DT code as KnotInfo reads it: told by the
 // Jones polynomial, or, where that reads the same at 1/t, by the signature.
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/vec3.h"
@@ -17,7 +17,8 @@ struct TBoundaryId {
   std::string name;         // "5_2", "5_2 (mirror image)", "unknot" or "not in the table"
   std::string row;          // the table row's or census knot's name, "" when none
   bool mirror = false;      // the mirror image of the row's DT diagram
-  // Further rows with the same polynomials (5_1 and 10_132 share both), named likewise.
+  // Further rows or census knots with the same polynomials (5_1 and 10_132 share both, 10_84
+  // and 12n_330 too), named likewise.
   std::vector<std::string> alternatives;
   int32_t components = 0;
   int32_t crossings = 0;    // of the simplified diagram
@@ -35,10 +36,15 @@ struct TBoundaryId {
 // when more than kMaxNamedCrossings crossings are left after simplification (far more than a
 // lay-out of a table knot shows, and the bound keeps the answer within a fraction of a second).
 constexpr int32_t kMaxNamedCrossings = 100;
-TBoundaryId IdentifyBoundary(const std::vector<std::vector<Vec3>>& lines, const TKnotTable& table);
+// Of several rows with the boundary's polynomials, `preferred` (a table row's or census knot's
+// name, the knot the user chose) is named first when it is one of them; the others follow in
+// table order, table rows before census knots.
+TBoundaryId IdentifyBoundary(const std::vector<std::vector<Vec3>>& lines, const TKnotTable& table,
+                             std::string_view preferred = {});
 
-// The knot of a diagram (simplified here), named against the table.
-TBoundaryId IdentifyDiagram(TLinkDiagram diagram, const TKnotTable& table);
+// The knot of a diagram (simplified here), named against the table and the census.
+TBoundaryId IdentifyDiagram(TLinkDiagram diagram, const TKnotTable& table,
+                            std::string_view preferred = {});
 
 // The Jones polynomial of the diagram a DT code draws as KnotInfo reads it, computed once per
 // code and kept. Throws what PDFromDT throws.

@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "app/model/pipeline.h"
+#include "diagram/boundaryId.h"
 #include "diagram/censusKnot.h"
 #include "diagram/diagramCodes.h"
 #include "helpers.h"
@@ -47,4 +49,41 @@ TEST(Census, KnotsByNameLayOutClosedWithTheirGenus) {
     EXPECT_EQ(stacked.nLinks, 1);
   }
   EXPECT_GT(settled, 0);
+}
+
+// The Jones polynomials compiled in are those of the census diagrams (else a census knot goes
+// unnamed, or is named as another).
+TEST(Census, CompiledJonesPolynomialsAreTheDiagrams) {
+  for (int32_t i = 0; i < kCensusRowCount; ++i)
+    ASSERT_EQ(PolynomialText(JonesPolynomial(DTCodeDiagram(kCensusRows[i].dtCode)), true),
+              kCensusJones[i])
+        << kCensusRows[i].name;
+}
+
+// Census knots with a table row's Jones and Alexander polynomials: each diagram is named with
+// the other knot as the alternative; first the table row, unless the census knot was chosen.
+TEST(Census, KnotsSharingATableRowsPolynomialsAreAlternatives) {
+  const TKnotTable& table = Table();
+  const auto has = [](const TBoundaryId& id, const std::string& knot) {
+    for (const std::string& other : id.alternatives)
+      if (other == knot || other == knot + " (mirror image)") return true;
+    return false;
+  };
+  using TPair = std::pair<const char*, const char*>;
+  for (const auto& [census, row] : {TPair{"12n_330", "10_84"}, TPair{"12n_438", "10_141"},
+                                    TPair{"12n_447", "10_102"}, TPair{"12n_645", "10_27"}}) {
+    SCOPED_TRACE(census);
+    const TCensusRow* knot = FindCensusKnot(census);
+    ASSERT_NE(knot, nullptr);
+    const TBoundaryId chosen = IdentifyDiagram(DTCodeDiagram(knot->dtCode), table, census);
+    EXPECT_EQ(chosen.name, census);  // its own diagram: not the mirror image
+    EXPECT_EQ(chosen.alternatives.size(), 1u);
+    EXPECT_TRUE(has(chosen, row));
+    const TBoundaryId typed = IdentifyDiagram(DTCodeDiagram(knot->dtCode), table);
+    EXPECT_EQ(typed.row, row);
+    EXPECT_TRUE(has(typed, census));
+    const TBoundaryId tableRow = IdentifyDiagram(DTCodeDiagram(table.Row(table.Find(row)).dtCode), table);
+    EXPECT_EQ(tableRow.name, row);
+    EXPECT_TRUE(has(tableRow, census));
+  }
 }

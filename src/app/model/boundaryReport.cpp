@@ -22,7 +22,8 @@ std::vector<std::vector<Vec3>> LinkPolylines(const TSeiffert& model) {
   return lines;
 }
 
-TBoundaryReport IdentifySurfaceBoundary(const TSeiffert& model, const TKnotTable& table) {
+TBoundaryReport IdentifySurfaceBoundary(const TSeiffert& model, const TKnotTable& table,
+                                        std::string_view chosen) {
   TBoundaryReport r;
   try {
     const std::vector<std::vector<Vec3>> lines = LinkPolylines(model);
@@ -30,12 +31,24 @@ TBoundaryReport IdentifySurfaceBoundary(const TSeiffert& model, const TKnotTable
       r.error = "no link lines";
       return r;
     }
-    r.id = IdentifyBoundary(lines, table);
+    r.id = IdentifyBoundary(lines, table, chosen);
     r.ok = true;
   } catch (const std::exception& e) {
     r.error = e.what();
   }
   return r;
+}
+
+std::string ChosenKnot(const TAppState& app) {
+  if (app.torusShown) return "";
+  const std::string& word = app.Seifert.text;
+  // A census knot is drawn from its diagram, and by the braid lay-outs from its braid word.
+  if (app.typedCode) return app.typedCode->braid == word ? app.typedCode->knot : "";
+  if (app.selectedKnotRow >= 1 && app.selectedKnotRow <= app.KnotTable.count) {
+    const TKnotEntry& row = app.KnotTable.Row(app.selectedKnotRow);
+    if (row.braid == word) return row.name;
+  }
+  return "";
 }
 
 int32_t KnotGenus(const TBoundaryReport& report, const TKnotTable& table) {

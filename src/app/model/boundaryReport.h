@@ -2,8 +2,10 @@
 // The knot the surface on view bounds: its link lines as polylines, named against the table.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "app/model/appState.h"
 #include "diagram/boundaryId.h"
 #include "surface/seifert.h"
 
@@ -17,7 +19,13 @@ struct TBoundaryReport {
 };
 
 // Never throws for a model the pipeline built: errors of the identification become `error`.
-TBoundaryReport IdentifySurfaceBoundary(const TSeiffert& model, const TKnotTable& table);
+// `chosen` is named first among rows with the same polynomials (see IdentifyBoundary).
+TBoundaryReport IdentifySurfaceBoundary(const TSeiffert& model, const TKnotTable& table,
+                                        std::string_view chosen = {});
+
+// The table row or census knot the user chose, while the model on view is still its knot; ""
+// for a word or code of the user's own, and for the torus.
+std::string ChosenKnot(const TAppState& app);
 
 // The genus of the table knot the report names (a knot and its mirror image share it; where
 // the report names several rows they must agree), -1 when it names none.

@@ -754,7 +754,7 @@ const std::string& TForm1::BoundaryText() {
                                    app.smoothed, app.Seifert.mesh.nVerts, app.torusShown};
   if (key != boundaryKey) {
     boundaryKey = key;
-    const TBoundaryReport report = IdentifySurfaceBoundary(app.Seifert, app.KnotTable);
+    const TBoundaryReport report = IdentifySurfaceBoundary(app.Seifert, app.KnotTable, ChosenKnot(app));
     boundaryText = BoundaryLine(report);
     knotGenus = KnotGenus(report, app.KnotTable);
   }

@@ -1,0 +1,3 @@
+#include "census.h"
+
+const char* const kCensusJones[kCensusRowCount] = {};
