@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <functional>
 #include <map>
 #include <stdexcept>
 
@@ -486,7 +485,8 @@ TPDCode PDFromGauss(const std::string& text) {
     }
     if (ch == '{') {
       if (bare) Refuse("the Gauss code opens a brace after numbers outside braces");
-      if (++depth > 2) Refuse("the Gauss code's braces are nested too deep; it is one brace group a component");
+      if (++depth > 2)
+        Refuse("the Gauss code's braces are nested too deep; it is one brace group a component");
       if (depth == 1 && !inner.empty()) Refuse("the Gauss code goes on after its closing brace");
       if (groups.size() + inner.size() >= 2 * static_cast<size_t>(kMaxCodeCrossings))
         Refuse("a Gauss code has at most " + std::to_string(2 * kMaxCodeCrossings) + " components");
@@ -506,7 +506,9 @@ TPDCode PDFromGauss(const std::string& text) {
     Refuse("a number of the Gauss code stands outside its component's braces");
   const std::vector<std::vector<int64_t>>& comps = bare || !inner.empty() ? inner : groups;
   const int32_t nComps = static_cast<int32_t>(comps.size());
-  auto compName = [&](int32_t k) { return nComps == 1 ? std::string() : " in component " + std::to_string(k + 1); };
+  auto compName = [&](int32_t k) {
+    return nComps == 1 ? std::string() : " in component " + std::to_string(k + 1);
+  };
   // A PD code, which takes the diagram to its lay-out, has no way to name a circle that crosses
   // nothing; leaving it out would lose a component.
   for (int32_t k = 0; k < nComps; ++k)
@@ -524,7 +526,8 @@ TPDCode PDFromGauss(const std::string& text) {
       const int64_t a = v < 0 ? -v : v;
       if (a == 0 || a > n) Refuse(rule + std::to_string(v) + compName(k) + " is not one of them");
       std::vector<TGaussPassage>& u = visits[static_cast<size_t>(a - 1)];
-      if (u.size() == 2) Refuse(rule + "crossing " + std::to_string(a) + " comes a third time" + compName(k));
+      if (u.size() == 2)
+        Refuse(rule + "crossing " + std::to_string(a) + " comes a third time" + compName(k));
       if (u.size() == 1 && u[0].over == (v > 0))
         Refuse(rule + "crossing " + std::to_string(a) + " is " + (v < 0 ? "under" : "over") + " twice");
       u.push_back({k, static_cast<int32_t>(o), v > 0});
@@ -543,12 +546,13 @@ TPDCode PDFromGauss(const std::string& text) {
   std::map<std::pair<int32_t, int32_t>, int32_t> shared;
   std::vector<int32_t> piece(static_cast<size_t>(nComps));
   for (int32_t k = 0; k < nComps; ++k) piece[static_cast<size_t>(k)] = k;
-  std::function<int32_t(int32_t)> root = [&](int32_t k) {
-    while (piece[static_cast<size_t>(k)] != k) k = piece[static_cast<size_t>(k)] = piece[static_cast<size_t>(piece[static_cast<size_t>(k)])];
+  auto root = [&](int32_t k) {
+    while (piece[static_cast<size_t>(k)] != k) k = piece[static_cast<size_t>(k)];
     return k;
   };
   for (const std::vector<TGaussPassage>& u : visits) {
-    const int32_t a = std::min(u[0].component, u[1].component), b = std::max(u[0].component, u[1].component);
+    const int32_t a = std::min(u[0].component, u[1].component);
+    const int32_t b = std::max(u[0].component, u[1].component);
     if (a == b) continue;
     ++shared[{a, b}];
     const int32_t ra = root(a), rb = root(b);
@@ -558,14 +562,18 @@ TPDCode PDFromGauss(const std::string& text) {
     if (count % 2 != 0)
       Refuse("this Gauss code has no planar diagram (components " + std::to_string(pair.first + 1) +
              " and " + std::to_string(pair.second + 1) + " cross " + std::to_string(count) +
-             (count == 1 ? " time" : " times") + "; closed curves in the plane cross an even number of times)");
+             (count == 1 ? " time" : " times") +
+             "; closed curves in the plane cross an even number of times)");
 
   // Edges are numbered from 1 along each component as written: a passage enters on the edge
   // before it and leaves on its own.
   std::vector<int32_t> base(static_cast<size_t>(nComps) + 1, 0);
   for (int32_t k = 0; k < nComps; ++k)
-    base[static_cast<size_t>(k + 1)] = base[static_cast<size_t>(k)] + static_cast<int32_t>(comps[static_cast<size_t>(k)].size());
-  auto outEdge = [&](const TGaussPassage& v) { return base[static_cast<size_t>(v.component)] + v.offset + 1; };
+    base[static_cast<size_t>(k + 1)] =
+        base[static_cast<size_t>(k)] + static_cast<int32_t>(comps[static_cast<size_t>(k)].size());
+  auto outEdge = [&](const TGaussPassage& v) {
+    return base[static_cast<size_t>(v.component)] + v.offset + 1;
+  };
   auto inEdge = [&](const TGaussPassage& v) {
     const int32_t len = static_cast<int32_t>(comps[static_cast<size_t>(v.component)].size());
     return base[static_cast<size_t>(v.component)] + (v.offset + len - 1) % len + 1;
@@ -587,7 +595,8 @@ TPDCode PDFromGauss(const std::string& text) {
       d.begin.push_back(static_cast<int32_t>(d.at.size()));
       for (int32_t s = 0; s < len; ++s) {
         const int32_t o = (from + s) % len;
-        const int32_t c = static_cast<int32_t>((code[static_cast<size_t>(o)] < 0 ? -code[static_cast<size_t>(o)] : code[static_cast<size_t>(o)]) - 1);
+        const int64_t v = code[static_cast<size_t>(o)];
+        const int32_t c = static_cast<int32_t>((v < 0 ? -v : v) - 1);
         if (local[static_cast<size_t>(c)] < 0) {
           local[static_cast<size_t>(c)] = static_cast<int32_t>(label.size());
           label.push_back(c);
@@ -623,7 +632,8 @@ TPDCode PDFromGauss(const std::string& text) {
     if (!GaussDrawFrom(d, 0)) Refuse("this Gauss code has no planar diagram");
     // Of a piece's two mirror drawings, the one where at its lowest crossing the passage met
     // later along the code crosses the one met earlier from its right, as for a knot.
-    const int32_t low = static_cast<int32_t>(std::min_element(label.begin(), label.end()) - label.begin());
+    const int32_t low =
+        static_cast<int32_t>(std::min_element(label.begin(), label.end()) - label.begin());
     const bool swapped = order(passageAt[static_cast<size_t>(d.first[static_cast<size_t>(low)])]) >
                          order(passageAt[static_cast<size_t>(d.second[static_cast<size_t>(low)])]);
     if ((d.eps[static_cast<size_t>(low)] < 0) != swapped)
@@ -635,9 +645,11 @@ TPDCode PDFromGauss(const std::string& text) {
       const bool under = !v1.over;
       std::array<int32_t, 4>& x = pd[static_cast<size_t>(label[static_cast<size_t>(c)])];
       if (d.eps[static_cast<size_t>(c)] > 0)  // counter-clockwise: out1, out2, in1, in2
-        x = under ? std::array<int32_t, 4>{in1, in2, out1, out2} : std::array<int32_t, 4>{in2, out1, out2, in1};
+        x = under ? std::array<int32_t, 4>{in1, in2, out1, out2}
+                  : std::array<int32_t, 4>{in2, out1, out2, in1};
       else  // counter-clockwise: out1, in2, in1, out2
-        x = under ? std::array<int32_t, 4>{in1, out2, out1, in2} : std::array<int32_t, 4>{in2, in1, out2, out1};
+        x = under ? std::array<int32_t, 4>{in1, out2, out1, in2}
+                  : std::array<int32_t, 4>{in2, in1, out2, out1};
     }
   }
   CheckPD(pd);
