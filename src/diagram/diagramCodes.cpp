@@ -566,17 +566,25 @@ TPDCode PDFromGauss(const std::string& text) {
              "; closed curves in the plane cross an even number of times)");
 
   // Edges are numbered from 1 along each component as written: a passage enters on the edge
-  // before it and leaves on its own.
-  std::vector<int32_t> base(static_cast<size_t>(nComps) + 1, 0);
-  for (int32_t k = 0; k < nComps; ++k)
-    base[static_cast<size_t>(k + 1)] =
-        base[static_cast<size_t>(k)] + static_cast<int32_t>(comps[static_cast<size_t>(k)].size());
+  // before it and leaves on its own. A PD code does not say which way an over-strand runs; a
+  // reader takes it from the numbering, which for a component of two passages, both over, names
+  // the same two edges at both crossings: it takes the lower-numbered crossing as the one the
+  // component's first edge ends at, so such a component is numbered from its second passage
+  // where that crossing is the first passage's.
+  std::vector<int32_t> base(static_cast<size_t>(nComps) + 1, 0), shift(static_cast<size_t>(nComps), 0);
+  for (int32_t k = 0; k < nComps; ++k) {
+    const std::vector<int64_t>& code = comps[static_cast<size_t>(k)];
+    base[static_cast<size_t>(k + 1)] = base[static_cast<size_t>(k)] + static_cast<int32_t>(code.size());
+    if (code.size() == 2 && code[0] > 0 && code[1] > 0 && code[0] < code[1]) shift[static_cast<size_t>(k)] = 1;
+  }
   auto outEdge = [&](const TGaussPassage& v) {
-    return base[static_cast<size_t>(v.component)] + v.offset + 1;
+    const int32_t len = static_cast<int32_t>(comps[static_cast<size_t>(v.component)].size());
+    return base[static_cast<size_t>(v.component)] + (v.offset + len - shift[static_cast<size_t>(v.component)]) % len + 1;
   };
   auto inEdge = [&](const TGaussPassage& v) {
     const int32_t len = static_cast<int32_t>(comps[static_cast<size_t>(v.component)].size());
-    return base[static_cast<size_t>(v.component)] + (v.offset + len - 1) % len + 1;
+    return base[static_cast<size_t>(v.component)] +
+           (v.offset + 2 * len - 1 - shift[static_cast<size_t>(v.component)]) % len + 1;
   };
   auto order = [&](const TGaussPassage& v) { return base[static_cast<size_t>(v.component)] + v.offset; };
   TPDCode pd(static_cast<size_t>(n));

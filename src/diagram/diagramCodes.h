@@ -14,8 +14,9 @@
 
 // Codes longer than this are refused before any work.
 constexpr int32_t kMaxCodeCrossings = 200;
-// Drawing a DT code tries both sides of a strand where the drawing so far leaves both open;
-// past this much work (darts walked) the code is refused; table and census codes need little.
+// Drawing a DT or Gauss code tries both sides of a strand where the drawing so far leaves both
+// open; past this much work (darts walked) the code is refused; table and census codes need
+// little.
 constexpr int64_t kMaxDTDrawingWork = 50'000'000;
 
 // The numbers of a DT code: "4 6 2", "[4;6;2]", "[4, -6, 2]". Throws std::invalid_argument

@@ -57,14 +57,28 @@ std::vector<std::vector<int64_t>> GaussComponents(const std::string& code) {
 
 // The walk along each component, from the passage after the first (edges are numbered from the
 // first passage's exit), passes the crossings as the code lists them: over where it is
-// positive, the same crossing wherever it repeats a number, in any component.
+// positive, the same crossing wherever it repeats a number, in any component. A component of
+// two passages, both over, may be numbered from either (a PD code does not orient it otherwise):
+// it is matched to the crossings the others name.
 bool WalksAreTheGaussCode(const TLinkDiagram& link, const std::vector<std::vector<int64_t>>& comps) {
   if (link.components.size() != comps.size()) return false;
+  auto twoOver = [&](size_t k) { return comps[k].size() == 2 && comps[k][0] > 0 && comps[k][1] > 0; };
+  std::vector<size_t> start(comps.size(), 1);
+  std::vector<std::pair<int64_t, int32_t>> named;  // |label| and crossing, in the other components
+  for (size_t k = 0; k < comps.size(); ++k) {
+    if (link.components[k].size() != comps[k].size()) return false;
+    if (twoOver(k)) continue;
+    for (size_t i = 0; i < comps[k].size(); ++i)
+      named.push_back({std::llabs(comps[k][(i + 1) % comps[k].size()]), link.components[k][i].crossing});
+  }
+  for (size_t k = 0; k < comps.size(); ++k)
+    if (twoOver(k))
+      for (const auto& [label, crossing] : named)
+        if (label == comps[k][0] && crossing == link.components[k][0].crossing) start[k] = 0;
   std::vector<std::pair<int64_t, TPassage>> all;
   for (size_t k = 0; k < comps.size(); ++k) {
     const size_t m = comps[k].size();
-    if (link.components[k].size() != m) return false;
-    for (size_t i = 0; i < m; ++i) all.push_back({comps[k][(i + 1) % m], link.components[k][i]});
+    for (size_t i = 0; i < m; ++i) all.push_back({comps[k][(i + start[k]) % m], link.components[k][i]});
   }
   for (size_t i = 0; i < all.size(); ++i) {
     if (all[i].second.over != (all[i].first > 0)) return false;
