@@ -9,9 +9,6 @@ one met earlier from its right, so the expected link is Regina's with every cros
 other piece changed. Bad codes (a crossing met once, components that cross an odd number of
 times, a component without crossings, braces out of place) exit with status 2 and a message.
 
-(Split diagrams of grown pieces are only read here, not laid out: the Diagram lay-out of such PD
-codes gives boundaries that link across the pieces, a fault of the lay-out, not of the reader.)
-
 Usage: gaussLinks_test.py VELTRANE_CLI CODE_TOOL
 """
 
@@ -154,8 +151,7 @@ def cases():
         mirror = regina.Link(link)
         mirror.reflect()
         for what, l, layout in ((name, link, True), (name + ' mirrored', mirror, True),
-                                (name + ' grown', grown3, len(pieces) == 1),
-                                (name + ' grown more', grown6, len(pieces) == 1)):
+                                (name + ' grown', grown3, True), (name + ' grown more', grown6, True)):
             n = l.countComponents()
             orders = [list(range(n))]
             if n > 1:
