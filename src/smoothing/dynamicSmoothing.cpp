@@ -904,6 +904,7 @@ bool GuardSurfaceSteps(const TMesh& mesh, const std::vector<Vec3>& start, std::v
     D3 centre, mean;
     double radius = 0, spread = 0;
     double lo[3], hi[3];  // the box round its corners
+    double longest = 0;   // its corners' longest step
   };
   struct TScratch {
     std::vector<TMotion> motion;
@@ -925,13 +926,16 @@ bool GuardSurfaceSteps(const TMesh& mesh, const std::vector<Vec3>& start, std::v
       m.centre = m.centre + D3(start[static_cast<size_t>(q.v[i])]) * 0.25;
       m.mean = m.mean + delta[static_cast<size_t>(q.v[i])] * 0.25;
     }
-    m.radius = m.spread = 0;
+    m.radius = m.spread = m.longest = 0;
     for (int i = 0; i < 4; ++i) {
+      const D3& d = delta[static_cast<size_t>(q.v[i])];
       const D3 r = D3(start[static_cast<size_t>(q.v[i])]) - m.centre;
-      const D3 e = delta[static_cast<size_t>(q.v[i])] - m.mean;
+      const D3 e = d - m.mean;
       m.radius = std::max(m.radius, r.Dot(r));
       m.spread = std::max(m.spread, e.Dot(e));
+      m.longest = std::max(m.longest, d.Dot(d));
     }
+    m.longest = std::sqrt(m.longest);
     m.radius = std::sqrt(m.radius) * (1 + 1e-12);
     m.spread = std::sqrt(m.spread) * (1 + 1e-12);
     for (int k = 0; k < 3; ++k) {
@@ -969,6 +973,15 @@ bool GuardSurfaceSteps(const TMesh& mesh, const std::vector<Vec3>& start, std::v
       if (!touched) continue;
       const TMotion& ma = motion[static_cast<size_t>(pf)];
       const TMotion& mb = motion[static_cast<size_t>(qf)];
+      // Boxes apart along an axis by more than the reach of the quads' longest steps: the
+      // box test below, with an upper bound of its reach (corners' steps differ by at most
+      // the sum of their lengths; the margins cover the rounding, also of tiny steps), refuses them too.
+      {
+        const double r = (ma.longest + mb.longest) * (1 + 1e-6) / (2 * kGapShare) + 1e-140;
+        bool apart = false;
+        for (int k = 0; k < 3; ++k) apart = apart || ma.lo[k] - mb.hi[k] >= r || mb.lo[k] - ma.hi[k] >= r;
+        if (apart) continue;
+      }
       {
         const D3 dm = ma.mean - mb.mean, dc = ma.centre - mb.centre;
         const double bound = std::sqrt(dm.Dot(dm)) + ma.spread + mb.spread;
