@@ -148,11 +148,11 @@ int32_t RepelRows(const float* kx, const float* ky, const float* kz, int32_t s, 
 }
 
 #if defined(VELTRANE_AVX2)
-// One row of eight points against target t: r = s + d x weight, lane by lane.
+// One row of eight points against target t: m = d x weight, lane by lane.
 template <int N>
-__attribute__((target("avx2"), always_inline)) inline void RowAvx2(
+__attribute__((target("avx2"), always_inline)) inline void RowPartsAvx2(
     __m256 px, __m256 py, __m256 pz, __m256 tx, __m256 ty, __m256 tz, __m256 c, __m256 minDist,
-    __m256 sx, __m256 sy, __m256 sz, __m256& rx, __m256& ry, __m256& rz) {
+    __m256& mx, __m256& my, __m256& mz) {
   const __m256 dx = _mm256_sub_ps(tx, px);
   const __m256 dy = _mm256_sub_ps(ty, py);
   const __m256 dz = _mm256_sub_ps(tz, pz);
@@ -163,9 +163,65 @@ __attribute__((target("avx2"), always_inline)) inline void RowAvx2(
   __m256 w = q;
   for (int i = 1; i < N; ++i) w = _mm256_mul_ps(w, q);
   w = _mm256_and_ps(_mm256_mul_ps(w, inv), _mm256_cmp_ps(len, minDist, _CMP_GT_OQ));
-  rx = _mm256_add_ps(sx, _mm256_mul_ps(dx, w));
-  ry = _mm256_add_ps(sy, _mm256_mul_ps(dy, w));
-  rz = _mm256_add_ps(sz, _mm256_mul_ps(dz, w));
+  mx = _mm256_mul_ps(dx, w);
+  my = _mm256_mul_ps(dy, w);
+  mz = _mm256_mul_ps(dz, w);
+}
+
+// The same row added to the sums: r = s + m.
+template <int N>
+__attribute__((target("avx2"), always_inline)) inline void RowAvx2(
+    __m256 px, __m256 py, __m256 pz, __m256 tx, __m256 ty, __m256 tz, __m256 c, __m256 minDist,
+    __m256 sx, __m256 sy, __m256 sz, __m256& rx, __m256& ry, __m256& rz) {
+  __m256 mx, my, mz;
+  RowPartsAvx2<N>(px, py, pz, tx, ty, tz, c, minDist, mx, my, mz);
+  rx = _mm256_add_ps(sx, mx);
+  ry = _mm256_add_ps(sy, my);
+  rz = _mm256_add_ps(sz, mz);
+}
+
+// RepelRowsAvx2 for a knot point against the knot points after it, which also hands each of
+// them its share: point s feels -m, the same numbers negated (t - p = -(p - t) exactly, and the
+// weight depends on the distance alone), collected in g[s]. Summed in the order the later
+// point's own pass would have summed them, this makes each knot pair's weight once.
+template <int N>
+__attribute__((target("avx2"))) void RepelRowsOnceAvx2(const float* kx, const float* ky,
+                                                       const float* kz, int32_t s, int32_t e,
+                                                       float tx, float ty, float tz, float c,
+                                                       float minDist, float* ax, float* ay,
+                                                       float* az, float* gx, float* gy, float* gz) {
+  const __m256 vtx = _mm256_set1_ps(tx), vty = _mm256_set1_ps(ty), vtz = _mm256_set1_ps(tz);
+  const __m256 vc = _mm256_set1_ps(c), vmin = _mm256_set1_ps(minDist);
+  __m256 sx = _mm256_setzero_ps(), sy = sx, sz = sx;
+  for (; s + kLanes <= e; s += kLanes) {
+    __m256 mx, my, mz;
+    RowPartsAvx2<N>(_mm256_loadu_ps(kx + s), _mm256_loadu_ps(ky + s), _mm256_loadu_ps(kz + s),
+                    vtx, vty, vtz, vc, vmin, mx, my, mz);
+    sx = _mm256_add_ps(sx, mx);
+    sy = _mm256_add_ps(sy, my);
+    sz = _mm256_add_ps(sz, mz);
+    _mm256_storeu_ps(gx + s, _mm256_sub_ps(_mm256_loadu_ps(gx + s), mx));
+    _mm256_storeu_ps(gy + s, _mm256_sub_ps(_mm256_loadu_ps(gy + s), my));
+    _mm256_storeu_ps(gz + s, _mm256_sub_ps(_mm256_loadu_ps(gz + s), mz));
+  }
+  if (s < e) {  // g has room for a whole row past the last point
+    const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m256i live = _mm256_cmpgt_epi32(_mm256_set1_epi32(e - s), lane);
+    const __m256 keep = _mm256_castsi256_ps(live);
+    __m256 mx, my, mz;
+    RowPartsAvx2<N>(_mm256_maskload_ps(kx + s, live), _mm256_maskload_ps(ky + s, live),
+                    _mm256_maskload_ps(kz + s, live), vtx, vty, vtz, vc, vmin, mx, my, mz);
+    sx = _mm256_blendv_ps(sx, _mm256_add_ps(sx, mx), keep);
+    sy = _mm256_blendv_ps(sy, _mm256_add_ps(sy, my), keep);
+    sz = _mm256_blendv_ps(sz, _mm256_add_ps(sz, mz), keep);
+    const __m256 ox = _mm256_loadu_ps(gx + s), oy = _mm256_loadu_ps(gy + s), oz = _mm256_loadu_ps(gz + s);
+    _mm256_storeu_ps(gx + s, _mm256_blendv_ps(ox, _mm256_sub_ps(ox, mx), keep));
+    _mm256_storeu_ps(gy + s, _mm256_blendv_ps(oy, _mm256_sub_ps(oy, my), keep));
+    _mm256_storeu_ps(gz + s, _mm256_blendv_ps(oz, _mm256_sub_ps(oz, mz), keep));
+  }
+  _mm256_storeu_ps(ax, sx);
+  _mm256_storeu_ps(ay, sy);
+  _mm256_storeu_ps(az, sz);
 }
 
 // RepelRows on processors with 8-float vectors: the same lanes in one register.
@@ -295,6 +351,72 @@ void Repel(const TKnotPoints& k, int32_t s0, int32_t s1, const Vec3& t, const TR
   }
 }
 
+#if defined(VELTRANE_AVX2)
+// Room for the collectors of RepelKnotOnce: past this the knot goes the plain way.
+constexpr size_t kMaxCollectors = size_t{1} << 22;
+
+// Every knot point against every other, each pair's weight made once: knot points in order,
+// point i's sum over the points before it is what they have left in its collectors by then
+// (one per block of kBlock points and lane, as its own pass would have summed them), and its
+// pass over the points after it fills theirs. `g` holds the collectors, three planes of
+// blocks x kLanes rows of `stride` floats, zero on entry; `slotTarget` gives each knot
+// point's place in `sums`. The sums are those RepelRange gives, to the bit.
+template <int N>
+void RepelKnotOnce(const TKnotPoints& k, const std::vector<int32_t>& slotTarget, float c,
+                   float minDist, size_t stride, std::vector<float>& g, std::vector<double>& sums) {
+  const int32_t n = static_cast<int32_t>(k.x.size());
+  const size_t plane = g.size() / 3;
+  float* gx = g.data();
+  float* gy = gx + plane;
+  float* gz = gy + plane;
+  const float* kx = k.x.data();
+  const float* ky = k.y.data();
+  const float* kz = k.z.data();
+  for (int32_t i = 0; i < n; ++i) {
+    double* sum = &sums[3 * static_cast<size_t>(slotTarget[static_cast<size_t>(i)])];
+    double sx = sum[0], sy = sum[1], sz = sum[2];
+    for (int32_t b = 0; b < i; b += kBlock)
+      for (int32_t l = 0; l < kLanes; ++l) {
+        const size_t at = (static_cast<size_t>(b / kBlock) * kLanes + l) * stride + i;
+        sx += gx[at];
+        sy += gy[at];
+        sz += gz[at];
+      }
+    const size_t row = (static_cast<size_t>(i / kBlock) * kLanes + i % kLanes) * stride;
+    for (int32_t b = i + 1; b < n; b += kBlock) {
+      const int32_t e = std::min(b + kBlock, n);
+      float ax[kLanes], ay[kLanes], az[kLanes];
+      RepelRowsOnceAvx2<N>(kx, ky, kz, b, e, kx[i], ky[i], kz[i], c, minDist, ax, ay, az,
+                           gx + row, gy + row, gz + row);
+      for (int32_t l = 0; l < kLanes; ++l) {
+        sx += ax[l];
+        sy += ay[l];
+        sz += az[l];
+      }
+    }
+    sum[0] = sx;
+    sum[1] = sy;
+    sum[2] = sz;
+  }
+}
+
+// RepelKnotOnce for the law's power; false for powers it does not cover.
+bool RepelKnotOnce(const TKnotPoints& k, const std::vector<int32_t>& slotTarget,
+                   const TRepulsionLaw& law, size_t stride, std::vector<float>& g,
+                   std::vector<double>& sums) {
+  switch (law.power) {
+    case 2: RepelKnotOnce<2>(k, slotTarget, law.c, law.minDist, stride, g, sums); return true;
+    case 3: RepelKnotOnce<3>(k, slotTarget, law.c, law.minDist, stride, g, sums); return true;
+    case 4: RepelKnotOnce<4>(k, slotTarget, law.c, law.minDist, stride, g, sums); return true;
+    case 5: RepelKnotOnce<5>(k, slotTarget, law.c, law.minDist, stride, g, sums); return true;
+    case 6: RepelKnotOnce<6>(k, slotTarget, law.c, law.minDist, stride, g, sums); return true;
+    case 7: RepelKnotOnce<7>(k, slotTarget, law.c, law.minDist, stride, g, sums); return true;
+    case 8: RepelKnotOnce<8>(k, slotTarget, law.c, law.minDist, stride, g, sums); return true;
+    default: return false;
+  }
+}
+#endif
+
 int32_t WorkerCount(int32_t asked, int64_t pairs, size_t targets) {
   int64_t n = asked;
   if (n <= 0) {
@@ -339,12 +461,30 @@ void AddRepulsion(const std::vector<TVertex>& V, int32_t nVerts, const TSmoothin
   const TRepulsionLaw knotLaw = MakeLaw(P.knot, P.lengthScale);
   const TRepulsionLaw otherLaw = MakeLaw(P.other, P.lengthScale);
   std::vector<double> sums(3 * targets.size(), 0.0);
+  // The knot's pairs each once where the processor allows, before the rest.
+  bool knotDone = false;
+#if defined(VELTRANE_AVX2)
+  if (HasAvx2() && knotOn && nKnot > 1) {
+    const size_t stride = static_cast<size_t>(nKnot) + kLanes;
+    const size_t blocks = (static_cast<size_t>(nKnot) + kBlock - 1) / kBlock;
+    if (3 * blocks * kLanes * stride <= kMaxCollectors) {
+      thread_local std::vector<float> collectors;
+      thread_local std::vector<int32_t> slotTarget;
+      collectors.assign(3 * blocks * kLanes * stride, 0.0f);
+      slotTarget.assign(static_cast<size_t>(nKnot), 0);
+      for (size_t i = 0; i < targets.size(); ++i)
+        if (targets[i].self >= 0) slotTarget[static_cast<size_t>(targets[i].self)] = static_cast<int32_t>(i);
+      knotDone = RepelKnotOnce(k, slotTarget, knotLaw, stride, collectors, sums);
+    }
+  }
+#endif
   const auto work = [&](size_t from, size_t to) {
     for (size_t i = from; i < to; ++i) {
       const TRepelled& t = targets[i];
       const Vec3 pos = V[t.vertex].pos;
       double* sum = &sums[3 * i];
       if (t.self >= 0) {
+        if (knotDone) continue;
         Repel(k, 0, t.self, pos, knotLaw, P.lengthScale, sum);
         Repel(k, t.self + 1, t.end, pos, knotLaw, P.lengthScale, sum);
       } else {
