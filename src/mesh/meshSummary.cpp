@@ -21,15 +21,19 @@ TMeshSummary SummariseMesh(const TMesh& mesh, int64_t vertexRange) {
   TMeshSummary s;
   const int32_t nFaces = FaceCount(mesh);
   const size_t nVerts = static_cast<size_t>(VertexCount(mesh));
+  // The bounds in locals: the stores into the byte and index tables below may alias the mesh's
+  // counts for all the compiler knows, which would reload them at every corner.
+  const auto valid = [nVerts](int32_t v) { return static_cast<uint32_t>(v) < nVerts; };
+  const TFace* const faces = mesh.faces.data();
   // Per vertex, bit k: a face of kind k uses it; bit 3: any face does.
   constexpr uint8_t kUsed = 8;
   std::vector<uint8_t> uses(nVerts, 0);
   for (int32_t f = 0; f < nFaces; ++f) {
-    const TFace& face = mesh.faces[static_cast<size_t>(f)];
+    const TFace& face = faces[f];
     const bool known = face.kind >= 0 && face.kind < 3;
     if (known) ++s.facesByKind[static_cast<size_t>(face.kind)];
     for (const int32_t a : face.v) {
-      if (ValidVertex(mesh, a))
+      if (valid(a))
         uses[static_cast<size_t>(a)] |= known ? uint8_t(kUsed | (1u << face.kind)) : kUsed;
       else
         ++s.badCorners;
@@ -50,10 +54,10 @@ TMeshSummary SummariseMesh(const TMesh& mesh, int64_t vertexRange) {
   for (size_t lo = 0; lo < nVerts;) {
     const auto eachSide = [&](auto&& visit) {
       for (int32_t f = 0; f < nFaces; ++f) {
-        const TFace& face = mesh.faces[static_cast<size_t>(f)];
+        const TFace& face = faces[f];
         for (int k = 0; k < 4; ++k) {
           const int32_t a = face.v[k], b = face.v[(k + 1) % 4];
-          if (!ValidVertex(mesh, a) || !ValidVertex(mesh, b) || a == b) continue;
+          if (!valid(a) || !valid(b) || a == b) continue;
           const size_t low = static_cast<size_t>(std::min(a, b));
           if (low >= lo && low - lo < range) visit(low - lo, std::max(a, b));
         }
