@@ -713,6 +713,14 @@ void Apply(const TCliOptions& o, THeadlessWindow& w, std::ostream& err, bool err
   if (stopped) throw TCliError(kStopped);
 }
 
+bool leaveModelToProcessEnd = false;
+
+// Never destroyed: reachable to the end, so no leak either.
+std::unique_ptr<THeadlessWindow>& KeptModel() {
+  static auto* kept = new std::unique_ptr<THeadlessWindow>;
+  return *kept;
+}
+
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
         bool errIsTerminal, const std::function<bool()>& stop) {
   TCliOptions o;
@@ -1001,10 +1009,13 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         MeshTooLargeMessage(w->app.Seifert.mesh.nVerts, "more than the free memory holds"));
   }
   out.flush();
+  if (leaveModelToProcessEnd) KeptModel() = std::move(w);
   return 0;
 }
 
 }  // namespace
+
+void LeaveModelToProcessEnd() { leaveModelToProcessEnd = true; }
 
 std::string FindPresetButton(const std::string& caption) {
   for (const auto& [c, name] : PresetCaptions())
