@@ -2,6 +2,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "app/model/headlessWindow.h"
@@ -109,6 +111,47 @@ void BM_SmoothRun(benchmark::State& state, const char* knot, const char* layout)
   state.counters["iterations"] = iterations;
 }
 
+// "Smooth" clicked on table row `row` (1-based) at the start settings, intermediate states
+// shown but no frame ever due: the smoothing and the model's refresh per iteration, without the
+// drawing. Run over every row to find the slowest; the counters give what was run and its end.
+void BM_SmoothTableRow(benchmark::State& state) {
+  TKnotTable table;
+  FillKnotTable(table);
+  const int32_t row = static_cast<int32_t>(state.range(0));
+  if (row < 1 || row > table.count) {
+    state.SkipWithError("no such table row");
+    return;
+  }
+  int32_t iterations = 0;
+  uint64_t hash = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    THeadlessWindow w;
+    w.window.StartUp();
+    w.window.ChooseKnot(row);
+    w.window.frameDue = [] { return false; };
+    w.window.processEvents = [&] { ++iterations; };
+    iterations = 0;
+    state.ResumeTiming();
+    w.controls.Click("but_sestart");
+    state.PauseTiming();
+    // The final positions to the bit, so that runs of two builds can be compared.
+    hash = 1469598103934665603ULL;
+    const TMesh& mesh = w.app.Seifert.mesh;
+    for (int32_t i = 0; i < mesh.nVerts; ++i)
+      for (const float c : {mesh.verts[i].pos.x, mesh.verts[i].pos.y, mesh.verts[i].pos.z}) {
+        uint32_t bits;
+        std::memcpy(&bits, &c, sizeof bits);
+        hash = (hash ^ bits) * 1099511628211ULL;
+      }
+    state.ResumeTiming();
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, " %016llx", static_cast<unsigned long long>(hash));
+  state.SetLabel(table.Row(row).name + text);
+  state.counters["iterations"] = iterations;
+}
+
 }  // namespace
 
 BENCHMARK_CAPTURE(BM_SmoothStep, FigureEight, std::string("AbAb"), 2)->Unit(benchmark::kMillisecond);
@@ -137,3 +180,5 @@ BENCHMARK_CAPTURE(BM_SmoothRun, Diagram10_123, "10_123", "rb_diagram")->Unit(ben
 BENCHMARK_CAPTURE(BM_SmoothRun, Diagram8_1, "8_1", "rb_diagram")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_SmoothRun, Stacked10_1, "10_1", "rb_stacked")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_SmoothRun, Split10_123, "10_123", "rb_split")->Unit(benchmark::kMillisecond);
+// Every table row; pick rows with --benchmark_filter='BM_SmoothTableRow/(12|249)$'.
+BENCHMARK(BM_SmoothTableRow)->DenseRange(1, 249)->Iterations(1)->Unit(benchmark::kMillisecond);

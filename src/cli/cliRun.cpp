@@ -284,8 +284,8 @@ void AddCommonOptions(CLI::App& sub, TCliOptions& o) {
   sub.add_option("--knot", o.knot, "knot-table row, e.g. 3_1");
   sub.add_option("--torus", o.torus, "torus knot B,S");
   sub.add_option("--dt", o.dt, "CODE: a DT code, \"4 6 2\" or \"[4;6;2]\", in the Diagram lay-out");
-  sub.add_option("--pd", o.pd, "CODE: a PD code, \"X[1,5,2,4] X[3,1,4,6] X[5,3,6,2]\"");
-  sub.add_option("--gauss", o.gauss, "CODE: a signed Gauss code, \"-1 3 -2 1 -3 2\"");
+  sub.add_option("--pd", o.pd, "CODE: a PD code of a knot or link, \"X[1,5,2,4] X[3,1,4,6] X[5,3,6,2]\"");
+  sub.add_option("--gauss", o.gauss, "CODE: a signed Gauss code, \"-1 3 -2 1 -3 2\", of a link \"{{1,-2},{-1,2}}\"");
   sub.add_option("--smooth", o.smooth, "N: run N dynamic smoothing iterations (or to convergence)")
       ->check(WholeNumber())
       ->check(WholeRange(1, 30000));
@@ -713,6 +713,14 @@ void Apply(const TCliOptions& o, THeadlessWindow& w, std::ostream& err, bool err
   if (stopped) throw TCliError(kStopped);
 }
 
+bool leaveModelToProcessEnd = false;
+
+// Never destroyed: reachable to the end, so no leak either.
+std::unique_ptr<THeadlessWindow>& KeptModel() {
+  static auto* kept = new std::unique_ptr<THeadlessWindow>;
+  return *kept;
+}
+
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
         bool errIsTerminal, const std::function<bool()>& stop) {
   TCliOptions o;
@@ -806,7 +814,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
                        "with --knot all: the 2,728 knots of 11 and 12 crossings after the table's");
   invariants->add_option("--dt", o.dt, "CODE: a DT code, in the Diagram lay-out");
   invariants->add_option("--pd", o.pd, "CODE: a PD code, in the Diagram lay-out");
-  invariants->add_option("--gauss", o.gauss, "CODE: a signed Gauss code, in the Diagram lay-out");
+  invariants->add_option("--gauss", o.gauss, "CODE: a signed Gauss code of a knot or link, in the Diagram lay-out");
   invariants->add_option("--layout", o.layout,
                          "diagram: the Diagram lay-out's surface; any other: the braid surface")
       ->check(CLI::IsMember({"stacked", "flat", "reduced-flat", "flat-dt", "split", "diagram"}));
@@ -1001,10 +1009,13 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         MeshTooLargeMessage(w->app.Seifert.mesh.nVerts, "more than the free memory holds"));
   }
   out.flush();
+  if (leaveModelToProcessEnd) KeptModel() = std::move(w);
   return 0;
 }
 
 }  // namespace
+
+void LeaveModelToProcessEnd() { leaveModelToProcessEnd = true; }
 
 std::string FindPresetButton(const std::string& caption) {
   for (const auto& [c, name] : PresetCaptions())

@@ -20,6 +20,10 @@
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            bool errIsTerminal = false, const std::function<bool()>& stop = nullptr);
 
+// Called by a program whose process ends after its one run: the run's model is then left to
+// the end of the process, which hands its pages back at once, instead of being taken apart.
+void LeaveModelToProcessEnd();
+
 // The caption --preset accepts for a lay-out or preset-knot button: its caption, with
 // " (stacked)" or " (flat)" added where two buttons share a caption. Returns the component
 // name, or "" when no button matches.

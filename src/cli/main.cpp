@@ -9,6 +9,7 @@
 
 int main(int argc, char** argv) {
   KeepFreedStorageForReuse();
+  LeaveModelToProcessEnd();
   try {
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     return RunCli(args, std::cout, std::cerr, isatty(STDERR_FILENO) == 1);

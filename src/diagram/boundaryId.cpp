@@ -19,7 +19,7 @@ struct TRowInvariants {
 std::mutex cacheMutex;
 std::map<std::string, TLaurent> dtJonesCache;
 std::map<std::string, TLaurent> braidAlexanderCache;
-std::map<std::string, int32_t> dtSignatureCache;
+std::map<std::string, TDiagramForm> dtFormCache;
 
 TLaurent BraidAlexander(const std::string& word) {
   {
@@ -105,21 +105,33 @@ TLaurent DTCodeJones(const std::string& dtCode) {
   return j;
 }
 
-int32_t DTCodeSignature(const std::string& dtCode) {
+namespace {
+
+// The Goeritz form of a DT code's diagram; nullptr when our reader cannot draw the code.
+const TDiagramForm* DTCodeForm(const std::string& dtCode) {
   {
     std::lock_guard<std::mutex> lock(cacheMutex);
-    auto it = dtSignatureCache.find(dtCode);
-    if (it != dtSignatureCache.end()) return it->second;
+    auto it = dtFormCache.find(dtCode);
+    if (it != dtFormCache.end()) return it->second.determinant < 0 ? nullptr : &it->second;
   }
-  int32_t signature = 0;
+  TDiagramForm form;
   try {
-    signature = DiagramSignature(DTCodeDiagram(dtCode)).signature;
+    form = DiagramSignature(DTCodeDiagram(dtCode));
   } catch (const std::exception&) {
-    // a code our reader cannot draw tells nothing
+    form = TDiagramForm{};
+    form.determinant = -1;  // a code our reader cannot draw tells nothing
   }
   std::lock_guard<std::mutex> lock(cacheMutex);
-  dtSignatureCache[dtCode] = signature;
-  return signature;
+  // Map nodes stay put, so the pointer outlives later insertions.
+  const TDiagramForm& kept = dtFormCache.emplace(dtCode, form).first->second;
+  return kept.determinant < 0 ? nullptr : &kept;
+}
+
+}  // namespace
+
+int32_t DTCodeSignature(const std::string& dtCode) {
+  const TDiagramForm* form = DTCodeForm(dtCode);
+  return form ? form->signature : 0;
 }
 
 TBoundaryId IdentifyDiagram(TLinkDiagram diagram, const TKnotTable& table, std::string_view preferred) {
@@ -161,6 +173,11 @@ TBoundaryId IdentifyDiagram(TLinkDiagram diagram, const TKnotTable& table, std::
   std::vector<TCandidate> candidates;
   for (int32_t r = 1; r <= table.count; ++r) {
     const TKnotEntry& row = table.Row(r);
+    // Equal or mirrored Jones polynomials agree at t = -1, the determinant: the Goeritz
+    // matrix's is far cheaper than the row's state sum and rules out most rows.
+    if (const TDiagramForm* rowForm = DTCodeForm(row.dtCode);
+        rowForm && rowForm->determinant != form.determinant)
+      continue;
     TLaurent rowJones;
     try {
       rowJones = DTCodeJones(row.dtCode);

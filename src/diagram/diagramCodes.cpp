@@ -308,66 +308,360 @@ TPDCode PDFromDTNumbers(const std::vector<int32_t>& numbers) {
   return DrawnPD(d, firstUnder, "DT code");
 }
 
+namespace {
+
+// ---- Gauss codes: each piece of the diagram drawn in the plane, component after component ----
+//
+// As for DT codes, the drawing so far is a set of paths and a head H; a first visit of a crossing
+// marks a point on a path, a second visit crosses the strand there from the face the head lies
+// in. The first component of a piece starts at a point S just before its first passage and
+// closes at S. Every later component starts at a passage whose crossing an earlier component
+// already marked, crossing that strand from either side, and closes by coming back to that
+// crossing through the corner it left open.
+
+struct TGaussDrawing {
+  int32_t m = 0;                       // crossings of the piece
+  std::vector<int32_t> at;             // crossing of each position 0..2m-1, in drawing order
+  std::vector<int32_t> comp;           // drawn component of each position
+  std::vector<int32_t> begin, end;     // each drawn component's first and last position
+  std::vector<int32_t> first, second;  // positions of each crossing's visits
+  std::vector<int8_t> eps;  // +1 when the second visit crosses the first from its right
+  int64_t work = 0;
+  std::vector<int32_t> dartVertex, dartIndex, rotation, rotationStart;
+  std::vector<uint8_t> inFace;
+};
+
+// Edge p leaves position p (dart 2p forward, 2p + 1 back from its far end); edge L = 2m runs
+// from S to position 0. The dart leaving position p back along the edge that enters it.
+int32_t InDart(const TGaussDrawing& d, int32_t p) {
+  const int32_t k = d.comp[static_cast<size_t>(p)];
+  if (p != d.begin[static_cast<size_t>(k)]) return 2 * (p - 1) + 1;
+  return k == 0 ? 2 * static_cast<int32_t>(d.at.size()) + 1 : 2 * d.end[static_cast<size_t>(k)] + 1;
+}
+
+// The counter-clockwise darts at every vertex with the head just past position q, and the face
+// the head lies in marked (as the DT drawing's HeadFace).
+void GaussHeadFace(TGaussDrawing& d, int32_t q) {
+  const int32_t L = static_cast<int32_t>(d.at.size());
+  const int32_t k = d.comp[static_cast<size_t>(q)];
+  const int32_t nv = d.m + 2, nDarts = 2 * L + 2;
+  auto visited = [&](int32_t p) { return p <= q; };
+  // The dart back into a component's start is there once the component is closed (the first
+  // component's start always has the edge from S).
+  auto inPresent = [&](int32_t p) {
+    const int32_t c = d.comp[static_cast<size_t>(p)];
+    return visited(p) && (p != d.begin[static_cast<size_t>(c)] || c == 0 || c < k);
+  };
+  std::vector<std::vector<int32_t>> around(static_cast<size_t>(nv));
+  for (int32_t c = 0; c < d.m; ++c) {
+    const int32_t i = d.first[static_cast<size_t>(c)], j = d.second[static_cast<size_t>(c)];
+    if (!visited(i)) continue;
+    const int32_t out1 = 2 * i, in1 = InDart(d, i);
+    if (!visited(j)) {
+      around[static_cast<size_t>(c)] = {out1, in1};
+      continue;
+    }
+    const int32_t out2 = 2 * j, in2 = inPresent(j) ? InDart(d, j) : -1;
+    std::vector<int32_t>& a = around[static_cast<size_t>(c)];
+    if (d.eps[static_cast<size_t>(c)] > 0)
+      a = {out1, out2, in1, in2};
+    else
+      a = {out1, in2, in1, out2};
+    a.erase(std::remove(a.begin(), a.end(), -1), a.end());
+  }
+  around[static_cast<size_t>(d.m)] = {2 * L};
+  if (k > 0) around[static_cast<size_t>(d.m)].push_back(2 * d.end[0] + 1);
+  around[static_cast<size_t>(d.m + 1)] = {2 * q + 1};
+  d.rotationStart.assign(static_cast<size_t>(nv + 1), 0);
+  d.rotation.assign(static_cast<size_t>(nDarts), 0);
+  d.dartVertex.assign(static_cast<size_t>(nDarts), 0);
+  d.dartIndex.assign(static_cast<size_t>(nDarts), 0);
+  for (int32_t v = 0; v < nv; ++v) {
+    const std::vector<int32_t>& a = around[static_cast<size_t>(v)];
+    d.rotationStart[static_cast<size_t>(v + 1)] =
+        d.rotationStart[static_cast<size_t>(v)] + static_cast<int32_t>(a.size());
+    for (size_t x = 0; x < a.size(); ++x) {
+      const int32_t dart = a[x];
+      d.rotation[static_cast<size_t>(d.rotationStart[static_cast<size_t>(v)]) + x] = dart;
+      d.dartVertex[static_cast<size_t>(dart)] = v;
+      d.dartIndex[static_cast<size_t>(dart)] = static_cast<int32_t>(x);
+    }
+  }
+  d.work += nv;
+  d.inFace.assign(static_cast<size_t>(nDarts), 0);
+  const int32_t start = 2 * q;
+  int32_t x = start;
+  do {
+    d.inFace[static_cast<size_t>(x)] = 1;
+    ++d.work;
+    const int32_t back = x ^ 1;
+    const int32_t v = d.dartVertex[static_cast<size_t>(back)];
+    const int32_t s = d.rotationStart[static_cast<size_t>(v)];
+    const int32_t deg = d.rotationStart[static_cast<size_t>(v + 1)] - s;
+    const int32_t idx = d.dartIndex[static_cast<size_t>(back)];
+    x = d.rotation[static_cast<size_t>(s + (idx + deg - 1) % deg)];
+  } while (x != start);
+}
+
+bool GaussDrawFrom(TGaussDrawing& d, int32_t p);
+
+// Position p is placed: closes its component when p is the last, then draws on.
+bool GaussDrawnTo(TGaussDrawing& d, int32_t p) {
+  const int32_t k = d.comp[static_cast<size_t>(p)];
+  if (p == d.end[static_cast<size_t>(k)]) {
+    GaussHeadFace(d, p);
+    if (k == 0) {
+      if (!d.inFace[static_cast<size_t>(InDart(d, 0))]) return false;
+    } else {
+      // Back to the start's crossing, into the corner its second strand left open.
+      const int32_t c = d.at[static_cast<size_t>(d.begin[static_cast<size_t>(k)])];
+      const int32_t i = d.first[static_cast<size_t>(c)];
+      const int32_t corner = d.eps[static_cast<size_t>(c)] > 0 ? InDart(d, i) : 2 * i;
+      if (!d.inFace[static_cast<size_t>(corner)]) return false;
+    }
+  }
+  return GaussDrawFrom(d, p + 1);
+}
+
+// Draws positions p.. onto the drawing of the positions before; false when no way is left.
+bool GaussDrawFrom(TGaussDrawing& d, int32_t p) {
+  if (d.work > kMaxDTDrawingWork)
+    Refuse("this Gauss code takes too long to draw (more than " +
+           std::to_string(kMaxDTDrawingWork) + " steps)");
+  if (p >= static_cast<int32_t>(d.at.size())) return true;
+  const int32_t k = d.comp[static_cast<size_t>(p)];
+  const int32_t c = d.at[static_cast<size_t>(p)];
+  int8_t& e = d.eps[static_cast<size_t>(c)];
+  if (d.first[static_cast<size_t>(c)] == p) return GaussDrawnTo(d, p);
+  bool fromLeft = true, fromRight = true;
+  if (p != d.begin[static_cast<size_t>(k)] || k == 0) {
+    GaussHeadFace(d, p - 1);
+    const int32_t i = d.first[static_cast<size_t>(c)];
+    fromLeft = d.inFace[static_cast<size_t>(InDart(d, i) ^ 1)] != 0;
+    fromRight = d.inFace[static_cast<size_t>(2 * i + 1)] != 0;
+  }
+  if (fromRight) {
+    e = 1;
+    if (GaussDrawnTo(d, p)) return true;
+  }
+  if (fromLeft) {
+    e = -1;
+    if (GaussDrawnTo(d, p)) return true;
+  }
+  e = 0;
+  return false;
+}
+
+// A passage of a Gauss code: its component and place along it as written.
+struct TGaussPassage {
+  int32_t component = 0, offset = 0;
+  bool over = false;
+};
+
+}  // namespace
+
 TPDCode PDFromGauss(const std::string& text) {
-  std::vector<int64_t> labels;
-  int32_t depth = 0, groups = 0;
+  // One brace group per component ("{{1,-2},{-1,2}}"), or a knot's numbers bare or in braces.
+  std::vector<std::vector<int64_t>> groups, inner;
+  int32_t depth = 0, numbers = 0;
+  bool bare = false, outerNumbers = false;
   for (size_t i = 0; i < text.size();) {
     const char ch = text[i];
     if (ch == '-' || std::isdigit(static_cast<unsigned char>(ch))) {
       if (ch == '-' && (i + 1 >= text.size() || !std::isdigit(static_cast<unsigned char>(text[i + 1]))))
         Refuse("a minus sign in the Gauss code stands before no number");
-      if (static_cast<int32_t>(labels.size()) >= 2 * kMaxCodeCrossings)
+      if (++numbers > 2 * kMaxCodeCrossings)
         Refuse("a Gauss code has at most " + std::to_string(2 * kMaxCodeCrossings) + " numbers");
-      labels.push_back(ReadInteger(text, i));
+      if (depth == 0) {
+        if (!groups.empty()) Refuse("a number of the Gauss code stands outside its braces");
+        bare = true;
+        if (inner.empty()) inner.emplace_back();
+        inner.back().push_back(ReadInteger(text, i));
+      } else {
+        outerNumbers |= depth == 1;
+        (depth == 1 ? groups.back() : inner.back()).push_back(ReadInteger(text, i));
+      }
       continue;
     }
     if (ch == '{') {
-      if (++depth > 1 || ++groups > 1)
-        Refuse("Gauss codes of links are not read; give the link as a PD code");
+      if (bare) Refuse("the Gauss code opens a brace after numbers outside braces");
+      if (++depth > 2)
+        Refuse("the Gauss code's braces are nested too deep; it is one brace group a component");
+      if (depth == 1 && !inner.empty()) Refuse("the Gauss code goes on after its closing brace");
+      if (groups.size() + inner.size() >= 2 * static_cast<size_t>(kMaxCodeCrossings))
+        Refuse("a Gauss code has at most " + std::to_string(2 * kMaxCodeCrossings) + " components");
+      (depth == 1 ? groups : inner).emplace_back();
     } else if (ch == '}') {
       if (--depth < 0) Refuse("the Gauss code closes a brace it did not open");
     } else if (ch != ' ' && ch != ',' && ch != '\t') {
-      Refuse("the Gauss code holds " + CharText(ch) + "; it is signed numbers such as -1 3 -2 1 -3 2");
+      Refuse("the Gauss code holds " + CharText(ch) +
+             "; it is signed numbers such as -1 3 -2 1 -3 2, or {{1,-2},{-1,2}} for a link");
     }
     ++i;
   }
-  if (depth != 0) Refuse("the Gauss code's brace is not closed");
-  if (labels.empty()) Refuse("the Gauss code holds no numbers");
-  if (labels.size() % 2 != 0) Refuse("a Gauss code names each crossing twice; it holds an odd count of numbers");
-  const int32_t n = static_cast<int32_t>(labels.size() / 2);
+  if (depth != 0) Refuse("a brace of the Gauss code is not closed");
+  if (numbers == 0) Refuse("the Gauss code holds no numbers");
+  // Nested braces: the inner groups are the components, inside one outer pair.
+  if (!bare && !inner.empty() && (groups.size() > 1 || outerNumbers))
+    Refuse("a number of the Gauss code stands outside its component's braces");
+  const std::vector<std::vector<int64_t>>& comps = bare || !inner.empty() ? inner : groups;
+  const int32_t nComps = static_cast<int32_t>(comps.size());
+  auto compName = [&](int32_t k) {
+    return nComps == 1 ? std::string() : " in component " + std::to_string(k + 1);
+  };
+  // A PD code, which takes the diagram to its lay-out, has no way to name a circle that crosses
+  // nothing; leaving it out would lose a component.
+  for (int32_t k = 0; k < nComps; ++k)
+    if (comps[static_cast<size_t>(k)].empty())
+      Refuse("component " + std::to_string(k + 1) + " of the Gauss code crosses nothing; a " +
+             "diagram's code names only components with crossings");
+  if (numbers % 2 != 0) Refuse("a Gauss code names each crossing twice; it holds an odd count of numbers");
+  const int32_t n = numbers / 2;
   const std::string rule = "a Gauss code names each crossing 1.." + std::to_string(n) +
                            " twice, once over (positive) and once under (negative); ";
-  TDTDrawing d = EmptyDrawing(n);
-  std::vector<bool> firstUnder(static_cast<size_t>(n));
-  std::vector<int64_t> firstLabel(static_cast<size_t>(n), 0);
-  for (int32_t p = 1; p <= 2 * n; ++p) {
-    const int64_t v = labels[static_cast<size_t>(p - 1)];
-    const int64_t a = v < 0 ? -v : v;
-    if (a == 0 || a > n) Refuse(rule + std::to_string(v) + " is not one of them");
-    const size_t c = static_cast<size_t>(a - 1);
-    if (d.first[c] == 0) {
-      d.first[c] = p;
-      firstLabel[c] = v;
-      firstUnder[c] = v < 0;
-    } else if (d.second[c] == 0) {
-      if ((firstLabel[c] < 0) == (v < 0))
+  std::vector<std::vector<TGaussPassage>> visits(static_cast<size_t>(n));
+  for (int32_t k = 0; k < nComps; ++k)
+    for (size_t o = 0; o < comps[static_cast<size_t>(k)].size(); ++o) {
+      const int64_t v = comps[static_cast<size_t>(k)][o];
+      const int64_t a = v < 0 ? -v : v;
+      if (a == 0 || a > n) Refuse(rule + std::to_string(v) + compName(k) + " is not one of them");
+      std::vector<TGaussPassage>& u = visits[static_cast<size_t>(a - 1)];
+      if (u.size() == 2)
+        Refuse(rule + "crossing " + std::to_string(a) + " comes a third time" + compName(k));
+      if (u.size() == 1 && u[0].over == (v > 0))
         Refuse(rule + "crossing " + std::to_string(a) + " is " + (v < 0 ? "under" : "over") + " twice");
-      d.second[c] = p;
-    } else {
-      Refuse(rule + "crossing " + std::to_string(a) + " comes a third time");
+      u.push_back({k, static_cast<int32_t>(o), v > 0});
     }
-    d.at[static_cast<size_t>(p)] = static_cast<int32_t>(c);
-  }
   for (int32_t c = 0; c < n; ++c) {
-    if (d.second[static_cast<size_t>(c)] == 0)
-      Refuse(rule + "crossing " + std::to_string(c + 1) + " comes once");
+    const std::vector<TGaussPassage>& u = visits[static_cast<size_t>(c)];
+    if (u.size() == 1)
+      Refuse(rule + "crossing " + std::to_string(c + 1) + " comes once" + compName(u[0].component));
     // Along a knot drawn in the plane, the two passages through a crossing are an odd number
     // of steps apart.
-    if ((d.second[static_cast<size_t>(c)] - d.first[static_cast<size_t>(c)]) % 2 == 0)
+    if (nComps == 1 && (u[1].offset - u[0].offset) % 2 == 0)
       Refuse("this Gauss code has no planar diagram (crossing " + std::to_string(c + 1) +
              " comes back after an even number of steps)");
   }
-  return DrawnPD(d, firstUnder, "Gauss code");
+  // Two closed curves in the plane cross an even number of times.
+  std::map<std::pair<int32_t, int32_t>, int32_t> shared;
+  std::vector<int32_t> piece(static_cast<size_t>(nComps));
+  for (int32_t k = 0; k < nComps; ++k) piece[static_cast<size_t>(k)] = k;
+  auto root = [&](int32_t k) {
+    while (piece[static_cast<size_t>(k)] != k) k = piece[static_cast<size_t>(k)];
+    return k;
+  };
+  for (const std::vector<TGaussPassage>& u : visits) {
+    const int32_t a = std::min(u[0].component, u[1].component);
+    const int32_t b = std::max(u[0].component, u[1].component);
+    if (a == b) continue;
+    ++shared[{a, b}];
+    const int32_t ra = root(a), rb = root(b);
+    piece[static_cast<size_t>(std::max(ra, rb))] = std::min(ra, rb);
+  }
+  for (const auto& [pair, count] : shared)
+    if (count % 2 != 0)
+      Refuse("this Gauss code has no planar diagram (components " + std::to_string(pair.first + 1) +
+             " and " + std::to_string(pair.second + 1) + " cross " + std::to_string(count) +
+             (count == 1 ? " time" : " times") +
+             "; closed curves in the plane cross an even number of times)");
+
+  // Edges are numbered from 1 along each component as written: a passage enters on the edge
+  // before it and leaves on its own. A PD code does not say which way an over-strand runs; a
+  // reader takes it from the numbering, which for a component of two passages, both over, names
+  // the same two edges at both crossings: it takes the lower-numbered crossing as the one the
+  // component's first edge ends at, so such a component is numbered from its second passage
+  // where that crossing is the first passage's.
+  std::vector<int32_t> base(static_cast<size_t>(nComps) + 1, 0), shift(static_cast<size_t>(nComps), 0);
+  for (int32_t k = 0; k < nComps; ++k) {
+    const std::vector<int64_t>& code = comps[static_cast<size_t>(k)];
+    base[static_cast<size_t>(k + 1)] = base[static_cast<size_t>(k)] + static_cast<int32_t>(code.size());
+    if (code.size() == 2 && code[0] > 0 && code[1] > 0 && code[0] < code[1]) shift[static_cast<size_t>(k)] = 1;
+  }
+  auto outEdge = [&](const TGaussPassage& v) {
+    const int32_t len = static_cast<int32_t>(comps[static_cast<size_t>(v.component)].size());
+    return base[static_cast<size_t>(v.component)] + (v.offset + len - shift[static_cast<size_t>(v.component)]) % len + 1;
+  };
+  auto inEdge = [&](const TGaussPassage& v) {
+    const int32_t len = static_cast<int32_t>(comps[static_cast<size_t>(v.component)].size());
+    return base[static_cast<size_t>(v.component)] +
+           (v.offset + 2 * len - 1 - shift[static_cast<size_t>(v.component)]) % len + 1;
+  };
+  auto order = [&](const TGaussPassage& v) { return base[static_cast<size_t>(v.component)] + v.offset; };
+  TPDCode pd(static_cast<size_t>(n));
+  std::vector<uint8_t> drawn(static_cast<size_t>(nComps), 0);
+  for (int32_t lead = 0; lead < nComps; ++lead) {
+    if (root(lead) != lead) continue;
+    // The piece's components in drawing order: each after the first starts at its first
+    // passage through a crossing already drawn.
+    TGaussDrawing d;
+    std::vector<int32_t> local(static_cast<size_t>(n), -1), label;
+    std::vector<TGaussPassage> passageAt;
+    auto place = [&](int32_t k, int32_t from) {
+      const std::vector<int64_t>& code = comps[static_cast<size_t>(k)];
+      const int32_t len = static_cast<int32_t>(code.size());
+      const int32_t dk = static_cast<int32_t>(d.begin.size());
+      d.begin.push_back(static_cast<int32_t>(d.at.size()));
+      for (int32_t s = 0; s < len; ++s) {
+        const int32_t o = (from + s) % len;
+        const int64_t v = code[static_cast<size_t>(o)];
+        const int32_t c = static_cast<int32_t>((v < 0 ? -v : v) - 1);
+        if (local[static_cast<size_t>(c)] < 0) {
+          local[static_cast<size_t>(c)] = static_cast<int32_t>(label.size());
+          label.push_back(c);
+          d.first.push_back(static_cast<int32_t>(d.at.size()));
+          d.second.push_back(-1);
+        } else {
+          d.second[static_cast<size_t>(local[static_cast<size_t>(c)])] = static_cast<int32_t>(d.at.size());
+        }
+        d.at.push_back(local[static_cast<size_t>(c)]);
+        d.comp.push_back(dk);
+        const std::vector<TGaussPassage>& u = visits[static_cast<size_t>(c)];
+        passageAt.push_back(u[0].component == k && u[0].offset == o ? u[0] : u[1]);
+      }
+      d.end.push_back(static_cast<int32_t>(d.at.size()) - 1);
+      drawn[static_cast<size_t>(k)] = 1;
+    };
+    place(lead, 0);
+    for (bool more = true; more;) {
+      more = false;
+      for (int32_t k = lead + 1; k < nComps && !more; ++k) {
+        if (drawn[static_cast<size_t>(k)] || root(k) != lead) continue;
+        const std::vector<int64_t>& code = comps[static_cast<size_t>(k)];
+        for (size_t o = 0; o < code.size() && !more; ++o) {
+          const int64_t a = code[o] < 0 ? -code[o] : code[o];
+          if (local[static_cast<size_t>(a - 1)] < 0) continue;
+          place(k, static_cast<int32_t>(o));
+          more = true;
+        }
+      }
+    }
+    d.m = static_cast<int32_t>(label.size());
+    d.eps.assign(static_cast<size_t>(d.m), 0);
+    if (!GaussDrawFrom(d, 0)) Refuse("this Gauss code has no planar diagram");
+    // Of a piece's two mirror drawings, the one where at its lowest crossing the passage met
+    // later along the code crosses the one met earlier from its right, as for a knot.
+    const int32_t low =
+        static_cast<int32_t>(std::min_element(label.begin(), label.end()) - label.begin());
+    const bool swapped = order(passageAt[static_cast<size_t>(d.first[static_cast<size_t>(low)])]) >
+                         order(passageAt[static_cast<size_t>(d.second[static_cast<size_t>(low)])]);
+    if ((d.eps[static_cast<size_t>(low)] < 0) != swapped)
+      for (int8_t& e : d.eps) e = static_cast<int8_t>(-e);
+    for (int32_t c = 0; c < d.m; ++c) {
+      const TGaussPassage& v1 = passageAt[static_cast<size_t>(d.first[static_cast<size_t>(c)])];
+      const TGaussPassage& v2 = passageAt[static_cast<size_t>(d.second[static_cast<size_t>(c)])];
+      const int32_t in1 = inEdge(v1), out1 = outEdge(v1), in2 = inEdge(v2), out2 = outEdge(v2);
+      const bool under = !v1.over;
+      std::array<int32_t, 4>& x = pd[static_cast<size_t>(label[static_cast<size_t>(c)])];
+      if (d.eps[static_cast<size_t>(c)] > 0)  // counter-clockwise: out1, out2, in1, in2
+        x = under ? std::array<int32_t, 4>{in1, in2, out1, out2}
+                  : std::array<int32_t, 4>{in2, out1, out2, in1};
+      else  // counter-clockwise: out1, in2, in1, out2
+        x = under ? std::array<int32_t, 4>{in1, out2, out1, in2}
+                  : std::array<int32_t, 4>{in2, in1, out2, out1};
+    }
+  }
+  CheckPD(pd);
+  return pd;
 }
 
 TPDCode PDFromDT(const std::string& text) { return PDFromDTNumbers(ReadDTNumbers(text)); }

@@ -148,6 +148,82 @@ int32_t RepelRows(const float* kx, const float* ky, const float* kz, int32_t s, 
 }
 
 #if defined(VELTRANE_AVX2)
+// One row of eight points against target t: m = d x weight, lane by lane.
+template <int N>
+__attribute__((target("avx2"), always_inline)) inline void RowPartsAvx2(
+    __m256 px, __m256 py, __m256 pz, __m256 tx, __m256 ty, __m256 tz, __m256 c, __m256 minDist,
+    __m256& mx, __m256& my, __m256& mz) {
+  const __m256 dx = _mm256_sub_ps(tx, px);
+  const __m256 dy = _mm256_sub_ps(ty, py);
+  const __m256 dz = _mm256_sub_ps(tz, pz);
+  const __m256 len = _mm256_sqrt_ps(_mm256_add_ps(
+      _mm256_add_ps(_mm256_mul_ps(dx, dx), _mm256_mul_ps(dy, dy)), _mm256_mul_ps(dz, dz)));
+  const __m256 inv = _mm256_div_ps(_mm256_set1_ps(1.0f), len);
+  const __m256 q = _mm256_mul_ps(c, inv);
+  __m256 w = q;
+  for (int i = 1; i < N; ++i) w = _mm256_mul_ps(w, q);
+  w = _mm256_and_ps(_mm256_mul_ps(w, inv), _mm256_cmp_ps(len, minDist, _CMP_GT_OQ));
+  mx = _mm256_mul_ps(dx, w);
+  my = _mm256_mul_ps(dy, w);
+  mz = _mm256_mul_ps(dz, w);
+}
+
+// The same row added to the sums: r = s + m.
+template <int N>
+__attribute__((target("avx2"), always_inline)) inline void RowAvx2(
+    __m256 px, __m256 py, __m256 pz, __m256 tx, __m256 ty, __m256 tz, __m256 c, __m256 minDist,
+    __m256 sx, __m256 sy, __m256 sz, __m256& rx, __m256& ry, __m256& rz) {
+  __m256 mx, my, mz;
+  RowPartsAvx2<N>(px, py, pz, tx, ty, tz, c, minDist, mx, my, mz);
+  rx = _mm256_add_ps(sx, mx);
+  ry = _mm256_add_ps(sy, my);
+  rz = _mm256_add_ps(sz, mz);
+}
+
+// RepelRowsAvx2 for a knot point against the knot points after it, which also hands each of
+// them its share: point s feels -m, the same numbers negated (t - p = -(p - t) exactly, and the
+// weight depends on the distance alone), collected in g[s]. Summed in the order the later
+// point's own pass would have summed them, this makes each knot pair's weight once.
+template <int N>
+__attribute__((target("avx2"))) void RepelRowsOnceAvx2(const float* kx, const float* ky,
+                                                       const float* kz, int32_t s, int32_t e,
+                                                       float tx, float ty, float tz, float c,
+                                                       float minDist, float* ax, float* ay,
+                                                       float* az, float* gx, float* gy, float* gz) {
+  const __m256 vtx = _mm256_set1_ps(tx), vty = _mm256_set1_ps(ty), vtz = _mm256_set1_ps(tz);
+  const __m256 vc = _mm256_set1_ps(c), vmin = _mm256_set1_ps(minDist);
+  __m256 sx = _mm256_setzero_ps(), sy = sx, sz = sx;
+  for (; s + kLanes <= e; s += kLanes) {
+    __m256 mx, my, mz;
+    RowPartsAvx2<N>(_mm256_loadu_ps(kx + s), _mm256_loadu_ps(ky + s), _mm256_loadu_ps(kz + s),
+                    vtx, vty, vtz, vc, vmin, mx, my, mz);
+    sx = _mm256_add_ps(sx, mx);
+    sy = _mm256_add_ps(sy, my);
+    sz = _mm256_add_ps(sz, mz);
+    _mm256_storeu_ps(gx + s, _mm256_sub_ps(_mm256_loadu_ps(gx + s), mx));
+    _mm256_storeu_ps(gy + s, _mm256_sub_ps(_mm256_loadu_ps(gy + s), my));
+    _mm256_storeu_ps(gz + s, _mm256_sub_ps(_mm256_loadu_ps(gz + s), mz));
+  }
+  if (s < e) {  // g has room for a whole row past the last point
+    const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m256i live = _mm256_cmpgt_epi32(_mm256_set1_epi32(e - s), lane);
+    const __m256 keep = _mm256_castsi256_ps(live);
+    __m256 mx, my, mz;
+    RowPartsAvx2<N>(_mm256_maskload_ps(kx + s, live), _mm256_maskload_ps(ky + s, live),
+                    _mm256_maskload_ps(kz + s, live), vtx, vty, vtz, vc, vmin, mx, my, mz);
+    sx = _mm256_blendv_ps(sx, _mm256_add_ps(sx, mx), keep);
+    sy = _mm256_blendv_ps(sy, _mm256_add_ps(sy, my), keep);
+    sz = _mm256_blendv_ps(sz, _mm256_add_ps(sz, mz), keep);
+    const __m256 ox = _mm256_loadu_ps(gx + s), oy = _mm256_loadu_ps(gy + s), oz = _mm256_loadu_ps(gz + s);
+    _mm256_storeu_ps(gx + s, _mm256_blendv_ps(ox, _mm256_sub_ps(ox, mx), keep));
+    _mm256_storeu_ps(gy + s, _mm256_blendv_ps(oy, _mm256_sub_ps(oy, my), keep));
+    _mm256_storeu_ps(gz + s, _mm256_blendv_ps(oz, _mm256_sub_ps(oz, mz), keep));
+  }
+  _mm256_storeu_ps(ax, sx);
+  _mm256_storeu_ps(ay, sy);
+  _mm256_storeu_ps(az, sz);
+}
+
 // RepelRows on processors with 8-float vectors: the same lanes in one register.
 template <int N>
 __attribute__((target("avx2"))) int32_t RepelRowsAvx2(const float* kx, const float* ky,
@@ -158,22 +234,23 @@ __attribute__((target("avx2"))) int32_t RepelRowsAvx2(const float* kx, const flo
   static_assert(kLanes == 8);
   const __m256 vtx = _mm256_set1_ps(tx), vty = _mm256_set1_ps(ty), vtz = _mm256_set1_ps(tz);
   const __m256 vc = _mm256_set1_ps(c), vmin = _mm256_set1_ps(minDist);
-  const __m256 one = _mm256_set1_ps(1.0f);
   __m256 sx = _mm256_setzero_ps(), sy = sx, sz = sx;
-  for (; s + kLanes <= e; s += kLanes) {
-    const __m256 dx = _mm256_sub_ps(vtx, _mm256_loadu_ps(kx + s));
-    const __m256 dy = _mm256_sub_ps(vty, _mm256_loadu_ps(ky + s));
-    const __m256 dz = _mm256_sub_ps(vtz, _mm256_loadu_ps(kz + s));
-    const __m256 len = _mm256_sqrt_ps(_mm256_add_ps(
-        _mm256_add_ps(_mm256_mul_ps(dx, dx), _mm256_mul_ps(dy, dy)), _mm256_mul_ps(dz, dz)));
-    const __m256 inv = _mm256_div_ps(one, len);
-    const __m256 q = _mm256_mul_ps(vc, inv);
-    __m256 w = q;
-    for (int i = 1; i < N; ++i) w = _mm256_mul_ps(w, q);
-    w = _mm256_and_ps(_mm256_mul_ps(w, inv), _mm256_cmp_ps(len, vmin, _CMP_GT_OQ));
-    sx = _mm256_add_ps(sx, _mm256_mul_ps(dx, w));
-    sy = _mm256_add_ps(sy, _mm256_mul_ps(dy, w));
-    sz = _mm256_add_ps(sz, _mm256_mul_ps(dz, w));
+  for (; s + kLanes <= e; s += kLanes)
+    RowAvx2<N>(_mm256_loadu_ps(kx + s), _mm256_loadu_ps(ky + s), _mm256_loadu_ps(kz + s), vtx,
+               vty, vtz, vc, vmin, sx, sy, sz, sx, sy, sz);
+  // The last part row in the same lanes: a scalar tail costs a square root and a division per
+  // point, as much as a whole row. Lanes past the end keep their sums untouched.
+  if (s < e) {
+    const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m256i live = _mm256_cmpgt_epi32(_mm256_set1_epi32(e - s), lane);
+    const __m256 keep = _mm256_castsi256_ps(live);
+    __m256 rx, ry, rz;
+    RowAvx2<N>(_mm256_maskload_ps(kx + s, live), _mm256_maskload_ps(ky + s, live),
+               _mm256_maskload_ps(kz + s, live), vtx, vty, vtz, vc, vmin, sx, sy, sz, rx, ry, rz);
+    sx = _mm256_blendv_ps(sx, rx, keep);
+    sy = _mm256_blendv_ps(sy, ry, keep);
+    sz = _mm256_blendv_ps(sz, rz, keep);
+    s = e;
   }
   _mm256_storeu_ps(ax, sx);
   _mm256_storeu_ps(ay, sy);
@@ -198,6 +275,8 @@ void RepelRange(const TKnotPoints& k, int32_t s0, int32_t s1, float tx, float ty
   const float* kx = k.x.data();
   const float* ky = k.y.data();
   const float* kz = k.z.data();
+  // The sums in registers: the same additions, without a trip through memory for each.
+  double sx = sum[0], sy = sum[1], sz = sum[2];
   for (int32_t b = s0; b < s1; b += kBlock) {
     const int32_t e = std::min(b + kBlock, s1);
     float ax[kLanes] = {}, ay[kLanes] = {}, az[kLanes] = {};
@@ -216,11 +295,14 @@ void RepelRange(const TKnotPoints& k, int32_t s0, int32_t s1, float tx, float ty
       az[l] += dz * w;
     }
     for (int32_t l = 0; l < kLanes; ++l) {
-      sum[0] += ax[l];
-      sum[1] += ay[l];
-      sum[2] += az[l];
+      sx += ax[l];
+      sy += ay[l];
+      sz += az[l];
     }
   }
+  sum[0] = sx;
+  sum[1] = sy;
+  sum[2] = sz;
 }
 
 // The same for exponents the controls do not give, pair by pair in double.
@@ -269,6 +351,72 @@ void Repel(const TKnotPoints& k, int32_t s0, int32_t s1, const Vec3& t, const TR
   }
 }
 
+#if defined(VELTRANE_AVX2)
+// Room for the collectors of RepelKnotOnce: past this the knot goes the plain way.
+constexpr size_t kMaxCollectors = size_t{1} << 22;
+
+// Every knot point against every other, each pair's weight made once: knot points in order,
+// point i's sum over the points before it is what they have left in its collectors by then
+// (one per block of kBlock points and lane, as its own pass would have summed them), and its
+// pass over the points after it fills theirs. `g` holds the collectors, three planes of
+// blocks x kLanes rows of `stride` floats, zero on entry; `slotTarget` gives each knot
+// point's place in `sums`. The sums are those RepelRange gives, to the bit.
+template <int N>
+void RepelKnotOnce(const TKnotPoints& k, const std::vector<int32_t>& slotTarget, float c,
+                   float minDist, size_t stride, std::vector<float>& g, std::vector<double>& sums) {
+  const int32_t n = static_cast<int32_t>(k.x.size());
+  const size_t plane = g.size() / 3;
+  float* gx = g.data();
+  float* gy = gx + plane;
+  float* gz = gy + plane;
+  const float* kx = k.x.data();
+  const float* ky = k.y.data();
+  const float* kz = k.z.data();
+  for (int32_t i = 0; i < n; ++i) {
+    double* sum = &sums[3 * static_cast<size_t>(slotTarget[static_cast<size_t>(i)])];
+    double sx = sum[0], sy = sum[1], sz = sum[2];
+    for (int32_t b = 0; b < i; b += kBlock)
+      for (int32_t l = 0; l < kLanes; ++l) {
+        const size_t at = (static_cast<size_t>(b / kBlock) * kLanes + l) * stride + i;
+        sx += gx[at];
+        sy += gy[at];
+        sz += gz[at];
+      }
+    const size_t row = (static_cast<size_t>(i / kBlock) * kLanes + i % kLanes) * stride;
+    for (int32_t b = i + 1; b < n; b += kBlock) {
+      const int32_t e = std::min(b + kBlock, n);
+      float ax[kLanes], ay[kLanes], az[kLanes];
+      RepelRowsOnceAvx2<N>(kx, ky, kz, b, e, kx[i], ky[i], kz[i], c, minDist, ax, ay, az,
+                           gx + row, gy + row, gz + row);
+      for (int32_t l = 0; l < kLanes; ++l) {
+        sx += ax[l];
+        sy += ay[l];
+        sz += az[l];
+      }
+    }
+    sum[0] = sx;
+    sum[1] = sy;
+    sum[2] = sz;
+  }
+}
+
+// RepelKnotOnce for the law's power; false for powers it does not cover.
+bool RepelKnotOnce(const TKnotPoints& k, const std::vector<int32_t>& slotTarget,
+                   const TRepulsionLaw& law, size_t stride, std::vector<float>& g,
+                   std::vector<double>& sums) {
+  switch (law.power) {
+    case 2: RepelKnotOnce<2>(k, slotTarget, law.c, law.minDist, stride, g, sums); return true;
+    case 3: RepelKnotOnce<3>(k, slotTarget, law.c, law.minDist, stride, g, sums); return true;
+    case 4: RepelKnotOnce<4>(k, slotTarget, law.c, law.minDist, stride, g, sums); return true;
+    case 5: RepelKnotOnce<5>(k, slotTarget, law.c, law.minDist, stride, g, sums); return true;
+    case 6: RepelKnotOnce<6>(k, slotTarget, law.c, law.minDist, stride, g, sums); return true;
+    case 7: RepelKnotOnce<7>(k, slotTarget, law.c, law.minDist, stride, g, sums); return true;
+    case 8: RepelKnotOnce<8>(k, slotTarget, law.c, law.minDist, stride, g, sums); return true;
+    default: return false;
+  }
+}
+#endif
+
 int32_t WorkerCount(int32_t asked, int64_t pairs, size_t targets) {
   int64_t n = asked;
   if (n <= 0) {
@@ -313,12 +461,30 @@ void AddRepulsion(const std::vector<TVertex>& V, int32_t nVerts, const TSmoothin
   const TRepulsionLaw knotLaw = MakeLaw(P.knot, P.lengthScale);
   const TRepulsionLaw otherLaw = MakeLaw(P.other, P.lengthScale);
   std::vector<double> sums(3 * targets.size(), 0.0);
+  // The knot's pairs each once where the processor allows, before the rest.
+  bool knotDone = false;
+#if defined(VELTRANE_AVX2)
+  if (HasAvx2() && knotOn && nKnot > 1) {
+    const size_t stride = static_cast<size_t>(nKnot) + kLanes;
+    const size_t blocks = (static_cast<size_t>(nKnot) + kBlock - 1) / kBlock;
+    if (3 * blocks * kLanes * stride <= kMaxCollectors) {
+      thread_local std::vector<float> collectors;
+      thread_local std::vector<int32_t> slotTarget;
+      collectors.assign(3 * blocks * kLanes * stride, 0.0f);
+      slotTarget.assign(static_cast<size_t>(nKnot), 0);
+      for (size_t i = 0; i < targets.size(); ++i)
+        if (targets[i].self >= 0) slotTarget[static_cast<size_t>(targets[i].self)] = static_cast<int32_t>(i);
+      knotDone = RepelKnotOnce(k, slotTarget, knotLaw, stride, collectors, sums);
+    }
+  }
+#endif
   const auto work = [&](size_t from, size_t to) {
     for (size_t i = from; i < to; ++i) {
       const TRepelled& t = targets[i];
       const Vec3 pos = V[t.vertex].pos;
       double* sum = &sums[3 * i];
       if (t.self >= 0) {
+        if (knotDone) continue;
         Repel(k, 0, t.self, pos, knotLaw, P.lengthScale, sum);
         Repel(k, t.self + 1, t.end, pos, knotLaw, P.lengthScale, sum);
       } else {
@@ -670,14 +836,15 @@ double QuadGap(const D3 p[4], const D3 q[4], double reach) {
 // Whether the quads lie further than `reach` apart along some axis: the line of their
 // centres, the coordinate axes or either quad's normal. A cheap lower bound of the gap,
 // which settles most pairs of neighbours in a sheet and of sheets side by side.
-bool Separated(const D3 p[4], const D3 q[4], double reach) {
+bool Separated(const D3 p[4], const D3 q[4], double reach, bool coordinateAxes = true) {
   const auto normal = [](const D3* v) {
     const D3 a = v[2] - v[0], b = v[3] - v[1];
     return D3(a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x);
   };
   const D3 axes[6] = {p[0] + p[1] + p[2] + p[3] - q[0] - q[1] - q[2] - q[3], normal(p), normal(q),
                       D3(1, 0, 0), D3(0, 1, 0), D3(0, 0, 1)};
-  for (const D3& axis : axes) {
+  for (int k = 0; k < (coordinateAxes ? 6 : 3); ++k) {
+    const D3& axis = axes[k];
     const double len2 = axis.Dot(axis);
     if (!(len2 > 0) || !std::isfinite(len2)) continue;
     double pLo = HUGE_VAL, pHi = -HUGE_VAL, qLo = HUGE_VAL, qHi = -HUGE_VAL;
@@ -740,6 +907,9 @@ std::vector<std::pair<int32_t, int32_t>> NearQuadPairs(const TMesh& mesh, int32_
     boxes.push_back(b);
   }
   if (boxes.size() < 2) return pairs;
+  // Boxes of one side together: each cell then lists its boxes side by side, and a box meets
+  // only those of its own side (the two sides of a sheet lie on one another).
+  std::stable_sort(boxes.begin(), boxes.end(), [](const TBox& a, const TBox& b) { return a.kind < b.kind; });
 
   // A grid of cells about a typical box across; every box goes under the cells it overlaps, and
   // a pair is taken up in the one cell that holds the low corner of their overlap.
@@ -788,7 +958,7 @@ std::vector<std::pair<int32_t, int32_t>> NearQuadPairs(const TMesh& mesh, int32_
           const TBox& a = boxes[static_cast<size_t>(items[static_cast<size_t>(u)])];
           for (int32_t w = u + 1; w < first[at + 1]; ++w) {
             const TBox& b = boxes[static_cast<size_t>(items[static_cast<size_t>(w)])];
-            if (a.kind != b.kind) continue;
+            if (a.kind != b.kind) break;
             bool apart = false, owner = true;
             for (int k = 0; k < 3; ++k) {
               apart = apart || a.lo[k] > b.hi[k] || b.lo[k] > a.hi[k];
@@ -858,11 +1028,12 @@ bool GuardSurfaceSteps(const TMesh& mesh, const std::vector<Vec3>& start, std::v
   double longest = 0, largest = 0;
   for (int32_t i = 0; i < nVerts; ++i) {
     const D3& d = delta[static_cast<size_t>(i)];
-    longest = std::max(longest, std::sqrt(d.Dot(d)));
+    longest = std::max(longest, d.Dot(d));
     const Vec3& v = start[static_cast<size_t>(i)];
     if (!Finite(v)) return false;
     largest = std::max({largest, double(std::abs(v.x)), double(std::abs(v.y)), double(std::abs(v.z))});
   }
+  longest = std::sqrt(longest);  // the square root of the largest is the largest square root
   if (!(longest > 0) || !std::isfinite(longest)) return false;
   // Two quads close in by at most their two longest steps.
   const double stepBound = std::max(longest, maxStep);
@@ -872,12 +1043,25 @@ bool GuardSurfaceSteps(const TMesh& mesh, const std::vector<Vec3>& start, std::v
 
   // Per quad: the ball round its corners, and its corners' steps as a mean and the largest
   // departure from it, so that most pairs are settled without looking at their corners.
+  // The scratch is kept from one iteration to the next: a run calls this hundreds of times on
+  // one mesh, and only the quads in pairs are read.
   struct TMotion {
     D3 centre, mean;
     double radius = 0, spread = 0;
+    double lo[3], hi[3];  // the box round its corners
+    double longest = 0;   // its corners' longest step
   };
-  std::vector<TMotion> motion(static_cast<size_t>(nFaces));
-  std::vector<uint8_t> inPair(static_cast<size_t>(nFaces), 0);
+  struct TScratch {
+    std::vector<TMotion> motion;
+    std::vector<uint8_t> inPair, changed;
+    std::vector<double> most;
+    std::vector<int32_t> limited;
+  };
+  thread_local TScratch scratch;
+  std::vector<TMotion>& motion = scratch.motion;
+  std::vector<uint8_t>& inPair = scratch.inPair;
+  motion.resize(static_cast<size_t>(nFaces));
+  inPair.assign(static_cast<size_t>(nFaces), 0);
   for (const auto& [pf, qf] : pairs) inPair[static_cast<size_t>(pf)] = inPair[static_cast<size_t>(qf)] = 1;
   const auto summarise = [&](int32_t f) {
     const TFace& q = mesh.faces[static_cast<size_t>(f)];
@@ -887,24 +1071,41 @@ bool GuardSurfaceSteps(const TMesh& mesh, const std::vector<Vec3>& start, std::v
       m.centre = m.centre + D3(start[static_cast<size_t>(q.v[i])]) * 0.25;
       m.mean = m.mean + delta[static_cast<size_t>(q.v[i])] * 0.25;
     }
-    m.radius = m.spread = 0;
+    m.radius = m.spread = m.longest = 0;
     for (int i = 0; i < 4; ++i) {
+      const D3& d = delta[static_cast<size_t>(q.v[i])];
       const D3 r = D3(start[static_cast<size_t>(q.v[i])]) - m.centre;
-      const D3 e = delta[static_cast<size_t>(q.v[i])] - m.mean;
+      const D3 e = d - m.mean;
       m.radius = std::max(m.radius, r.Dot(r));
       m.spread = std::max(m.spread, e.Dot(e));
+      m.longest = std::max(m.longest, d.Dot(d));
     }
+    m.longest = std::sqrt(m.longest);
     m.radius = std::sqrt(m.radius) * (1 + 1e-12);
     m.spread = std::sqrt(m.spread) * (1 + 1e-12);
+    for (int k = 0; k < 3; ++k) {
+      m.lo[k] = HUGE_VAL;
+      m.hi[k] = -HUGE_VAL;
+    }
+    for (int i = 0; i < 4; ++i) {
+      const Vec3& v = start[static_cast<size_t>(q.v[i])];
+      const double c[3] = {v.x, v.y, v.z};
+      for (int k = 0; k < 3; ++k) {
+        m.lo[k] = std::min(m.lo[k], c[k]);
+        m.hi[k] = std::max(m.hi[k], c[k]);
+      }
+    }
   };
   for (int32_t f = 0; f < nFaces; ++f)
     if (inPair[static_cast<size_t>(f)]) summarise(f);
 
   // Float positions round each step to about 1e-7 of the coordinates.
   const double slack = 1e-6 * largest;
-  std::vector<uint8_t> changed(static_cast<size_t>(nVerts), 1);
-  std::vector<double> most(static_cast<size_t>(nVerts), HUGE_VAL);
-  std::vector<int32_t> limited;
+  std::vector<uint8_t>& changed = scratch.changed;
+  std::vector<double>& most = scratch.most;
+  std::vector<int32_t>& limited = scratch.limited;
+  changed.assign(static_cast<size_t>(nVerts), 1);
+  most.assign(static_cast<size_t>(nVerts), HUGE_VAL);
   bool any = false;
   for (;;) {
     limited.clear();
@@ -915,9 +1116,18 @@ bool GuardSurfaceSteps(const TMesh& mesh, const std::vector<Vec3>& start, std::v
       for (int i = 0; i < 4; ++i)
         touched = touched || changed[static_cast<size_t>(fa.v[i])] || changed[static_cast<size_t>(fb.v[i])];
       if (!touched) continue;
+      const TMotion& ma = motion[static_cast<size_t>(pf)];
+      const TMotion& mb = motion[static_cast<size_t>(qf)];
+      // Boxes apart along an axis by more than the reach of the quads' longest steps: the
+      // box test below, with an upper bound of its reach (corners' steps differ by at most
+      // the sum of their lengths; the margins cover the rounding, also of tiny steps), refuses them too.
       {
-        const TMotion& ma = motion[static_cast<size_t>(pf)];
-        const TMotion& mb = motion[static_cast<size_t>(qf)];
+        const double r = (ma.longest + mb.longest) * (1 + 1e-6) / (2 * kGapShare) + 1e-140;
+        bool apart = false;
+        for (int k = 0; k < 3; ++k) apart = apart || ma.lo[k] - mb.hi[k] >= r || mb.lo[k] - ma.hi[k] >= r;
+        if (apart) continue;
+      }
+      {
         const D3 dm = ma.mean - mb.mean, dc = ma.centre - mb.centre;
         const double bound = std::sqrt(dm.Dot(dm)) + ma.spread + mb.spread;
         const double apart = std::sqrt(dc.Dot(dc)) - ma.radius - mb.radius;
@@ -936,7 +1146,14 @@ bool GuardSurfaceSteps(const TMesh& mesh, const std::vector<Vec3>& start, std::v
         p[i] = D3(start[static_cast<size_t>(fa.v[i])]);
         q[i] = D3(start[static_cast<size_t>(fb.v[i])]);
       }
-      if (Separated(p, q, within)) continue;
+      // Separated's coordinate axes first, from the boxes: the same test on the same numbers.
+      {
+        const double r = within * (1 + 1e-9);
+        bool apart = false;
+        for (int k = 0; k < 3; ++k) apart = apart || ma.lo[k] - mb.hi[k] >= r || mb.lo[k] - ma.hi[k] >= r;
+        if (apart) continue;
+      }
+      if (Separated(p, q, within, false)) continue;
       const double gap = QuadGap(p, q, within);
       if (!(gap < within)) continue;
       // Quads that touch (within the rounding) hold still against each other: letting them
@@ -1133,6 +1350,11 @@ double SmoothStep(TSeiffert& model, const TSmoothingParams& P, TNoise& noise) {
     Vec3 pos, velocity;
   };
   std::vector<TUndo> undo;
+  {
+    size_t moves = 0;
+    for (int32_t l = 0; l < model.nLinks; ++l) moves += static_cast<size_t>(std::max(0, model.links[l].nVerts));
+    undo.reserve(std::min(moves, static_cast<size_t>(nVerts) * 4));
+  }
   bool finite = true;
   const auto takeBack = [&] {
     for (auto it = undo.rbegin(); it != undo.rend(); ++it) {
@@ -1148,7 +1370,8 @@ double SmoothStep(TSeiffert& model, const TSmoothingParams& P, TNoise& noise) {
     start.resize(static_cast<size_t>(nVerts));
     for (int32_t i = 0; i < nVerts; ++i) start[static_cast<size_t>(i)] = V[i].pos;
   }
-  TSegmentGrid grid;
+  // Kept from call to call: its tables then keep their storage over a run.
+  thread_local TSegmentGrid grid;
   const bool gridOn = P.checkCollision && grid.Build(model, V, P.maxStep, P.collisionDist);
   for (int32_t l = 0; l < model.nLinks && finite; ++l) {
     const std::vector<int32_t>& line = model.links[l].verts;

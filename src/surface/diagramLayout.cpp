@@ -801,8 +801,20 @@ void LayoutDiagram(TSeiffert& model, const TSettings& settings, const TPDCode& p
         left = std::min(left, x - r);
         right = std::max(right, x + r);
       }
-      ox = across - left;
-      across = ox + right + clear;
+      // A band may swing out past the disks of its piece; the next piece keeps clear of it
+      // too, or the bands of two pieces cross and the boundary links across them.
+      double bandLeft = left, bandRight = right;
+      const TRoomPlan plan{room, radius, endAngle, stub, band, clear, hasKids, 1.5 * band, 2 * band};
+      for (size_t e = 0; e < room.edges.size(); ++e) {
+        if (room.edges[e].crossing < 0) continue;
+        for (const TPoint& p : plan.Path(e, room.scale)) {
+          bandLeft = std::min(bandLeft, p.x - clear);
+          bandRight = std::max(bandRight, p.x + clear);
+        }
+      }
+      // The first piece keeps its place; only those after it move.
+      ox = across == 0 ? -left : across - bandLeft;
+      across = ox + bandRight + clear;
     }
     for (size_t v = 0; v < room.kids.size(); ++v) {
       const TPoint h = At(room.t, room.hub[v]);

@@ -1,12 +1,14 @@
 // Any text as a DT, PD or signed Gauss code (and as the "Code" field guesses its kind): the
 // reader refuses it with std::invalid_argument, or
-// draws a planar diagram that reads back as itself (a Gauss code: whose walk along the knot
-// meets the crossings over and under as the code says), whose Seifert circles fit together, and
+// draws a planar diagram that reads back as itself (a Gauss code: whose walk along each component
+// meets the crossings over and under as the code says, one component a brace group, and whose
+// code with over and under swapped draws the mirror image), whose Seifert circles fit together, and
 // whose braid word closes as the same link on one strand per circle, and whose Diagram lay-out
 // is a closed surface with one boundary curve per component of the code.
 // The surface's Seifert form has rank 2 genus + components - pieces, the signature the Goeritz
 // form gives, a unimodular intersection form for a knot, and one loop drawn per basis loop.
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -27,38 +29,77 @@ namespace {
 // Surfaces of codes this large are built; larger ones are only read, to keep a run short.
 constexpr int32_t kMaxBuiltCrossings = 24;
 
-// The numbers of an accepted Gauss code, in order.
-std::vector<int64_t> GaussNumbers(const std::string& code) {
-  std::vector<int64_t> labels;
+// The components of an accepted Gauss code, each its numbers in order: the innermost brace
+// groups, or the bare numbers.
+std::vector<std::vector<int64_t>> GaussComponents(const std::string& code) {
+  int32_t depth = 0, deepest = 0;
+  for (char ch : code) {
+    depth += ch == '{' ? 1 : ch == '}' ? -1 : 0;
+    deepest = std::max(deepest, depth);
+  }
+  std::vector<std::vector<int64_t>> comps;
+  if (deepest == 0) comps.emplace_back();
+  depth = 0;
   for (size_t i = 0; i < code.size();) {
+    if (code[i] == '{' && ++depth == deepest) comps.emplace_back();
+    if (code[i] == '}') --depth;
     if (code[i] == '-' || (code[i] >= '0' && code[i] <= '9')) {
       size_t end = i + 1;
       while (end < code.size() && code[end] >= '0' && code[end] <= '9') ++end;
-      labels.push_back(std::atoll(code.substr(i, end - i).c_str()));
+      comps.back().push_back(std::atoll(code.substr(i, end - i).c_str()));
       i = end;
     } else {
       ++i;
     }
   }
-  return labels;
+  return comps;
 }
 
-// The walk along the knot, from some start, passes the crossings as the Gauss code lists them:
-// over where it is positive, the same crossing where it repeats a number.
-bool WalkIsTheGaussCode(const std::vector<TPassage>& walk, const std::vector<int64_t>& labels) {
-  const size_t m = labels.size();
-  if (walk.size() != m) return false;
-  for (size_t r = 0; r < m; ++r) {
-    bool same = true;
-    for (size_t i = 0; i < m && same; ++i) {
-      const TPassage& p = walk[(i + r) % m];
-      same = p.over == (labels[i] > 0);
-      for (size_t j = 0; j < i && same; ++j)
-        same = (std::llabs(labels[j]) == std::llabs(labels[i])) == (walk[(j + r) % m].crossing == p.crossing);
-    }
-    if (same) return true;
+// The walk along each component, from the passage after the first (edges are numbered from the
+// first passage's exit), passes the crossings as the code lists them: over where it is
+// positive, the same crossing wherever it repeats a number, in any component. A component of
+// two passages, both over, may be numbered from either (a PD code does not orient it otherwise):
+// it is matched to the crossings the others name.
+bool WalksAreTheGaussCode(const TLinkDiagram& link, const std::vector<std::vector<int64_t>>& comps) {
+  if (link.components.size() != comps.size()) return false;
+  auto twoOver = [&](size_t k) { return comps[k].size() == 2 && comps[k][0] > 0 && comps[k][1] > 0; };
+  std::vector<size_t> start(comps.size(), 1);
+  std::vector<std::pair<int64_t, int32_t>> named;  // |label| and crossing, in the other components
+  for (size_t k = 0; k < comps.size(); ++k) {
+    if (link.components[k].size() != comps[k].size()) return false;
+    if (twoOver(k)) continue;
+    for (size_t i = 0; i < comps[k].size(); ++i)
+      named.push_back({std::llabs(comps[k][(i + 1) % comps[k].size()]), link.components[k][i].crossing});
   }
-  return false;
+  for (size_t k = 0; k < comps.size(); ++k)
+    if (twoOver(k))
+      for (const auto& [label, crossing] : named)
+        if (label == comps[k][0] && crossing == link.components[k][0].crossing) start[k] = 0;
+  std::vector<std::pair<int64_t, TPassage>> all;
+  for (size_t k = 0; k < comps.size(); ++k) {
+    const size_t m = comps[k].size();
+    for (size_t i = 0; i < m; ++i) all.push_back({comps[k][(i + start[k]) % m], link.components[k][i]});
+  }
+  for (size_t i = 0; i < all.size(); ++i) {
+    if (all[i].second.over != (all[i].first > 0)) return false;
+    for (size_t j = 0; j < i; ++j)
+      if ((std::llabs(all[i].first) == std::llabs(all[j].first)) !=
+          (all[i].second.crossing == all[j].second.crossing))
+        return false;
+  }
+  return true;
+}
+
+// The code with over and under swapped everywhere.
+std::string Negated(const std::string& code) {
+  std::string out;
+  for (size_t i = 0; i < code.size(); ++i) {
+    if (code[i] == '-') continue;
+    if (code[i] >= '0' && code[i] <= '9' && (i == 0 || code[i - 1] < '0' || code[i - 1] > '9'))
+      if (i == 0 || code[i - 1] != '-') out += '-';
+    out += code[i];
+  }
+  return out;
 }
 
 }  // namespace
@@ -101,11 +142,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Expect(ReadPD(PDText(pd)) == pd, "the PD code does not read back as itself");
   if (dt) Expect(PDFromDT(code) == pd, "a second drawing of the DT code differs");
   const TLinkDiagram link = DiagramFromPD(pd);
-  if (dt || gauss) Expect(link.Components() == 1, "a DT or Gauss code drew more than one component");
+  if (dt) Expect(link.Components() == 1, "a DT code drew more than one component");
   if (gauss) {
     Expect(PDFromGauss(code) == pd, "a second drawing of the Gauss code differs");
-    Expect(WalkIsTheGaussCode(link.components[0], GaussNumbers(code)),
-           "the knot drawn from a Gauss code passes its crossings otherwise");
+    const auto comps = GaussComponents(code);
+    Expect(link.Components() == static_cast<int32_t>(comps.size()),
+           "a Gauss code drew another number of components than its brace groups");
+    Expect(WalksAreTheGaussCode(link, comps),
+           "the link drawn from a Gauss code passes its crossings otherwise");
+    // Over and under swapped draw the same curves, so every crossing changes sign: the mirror.
+    TPDCode swapped;
+    try {
+      swapped = PDFromGauss(Negated(code));
+    } catch (const std::invalid_argument& e) {
+      Expect(false, std::string("the code with over and under swapped is refused: ") + e.what());
+    }
+    const TLinkDiagram mirror = DiagramFromPD(swapped);
+    Expect(mirror.signs.size() == link.signs.size(), "the swapped code has other crossings");
+    for (size_t c = 0; c < mirror.signs.size() && c < link.signs.size(); ++c)
+      Expect(mirror.signs[c] == -link.signs[c], "swapping over and under does not mirror the drawing");
   }
   const TSeifertDiagram d = SeifertCircles(pd);
   Expect(d.nCrossings == static_cast<int32_t>(pd.size()), "circles of another crossing count");

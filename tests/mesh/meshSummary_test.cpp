@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 #include <random>
 #include <utility>
 
@@ -47,6 +48,14 @@ TEST(MeshSummary, CornersOutsideTheVertexTableAreCountedNotFollowed) {
   EXPECT_EQ(s.badCorners, 2);
   EXPECT_EQ(s.facesByKind[0], 6);
   EXPECT_EQ(s.usedVerts, 8);
+
+  // No vertices at all: every corner is still counted, every face still filed by kind.
+  m.verts.clear();
+  m.nVerts = 0;
+  const TMeshSummary none = SummariseMesh(m);
+  EXPECT_EQ(none.badCorners, 24);
+  EXPECT_EQ(none.facesByKind[0], 6);
+  EXPECT_EQ(none.usedVerts + none.faceEdges, 0);
 }
 
 TEST(MeshSummary, FrontColourPerKind) {
@@ -81,6 +90,16 @@ TEST(MeshSummary, CountsDoNotDependOnHowManyVerticesAreFiledAtATime) {
         const int32_t a = m.faces[f].v[k], b = m.faces[f].v[(k + 1) % 4];
         if (a != b && a < m.nVerts && b < m.nVerts) ++sides[std::minmax(a, b)];
       }
+    std::set<int32_t> used, usedByKind[3];
+    int64_t bad = 0;
+    for (int32_t f = 0; f < m.nFaces; ++f)
+      for (const int32_t c : m.faces[f].v)
+        if (c < m.nVerts) {
+          used.insert(c);
+          usedByKind[m.faces[f].kind].insert(c);
+        } else {
+          ++bad;
+        }
     int64_t open = 0, over = 0;
     for (const auto& [side, n] : sides) {
       open += n == 1;
@@ -91,6 +110,10 @@ TEST(MeshSummary, CountsDoNotDependOnHowManyVerticesAreFiledAtATime) {
       EXPECT_EQ(s.faceEdges, static_cast<int64_t>(sides.size())) << "range " << range;
       EXPECT_EQ(s.openEdges, open) << "range " << range;
       EXPECT_EQ(s.nonManifoldEdges, over) << "range " << range;
+      EXPECT_EQ(s.usedVerts, static_cast<int64_t>(used.size())) << "range " << range;
+      EXPECT_EQ(s.badCorners, bad) << "range " << range;
+      for (int kind = 0; kind < 3; ++kind)
+        EXPECT_EQ(s.vertsByKind[kind], static_cast<int64_t>(usedByKind[kind].size()));
     }
   }
 }

@@ -171,7 +171,7 @@ const TControlDef kTable[] = {
     Hint(ED("ed_braid", "", kMain, "", "AbAb"),
          "Braid word, Enter to build: A, B, C... cross strands 1-2, 2-3, 3-4...; upper case = over, lower case = under; a digit after a letter = that many half twists (A3)"),
     Hint(ED("ed_code", "", kMain, "", ""),
-         "Knot code, Enter to build its diagram's surface (lay-out Diagram), as KnotInfo writes them: DT 4 6 2 or [4;6;2], PD X[1,5,2,4] X[3,1,4,6] X[5,3,6,2], signed Gauss -1 3 -2 1 -3 2"),
+         "Knot code, Enter to build its diagram's surface (lay-out Diagram), as KnotInfo writes them: DT 4 6 2 or [4;6;2], PD X[1,5,2,4] X[3,1,4,6] X[5,3,6,2], signed Gauss -1 3 -2 1 -3 2 (a link {{1,-2},{-1,2}})"),
     BT("but_trefoil", "Trefoil", kMain, kPresets, H::PresetKnotClick),
     BT("but_figure8", "Figure 8", kMain, kPresets, H::PresetKnotClick),
     BT("but_hopf", "Hopf ring", kMain, kPresets, H::PresetKnotClick),
